@@ -1,0 +1,19 @@
+// The integrity check: everything about a database file that can be verified by reading it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+
+namespace jet {
+
+struct CheckReport {
+    std::vector<std::string> problems;
+    bool ok() const { return problems.empty(); }
+};
+
+// Never throws for problems in the file: every corruption found is reported as a problem.
+CheckReport checkDatabase(Database& db);
+
+}  // namespace jet

@@ -1,0 +1,290 @@
+// Opening databases, the catalog and table scans.
+#include "jet/database.h"
+
+#include <algorithm>
+
+#include "jet/datapage.h"
+#include "jet/error.h"
+#include "jet/format.h"
+#include "jet/indexkey.h"
+#include "jet/indexpage.h"
+#include "jet/usagemap.h"
+
+namespace jet {
+
+namespace {
+
+std::string lockFilePath(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ".ldb";
+    return path.substr(0, dot) + ".ldb";
+}
+
+bool startsWithMSys(std::string_view n) {
+    return n.size() >= 4 && equalsIgnoreCase(n.substr(0, 4), "msys");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Table
+
+Table::Table(Database& db, std::string name, uint32_t tdefPage)
+    : db_(db), name_(std::move(name)), tdefPage_(tdefPage) {}
+
+const TableDef& Table::def() {
+    if (!def_) def_ = readTableDef(db_.pager(), tdefPage_);
+    return *def_;
+}
+
+int Table::columnIndex(std::string_view name) {
+    const auto& cols = def().columns;
+    for (size_t i = 0; i < cols.size(); ++i)
+        if (equalsIgnoreCase(cols[i].name, name)) return int(i);
+    return -1;
+}
+
+std::vector<uint32_t> Table::dataPages() {
+    const TableDef& t = def();
+    return readUsageMap(db_.pager(), RowId::fromRaw(t.ownedMap));
+}
+
+namespace {
+
+DataPage ownedDataPage(Pager& pager, uint32_t pgno, uint32_t tdef, const std::string& table) {
+    DataPage dp(pager.get(pgno));
+    if (dp.owner() != tdef)
+        throwCorrupt(pgno, "a data page of table \"" + table + "\" belongs to another table (" +
+                               std::to_string(dp.owner()) + ")");
+    return dp;
+}
+
+}  // namespace
+
+std::optional<RowId> Table::resolve(RowId id) {
+    DataPage dp = ownedDataPage(db_.pager(), id.page, tdefPage_, name_);
+    uint16_t raw = dp.rawOffset(id.row);
+    if (raw & fmt::kRowDeleted) return std::nullopt;
+    if (!(raw & fmt::kRowOverflow)) return id;
+    RowId target = RowId::fromRaw(dp.row(id.row).u32(0));
+    DataPage tp = ownedDataPage(db_.pager(), target.page, tdefPage_, name_);
+    uint16_t traw = tp.rawOffset(target.row);
+    if ((traw & 0xC000) == 0xC000 || (traw & 0xC000) == fmt::kRowOverflow)
+        throwCorrupt(id.page, "row " + std::to_string(id.row) +
+                                  " was moved to a slot that is deleted or moved again");
+    return target;
+}
+
+Row Table::read(RowId id, bool withLongValues) {
+    auto where = resolve(id);
+    if (!where)
+        throwError(ErrorKind::NotFound, "Row " + std::to_string(id.row) + " of page " +
+                                            std::to_string(id.page) + " of table \"" + name_ +
+                                            "\" has been deleted");
+    DataPage dp(db_.pager().get(where->page));
+    return decodeRow(def(), dp.row(where->row), withLongValues ? &db_.pager() : nullptr);
+}
+
+Table::Scan::Scan(Table& t, bool longValues) : table_(&t), longValues_(longValues) {
+    pages_ = t.dataPages();
+}
+
+bool Table::Scan::next() {
+    Pager& pager = table_->db_.pager();
+    const TableDef& def = table_->def();
+    for (;;) {
+        if (!page_) {
+            if (pageIdx_ >= pages_.size()) return false;
+            page_ = ownedDataPage(pager, pages_[pageIdx_], table_->tdefPage_, table_->name_).page();
+            slot_ = 0;
+        }
+        DataPage dp(*page_);
+        if (slot_ >= dp.rowCount()) {
+            page_.reset();
+            ++pageIdx_;
+            continue;
+        }
+        unsigned s = slot_++;
+        RowId id{dp.no(), uint8_t(s)};
+        uint16_t raw = dp.rawOffset(s);
+        if (raw & fmt::kRowDeleted) continue;
+        if (raw & fmt::kRowOverflow) {
+            RowId where = *table_->resolve(id);
+            target_ = pager.get(where.page);
+            bytes_ = DataPage(target_).row(where.row);
+        } else {
+            bytes_ = dp.row(s);
+        }
+        id_ = id;
+        row_ = decodeRow(def, bytes_, longValues_ ? &pager : nullptr);
+        return true;
+    }
+}
+
+std::vector<RowId> Table::findByIndex(const RealIndex& ix, const std::vector<Value>& values) {
+    const TableDef& t = def();
+    std::vector<uint8_t> key;
+    for (size_t k = 0; k < ix.columns.size() && k < values.size(); ++k) {
+        const Column* c = t.columnByNumber(ix.columns[k].column);
+        if (appendColumnKey(*c, values[k], ix.columns[k].ascending, db_.generalSortOrder(), key) !=
+            KeyStatus::Ok)
+            return {};
+    }
+    return indexFind(db_.pager(), ix, key);
+}
+
+const RealIndex* Table::indexOn(std::string_view column) {
+    const TableDef& t = def();
+    const Column* c = t.column(column);
+    if (!c) return nullptr;
+    for (auto& ix : t.realIndexes)
+        if (!ix.columns.empty() && ix.columns[0].column == c->number) return &ix;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Database
+
+bool CatalogEntry::isSystem() const {
+    return (flags & fmt::kObjSystemFlags) != 0 || startsWithMSys(name);
+}
+
+Database::Database(Env& env, std::unique_ptr<Env> owned, std::string path,
+                   std::unique_ptr<File> file, bool writable, bool allowPassword)
+    : ownedEnv_(std::move(owned)), env_(&env), path_(std::move(path)) {
+    PageBuf page0{};
+    size_t got = file->read(0, page0.data(), page0.size());
+    header_ = Header::parse(std::span<const uint8_t>(page0.data(), got), file->size(), allowPassword);
+    pager_ = std::make_unique<Pager>(env, path_, std::move(file), writable);
+}
+
+Database::~Database() = default;
+
+std::unique_ptr<Database> Database::open(const std::string& path, const OpenOptions& opt) {
+    Env& env = opt.env ? *opt.env : Env::posix();
+    bool writable = opt.writable;
+    std::string reason;
+    if (writable && env.exists(lockFilePath(path))) {
+        writable = false;
+        reason = "The database \"" + path + "\" is open in Access or another Jet program (its "
+                 "lock file " + lockFilePath(path) + " exists), so it was opened for reading only";
+    }
+    const std::string journal = Pager::journalPath(path);
+    std::unique_ptr<File> file;
+    if (writable) {
+        file = env.open(path, OpenMode::ReadWrite);
+        if (!file->tryLockExclusive())
+            throwError(ErrorKind::InUse,
+                       "The database \"" + path + "\" is in use by another program");
+        Pager::recover(env, path, *file);
+    } else {
+        if (env.exists(journal)) {
+            // An interrupted write left its journal: put the file back before reading it.
+            std::unique_ptr<File> rw;
+            try {
+                rw = env.open(path, OpenMode::ReadWrite);
+            } catch (const Error& e) {
+                throwError(ErrorKind::Io, "The database \"" + path + "\" must be recovered from "
+                           "an interrupted write, but it cannot be opened for writing: " + e.what());
+            }
+            if (!rw->tryLockExclusive())
+                throwError(ErrorKind::InUse,
+                           "The database \"" + path + "\" is being written by another program");
+            Pager::recover(env, path, *rw);
+        }
+        file = env.open(path, OpenMode::Read);
+    }
+    std::unique_ptr<Database> db(
+        new Database(env, nullptr, path, std::move(file), writable, opt.allowPassword));
+    db->readOnlyReason_ = reason;
+    return db;
+}
+
+std::unique_ptr<Database> Database::fromBytes(std::vector<uint8_t> bytes, bool writable,
+                                              bool allowPassword) {
+    auto env = std::make_unique<MemEnv>();
+    const std::string path = "/memory.mdb";
+    env->put(path, std::move(bytes));
+    auto file = env->open(path, writable ? OpenMode::ReadWrite : OpenMode::Read);
+    Env& e = *env;
+    return std::unique_ptr<Database>(
+        new Database(e, std::move(env), path, std::move(file), writable, allowPassword));
+}
+
+Table& Database::systemCatalog() {
+    auto& slot = tables_[fmt::kCatalogPage];
+    if (!slot) slot = std::make_unique<Table>(*this, "MSysObjects", fmt::kCatalogPage);
+    return *slot;
+}
+
+const std::vector<CatalogEntry>& Database::catalog() {
+    if (catalog_) return *catalog_;
+    Table& t = systemCatalog();
+    const char* names[] = {"Id", "ParentId", "Name", "Type", "Flags"};
+    int idx[5];
+    for (int k = 0; k < 5; ++k) {
+        idx[k] = t.columnIndex(names[k]);
+        if (idx[k] < 0)
+            throwCorrupt(fmt::kCatalogPage,
+                         std::string("the catalog (MSysObjects) has no column \"") + names[k] + "\"");
+    }
+    std::vector<CatalogEntry> out;
+    auto asInt = [](const Value& v) -> int64_t {
+        return std::holds_alternative<int64_t>(v) ? std::get<int64_t>(v) : 0;
+    };
+    for (auto s = t.scan(false); s.next();) {
+        const Row& r = s.row();
+        CatalogEntry e;
+        e.id = int32_t(asInt(r[size_t(idx[0])]));
+        e.parentId = int32_t(asInt(r[size_t(idx[1])]));
+        if (auto* n = std::get_if<std::u16string>(&r[size_t(idx[2])])) e.name = toUtf8(*n);
+        e.type = int16_t(asInt(r[size_t(idx[3])]));
+        e.flags = uint32_t(asInt(r[size_t(idx[4])]));
+        out.push_back(std::move(e));
+    }
+    catalog_ = std::move(out);
+    return *catalog_;
+}
+
+std::vector<std::string> Database::tableNames(TableKind kind) {
+    std::vector<std::string> out;
+    for (auto& e : catalog()) {
+        if (!e.isTable()) continue;
+        if (kind == TableKind::User && e.isSystem()) continue;
+        if (kind == TableKind::System && !e.isSystem()) continue;
+        out.push_back(e.name);
+    }
+    std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+        return fromUtf8(a) < fromUtf8(b);
+    });
+    return out;
+}
+
+bool Database::hasTable(std::string_view name) {
+    for (auto& e : catalog())
+        if (e.isTable() && equalsIgnoreCase(e.name, name)) return true;
+    return false;
+}
+
+Table& Database::table(std::string_view name) {
+    for (auto& e : catalog()) {
+        if (!e.isTable() || !equalsIgnoreCase(e.name, name)) continue;
+        uint32_t pg = e.tdefPage();
+        if (pg < 3 && pg != fmt::kCatalogPage)
+            throwCorrupt(fmt::kCatalogPage, "table \"" + e.name + "\" has an impossible definition "
+                                            "page " + std::to_string(pg));
+        auto& slot = tables_[pg];
+        if (!slot) slot = std::make_unique<Table>(*this, e.name, pg);
+        return *slot;
+    }
+    throwError(ErrorKind::NotFound, "The table \"" + std::string(name) + "\" does not exist in \"" +
+                                        path_ + "\"");
+}
+
+void Database::invalidate() {
+    catalog_.reset();
+    for (auto& [pg, t] : tables_) t->invalidate();
+}
+
+}  // namespace jet

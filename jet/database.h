@@ -1,0 +1,155 @@
+// The database: opening a Jet 4 file, its catalog (MSysObjects) and its tables.
+//
+// A Database owns its Pager. Table objects are owned by the Database and stay valid until it is
+// destroyed; their definitions are re-read after writes that change them. Nothing here is
+// thread-safe: one Database is used from one thread.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jet/file.h"
+#include "jet/header.h"
+#include "jet/pager.h"
+#include "jet/row.h"
+#include "jet/tabledef.h"
+
+namespace jet {
+
+class Database;
+
+class Table {
+public:
+    Table(Database& db, std::string name, uint32_t tdefPage);
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    const std::string& name() const { return name_; }
+    uint32_t tdefPage() const { return tdefPage_; }
+    const TableDef& def();
+    Database& database() { return db_; }
+
+    // Position of a column in rows (TableDef::columns order), or -1.
+    int columnIndex(std::string_view name);
+
+    // Iterates the live rows in storage order: pages in page order, rows in slot order. A moved
+    // row is visited at its original slot (its RowId), with the data of its new copy.
+    class Scan {
+    public:
+        bool next();  // false when no rows are left
+        RowId id() const { return id_; }
+        const Row& row() const { return row_; }
+        // The row's bytes (the moved copy for a moved row); valid until the next call.
+        Bytes rowBytes() const { return bytes_; }
+
+    private:
+        friend class Table;
+        Scan(Table& t, bool longValues);
+        Table* table_;
+        bool longValues_;
+        std::vector<uint32_t> pages_;
+        size_t pageIdx_ = 0;
+        unsigned slot_ = 0;
+        std::optional<Page> page_;
+        Page target_;
+        RowId id_;
+        Row row_;
+        Bytes bytes_;
+    };
+    Scan scan(bool withLongValues = true) { return Scan(*this, withLongValues); }
+
+    // The live row at `id`; NotFound when the slot is deleted or is a moved copy.
+    Row read(RowId id, bool withLongValues = true);
+    // Where the data of the row `id` lives: the slot itself, or the target of its pointer.
+    // Returns nullopt for a deleted slot.
+    std::optional<RowId> resolve(RowId id);
+
+    // Pages owned by the table (its data pages), ascending.
+    std::vector<uint32_t> dataPages();
+
+    // Rows whose index key equals the key built from `values` (one per index column, in the
+    // index's column order). Empty when the key cannot be encoded.
+    std::vector<RowId> findByIndex(const RealIndex& ix, const std::vector<Value>& values);
+    // The first real index whose first column is `column`, or nullptr.
+    const RealIndex* indexOn(std::string_view column);
+
+    void invalidate() { def_.reset(); }
+
+private:
+    Database& db_;
+    std::string name_;
+    uint32_t tdefPage_;
+    std::optional<TableDef> def_;
+};
+
+struct CatalogEntry {
+    int32_t id = 0;
+    int32_t parentId = 0;
+    std::string name;
+    int16_t type = 0;
+    uint32_t flags = 0;
+    bool isTable() const { return (type & 0x7F) == 1 && parentId == 0x0F000001; }
+    bool isSystem() const;
+    uint32_t tdefPage() const { return uint32_t(id) & 0x00FFFFFF; }
+};
+
+struct OpenOptions {
+    bool writable = false;
+    // Open databases that have a password (the editor's connection does not).
+    bool allowPassword = false;
+    Env* env = nullptr;  // nullptr: the real file system
+};
+
+enum class TableKind { User, System, All };
+
+class Database {
+public:
+    // Opens the Jet 4 database at `path`. Refuses other kinds of files with a clear message.
+    static std::unique_ptr<Database> open(const std::string& path, const OpenOptions& opt = {});
+    // Opens an in-memory copy of a file (fuzzing, tests). Read-only unless `writable`.
+    static std::unique_ptr<Database> fromBytes(std::vector<uint8_t> bytes, bool writable = false,
+                                               bool allowPassword = true);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::string& path() const { return path_; }
+    const Header& header() const { return header_; }
+    Pager& pager() { return *pager_; }
+    Env& env() { return *env_; }
+    bool writable() const { return pager_->writable(); }
+    // Why the database was opened read-only although writing was asked for (a Jet lock file);
+    // empty otherwise.
+    const std::string& readOnlyReason() const { return readOnlyReason_; }
+    // Text index keys can be computed (General sort order).
+    bool generalSortOrder() const { return header_.generalSortOrder(); }
+
+    const std::vector<CatalogEntry>& catalog();
+    std::vector<std::string> tableNames(TableKind kind = TableKind::User);
+    bool hasTable(std::string_view name);
+    // Throws NotFound with the table's name.
+    Table& table(std::string_view name);
+    // The catalog table itself.
+    Table& systemCatalog();
+
+    // Drops cached catalog and definitions (after schema changes or a rolled-back transaction).
+    void invalidate();
+
+private:
+    Database(Env& env, std::unique_ptr<Env> owned, std::string path, std::unique_ptr<File> file,
+             bool writable, bool allowPassword);
+
+    std::unique_ptr<Env> ownedEnv_;
+    Env* env_;
+    std::string path_;
+    Header header_;
+    std::unique_ptr<Pager> pager_;
+    std::string readOnlyReason_;
+    std::optional<std::vector<CatalogEntry>> catalog_;
+    std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
+};
+
+}  // namespace jet

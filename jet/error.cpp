@@ -1,0 +1,20 @@
+// Construction of engine errors.
+#include "jet/error.h"
+
+namespace jet {
+
+void throwCorrupt(int64_t page, const std::string& what, std::source_location loc) {
+    std::string msg = "The database file is damaged: " + what;
+    if (page >= 0) msg += " (page " + std::to_string(page) + ")";
+    Error e(ErrorKind::Corrupt, msg, page);
+    std::string file = loc.file_name();
+    if (auto slash = file.find_last_of('/'); slash != std::string::npos) file = file.substr(slash + 1);
+    e.setWhere(file + ":" + std::to_string(loc.line()));
+    throw e;
+}
+
+void throwError(ErrorKind kind, const std::string& message, int64_t page) {
+    throw Error(kind, message, page);
+}
+
+}  // namespace jet

@@ -1,0 +1,220 @@
+// Page cache, transactions and the rollback journal.
+//
+// Journal layout (little-endian):
+//   0  8   magic "ZNJRNL01"
+//   8  4   page size
+//   12 8   file size before the transaction
+//   20 4   number of page records
+//   24 8   checksum (FNV-1a 64) of bytes 0..23 and of every record
+//   32     records: u32 page number, then the page's original 4096 bytes
+// The journal is complete when its checksum matches; only a complete journal is played back.
+#include "jet/pager.h"
+
+#include <cstring>
+
+#include "jet/error.h"
+
+namespace jet {
+
+namespace {
+
+constexpr char kJournalMagic[8] = {'Z', 'N', 'J', 'R', 'N', 'L', '0', '1'};
+constexpr size_t kJournalHeader = 32;
+constexpr size_t kJournalRecord = 4 + fmt::kPageSize;
+constexpr size_t kMaxCachedPages = 16384;  // 64 MB of clean pages
+
+struct Fnv {
+    uint64_t h = 1469598103934665603ull;
+    void add(const uint8_t* p, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            h ^= p[i];
+            h *= 1099511628211ull;
+        }
+    }
+};
+
+}  // namespace
+
+Pager::Pager(Env& env, std::string path, std::unique_ptr<File> file, bool writable)
+    : env_(env), path_(std::move(path)), file_(std::move(file)), writable_(writable) {
+    uint64_t size = file_->size();
+    if (size / fmt::kPageSize > 0x7FFFFFFF)
+        throwError(ErrorKind::Unsupported, "The database file is larger than Jet allows");
+    pageCount_ = committedPages_ = uint32_t(size / fmt::kPageSize);
+}
+
+Pager::~Pager() {
+    if (inTxn_) {
+        try {
+            rollback();
+        } catch (...) {
+        }
+    }
+}
+
+Page Pager::get(uint32_t pgno) {
+    if (pgno >= pageCount_)
+        throwCorrupt(pgno, "reference to page " + std::to_string(pgno) + " beyond the end of the "
+                           "file (" + std::to_string(pageCount_) + " pages)");
+    if (inTxn_) {
+        if (auto it = dirty_.find(pgno); it != dirty_.end()) return Page{pgno, it->second};
+    }
+    if (auto it = cache_.find(pgno); it != cache_.end()) return Page{pgno, it->second};
+    auto buf = std::make_shared<PageBuf>();
+    size_t got = file_->read(uint64_t(pgno) * fmt::kPageSize, buf->data(), buf->size());
+    if (got != buf->size()) throwCorrupt(pgno, "the file ends inside the page");
+    if (cache_.size() >= kMaxCachedPages) cache_.clear();
+    cache_[pgno] = buf;
+    return Page{pgno, buf};
+}
+
+void Pager::begin() {
+    if (!writable_) throwError(ErrorKind::ReadOnly, "The database is open for reading only");
+    if (inTxn_) throwError(ErrorKind::Usage, "A transaction is already open");
+    inTxn_ = true;
+    writeNo_ = 0;
+}
+
+PageBuf& Pager::modify(uint32_t pgno) {
+    if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be changed inside a transaction");
+    if (auto it = dirty_.find(pgno); it != dirty_.end()) return *it->second;
+    Page p = get(pgno);
+    auto copy = std::make_shared<PageBuf>(*p.buf);
+    if (pgno < committedPages_) originals_[pgno] = p.buf;
+    dirty_[pgno] = copy;
+    return *copy;
+}
+
+uint32_t Pager::append() {
+    if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be added inside a transaction");
+    if (pageCount_ >= 0x7FFFF000u / 8)  // stay well inside Jet's 2 GB limit
+        throwError(ErrorKind::Constraint, "The database has reached its maximum size");
+    uint32_t pgno = pageCount_++;
+    dirty_[pgno] = std::make_shared<PageBuf>();
+    return pgno;
+}
+
+void Pager::countWrite() {
+    ++writeNo_;
+    if (beforeWrite) beforeWrite(writeNo_);
+}
+
+void Pager::writeJournal(const std::string& jpath) {
+    auto j = env_.open(jpath, OpenMode::Create);
+    std::vector<uint8_t> buf(kJournalHeader + originals_.size() * kJournalRecord);
+    std::memcpy(buf.data(), kJournalMagic, 8);
+    putU32(buf.data() + 8, uint32_t(fmt::kPageSize));
+    putU64(buf.data() + 12, uint64_t(committedPages_) * fmt::kPageSize);
+    putU32(buf.data() + 20, uint32_t(originals_.size()));
+    size_t at = kJournalHeader;
+    for (auto& [no, page] : originals_) {
+        putU32(buf.data() + at, no);
+        std::memcpy(buf.data() + at + 4, page->data(), fmt::kPageSize);
+        at += kJournalRecord;
+    }
+    Fnv f;
+    f.add(buf.data(), 24);
+    f.add(buf.data() + kJournalHeader, buf.size() - kJournalHeader);
+    putU64(buf.data() + 24, f.h);
+    countWrite();
+    j->write(0, buf.data(), buf.size());
+    j->sync();
+    env_.syncDirOf(jpath);
+}
+
+void Pager::commit() {
+    if (!inTxn_) throwError(ErrorKind::Usage, "No transaction is open");
+    if (dirty_.empty()) {
+        inTxn_ = false;
+        return;
+    }
+    const std::string jpath = journalPath(path_);
+    bool fileTouched = false;
+    try {
+        writeJournal(jpath);
+        fileTouched = true;
+        for (auto& [no, page] : dirty_) {
+            countWrite();
+            file_->write(uint64_t(no) * fmt::kPageSize, page->data(), page->size());
+        }
+        countWrite();
+        file_->sync();
+    } catch (...) {
+        // Put the file back as it was. If that fails too, the journal stays and the next open
+        // restores the file from it.
+        try {
+            if (fileTouched) {
+                for (auto& [no, page] : originals_)
+                    file_->write(uint64_t(no) * fmt::kPageSize, page->data(), page->size());
+                file_->truncate(uint64_t(committedPages_) * fmt::kPageSize);
+                file_->sync();
+            }
+            env_.remove(jpath);
+        } catch (...) {
+        }
+        dirty_.clear();
+        originals_.clear();
+        cache_.clear();
+        pageCount_ = committedPages_;
+        inTxn_ = false;
+        throw;
+    }
+    // The transaction is durable in the file; deleting the journal is the commit point.
+    env_.remove(jpath);
+    for (auto& [no, page] : dirty_) cache_[no] = page;
+    committedPages_ = pageCount_;
+    dirty_.clear();
+    originals_.clear();
+    inTxn_ = false;
+}
+
+void Pager::rollback() {
+    if (!inTxn_) return;
+    dirty_.clear();
+    originals_.clear();
+    pageCount_ = committedPages_;
+    inTxn_ = false;
+}
+
+bool Pager::recover(Env& env, const std::string& dbPath, File& file) {
+    const std::string jpath = journalPath(dbPath);
+    if (!env.exists(jpath)) return false;
+    std::vector<uint8_t> buf;
+    {
+        auto j = env.open(jpath, OpenMode::Read);
+        uint64_t size = j->size();
+        // A journal holds at most one image of every page of the file it protects.
+        if (size > kJournalHeader + (file.size() / fmt::kPageSize + 1) * kJournalRecord) size = 0;
+        buf.resize(size);
+        if (j->read(0, buf.data(), buf.size()) != buf.size()) buf.clear();
+    }
+    bool complete = false;
+    uint32_t count = 0;
+    uint64_t origSize = 0;
+    if (buf.size() >= kJournalHeader && std::memcmp(buf.data(), kJournalMagic, 8) == 0) {
+        Bytes b(buf.data(), buf.size());
+        count = b.u32(20);
+        origSize = b.u64(12);
+        if (b.u32(8) == fmt::kPageSize && uint64_t(count) * kJournalRecord ==
+                                               buf.size() - kJournalHeader) {
+            Fnv f;
+            f.add(buf.data(), 24);
+            f.add(buf.data() + kJournalHeader, buf.size() - kJournalHeader);
+            complete = f.h == b.u64(24);
+        }
+    }
+    if (complete) {
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint8_t* rec = buf.data() + kJournalHeader + size_t(i) * kJournalRecord;
+            uint32_t no = Bytes(rec, 4).u32(0);
+            file.write(uint64_t(no) * fmt::kPageSize, rec + 4, fmt::kPageSize);
+        }
+        file.truncate(origSize);
+        file.sync();
+    }
+    env.remove(jpath);
+    env.syncDirOf(jpath);
+    return complete;
+}
+
+}  // namespace jet

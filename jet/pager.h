@@ -1,0 +1,86 @@
+// The page cache. Pages are read on demand through the file layer and kept while memory allows.
+// Writes happen only inside a transaction: modify() makes a private copy of a page, commit()
+// writes a rollback journal of the original images beside the file, syncs it, writes the new
+// pages, syncs the file and deletes the journal. A journal found at open time means a commit
+// was interrupted; the pager then puts the original images back before anything reads the file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "jet/bytes.h"
+#include "jet/file.h"
+#include "jet/format.h"
+
+namespace jet {
+
+using PageBuf = std::array<uint8_t, fmt::kPageSize>;
+
+// A page as read (or as modified in the open transaction). Holding a Page keeps its bytes alive,
+// but after a later modify() of the same page number it no longer shows the current contents.
+struct Page {
+    uint32_t no = 0;
+    std::shared_ptr<const PageBuf> buf;
+    Bytes bytes() const { return Bytes(buf->data(), buf->size(), no); }
+    uint8_t type() const { return (*buf)[0]; }
+};
+
+class Pager {
+public:
+    // `file` is already open; `path` names it (for the journal). For a writable pager the caller
+    // has taken the file's lock.
+    Pager(Env& env, std::string path, std::unique_ptr<File> file, bool writable);
+    ~Pager();
+    Pager(const Pager&) = delete;
+    Pager& operator=(const Pager&) = delete;
+
+    // Path of the rollback journal of the database at `dbPath`.
+    static std::string journalPath(const std::string& dbPath) { return dbPath + "-journal"; }
+    // Puts back the original pages from a complete journal and removes it; removes an
+    // incomplete one (the file was not touched then). Returns true when pages were restored.
+    // REQUIRES: `file` is open for writing and locked.
+    static bool recover(Env& env, const std::string& dbPath, File& file);
+
+    bool writable() const { return writable_; }
+    uint32_t pageCount() const { return pageCount_; }
+    const std::string& path() const { return path_; }
+
+    // REQUIRES: pgno < pageCount(); otherwise a corruption error naming `pgno` is thrown.
+    Page get(uint32_t pgno);
+
+    bool inTransaction() const { return inTxn_; }
+    void begin();
+    // Mutable bytes of a page for the open transaction.
+    PageBuf& modify(uint32_t pgno);
+    // A new zeroed page at the end of the file (in the open transaction).
+    uint32_t append();
+    void commit();
+    void rollback();
+
+    // Test hooks: called before each file write of a commit with a running write counter, so
+    // tests can make the k-th write fail or kill the process at a chosen moment.
+    std::function<void(int writeNo)> beforeWrite;
+
+private:
+    void writeJournal(const std::string& jpath);
+    void countWrite();
+
+    Env& env_;
+    std::string path_;
+    std::unique_ptr<File> file_;
+    bool writable_;
+    uint32_t pageCount_ = 0;        // including pages appended in the open transaction
+    uint32_t committedPages_ = 0;   // page count on disk
+    std::unordered_map<uint32_t, std::shared_ptr<const PageBuf>> cache_;
+    bool inTxn_ = false;
+    std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
+    std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
+    int writeNo_ = 0;
+};
+
+}  // namespace jet

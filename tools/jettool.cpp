@@ -1,0 +1,149 @@
+// jettool: inspects Jet 4 databases for people who debug files.
+//   jettool tables FILE
+//   jettool schema FILE [TABLE]
+//   jettool dump FILE [--all | --system | --table NAME ...]
+//   jettool check FILE
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "jet/check.h"
+#include "jet/database.h"
+#include "jet/dump.h"
+#include "jet/error.h"
+
+namespace {
+
+int usage() {
+    std::cerr << "usage:\n"
+                 "  jettool tables FILE\n"
+                 "  jettool schema FILE [TABLE]\n"
+                 "  jettool dump FILE [--all | --system | --table NAME ...]\n"
+                 "  jettool check FILE\n";
+    return 2;
+}
+
+std::unique_ptr<jet::Database> openRead(const std::string& path) {
+    jet::OpenOptions o;
+    o.allowPassword = true;  // a debugging tool reads any database
+    return jet::Database::open(path, o);
+}
+
+std::string flagText(const jet::Column& c) {
+    std::string s;
+    auto add = [&](const char* f) {
+        if (!s.empty()) s += ",";
+        s += f;
+    };
+    if (c.fixed()) add("fixed");
+    if (c.autoNumber()) add("autonumber");
+    if (c.autoGuid()) add("autoguid");
+    if (c.compressible()) add("compressed-unicode");
+    if (c.flags & 0x80) add("hyperlink");
+    return s;
+}
+
+void printSchema(jet::Table& t) {
+    const jet::TableDef& d = t.def();
+    std::cout << "Table " << t.name() << " (definition page " << d.page;
+    if (d.pages.size() > 1) std::cout << ", " << d.pages.size() << " pages";
+    std::cout << "; rows " << d.rowCount << "; last autonumber " << d.lastAutoNumber << ")\n";
+    for (size_t i : d.displayOrder()) {
+        const jet::Column& c = d.columns[i];
+        std::cout << "  " << c.name << "  " << jet::typeName(c.type);
+        if (c.type == jet::ColType::Text) std::cout << "(" << c.maxChars() << ")";
+        if (c.type == jet::ColType::Binary) std::cout << "(" << c.length << ")";
+        if (c.type == jet::ColType::Numeric)
+            std::cout << "(" << int(c.precision) << "," << int(c.scale) << ")";
+        std::cout << "  #" << c.number;
+        std::string f = flagText(c);
+        if (!f.empty()) std::cout << "  [" << f << "]";
+        std::cout << "\n";
+    }
+    for (auto& li : d.logicalIndexes) {
+        const jet::RealIndex& ix = d.realIndexes.at(li.realIndex);
+        std::cout << "  index " << li.name << " (";
+        for (size_t k = 0; k < ix.columns.size(); ++k) {
+            if (k) std::cout << ", ";
+            const jet::Column* c = d.columnByNumber(ix.columns[k].column);
+            std::cout << (c ? c->name : "?") << (ix.columns[k].ascending ? "" : " DESC");
+        }
+        std::cout << ")";
+        if (li.primaryKey()) std::cout << " primary key";
+        if (li.foreignKey()) std::cout << " foreign key";
+        if (ix.unique()) std::cout << " unique";
+        if (ix.ignoreNulls()) std::cout << " ignore-nulls";
+        if (ix.required()) std::cout << " required";
+        std::cout << "  root page " << ix.rootPage << "\n";
+    }
+}
+
+int run(int argc, char** argv) {
+    if (argc < 3) return usage();
+    std::string cmd = argv[1], file = argv[2];
+    if (cmd == "tables") {
+        auto db = openRead(file);
+        for (auto& n : db->tableNames(jet::TableKind::User)) std::cout << n << "\n";
+        return 0;
+    }
+    if (cmd == "schema") {
+        auto db = openRead(file);
+        if (argc > 3) {
+            printSchema(db->table(argv[3]));
+        } else {
+            for (auto& n : db->tableNames(jet::TableKind::User)) printSchema(db->table(n));
+        }
+        return 0;
+    }
+    if (cmd == "dump") {
+        auto db = openRead(file);
+        std::vector<std::string> names;
+        bool explicitList = false;
+        for (int i = 3; i < argc; ++i) {
+            std::string a = argv[i];
+            if (a == "--all") {
+                names = db->tableNames(jet::TableKind::User);
+                explicitList = true;
+            } else if (a == "--system") {
+                names = db->tableNames(jet::TableKind::System);
+                explicitList = true;
+            } else if (a == "--table" && i + 1 < argc) {
+                if (!explicitList) names.clear();
+                explicitList = true;
+                names.push_back(argv[++i]);
+            } else {
+                return usage();
+            }
+        }
+        if (!explicitList) names = jet::testTableNames(*db);
+        jet::dumpTables(*db, names, std::cout);
+        return 0;
+    }
+    if (cmd == "check") {
+        auto db = openRead(file);
+        jet::CheckReport r = jet::checkDatabase(*db);
+        if (r.ok()) {
+            std::cout << "OK\n";
+            return 0;
+        }
+        for (auto& p : r.problems) std::cout << p << "\n";
+        return 1;
+    }
+    return usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    try {
+        return run(argc, argv);
+    } catch (const jet::Error& e) {
+        std::cerr << "jettool: " << e.what() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "jettool: " << e.what() << "\n";
+        return 1;
+    }
+}
