@@ -1,0 +1,37 @@
+// General error report: formatting rule and the guard around commands.
+#include "guard.h"
+
+#include "modal.h"
+
+namespace zn {
+
+QString errorReportText(const QString& message) {
+    if (!message.isEmpty() && message.back().unicode() > u'.') return message + u'.';
+    return message;
+}
+
+QString currentExceptionMessage() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+void reportError(const QString& message) {
+    Modal::error(errorReportText(message));
+}
+
+bool runGuarded(const std::function<void()>& command) {
+    try {
+        command();
+        return true;
+    } catch (...) {
+        reportError(currentExceptionMessage());
+        return false;
+    }
+}
+
+}  // namespace zn

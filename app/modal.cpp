@@ -1,0 +1,179 @@
+// Production side of the modal seam (real Qt dialogs) and the scripted responder for tests.
+#include "modal.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+#include <utility>
+
+namespace zn {
+
+namespace {
+
+ModalResponder& responder() {
+    static ModalResponder r;
+    return r;
+}
+
+QMessageBox::Icon qtIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Stop:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+unsigned firstButton(unsigned buttons) {
+    for (unsigned b : {Ok, Cancel, Yes, No})
+        if (buttons & b) return b;
+    return Ok;
+}
+
+// Dialogs get the active window as parent so they stay in front of it.
+QWidget* dialogParent() {
+    return QApplication::activeWindow();
+}
+
+}  // namespace
+
+QString appTitle() {
+    return QStringLiteral("Знатокар");
+}
+
+unsigned Modal::message(MsgIcon icon, const QString& caption, const QString& text,
+                        unsigned buttons) {
+    if (buttons == NoButton) buttons = Ok;
+    if (responder()) {
+        ModalRequest req;
+        req.kind = ModalRequest::Kind::Message;
+        req.caption = caption;
+        req.text = text;
+        req.icon = icon;
+        req.buttons = buttons;
+        return responder()(req).button;
+    }
+    QMessageBox box(qtIcon(icon), caption, text, QMessageBox::NoButton, dialogParent());
+    const std::pair<unsigned, QMessageBox::StandardButton> map[] = {
+        {Ok, QMessageBox::Ok},
+        {Cancel, QMessageBox::Cancel},
+        {Yes, QMessageBox::Yes},
+        {No, QMessageBox::No},
+    };
+    for (const auto& [ours, qt] : map)
+        if (buttons & ours) box.addButton(qt);
+    box.setDefaultButton(
+        box.buttons().isEmpty() ? nullptr : qobject_cast<QPushButton*>(box.buttons().first()));
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    for (const auto& [ours, qt] : map)
+        if (clicked && box.standardButton(clicked) == qt) return ours;
+    // Closed with Escape or the title bar: the cancel-like button, else the only one.
+    if (buttons & Cancel) return Cancel;
+    if (buttons & No) return No;
+    return firstButton(buttons);
+}
+
+void Modal::error(const QString& text) {
+    message(MsgIcon::Stop, appTitle(), text, Ok);
+}
+
+void Modal::plain(const QString& text) {
+    message(MsgIcon::None, appTitle(), text, Ok);
+}
+
+QString Modal::qtFilter(const QString& pairFilter) {
+    const QStringList parts = pairFilter.split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        QString desc = parts[i].trimmed();
+        const QString patterns = i + 1 < parts.size() ? parts[i + 1] : QString();
+        QStringList list;
+        for (const QString& p : patterns.split(u';', Qt::SkipEmptyParts)) {
+            const QString t = p.trimmed();
+            if (!t.isEmpty() && !list.contains(t)) list << t;
+        }
+        if (list.isEmpty()) list << QStringLiteral("*");
+        // Drop a trailing "(...)" from the description: we write our own, blank-separated.
+        if (desc.endsWith(u')')) {
+            const qsizetype open = desc.lastIndexOf(u'(');
+            if (open >= 0) desc = desc.left(open).trimmed();
+        }
+        out << (desc.isEmpty() ? QString() : desc + u' ') + u'(' + list.join(u' ') + u')';
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+static QString fileDialog(ModalRequest::Kind kind, const QString& caption, const QString& folder,
+                          const QString& filter) {
+    if (responder()) {
+        ModalRequest req;
+        req.kind = kind;
+        req.caption = caption;
+        req.folder = folder;
+        req.filter = filter;
+        return responder()(req).path;
+    }
+    const QString qf = Modal::qtFilter(filter);
+    if (kind == ModalRequest::Kind::OpenFile)
+        return QFileDialog::getOpenFileName(dialogParent(), caption, folder, qf);
+    return QFileDialog::getSaveFileName(dialogParent(), caption, folder, qf);
+}
+
+QString Modal::openFile(const QString& caption, const QString& folder, const QString& filter) {
+    return fileDialog(ModalRequest::Kind::OpenFile, caption, folder, filter);
+}
+
+QString Modal::saveFile(const QString& caption, const QString& folder, const QString& filter) {
+    return fileDialog(ModalRequest::Kind::SaveFile, caption, folder, filter);
+}
+
+int Modal::exec(QDialog& window) {
+    if (responder()) {
+        ModalRequest req;
+        req.kind = ModalRequest::Kind::Window;
+        req.caption = window.windowTitle();
+        req.text = window.objectName();
+        req.window = &window;
+        return responder()(req).result;
+    }
+    return window.exec();
+}
+
+ModalResponder Modal::setResponder(ModalResponder r) {
+    return std::exchange(responder(), std::move(r));
+}
+
+ScriptedModal::ScriptedModal() {
+    previous_ = Modal::setResponder([this](const ModalRequest& req) {
+        if (onRequest) onRequest(req);
+        ModalRequest rec = req;
+        rec.window = nullptr;
+        calls_.push_back(rec);
+        if (!answers_.empty()) {
+            ModalAnswer a = answers_.front();
+            answers_.pop_front();
+            return a;
+        }
+        ModalAnswer a;
+        a.button = firstButton(req.buttons);
+        a.result = 0;
+        return a;
+    });
+}
+
+ScriptedModal::~ScriptedModal() {
+    Modal::setResponder(std::move(previous_));
+}
+
+}  // namespace zn

@@ -1,0 +1,154 @@
+// The main window TForm1: cool bar with the two tool bars, menus, the tree beside the page
+// control (preview page and the editor page) and the status bar with its progress bar. It
+// coordinates: every command is a slot named after its handler and runs inside the error
+// guard; the work of the commands lives in the areas that own them.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTextBrowser;
+class QToolBar;
+class QTreeWidget;
+class QWidget;
+
+namespace zn {
+
+class TAboutBox;
+class TForm9;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TForm1)
+
+  public:
+    // Outer size of the window, frame included.
+    static constexpr int kOuterWidth = 964;
+    static constexpr int kOuterHeight = 629;
+    // Widths of the three status panels; the first carries every status text.
+    static constexpr int kStatusPanelWidths[3] = {115, 150, 50};
+    static constexpr int kStatusHeight = 19;
+
+    // Runs the creation step (the progress bar is placed over the second status panel). Touches
+    // no data: the data module is created after the main window.
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Secondary windows, created after the main window; not owned.
+    void setAboutBox(TAboutBox* about) { aboutBox_ = about; }
+    void setPictureWindow(TForm9* picture) { pictureWindow_ = picture; }
+    TAboutBox* aboutBox() const { return aboutBox_; }
+    TForm9* pictureWindow() const { return pictureWindow_; }
+
+    // The part of the show step that needs the data module (connect, open the datasets, build
+    // the tree, lay out the answer rows). Runs once, inside the error guard, at the first show,
+    // after the tree's row height is set and before the editor tab is hidden.
+    void setShowStep(std::function<void()> step) { showStep_ = std::move(step); }
+
+    // Controls used by the other areas.
+    QTreeWidget* treeDb() const { return treeDb_; }
+    QTextBrowser* hv() const { return hv_; }
+    QTabWidget* pageControl() const { return pageControl_; }
+    QWidget* previewPage() const { return tabSh1_; }  // "Просмотр "
+    QWidget* editorPage() const { return tabSh2_; }  // "Редактирование"; filled by the editor
+    QStatusBar* statusBarSB() const { return sb_; }
+    QProgressBar* progBar1() const { return progBar1_; }
+    QMenu* popupMenu1() const { return popupMenu1_; }  // topic menu
+    QMenu* popupMenu2() const { return popupMenu2_; }  // question menu
+
+    // The tool bar actions of ToolBar2 that the tree selection enables and disables; disabling
+    // an action disables its tool button. The popup menus have their own, never disabled items.
+    QAction* buttem1() const { return buttem_[0]; }
+    QAction* buttem2() const { return buttem_[1]; }
+    QAction* buttem3() const { return buttem_[2]; }
+    QAction* butvop1() const { return butvop_[0]; }
+    QAction* butvop2() const { return butvop_[1]; }
+    QAction* butvop3() const { return butvop_[2]; }
+
+    // Loads an HTML text into the preview, replacing what it showed; keeps no history.
+    void loadPreview(const QString& html);
+
+    // Shows or hides the tab of the editor page. Hiding it brings the preview page to the front.
+    void setEditorTabVisible(bool visible);
+    bool isEditorTabVisible() const;
+
+    // The menu the tree shows on a right click (initially PopupMenu2); not owned.
+    void setTreePopup(QMenu* menu) { treePopup_ = menu; }
+    QMenu* treePopup() const { return treePopup_; }
+
+    // Sets the height of every row of the tree.
+    void setTreeRowHeight(int pixels);
+
+    // The first status panel and an immediate repaint of the status bar.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+    void repaintStatus();
+
+  public slots:
+    // Command handlers. Connected to their tool buttons and menu items through the error guard.
+    void ToolButton9Click();   // open a test database
+    void ToolButton2Click();   // import from a text file
+    void ToolButton10Click();  // export to a text file
+    void ToolButton3Click();   // delete all data
+    void ToolButton4Click();   // compact and repair
+    void ToolButton5Click();   // test information records
+    void Buttem1Click();       // add a topic
+    void Buttem2Click();       // edit a topic
+    void Buttem3Click();       // delete a topic
+    void Butvop1Click();       // add a question
+    void Butvop2Click();       // edit a question
+    void N6Click();            // delete a question
+    void ToolButton17Click();  // about
+    void N3Click();            // exit
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    using Handler = void (TForm1::*)();
+    QAction* makeAction(QObject* owner, const QString& text, int image, Handler handler);
+    QAction* addToolButton(QToolBar* bar, const char* name, const QString& hint, int image,
+                           Handler handler);
+    void addToolSeparator(QToolBar* bar, const char* name);
+    void buildCoolBar();
+    void buildMenus();
+    void buildBody();
+    void buildStatusBar();
+    void applyOuterGeometry();
+
+    QWidget* coolBar1_ = nullptr;
+    QToolBar* toolBar1_ = nullptr;
+    QToolBar* toolBar2_ = nullptr;
+    QSplitter* splitter1_ = nullptr;
+    QWidget* panel1_ = nullptr;
+    QWidget* panel2_ = nullptr;
+    QTreeWidget* treeDb_ = nullptr;
+    QTabWidget* pageControl_ = nullptr;
+    QWidget* tabSh1_ = nullptr;
+    QWidget* tabSh2_ = nullptr;
+    QTextBrowser* hv_ = nullptr;
+    QStatusBar* sb_ = nullptr;
+    QLabel* sbPanels_[3] = {};
+    QProgressBar* progBar1_ = nullptr;
+    QMenu* popupMenu1_ = nullptr;
+    QMenu* popupMenu2_ = nullptr;
+    QMenu* treePopup_ = nullptr;
+    QAction* buttem_[3] = {};
+    QAction* butvop_[3] = {};
+    TAboutBox* aboutBox_ = nullptr;
+    TForm9* pictureWindow_ = nullptr;
+    std::function<void()> showStep_;
+    bool shown_ = false;
+    bool outerSizeFitted_ = false;  // the frame was known when the size was set
+};
+
+}  // namespace zn

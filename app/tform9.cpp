@@ -1,0 +1,60 @@
+// Picture window.
+#include "tform9.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPixmap>
+
+#include "formstyle.h"
+#include "modal.h"
+
+namespace zn {
+
+TForm9::TForm9(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Form9"));
+    setWindowTitle(QStringLiteral("Изображение"));
+    setFont(formFont());
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    image1_ = new QLabel(this);
+    image1_->setObjectName(QStringLiteral("Image1"));
+    image1_->setScaledContents(true);  // the picture stretches to the control's bounds
+    image1_->setGeometry(0, 0, 263, 170);
+}
+
+TForm9::~TForm9() = default;
+
+int TForm9::showPicture(const QPixmap& picture) {
+    image1_->setPixmap(picture);
+    image1_->resize(picture.size());
+    outer_ = QSize(picture.width() + kExtraWidth, picture.height() + kExtraHeight);
+    applyOuterSize();
+    return Modal::exec(*this);
+}
+
+void TForm9::applyOuterSize() {
+    // Fixed border: the window's size changes only here. Before the window was first on screen
+    // the frame is unknown and the outer size is taken as the client size; event() refits.
+    const QSize extra = frameGeometry().size() - geometry().size();
+    outerFitted_ = !extra.isNull();
+    setFixedSize(outer_ - extra);
+}
+
+bool TForm9::event(QEvent* event) {
+    if (!outerFitted_ && outer_.isValid() &&
+        (event->type() == QEvent::WindowActivate || event->type() == QEvent::Move) &&
+        frameGeometry().size() != geometry().size()) {
+        applyOuterSize();
+        centreOnScreen(this);
+    }
+    return QDialog::event(event);
+}
+
+void TForm9::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    centreOnScreen(this);
+}
+
+}  // namespace zn

@@ -1,0 +1,16 @@
+// Runs the application frame's test classes under one ZnApplication (the exception-catching
+// application object), so the guard's last line is active as in the program.
+#include <QtTest>
+
+#include "znapplication.h"
+
+int runFrameTests(int argc, char** argv);
+int runGuardTests(int argc, char** argv);
+
+int main(int argc, char** argv) {
+    zn::ZnApplication app(argc, argv);
+    int failures = 0;
+    failures += runGuardTests(argc, argv);
+    failures += runFrameTests(argc, argv);
+    return failures == 0 ? 0 : 1;
+}
