@@ -76,6 +76,15 @@ public:
     // The first real index whose first column is `column`, or nullptr.
     const RealIndex* indexOn(std::string_view column);
 
+    // Writes. Each runs inside the database's open transaction, or in a transaction of its own.
+    // `row` holds one value per column (TableDef::columns order). An auto-number column left
+    // NULL gets the next number, which is stored back into `row`. Values are checked against
+    // their columns and indexes first; a rejected write changes nothing.
+    RowId insert(Row& row);
+    // Replaces the whole row at `id` (the RowId stays the same, even when the row moves).
+    void update(RowId id, const Row& row);
+    void remove(RowId id);
+
     void invalidate() { def_.reset(); }
 
 private:
@@ -104,6 +113,9 @@ struct OpenOptions {
 };
 
 enum class TableKind { User, System, All };
+
+// Scoped transaction: begins on construction, rolls back on destruction unless committed.
+class Transaction;
 
 class Database {
 public:
@@ -138,6 +150,13 @@ public:
     // Drops cached catalog and definitions (after schema changes or a rolled-back transaction).
     void invalidate();
 
+    // Transactions: writes between begin() and commit() reach the file together or not at all.
+    // A write outside a transaction is a transaction of its own.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return pager_->inTransaction(); }
+
 private:
     Database(Env& env, std::unique_ptr<Env> owned, std::string path, std::unique_ptr<File> file,
              bool writable, bool allowPassword);
@@ -150,6 +169,29 @@ private:
     std::string readOnlyReason_;
     std::optional<std::vector<CatalogEntry>> catalog_;
     std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
+};
+
+class Transaction {
+public:
+    explicit Transaction(Database& db) : db_(db) { db_.begin(); }
+    ~Transaction() {
+        if (!done_) {
+            try {
+                db_.rollback();
+            } catch (...) {
+            }
+        }
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit() {
+        done_ = true;
+        db_.commit();
+    }
+
+private:
+    Database& db_;
+    bool done_ = false;
 };
 
 }  // namespace jet
