@@ -90,7 +90,10 @@ int main(int argc, char** argv) {
     settle();
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main.png")));
 
+    // The editor tab shown, and the preview focused so its focus border is visible.
     form1.setEditorTabVisible(true);
+    form1.activateWindow();
+    form1.hv()->setFocus();
     settle();
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main-editor-tab.png")));
     form1.setEditorTabVisible(false);
@@ -99,6 +102,7 @@ int main(int argc, char** argv) {
     aboutBox.show();
     settle();
     ok &= save(aboutBox.grab(), out.filePath(QStringLiteral("about.png")));
+    aboutBox.hide();
 
     zn::ScriptedModal modal;  // showPicture goes through the seam; show it by hand afterwards
     form9.showPicture(samplePicture());
