@@ -10,6 +10,10 @@ namespace jet {
 
 struct CheckReport {
     std::vector<std::string> problems;
+    // Index entries whose key was recomputed from the row and compared, and those that could
+    // not be (a key type or sort order the engine cannot encode).
+    size_t keysCompared = 0;
+    size_t keysNotComparable = 0;
     bool ok() const { return problems.empty(); }
 };
 

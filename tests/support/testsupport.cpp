@@ -1,0 +1,171 @@
+// Shared helpers for the engine's tests.
+#include "tests/support/testsupport.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace zntest {
+
+std::string fixturesDir() {
+    static const std::string dir = [] {
+        std::error_code ec;
+        fs::path p = fs::weakly_canonical(ZN_FIXTURES_DIR, ec);
+        return (!ec && fs::is_directory(p)) ? p.string() : std::string();
+    }();
+    return dir;
+}
+
+std::string fixture(const std::string& name) { return fixturesDir() + "/" + name; }
+
+std::vector<std::string> allFixtures() {
+    std::vector<std::string> out;
+    if (fixturesDir().empty()) return out;
+    for (auto& sub : {std::string(), std::string("/access")})
+        for (auto& e : fs::directory_iterator(fixturesDir() + sub))
+            if (e.path().extension() == ".mdb") out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string tempDir() {
+    static int counter = 0;
+    static const fs::path base = [] {
+        fs::path b = fs::temp_directory_path() / ("zntest-" + std::to_string(::getpid()));
+        fs::create_directories(b);
+        std::atexit([] {
+            std::error_code ec;
+            fs::remove_all(fs::temp_directory_path() / ("zntest-" + std::to_string(::getpid())), ec);
+        });
+        return b;
+    }();
+    fs::path d = base / std::to_string(++counter);
+    fs::create_directories(d);
+    return d.string();
+}
+
+void copyFile(const std::string& from, const std::string& to) {
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+}
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+namespace {
+
+std::string slurp(int fd) {
+    std::string s;
+    char buf[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0) s.append(buf, size_t(n));
+    return s;
+}
+
+}  // namespace
+
+CommandResult run(const std::vector<std::string>& argv) {
+    CommandResult r;
+    std::string outPath = tempDir() + "/out", errPath = tempDir() + "/err";
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&fa, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&fa);
+        r.err = "cannot start " + argv[0];
+        return r;
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    int fd = ::open(outPath.c_str(), O_RDONLY);
+    r.out = slurp(fd);
+    ::close(fd);
+    fd = ::open(errPath.c_str(), O_RDONLY);
+    r.err = slurp(fd);
+    ::close(fd);
+    return r;
+}
+
+std::string ourDump(const std::string& file, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{ZN_JETTOOL, "dump", file};
+    argv.insert(argv.end(), args.begin(), args.end());
+    CommandResult r = run(argv);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+}
+
+namespace {
+
+bool oracleReady(std::string* why) {
+    std::string mod = std::string(ZN_ORACLE_DIR) + "/node_modules/mdb-reader";
+    if (!fs::exists(mod)) {
+        if (why) *why = "mdb-reader is not installed (run tools/setup.sh)";
+        return false;
+    }
+    return true;
+}
+
+std::string oracleDump(const char* script, const std::string& file,
+                       const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"node", std::string(ZN_ORACLE_DIR) + "/" + script, file};
+    argv.insert(argv.end(), args.begin(), args.end());
+    CommandResult r = run(argv);
+    EXPECT_EQ(r.exitCode, 0) << script << ": " << r.err;
+    return r.out;
+}
+
+}  // namespace
+
+std::string mdbReaderDump(const std::string& file, const std::vector<std::string>& args,
+                          std::string* why) {
+    if (!oracleReady(why)) return "";
+    return oracleDump("mdbreader-dump.mjs", file, args);
+}
+
+std::string mdbToolsDump(const std::string& file, const std::vector<std::string>& args,
+                         std::string* why) {
+    if (!oracleReady(why)) return "";
+    if (run({"mdb-export", "--version"}).exitCode != 0) {
+        if (why) *why = "mdbtools is not installed (run tools/setup.sh)";
+        return "";
+    }
+    return oracleDump("mdbexport-dump.mjs", file, args);
+}
+
+std::string mdbToolsView(const std::string& dump) {
+    std::string in = tempDir() + "/dump.txt";
+    writeFile(in, std::vector<uint8_t>(dump.begin(), dump.end()));
+    CommandResult r = run({"sh", "-c",
+                           "node '" + std::string(ZN_ORACLE_DIR) + "/lossy.mjs' --mdbtools < '" +
+                               in + "'"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+}
+
+}  // namespace zntest

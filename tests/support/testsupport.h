@@ -1,0 +1,51 @@
+// Shared helpers for the engine's tests: fixture paths, temporary folders, running the
+// independent readers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zntest {
+
+// Folder of the shared .mdb fixtures, or "" when it is absent.
+std::string fixturesDir();
+// Full path of a fixture ("sample-test.mdb", "access/jk-empty.mdb").
+std::string fixture(const std::string& name);
+// Every fixture file (both folders), sorted.
+std::vector<std::string> allFixtures();
+
+// A fresh empty folder under the build's temporary area, removed at exit.
+std::string tempDir();
+// Copies `from` to `to` (overwriting) and makes the copy writable.
+void copyFile(const std::string& from, const std::string& to);
+std::vector<uint8_t> readFile(const std::string& path);
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+// Runs argv (no shell), capturing standard output and error.
+CommandResult run(const std::vector<std::string>& argv);
+
+// The canonical dump of FILE as read by us (jettool), by mdb-reader and by mdbtools. `args` are
+// the dump options ("--all", "--system"). The oracle functions return "" and set `why` when the
+// reader is not installed.
+std::string ourDump(const std::string& file, const std::vector<std::string>& args);
+std::string mdbReaderDump(const std::string& file, const std::vector<std::string>& args,
+                          std::string* why = nullptr);
+std::string mdbToolsDump(const std::string& file, const std::vector<std::string>& args,
+                         std::string* why = nullptr);
+// What of a dump mdbtools can represent (applied to both sides of a comparison with it).
+std::string mdbToolsView(const std::string& dump);
+
+}  // namespace zntest
+
+#define ZN_REQUIRE_FIXTURES()                                                              \
+    do {                                                                                   \
+        if (zntest::fixturesDir().empty())                                                 \
+            GTEST_SKIP() << "the shared fixtures folder (../shared/fixtures/mdb) is absent"; \
+    } while (0)
