@@ -1,0 +1,4 @@
+# Tests of the storage engine.
+zn_engine_test(jet_reader_test ${CMAKE_CURRENT_LIST_DIR}/jet/reader_test.cpp)
+zn_engine_test(jet_textkey_test ${CMAKE_CURRENT_LIST_DIR}/jet/textkey_test.cpp)
+zn_engine_test(jet_corrupt_test ${CMAKE_CURRENT_LIST_DIR}/jet/corrupt_test.cpp)
