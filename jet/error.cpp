@@ -3,13 +3,13 @@
 
 namespace jet {
 
-void throwCorrupt(int64_t page, const std::string& what, std::source_location loc) {
+void throwCorrupt(int64_t page, const std::string& what, const char* where, int line) {
     std::string msg = "The database file is damaged: " + what;
     if (page >= 0) msg += " (page " + std::to_string(page) + ")";
     Error e(ErrorKind::Corrupt, msg, page);
-    std::string file = loc.file_name();
+    std::string file = where;
     if (auto slash = file.find_last_of('/'); slash != std::string::npos) file = file.substr(slash + 1);
-    e.setWhere(file + ":" + std::to_string(loc.line()));
+    e.setWhere(file + ":" + std::to_string(line));
     throw e;
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 #include <stdexcept>
 #include <string>
 
@@ -43,7 +42,7 @@ private:
 // The single place that builds corruption errors: put a breakpoint here to catch every path
 // that finds a damaged structure. `page` may be Error::kNoPage.
 [[noreturn]] void throwCorrupt(int64_t page, const std::string& what,
-                               std::source_location loc = std::source_location::current());
+                               const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
 [[noreturn]] void throwError(ErrorKind kind, const std::string& message,
                              int64_t page = Error::kNoPage);
