@@ -51,18 +51,23 @@ export function codeUnitCompare(a, b) {
     return a < b ? -1 : a > b ? 1 : 0;
 }
 
-// Picks the tables to dump from the names the reader lists (user and system
-// tables together). For explicit --table names, a missing one is an error; the
-// default set silently skips the test tables a file does not have.
-export function selectTables(opts, names) {
-    const have = new Set(names);
+// Picks the tables to dump. `userNames` are the tables the reader itself
+// counts as user tables (neither reader counts a table whose MSysObjects
+// flags carry the system bit, such as Access's f_<GUID>_Data attachment
+// tables), `allNames` every table it lists. A system table is one the reader
+// does not count as a user table, or one named MSys*. For explicit --table
+// names a missing one is an error; the default set silently skips the test
+// tables a file does not have.
+export function selectTables(opts, userNames, allNames) {
+    const user = new Set(userNames.filter((n) => !isSystemName(n)));
+    const have = new Set(allNames);
     switch (opts.mode) {
         case "default":
             return DEFAULT_TABLES.filter((t) => have.has(t));
         case "all":
-            return names.filter((n) => !isSystemName(n)).sort(codeUnitCompare);
+            return [...user].sort(codeUnitCompare);
         case "system":
-            return names.filter(isSystemName).sort(codeUnitCompare);
+            return allNames.filter((n) => !user.has(n)).sort(codeUnitCompare);
         case "tables":
             for (const t of opts.tables) {
                 if (!have.has(t)) throw new Error(`no table named ${t}`);

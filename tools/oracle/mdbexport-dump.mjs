@@ -58,8 +58,9 @@ function run(cmd, args) {
     return r.stdout.toString("utf8");
 }
 
-function listTables(file) {
-    return run("mdb-tables", ["-S", "-1", file])
+// mdb-tables lists user tables; with -S also the system ones.
+function listTables(file, withSystem) {
+    return run("mdb-tables", [...(withSystem ? ["-S"] : []), "-1", file])
         .split("\n")
         .filter((n) => n !== "");
 }
@@ -224,7 +225,9 @@ function dumpTable(file, table, columns) {
 
 await runMain(PROG, (opts) => {
     const out = [];
-    for (const table of selectTables(opts, listTables(opts.file))) {
+    const user = listTables(opts.file, false);
+    const all = listTables(opts.file, true);
+    for (const table of selectTables(opts, user, all)) {
         const columns = readColumns(opts.file, table);
         const unknown = columns.filter((c) => c.kind === null);
         if (unknown.length) {

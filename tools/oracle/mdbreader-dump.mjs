@@ -126,9 +126,10 @@ function readable(reader, name) {
 
 await runMain(PROG, (opts) => {
     const reader = new MDBReader(fs.readFileSync(opts.file));
-    const names = reader.getTableNames({ normalTables: true, systemTables: true });
+    const user = reader.getTableNames({ normalTables: true, systemTables: false });
+    const all = reader.getTableNames({ normalTables: true, systemTables: true });
     const out = [];
-    for (const name of selectTables(opts, names)) {
+    for (const name of selectTables(opts, user, all)) {
         const why = readable(reader, name);
         if (why !== null) {
             process.stderr.write(`${PROG}: skipped table ${name}: ${why}\n`);
