@@ -183,26 +183,18 @@ export function rowLine(row) {
     return "{" + keys.map((k) => JSON.stringify(k) + ":" + formatValue(row[k])).join(",") + "}";
 }
 
-// UTF-8 byte order (= code point order), which is what a C++ std::string
-// comparison of the same lines gives.
-function lineCompare(a, b) {
-    return Buffer.compare(Buffer.from(a, "utf8"), Buffer.from(b, "utf8"));
-}
-
 // The lines of one table in dump order: by the numeric `id` column when the
 // table has one (ties and NULL ids, which come first, by line text), else by
-// line text. `columns` is the list of [name, isNumeric] of the table.
+// line text. `columns` is the list of [name, isNumeric] of the table. Line
+// text is compared as UTF-8 bytes (= code point order), which is what a C++
+// std::string comparison of the same lines gives.
 export function tableLines(name, columns, rows) {
     const idCol = columns.find(([c, numeric]) => c === "id" && numeric);
-    const items = rows.map((r) => ({ line: rowLine(r), id: idCol ? r.id : null }));
-    items.sort((a, b) => {
-        if (idCol) {
-            const ia = a.id ?? -Infinity;
-            const ib = b.id ?? -Infinity;
-            if (ia !== ib) return ia < ib ? -1 : 1;
-        }
-        return lineCompare(a.line, b.line);
+    const items = rows.map((r) => {
+        const line = rowLine(r);
+        return { line, bytes: Buffer.from(line, "utf8"), id: idCol ? r.id ?? -Infinity : 0 };
     });
+    items.sort((a, b) => (a.id !== b.id ? (a.id < b.id ? -1 : 1) : Buffer.compare(a.bytes, b.bytes)));
     return [`# ${name}`, ...items.map((i) => i.line)];
 }
 

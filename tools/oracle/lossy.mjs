@@ -101,7 +101,7 @@ function roundDecimal({ digits, scale }, p) {
 // read back and rounded again give the same 8 digits; for a single, whose
 // %.8g text is already 8 digits, likewise. Integers below 1e8 are unchanged.
 function lossyNumber(x) {
-    if (x === 0 || !Number.isFinite(x)) return x;
+    if (!Number.isFinite(x) || (Number.isInteger(x) && Math.abs(x) < 1e8)) return x; // fast path
     const r = roundDecimal(roundDecimal(exactDecimal(x), 16), 8);
     return Number(`${x < 0 ? "-" : ""}${r.digits}e${-r.scale}`);
 }
