@@ -178,8 +178,8 @@ void dumpTable(Table& t, std::ostream& out) {
     }
     std::stable_sort(lines.begin(), lines.end(), [&](const Line& a, const Line& b) {
         if (idCol >= 0) {
-            // Rows with a NULL id sort after the others, by text.
-            if (a.hasId != b.hasId) return a.hasId;
+            // Rows with a NULL id sort before the others, by text.
+            if (a.hasId != b.hasId) return b.hasId;
             if (a.hasId && a.id != b.id) return a.id < b.id;
         }
         return a.text < b.text;

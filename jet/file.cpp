@@ -107,8 +107,8 @@ public:
             ioError("Cannot rename \"" + from + "\" to", to, errno);
     }
     void syncDirOf(const std::string& path) override {
-        std::string dir = dirOf(path);
-        if (dir.empty()) dir = ".";
+        const std::string folder = dirOf(path);
+        const std::string dir = folder.empty() ? std::string(".") : folder;
         int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) ioError("Cannot open folder", dir, errno);
         int rc = ::fsync(fd);

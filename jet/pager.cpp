@@ -72,12 +72,17 @@ void Pager::begin() {
     if (!writable_) throwError(ErrorKind::ReadOnly, "The database is open for reading only");
     if (inTxn_) throwError(ErrorKind::Usage, "A transaction is already open");
     inTxn_ = true;
+    savepointLive_ = false;
     writeNo_ = 0;
 }
 
 PageBuf& Pager::modify(uint32_t pgno) {
     if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be changed inside a transaction");
-    if (auto it = dirty_.find(pgno); it != dirty_.end()) return *it->second;
+    if (auto it = dirty_.find(pgno); it != dirty_.end()) {
+        if (savepointLive_ && it->second.use_count() > 1)
+            it->second = std::make_shared<PageBuf>(*it->second);
+        return *it->second;
+    }
     Page p = get(pgno);
     auto copy = std::make_shared<PageBuf>(*p.buf);
     if (pgno < committedPages_) originals_[pgno] = p.buf;
@@ -166,6 +171,21 @@ void Pager::commit() {
     dirty_.clear();
     originals_.clear();
     inTxn_ = false;
+}
+
+Pager::Savepoint Pager::savepoint() {
+    if (!inTxn_) throwError(ErrorKind::Usage, "Savepoints need an open transaction");
+    savepointLive_ = true;
+    return Savepoint{dirty_, pageCount_};
+}
+
+void Pager::rollbackTo(const Savepoint& sp) {
+    dirty_ = sp.dirty;
+    pageCount_ = sp.pageCount;
+    for (auto it = originals_.begin(); it != originals_.end();)
+        it = dirty_.count(it->first) ? std::next(it) : originals_.erase(it);
+    // The restored buffers are shared with the savepoint: copy them before the next change.
+    savepointLive_ = true;
 }
 
 void Pager::rollback() {

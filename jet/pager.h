@@ -62,6 +62,16 @@ public:
     void commit();
     void rollback();
 
+    // Savepoints inside the open transaction: rollbackTo() undoes every page change made after
+    // savepoint() and keeps the earlier ones. Used to make a single failed write leave no trace
+    // in a larger transaction.
+    struct Savepoint {
+        std::map<uint32_t, std::shared_ptr<PageBuf>> dirty;
+        uint32_t pageCount = 0;
+    };
+    Savepoint savepoint();
+    void rollbackTo(const Savepoint& sp);
+
     // Test hooks: called before each file write of a commit with a running write counter, so
     // tests can make the k-th write fail or kill the process at a chosen moment.
     std::function<void(int writeNo)> beforeWrite;
@@ -80,6 +90,8 @@ private:
     bool inTxn_ = false;
     std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
+    // Dirty buffers also held by a live savepoint must be copied before they change.
+    bool savepointLive_ = false;
     int writeNo_ = 0;
 };
 

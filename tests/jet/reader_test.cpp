@@ -97,13 +97,24 @@ TEST(Open, MissingFileNamesTheFile) {
 
 class Fixture : public testing::TestWithParam<std::string> {};
 
+// Neither mdb-reader nor mdbtools can decode column type 0x11 (MSysAccessObjects.Data of Access
+// 2000 files), so their dumps leave that table out; ours has it.
+std::string withoutUnreadableTables(std::string dump) {
+    const std::string head = "# MSysAccessObjects\n";
+    auto at = dump.find(head);
+    if (at == std::string::npos) return dump;
+    auto next = dump.find("\n# ", at + head.size() - 1);
+    dump.erase(at, next == std::string::npos ? std::string::npos : next + 1 - at);
+    return dump;
+}
+
 TEST_P(Fixture, DumpEqualsMdbReader) {
     for (const char* which : {"--all", "--system"}) {
         SCOPED_TRACE(which);
         std::string why;
         std::string theirs = zntest::mdbReaderDump(GetParam(), {which}, &why);
         if (!why.empty()) GTEST_SKIP() << why;
-        EXPECT_EQ(zntest::ourDump(GetParam(), {which}), theirs);
+        EXPECT_EQ(withoutUnreadableTables(zntest::ourDump(GetParam(), {which})), theirs);
     }
 }
 
@@ -113,7 +124,7 @@ TEST_P(Fixture, DumpEqualsMdbTools) {
         std::string why;
         std::string theirs = zntest::mdbToolsDump(GetParam(), {which}, &why);
         if (!why.empty()) GTEST_SKIP() << why;
-        EXPECT_EQ(zntest::mdbToolsView(zntest::ourDump(GetParam(), {which})),
+        EXPECT_EQ(zntest::mdbToolsView(withoutUnreadableTables(zntest::ourDump(GetParam(), {which}))),
                   zntest::mdbToolsView(theirs));
     }
 }
