@@ -72,17 +72,16 @@ void Pager::begin() {
     if (!writable_) throwError(ErrorKind::ReadOnly, "The database is open for reading only");
     if (inTxn_) throwError(ErrorKind::Usage, "A transaction is already open");
     inTxn_ = true;
-    savepointLive_ = false;
+    releaseSavepoint();
     writeNo_ = 0;
 }
 
 PageBuf& Pager::modify(uint32_t pgno) {
     if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be changed inside a transaction");
-    if (auto it = dirty_.find(pgno); it != dirty_.end()) {
-        if (savepointLive_ && it->second.use_count() > 1)
-            it->second = std::make_shared<PageBuf>(*it->second);
-        return *it->second;
-    }
+    auto it = dirty_.find(pgno);
+    if (savepoint_ && !undo_.count(pgno))
+        undo_[pgno] = it != dirty_.end() ? std::make_shared<PageBuf>(*it->second) : nullptr;
+    if (it != dirty_.end()) return *it->second;
     Page p = get(pgno);
     auto copy = std::make_shared<PageBuf>(*p.buf);
     if (pgno < committedPages_) originals_[pgno] = p.buf;
@@ -95,6 +94,7 @@ uint32_t Pager::append() {
     if (pageCount_ >= 0x7FFFF000u / 8)  // stay well inside Jet's 2 GB limit
         throwError(ErrorKind::Constraint, "The database has reached its maximum size");
     uint32_t pgno = pageCount_++;
+    if (savepoint_) undo_.emplace(pgno, nullptr);
     dirty_[pgno] = std::make_shared<PageBuf>();
     return pgno;
 }
@@ -130,6 +130,7 @@ void Pager::writeJournal(const std::string& jpath) {
 void Pager::commit() {
     if (!inTxn_) throwError(ErrorKind::Usage, "No transaction is open");
     if (dirty_.empty()) {
+        releaseSavepoint();
         inTxn_ = false;
         return;
     }
@@ -159,6 +160,7 @@ void Pager::commit() {
         }
         dirty_.clear();
         originals_.clear();
+        releaseSavepoint();
         cache_.clear();
         pageCount_ = committedPages_;
         inTxn_ = false;
@@ -170,22 +172,33 @@ void Pager::commit() {
     committedPages_ = pageCount_;
     dirty_.clear();
     originals_.clear();
+    releaseSavepoint();
     inTxn_ = false;
 }
 
-Pager::Savepoint Pager::savepoint() {
+void Pager::beginSavepoint() {
     if (!inTxn_) throwError(ErrorKind::Usage, "Savepoints need an open transaction");
-    savepointLive_ = true;
-    return Savepoint{dirty_, pageCount_};
+    savepoint_ = true;
+    undo_.clear();
+    undoPageCount_ = pageCount_;
 }
 
-void Pager::rollbackTo(const Savepoint& sp) {
-    dirty_ = sp.dirty;
-    pageCount_ = sp.pageCount;
-    for (auto it = originals_.begin(); it != originals_.end();)
-        it = dirty_.count(it->first) ? std::next(it) : originals_.erase(it);
-    // The restored buffers are shared with the savepoint: copy them before the next change.
-    savepointLive_ = true;
+void Pager::releaseSavepoint() {
+    savepoint_ = false;
+    undo_.clear();
+}
+
+void Pager::rollbackToSavepoint() {
+    for (auto& [no, saved] : undo_) {
+        if (saved) {
+            dirty_[no] = saved;
+        } else {
+            dirty_.erase(no);
+            originals_.erase(no);
+        }
+    }
+    pageCount_ = undoPageCount_;
+    releaseSavepoint();
 }
 
 void Pager::rollback() {

@@ -62,15 +62,13 @@ public:
     void commit();
     void rollback();
 
-    // Savepoints inside the open transaction: rollbackTo() undoes every page change made after
-    // savepoint() and keeps the earlier ones. Used to make a single failed write leave no trace
-    // in a larger transaction.
-    struct Savepoint {
-        std::map<uint32_t, std::shared_ptr<PageBuf>> dirty;
-        uint32_t pageCount = 0;
-    };
-    Savepoint savepoint();
-    void rollbackTo(const Savepoint& sp);
+    // One savepoint inside the open transaction: rollbackToSavepoint() undoes every page
+    // change made since beginSavepoint() and keeps the earlier ones, so a single failed write
+    // leaves no trace in a larger transaction. The pages' previous contents are kept only for
+    // pages changed while the savepoint is active.
+    void beginSavepoint();
+    void releaseSavepoint();
+    void rollbackToSavepoint();
 
     // Test hooks: called before each file write of a commit with a running write counter, so
     // tests can make the k-th write fail or kill the process at a chosen moment.
@@ -90,8 +88,9 @@ private:
     bool inTxn_ = false;
     std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
-    // Dirty buffers also held by a live savepoint must be copied before they change.
-    bool savepointLive_ = false;
+    bool savepoint_ = false;
+    std::map<uint32_t, std::shared_ptr<PageBuf>> undo_;  // nullptr: the page was not dirty
+    uint32_t undoPageCount_ = 0;
     int writeNo_ = 0;
 };
 

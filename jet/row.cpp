@@ -1,6 +1,9 @@
 // Row decoding.
 #include "jet/row.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "jet/error.h"
 #include "jet/format.h"
 #include "jet/longvalue.h"
@@ -77,6 +80,89 @@ Value decodeFixed(const Column& c, Bytes b) {
         default: break;
     }
     throwCorrupt(b.page(), std::string("a fixed-length column of type ") + typeName(c.type));
+}
+
+void encodeFixed(const Column& c, const Value& v, uint8_t* out) {
+    switch (c.type) {
+        case ColType::Byte: out[0] = uint8_t(std::get<int64_t>(v)); return;
+        case ColType::Int: putU16(out, uint16_t(std::get<int64_t>(v))); return;
+        case ColType::Long: putU32(out, uint32_t(std::get<int64_t>(v))); return;
+        case ColType::Money: putU64(out, uint64_t(std::get<Currency>(v).scaled)); return;
+        case ColType::Single: putF32(out, float(std::get<double>(v))); return;
+        case ColType::Double: putF64(out, std::get<double>(v)); return;
+        case ColType::DateTime: putF64(out, std::get<DateTime>(v).days); return;
+        case ColType::Guid: std::memcpy(out, std::get<Guid>(v).bytes.data(), 16); return;
+        case ColType::Numeric: {
+            const Decimal& d = std::get<Decimal>(v);
+            out[0] = d.negative ? 0x80 : 0x00;
+            for (int w = 0; w < 4; ++w) putU32(out + 1 + 4 * w, uint32_t(d.magnitude >> (32 * (3 - w))));
+            return;
+        }
+        case ColType::Text: {
+            auto bytes = encodeText(std::get<std::u16string>(v), false);
+            std::memset(out, 0, c.length);
+            std::memcpy(out, bytes.data(), std::min<size_t>(bytes.size(), c.length));
+            return;
+        }
+        case ColType::Binary: {
+            const Blob& b = std::get<Blob>(v);
+            std::memset(out, 0, c.length);
+            std::memcpy(out, b.data(), std::min<size_t>(b.size(), c.length));
+            return;
+        }
+        default: break;
+    }
+    throwError(ErrorKind::Usage, std::string("no fixed encoding for ") + typeName(c.type));
+}
+
+std::vector<uint8_t> encodeRow(const TableDef& t, const Row& row,
+                               const std::vector<std::vector<uint8_t>>& var) {
+    uint16_t ncols = t.maxColumns;
+    int maxVar = -1;
+    for (auto& c : t.columns) {
+        if (c.number >= ncols) ncols = uint16_t(c.number + 1);
+        if (!c.fixed() && c.type != ColType::Boolean) maxVar = std::max(maxVar, int(c.varIndex));
+    }
+    const size_t fixedLen = t.fixedAreaSize();
+    std::vector<uint8_t> out(2 + fixedLen, 0);
+    putU16(out.data(), ncols);
+    std::vector<uint8_t> mask((ncols + 7) / 8, 0);
+    auto setBit = [&](uint16_t n) { mask[n / 8] |= uint8_t(1 << (n % 8)); };
+    std::vector<int> byVar(size_t(maxVar + 1), -1);
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const Column& c = t.columns[i];
+        if (c.type == ColType::Boolean) {
+            if (std::holds_alternative<bool>(row[i]) && std::get<bool>(row[i])) setBit(c.number);
+            continue;
+        }
+        if (isNull(row[i])) continue;
+        setBit(c.number);
+        if (c.fixed())
+            encodeFixed(c, row[i], out.data() + 2 + c.fixedOffset);
+        else
+            byVar[c.varIndex] = int(i);
+    }
+    std::vector<uint16_t> offsets;
+    for (int vi = 0; vi <= maxVar; ++vi) {
+        offsets.push_back(uint16_t(out.size()));
+        if (byVar[size_t(vi)] >= 0) {
+            const auto& bytes = var[size_t(byVar[size_t(vi)])];
+            out.insert(out.end(), bytes.begin(), bytes.end());
+        }
+    }
+    if (t.varColumns > 0) {
+        uint8_t b[2];
+        putU16(b, uint16_t(out.size()));  // end of the variable data
+        out.insert(out.end(), b, b + 2);
+        for (auto it = offsets.rbegin(); it != offsets.rend(); ++it) {
+            putU16(b, *it);
+            out.insert(out.end(), b, b + 2);
+        }
+        putU16(b, uint16_t(offsets.size()));
+        out.insert(out.end(), b, b + 2);
+    }
+    out.insert(out.end(), mask.begin(), mask.end());
+    return out;
 }
 
 Row decodeRow(const TableDef& t, Bytes row, Pager* pager) {

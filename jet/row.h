@@ -36,4 +36,14 @@ bool columnBytes(const TableDef& t, const RowLayout& layout, Bytes row, const Co
 
 Value decodeFixed(const Column& c, Bytes b);
 
+// Writes a non-null fixed-size value (or a fixed-length TEXT/BINARY) into `out`, which has
+// fixedSize(c.type) (or c.length) bytes. REQUIRES: the value has the column's type.
+void encodeFixed(const Column& c, const Value& v, uint8_t* out);
+
+// Builds the bytes of a row. `var` holds, per column (TableDef::columns order), the stored bytes
+// of variable-length columns (text payload, long-value header, binary); fixed columns are
+// encoded from `row`. A column is NULL when its value is NULL.
+std::vector<uint8_t> encodeRow(const TableDef& t, const Row& row,
+                               const std::vector<std::vector<uint8_t>>& var);
+
 }  // namespace jet

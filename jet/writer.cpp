@@ -1,8 +1,28 @@
-// Row writes: insert, update, delete, and the transaction entry points.
+// Row writes: insert, update and delete with long values, index maintenance and the table
+// definition's counters; and the transaction entry points.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
 #include "jet/database.h"
+#include "jet/datapage.h"
 #include "jet/error.h"
+#include "jet/format.h"
+#include "jet/indexkey.h"
+#include "jet/indexpage.h"
+#include "jet/indexwriter.h"
+#include "jet/longvalue.h"
+#include "jet/pagewriter.h"
+#include "jet/text.h"
+#include "jet/textkey.h"
+#include "jet/usagemap.h"
 
 namespace jet {
+
+// ---------------------------------------------------------------------------------------------
+// Transactions
 
 void Database::begin() {
     if (!readOnlyReason_.empty()) throwError(ErrorKind::ReadOnly, readOnlyReason_);
@@ -23,10 +43,633 @@ void Database::rollback() {
     invalidate();
 }
 
-RowId Table::insert(Row&) { throwError(ErrorKind::Unsupported, "Writing is not available yet"); }
-void Table::update(RowId, const Row&) {
-    throwError(ErrorKind::Unsupported, "Writing is not available yet");
+namespace {
+
+// Runs one write: in a transaction of its own when none is open, else under a savepoint of the
+// open one, so that a failed write changes nothing.
+template <class F>
+auto runWrite(Database& db, F f) {
+    if (!db.readOnlyReason().empty()) throwError(ErrorKind::ReadOnly, db.readOnlyReason());
+    if (!db.writable())
+        throwError(ErrorKind::ReadOnly, "The database \"" + db.path() + "\" is open for reading only");
+    const bool own = !db.inTransaction();
+    if (own) db.begin();
+    db.pager().beginSavepoint();
+    try {
+        auto r = f();
+        db.pager().releaseSavepoint();
+        if (own) db.commit();
+        return r;
+    } catch (...) {
+        db.pager().rollbackToSavepoint();
+        db.invalidate();
+        if (own) db.rollback();
+        throw;
+    }
 }
-void Table::remove(RowId) { throwError(ErrorKind::Unsupported, "Writing is not available yet"); }
+
+constexpr size_t kInlineLongValueMax = 64;
+// A data page stays in its table's free-space map while a small row still fits.
+constexpr size_t kFreeMapThreshold = 64;
+
+std::string shortText(const std::u16string& s) {
+    std::u16string t = s.size() > 40 ? s.substr(0, 40) + u"…" : s;
+    return "\"" + toUtf8(t) + "\"";
+}
+
+std::string valueText(const Value& v) {
+    struct V {
+        std::string operator()(std::monostate) const { return "NULL"; }
+        std::string operator()(bool b) const { return b ? "True" : "False"; }
+        std::string operator()(int64_t i) const { return std::to_string(i); }
+        std::string operator()(double d) const {
+            char buf[40];
+            std::snprintf(buf, sizeof buf, "%g", d);
+            return buf;
+        }
+        std::string operator()(const std::u16string& s) const { return shortText(s); }
+        std::string operator()(const Blob& b) const { return std::to_string(b.size()) + " bytes"; }
+        std::string operator()(const Currency& c) const { return std::to_string(c.scaled / 10000); }
+        std::string operator()(const DateTime& d) const { return std::to_string(d.days); }
+        std::string operator()(const Guid&) const { return "GUID"; }
+        std::string operator()(const Decimal&) const { return "decimal"; }
+    };
+    return std::visit(V{}, v);
+}
+
+[[noreturn]] void badValue(const std::string& table, const Column& c, const Value& v,
+                           const std::string& why) {
+    throwError(ErrorKind::Constraint, "The value " + valueText(v) + " cannot be stored in column \"" +
+                                          c.name + "\" of table \"" + table + "\": " + why);
+}
+
+// Checks one value against its column's type and size.
+void checkValue(const std::string& table, const Column& c, const Value& v) {
+    if (isNull(v)) return;
+    auto wrongType = [&] { badValue(table, c, v, std::string("the column holds ") + typeName(c.type)); };
+    auto intRange = [&](int64_t lo, int64_t hi) {
+        if (!std::holds_alternative<int64_t>(v)) wrongType();
+        int64_t x = std::get<int64_t>(v);
+        if (x < lo || x > hi)
+            badValue(table, c, v, "the allowed range is " + std::to_string(lo) + " to " + std::to_string(hi));
+    };
+    switch (c.type) {
+        case ColType::Boolean:
+            if (!std::holds_alternative<bool>(v)) wrongType();
+            return;
+        case ColType::Byte: intRange(0, 255); return;
+        case ColType::Int: intRange(-32768, 32767); return;
+        case ColType::Long: intRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()); return;
+        case ColType::Money:
+            if (!std::holds_alternative<Currency>(v)) wrongType();
+            return;
+        case ColType::Single: {
+            if (!std::holds_alternative<double>(v)) wrongType();
+            double d = std::get<double>(v);
+            if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max()))
+                badValue(table, c, v, "it is outside the range of a single-precision number");
+            return;
+        }
+        case ColType::Double:
+            if (!std::holds_alternative<double>(v)) wrongType();
+            return;
+        case ColType::DateTime:
+            if (!std::holds_alternative<DateTime>(v)) wrongType();
+            return;
+        case ColType::Text: {
+            if (!std::holds_alternative<std::u16string>(v)) wrongType();
+            size_t n = std::get<std::u16string>(v).size();
+            size_t max = std::min<size_t>(c.maxChars(), 255);
+            if (n > max)
+                badValue(table, c, v, "it has " + std::to_string(n) + " characters; the column holds at most " +
+                                          std::to_string(max));
+            return;
+        }
+        case ColType::Memo: {
+            if (!std::holds_alternative<std::u16string>(v)) wrongType();
+            if (std::get<std::u16string>(v).size() * 2 > 0xFFFFFF)
+                badValue(table, c, v, "it is longer than a memo can be");
+            return;
+        }
+        case ColType::Binary:
+            if (!std::holds_alternative<Blob>(v)) wrongType();
+            if (std::get<Blob>(v).size() > c.length)
+                badValue(table, c, v, "the column holds at most " + std::to_string(c.length) + " bytes");
+            return;
+        case ColType::Ole:
+        case ColType::Unknown0D:
+        case ColType::Unknown11:
+            if (!std::holds_alternative<Blob>(v)) wrongType();
+            if (std::get<Blob>(v).size() > 0xFFFFFF) badValue(table, c, v, "it is too large");
+            return;
+        case ColType::Guid:
+            if (!std::holds_alternative<Guid>(v)) wrongType();
+            return;
+        case ColType::Numeric: {
+            if (!std::holds_alternative<Decimal>(v)) wrongType();
+            const Decimal& d = std::get<Decimal>(v);
+            if (d.scale != c.scale) badValue(table, c, v, "its scale differs from the column's");
+            unsigned __int128 limit = 1;
+            for (int i = 0; i < c.precision; ++i) limit *= 10;
+            if (d.magnitude >= limit)
+                badValue(table, c, v, "it has more than " + std::to_string(c.precision) + " digits");
+            return;
+        }
+    }
+}
+
+struct Ctx {
+    Database& db;
+    Pager& pager;
+    PageAllocator alloc;
+    UsageMapEditor maps;
+    explicit Ctx(Database& d) : db(d), pager(d.pager()), alloc(pager), maps(pager, alloc) {}
+};
+
+const LongColumnMaps* longMapsOf(const TableDef& t, const Column& c) {
+    for (auto& m : t.longMaps)
+        if (m.column == c.number) return &m;
+    return nullptr;
+}
+
+// Puts a row of `data` on a page with room: the last page of the free-space map that fits, or a
+// new page. `lval` pages hold long values of one column.
+RowId placeRow(Ctx& x, const TableDef& t, uint32_t ownedMap, uint32_t freeMap, bool lval,
+               std::vector<uint8_t> data, uint16_t flags) {
+    const size_t len = data.size();
+    if (freeMap) {
+        std::vector<uint32_t> candidates = readUsageMap(x.pager, RowId::fromRaw(freeMap));
+        if (!candidates.empty()) {
+            uint32_t pg = candidates.back();
+            DataPage dp(x.pager.get(pg));
+            bool ours = lval ? dp.isLval() : dp.owner() == t.page;
+            if (ours) {
+                SlotPage sp = SlotPage::load(x.pager, pg);
+                if (sp.fits(len)) {
+                    unsigned slot = sp.add(std::move(data), flags);
+                    sp.store(x.pager);
+                    if (sp.freeSpace() < kFreeMapThreshold) x.maps.remove(freeMap, pg);
+                    return RowId{pg, uint8_t(slot)};
+                }
+            }
+            x.maps.remove(freeMap, pg);
+        }
+    }
+    uint32_t pg = x.alloc.allocate();
+    initDataPage(x.pager.modify(pg), t.page, lval);
+    if (ownedMap) x.maps.add(ownedMap, pg);
+    SlotPage sp = SlotPage::load(x.pager, pg);
+    unsigned slot = sp.add(std::move(data), flags);
+    sp.store(x.pager);
+    if (freeMap && sp.freeSpace() >= kFreeMapThreshold) x.maps.add(freeMap, pg);
+    return RowId{pg, uint8_t(slot)};
+}
+
+// Removes a row's slot; frees the page when it was the last live row of a long-value page.
+void removeSlot(Ctx& x, RowId id, uint32_t ownedMap, uint32_t freeMap, bool lval) {
+    SlotPage sp = SlotPage::load(x.pager, id.page);
+    if (id.row >= sp.slots.size()) throwCorrupt(id.page, "a row pointer names a missing row");
+    sp.remove(id.row);
+    if (lval && !sp.anyLive()) {
+        if (ownedMap) x.maps.remove(ownedMap, id.page);
+        if (freeMap) x.maps.remove(freeMap, id.page);
+        x.alloc.release(id.page);
+        return;
+    }
+    sp.store(x.pager);
+    if (freeMap && sp.freeSpace() >= kFreeMapThreshold) x.maps.add(freeMap, id.page);
+}
+
+std::vector<uint8_t> longHeader(uint32_t length, uint8_t kind, uint32_t pointer) {
+    std::vector<uint8_t> h(fmt::kLongValueHeader, 0);
+    putU24(h.data(), length);
+    h[3] = kind;
+    putU32(h.data() + 4, pointer);
+    return h;
+}
+
+// Stores a long value's payload; returns the field bytes for the row.
+std::vector<uint8_t> storeLongValue(Ctx& x, const TableDef& t, const Column& c,
+                                    const std::vector<uint8_t>& data, bool inlineIt) {
+    const uint32_t len = uint32_t(data.size());
+    if (inlineIt) {
+        auto h = longHeader(len, fmt::kLongInline, 0);
+        h.insert(h.end(), data.begin(), data.end());
+        return h;
+    }
+    const LongColumnMaps* m = longMapsOf(t, c);
+    const uint32_t owned = m ? m->ownedMap : 0, free = m ? m->freeMap : 0;
+    if (len <= fmt::kMaxSingleLval) {
+        RowId id = placeRow(x, t, owned, free, true, data, 0);
+        return longHeader(len, fmt::kLongSingle, id.raw());
+    }
+    // A chain: chunks of at most 4072 bytes, each row led by the pointer to the next chunk.
+    // Written from the last chunk backwards so each row knows its successor.
+    size_t chunks = (data.size() + fmt::kMaxChainChunk - 1) / fmt::kMaxChainChunk;
+    uint32_t next = 0;
+    for (size_t k = chunks; k-- > 0;) {
+        size_t from = k * fmt::kMaxChainChunk;
+        size_t n = std::min(fmt::kMaxChainChunk, data.size() - from);
+        std::vector<uint8_t> row(4 + n);
+        putU32(row.data(), next);
+        std::memcpy(row.data() + 4, data.data() + from, n);
+        next = placeRow(x, t, owned, free, true, std::move(row), 0).raw();
+    }
+    return longHeader(len, 0, next);
+}
+
+void freeLongValue(Ctx& x, const TableDef& t, const Column& c, Bytes field) {
+    if (field.size() < fmt::kLongValueHeader) return;
+    const LongColumnMaps* m = longMapsOf(t, c);
+    for (uint32_t raw : longValueRows(x.pager, field))
+        removeSlot(x, RowId::fromRaw(raw), m ? m->ownedMap : 0, m ? m->freeMap : 0, true);
+}
+
+std::vector<uint8_t> payloadOf(const Column& c, const Value& v) {
+    if (c.type == ColType::Memo || c.type == ColType::Text) {
+        const auto& s = std::get<std::u16string>(v);
+        return encodeText(s, c.compressible(), c.type == ColType::Memo ? 1024 : 255);
+    }
+    if (std::holds_alternative<Blob>(v)) return std::get<Blob>(v);
+    // A fixed-size type stored as a variable column (Access does this in its own tables).
+    std::vector<uint8_t> out(fixedSize(c.type));
+    encodeFixed(c, v, out.data());
+    return out;
+}
+
+// What a write needs to know about a table's indexes before it changes anything.
+void requireWritableIndexes(Database& db, Table& table, const TableDef& t) {
+    for (auto& ix : t.realIndexes) {
+        for (auto& ic : ix.columns) {
+            const Column* c = t.columnByNumber(ic.column);
+            std::vector<uint8_t> probe;
+            Value sample;
+            switch (c->type) {
+                case ColType::Text:
+                case ColType::Memo: sample = std::u16string(u"a"); break;
+                case ColType::Boolean: sample = true; break;
+                case ColType::Byte:
+                case ColType::Int:
+                case ColType::Long: sample = int64_t(0); break;
+                case ColType::Money: sample = Currency{}; break;
+                case ColType::Single:
+                case ColType::Double: sample = 0.0; break;
+                case ColType::DateTime: sample = DateTime{}; break;
+                default: break;
+            }
+            KeyStatus st = appendColumnKey(*c, sample, ic.ascending, db.generalSortOrder(), probe);
+            bool textColumnSort = (c->type == ColType::Text || c->type == ColType::Memo) &&
+                                  !(c->sortLcid == fmt::kSortGeneral && c->sortVersion == 0);
+            if (st != KeyStatus::Ok || textColumnSort)
+                throwError(ErrorKind::Unsupported,
+                           "The table \"" + table.name() + "\" cannot be changed: its index on column \"" +
+                               c->name + "\" uses keys this program cannot write (" +
+                               (textColumnSort ? std::string("a sort order other than General")
+                                               : std::string(keyStatusText(st))) +
+                               "); compact the database to the General sort order first");
+        }
+    }
+}
+
+struct Keys {
+    std::vector<std::vector<uint8_t>> key;  // per real index
+    std::vector<bool> skip;                 // ignore-nulls index and all key columns NULL
+};
+
+Keys computeKeys(Database& db, Table& table, const TableDef& t, const Row& row) {
+    Keys k;
+    for (auto& ix : t.realIndexes) {
+        std::vector<uint8_t> key;
+        KeyStatus st = indexKey(t, ix, row, db.generalSortOrder(), key);
+        if (st != KeyStatus::Ok) {
+            std::string col;
+            for (auto& ic : ix.columns)
+                if (const Column* c = t.columnByNumber(ic.column)) col += (col.empty() ? "" : ", ") + c->name;
+            throwError(ErrorKind::Unsupported, "The row cannot be written to table \"" + table.name() +
+                                                   "\": the index on " + col + ": " + keyStatusText(st));
+        }
+        k.key.push_back(std::move(key));
+        k.skip.push_back(ix.ignoreNulls() && allKeyColumnsNull(t, ix, row));
+    }
+    return k;
+}
+
+std::string indexName(const TableDef& t, const RealIndex& ix) {
+    for (auto& li : t.logicalIndexes)
+        if (li.realIndex == ix.slot) return li.name;
+    return "#" + std::to_string(ix.slot);
+}
+
+// Required and unique rules. `self` is the row being updated (its own entries do not count).
+void checkIndexRules(Database& db, Table& table, const TableDef& t, const Row& row,
+                     const Keys& keys, const Keys* oldKeys, std::optional<RowId> self) {
+    for (size_t i = 0; i < t.realIndexes.size(); ++i) {
+        const RealIndex& ix = t.realIndexes[i];
+        bool primary = false;
+        for (auto& li : t.logicalIndexes)
+            if (li.realIndex == ix.slot && li.primaryKey()) primary = true;
+        if (primary || ix.required()) {
+            for (auto& ic : ix.columns) {
+                for (size_t c = 0; c < t.columns.size(); ++c) {
+                    if (t.columns[c].number == ic.column && isNull(row[c]) &&
+                        t.columns[c].type != ColType::Boolean)
+                        throwError(ErrorKind::Constraint,
+                                   "Column \"" + t.columns[c].name + "\" of table \"" + table.name() +
+                                       "\" cannot be empty: the index \"" + indexName(t, ix) +
+                                       "\" requires a value");
+                }
+            }
+        }
+        if (!ix.unique() || keys.skip[i] || allKeyColumnsNull(t, ix, row)) continue;
+        if (oldKeys && oldKeys->key[i] == keys.key[i]) continue;
+        for (RowId other : indexFind(db.pager(), ix, keys.key[i])) {
+            if (self && other == *self) continue;
+            std::string vals;
+            for (auto& ic : ix.columns)
+                for (size_t c = 0; c < t.columns.size(); ++c)
+                    if (t.columns[c].number == ic.column)
+                        vals += (vals.empty() ? "" : ", ") + t.columns[c].name + " = " + valueText(row[c]);
+            throwError(ErrorKind::Constraint, "The row cannot be written to table \"" + table.name() +
+                                                  "\": the unique index \"" + indexName(t, ix) +
+                                                  "\" already has a row with " + vals);
+        }
+    }
+}
+
+// The field bytes of every variable column, storing long values as needed. Long values that
+// equal `reuse` (the old row) keep their stored field.
+std::vector<std::vector<uint8_t>> buildFields(Ctx& x, Table& table, const TableDef& t,
+                                              const Row& row, const Row* oldRow, Bytes oldBytes,
+                                              std::vector<bool>& reused) {
+    std::vector<std::vector<uint8_t>> var(t.columns.size());
+    reused.assign(t.columns.size(), false);
+    // First every long value as a 12-byte reference, then inline small ones while the row fits.
+    size_t size = 2 + t.fixedAreaSize() + (t.maxColumns + 7) / 8 + 4 + 2 * t.columns.size();
+    std::vector<size_t> longCols;
+    std::optional<RowLayout> oldLayout;
+    if (oldRow) oldLayout = parseRowLayout(t, oldBytes);
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const Column& c = t.columns[i];
+        if (c.fixed() || c.type == ColType::Boolean || isNull(row[i])) continue;
+        if (isLongValue(c.type)) {
+            if (oldRow && (*oldRow)[i] == row[i]) {
+                Bytes f;
+                if (columnBytes(t, *oldLayout, oldBytes, c, f)) {
+                    var[i] = f.copy();
+                    reused[i] = true;
+                    size += var[i].size();
+                    continue;
+                }
+            }
+            longCols.push_back(i);
+            size += fmt::kLongValueHeader;
+            continue;
+        }
+        var[i] = payloadOf(c, row[i]);
+        size += var[i].size();
+    }
+    for (size_t i : longCols) {
+        const Column& c = t.columns[i];
+        std::vector<uint8_t> data = payloadOf(c, row[i]);
+        bool inlineIt = data.size() <= kInlineLongValueMax && size + data.size() <= fmt::kMaxRowSize;
+        if (inlineIt) size += data.size();
+        var[i] = storeLongValue(x, t, c, data, inlineIt);
+    }
+    (void)table;
+    return var;
+}
+
+void writeCounters(Ctx& x, const TableDef& t, uint32_t rowCount, int32_t autoNumber,
+                   const std::vector<int64_t>& uniqueDelta) {
+    PageBuf& b = x.pager.modify(t.page);
+    putU32(b.data() + fmt::kTdefRowCount, rowCount);
+    putU32(b.data() + fmt::kTdefAutoNumber, uint32_t(autoNumber));
+    for (size_t i = 0; i < t.realIndexes.size(); ++i) {
+        if (!uniqueDelta[i]) continue;
+        size_t off = t.realIndexes[i].countOffset + 4;
+        if (off + 4 > fmt::kPageSize) continue;  // beyond the first page: not kept
+        int64_t v = int64_t(t.realIndexes[i].uniqueCount) + uniqueDelta[i];
+        putU32(b.data() + off, uint32_t(std::max<int64_t>(v, 0)));
+    }
+}
+
+std::vector<uint8_t> pointerBytes(RowId to) {
+    std::vector<uint8_t> p(4);
+    putU32(p.data(), to.raw());
+    return p;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Insert
+
+RowId Table::insert(Row& row) {
+    return runWrite(db_, [&]() -> RowId {
+        const TableDef t = def();
+        if (row.size() != t.columns.size())
+            throwError(ErrorKind::Usage, "A row of table \"" + name_ + "\" needs " +
+                                             std::to_string(t.columns.size()) + " values");
+        requireWritableIndexes(db_, *this, t);
+        Ctx x(db_);
+        int32_t autoNumber = t.lastAutoNumber;
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            const Column& c = t.columns[i];
+            if (c.autoNumber() && c.type == ColType::Long) {
+                if (isNull(row[i])) {
+                    autoNumber = autoNumber == std::numeric_limits<int32_t>::max()
+                                     ? std::numeric_limits<int32_t>::min()
+                                     : autoNumber + 1;
+                    row[i] = int64_t(autoNumber);
+                } else if (std::holds_alternative<int64_t>(row[i])) {
+                    autoNumber = std::max<int64_t>(autoNumber, std::get<int64_t>(row[i])) ;
+                }
+            }
+            if (c.autoGuid() && c.type == ColType::Guid && isNull(row[i])) {
+                std::random_device rd;
+                Guid g;
+                for (auto& b : g.bytes) b = uint8_t(rd());
+                g.bytes[7] = uint8_t((g.bytes[7] & 0x0F) | 0x40);
+                g.bytes[8] = uint8_t((g.bytes[8] & 0x3F) | 0x80);
+                row[i] = g;
+            }
+            checkValue(name_, c, row[i]);
+        }
+        Keys keys = computeKeys(db_, *this, t, row);
+        checkIndexRules(db_, *this, t, row, keys, nullptr, std::nullopt);
+
+        std::vector<bool> reused;
+        auto var = buildFields(x, *this, t, row, nullptr, Bytes(), reused);
+        std::vector<uint8_t> bytes = encodeRow(t, row, var);
+        if (bytes.size() > fmt::kMaxRowSize)
+            throwError(ErrorKind::Constraint, "The row is too large for table \"" + name_ + "\" (" +
+                                                  std::to_string(bytes.size()) + " bytes; at most " +
+                                                  std::to_string(fmt::kMaxRowSize) + ")");
+        RowId id = placeRow(x, t, t.ownedMap, t.freeMap, false, std::move(bytes), 0);
+
+        std::vector<int64_t> delta(t.realIndexes.size(), 0);
+        for (size_t i = 0; i < t.realIndexes.size(); ++i) {
+            if (keys.skip[i]) continue;
+            const RealIndex& ix = t.realIndexes[i];
+            if (indexFind(x.pager, ix, keys.key[i]).empty()) delta[i] = 1;
+            IndexWriter(x.pager, x.alloc, x.maps, t.page, ix).insert(keys.key[i], id);
+        }
+        writeCounters(x, t, t.rowCount + 1, autoNumber, delta);
+        invalidate();
+        return id;
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Update
+
+void Table::update(RowId id, const Row& newRow) {
+    runWrite(db_, [&]() -> int {
+        const TableDef t = def();
+        if (newRow.size() != t.columns.size())
+            throwError(ErrorKind::Usage, "A row of table \"" + name_ + "\" needs " +
+                                             std::to_string(t.columns.size()) + " values");
+        requireWritableIndexes(db_, *this, t);
+        Ctx x(db_);
+        auto where = resolve(id);
+        if (!where)
+            throwError(ErrorKind::NotFound, "The row to change in table \"" + name_ + "\" has been deleted");
+        Page dataPage = x.pager.get(where->page);
+        Bytes oldBytes = DataPage(dataPage).row(where->row);
+        std::vector<uint8_t> oldCopy = oldBytes.copy();
+        Bytes old(oldCopy.data(), oldCopy.size(), where->page);
+        Row oldRow = decodeRow(t, old, &x.pager);
+
+        Row row = newRow;
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            const Column& c = t.columns[i];
+            if ((c.autoNumber() || c.autoGuid()) && isNull(row[i])) row[i] = oldRow[i];
+            if ((c.autoNumber() || c.autoGuid()) && row[i] != oldRow[i])
+                throwError(ErrorKind::Constraint, "Column \"" + c.name + "\" of table \"" + name_ +
+                                                      "\" is an auto-number and cannot be changed");
+            checkValue(name_, c, row[i]);
+        }
+        Keys oldKeys = computeKeys(db_, *this, t, oldRow);
+        Keys keys = computeKeys(db_, *this, t, row);
+        checkIndexRules(db_, *this, t, row, keys, &oldKeys, id);
+
+        std::vector<bool> reused;
+        auto var = buildFields(x, *this, t, row, &oldRow, old, reused);
+        std::vector<uint8_t> bytes = encodeRow(t, row, var);
+        if (bytes.size() > fmt::kMaxRowSize)
+            throwError(ErrorKind::Constraint, "The row is too large for table \"" + name_ + "\" (" +
+                                                  std::to_string(bytes.size()) + " bytes; at most " +
+                                                  std::to_string(fmt::kMaxRowSize) + ")");
+
+        // Free the long values that were replaced (their fields are in the old row bytes).
+        RowLayout oldLayout = parseRowLayout(t, old);
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            const Column& c = t.columns[i];
+            if (!isLongValue(c.type) || reused[i]) continue;
+            Bytes f;
+            if (columnBytes(t, oldLayout, old, c, f)) freeLongValue(x, t, c, f);
+        }
+
+        const bool moved = *where != id;
+        if (!moved) {
+            SlotPage sp = SlotPage::load(x.pager, id.page);
+            sp.slots[id.row].data = bytes;
+            if (sp.used() <= fmt::kPageSize) {
+                sp.store(x.pager);
+                if (t.freeMap) {
+                    if (sp.freeSpace() >= kFreeMapThreshold)
+                        x.maps.add(t.freeMap, id.page);
+                    else
+                        x.maps.remove(t.freeMap, id.page);
+                }
+            } else {
+                // The grown row moves to a page with room; its slot keeps a pointer to it.
+                RowId target =
+                    placeRow(x, t, t.ownedMap, t.freeMap, false, std::move(bytes), fmt::kRowDeleted);
+                SlotPage hp = SlotPage::load(x.pager, id.page);
+                hp.slots[id.row] = SlotPage::Slot{fmt::kRowOverflow, pointerBytes(target)};
+                hp.store(x.pager);
+                if (t.freeMap && hp.freeSpace() >= kFreeMapThreshold) x.maps.add(t.freeMap, id.page);
+            }
+        } else {
+            SlotPage tp = SlotPage::load(x.pager, where->page);
+            tp.slots[where->row].data = bytes;
+            if (tp.used() <= fmt::kPageSize) {
+                tp.store(x.pager);
+            } else {
+                SlotPage hp = SlotPage::load(x.pager, id.page);
+                hp.slots[id.row] = SlotPage::Slot{0, bytes};
+                if (hp.used() <= fmt::kPageSize) {
+                    // It fits back where it started.
+                    hp.store(x.pager);
+                    removeSlot(x, *where, 0, t.freeMap, false);
+                } else {
+                    removeSlot(x, *where, 0, t.freeMap, false);
+                    RowId target = placeRow(x, t, t.ownedMap, t.freeMap, false, std::move(bytes),
+                                            fmt::kRowDeleted);
+                    SlotPage hp2 = SlotPage::load(x.pager, id.page);
+                    hp2.slots[id.row] = SlotPage::Slot{fmt::kRowOverflow, pointerBytes(target)};
+                    hp2.store(x.pager);
+                }
+            }
+        }
+
+        std::vector<int64_t> delta(t.realIndexes.size(), 0);
+        for (size_t i = 0; i < t.realIndexes.size(); ++i) {
+            if (oldKeys.key[i] == keys.key[i] && oldKeys.skip[i] == keys.skip[i]) continue;
+            const RealIndex& ix = t.realIndexes[i];
+            IndexWriter w(x.pager, x.alloc, x.maps, t.page, ix);
+            if (!oldKeys.skip[i]) {
+                w.remove(oldKeys.key[i], id);
+                if (indexFind(x.pager, ix, oldKeys.key[i]).empty()) --delta[i];
+            }
+            if (!keys.skip[i]) {
+                if (indexFind(x.pager, ix, keys.key[i]).empty()) ++delta[i];
+                w.insert(keys.key[i], id);
+            }
+        }
+        writeCounters(x, t, t.rowCount, t.lastAutoNumber, delta);
+        invalidate();
+        return 0;
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Delete
+
+void Table::remove(RowId id) {
+    runWrite(db_, [&]() -> int {
+        const TableDef t = def();
+        requireWritableIndexes(db_, *this, t);
+        Ctx x(db_);
+        auto where = resolve(id);
+        if (!where)
+            throwError(ErrorKind::NotFound, "The row to delete in table \"" + name_ + "\" has already been deleted");
+        Page dataPage = x.pager.get(where->page);
+        std::vector<uint8_t> oldCopy = DataPage(dataPage).row(where->row).copy();
+        Bytes old(oldCopy.data(), oldCopy.size(), where->page);
+        Row oldRow = decodeRow(t, old, &x.pager);
+        Keys oldKeys = computeKeys(db_, *this, t, oldRow);
+
+        std::vector<int64_t> delta(t.realIndexes.size(), 0);
+        for (size_t i = 0; i < t.realIndexes.size(); ++i) {
+            if (oldKeys.skip[i]) continue;
+            const RealIndex& ix = t.realIndexes[i];
+            IndexWriter(x.pager, x.alloc, x.maps, t.page, ix).remove(oldKeys.key[i], id);
+            if (indexFind(x.pager, ix, oldKeys.key[i]).empty()) delta[i] = -1;
+        }
+        RowLayout layout = parseRowLayout(t, old);
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            const Column& c = t.columns[i];
+            Bytes f;
+            if (isLongValue(c.type) && columnBytes(t, layout, old, c, f)) freeLongValue(x, t, c, f);
+        }
+        if (*where != id) removeSlot(x, *where, 0, t.freeMap, false);
+        removeSlot(x, id, 0, t.freeMap, false);
+        writeCounters(x, t, t.rowCount ? t.rowCount - 1 : 0, t.lastAutoNumber, delta);
+        invalidate();
+        return 0;
+    });
+}
 
 }  // namespace jet

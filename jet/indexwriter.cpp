@@ -1,0 +1,400 @@
+// Index B-tree maintenance.
+#include "jet/indexwriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "jet/error.h"
+#include "jet/format.h"
+#include "jet/indexpage.h"
+
+namespace jet {
+
+namespace {
+
+constexpr int kMaxDepth = 16;
+
+size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, size_t cap) {
+    size_t n = std::min({a.size(), b.size(), cap});
+    size_t i = 0;
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
+}
+
+// The page's entries as stored: the first whole, the others without the shared prefix, which
+// is the common prefix of the first and last entries' keys.
+size_t prefixOf(const std::vector<std::vector<uint8_t>>& entries, size_t tailBytes) {
+    if (entries.size() < 2) return 0;
+    size_t keyLen = entries.front().size() - tailBytes;
+    return commonPrefix(entries.front(), entries.back(), keyLen);
+}
+
+size_t storedSize(const std::vector<std::vector<uint8_t>>& entries, size_t tailBytes) {
+    size_t pre = prefixOf(entries, tailBytes);
+    size_t n = 0;
+    for (size_t i = 0; i < entries.size(); ++i) n += entries[i].size() - (i ? pre : 0);
+    return n;
+}
+
+void putBE32(std::vector<uint8_t>& v, uint32_t x) {
+    v.push_back(uint8_t(x >> 24));
+    v.push_back(uint8_t(x >> 16));
+    v.push_back(uint8_t(x >> 8));
+    v.push_back(uint8_t(x));
+}
+
+}  // namespace
+
+std::vector<uint8_t> entryBytes(const std::vector<uint8_t>& key, RowId row) {
+    std::vector<uint8_t> e = key;
+    e.push_back(uint8_t(row.page >> 16));
+    e.push_back(uint8_t(row.page >> 8));
+    e.push_back(uint8_t(row.page));
+    e.push_back(row.row);
+    return e;
+}
+
+struct IndexWriter::Mem {
+    uint32_t no = 0;
+    bool leaf = true;
+    uint32_t prev = 0, next = 0;
+    std::vector<std::vector<uint8_t>> keys;  // leaf: entries; node: last entry of each child
+    std::vector<bool> known;                 // node: whether the child's last entry is known
+    std::vector<uint32_t> children;          // node
+
+    std::optional<std::vector<uint8_t>> last() const {
+        if (keys.empty()) return std::nullopt;
+        if (!leaf && !known.back()) return std::nullopt;
+        return keys.back();
+    }
+    // What the page would store.
+    std::vector<std::vector<uint8_t>> stored() const {
+        if (leaf) return keys;
+        std::vector<std::vector<uint8_t>> out;
+        size_t n = children.size() >= 2 ? children.size() - 1 : children.size();
+        for (size_t i = 0; i < n; ++i) {
+            std::vector<uint8_t> e = keys[i];
+            putBE32(e, children[i]);
+            out.push_back(std::move(e));
+        }
+        return out;
+    }
+    uint32_t tail() const { return !leaf && children.size() >= 2 ? children.back() : 0; }
+    bool fits() const { return storedSize(stored(), leaf ? 4 : 8) <= fmt::kIdxMaxEntryBytes; }
+};
+
+IndexWriter::Mem IndexWriter::load(uint32_t pgno) {
+    IndexPage p(pager_.get(pgno));
+    if (p.owner() != tdef_)
+        throwCorrupt(pgno, "an index page belongs to table " + std::to_string(p.owner()) +
+                               " instead of " + std::to_string(tdef_));
+    Mem m;
+    m.no = pgno;
+    m.leaf = p.leaf();
+    m.prev = p.prev();
+    m.next = p.next();
+    for (auto& e : p.entries()) {
+        m.keys.push_back(e.sortBytes());
+        if (!m.leaf) {
+            m.children.push_back(e.child);
+            m.known.push_back(true);
+        }
+    }
+    if (!m.leaf && p.tail()) {
+        m.keys.emplace_back();
+        m.children.push_back(p.tail());
+        m.known.push_back(false);
+    }
+    if (!m.leaf && m.children.empty()) throwCorrupt(pgno, "an index node page has no children");
+    return m;
+}
+
+void IndexWriter::store(const Mem& m) {
+    std::vector<std::vector<uint8_t>> entries = m.stored();
+    const size_t tailBytes = m.leaf ? 4 : 8;
+    for (auto& e : entries)
+        if (e.size() <= tailBytes) throwError(ErrorKind::Usage, "index entry without a key");
+    size_t pre = prefixOf(entries, tailBytes);
+    size_t used = storedSize(entries, tailBytes);
+    if (used > fmt::kIdxMaxEntryBytes)
+        throwError(ErrorKind::Usage, "index entries do not fit on page " + std::to_string(m.no));
+    PageBuf& buf = pager_.modify(m.no);
+    buf.fill(0);
+    buf[0] = m.leaf ? fmt::kPageIndexLeaf : fmt::kPageIndexNode;
+    buf[1] = 0x01;
+    putU16(buf.data() + fmt::kIdxFreeSpace, uint16_t(fmt::kIdxMaxEntryBytes - used));
+    putU32(buf.data() + fmt::kIdxOwner, tdef_);
+    putU32(buf.data() + fmt::kIdxPrev, m.prev);
+    putU32(buf.data() + fmt::kIdxNext, m.next);
+    putU32(buf.data() + fmt::kIdxTail, m.tail());
+    putU16(buf.data() + fmt::kIdxPrefixLen, uint16_t(pre));
+    size_t at = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        size_t skip = i ? pre : 0;
+        size_t len = entries[i].size() - skip;
+        std::memcpy(buf.data() + fmt::kIdxFirstEntry + at, entries[i].data() + skip, len);
+        at += len;
+        buf[fmt::kIdxBitmap + at / 8] |= uint8_t(1 << (at % 8));
+    }
+}
+
+uint32_t IndexWriter::newPage() {
+    uint32_t pg = alloc_.allocate();
+    if (ix_.usageMap) maps_.add(ix_.usageMap, pg);
+    return pg;
+}
+
+void IndexWriter::freePage(uint32_t pgno) {
+    if (ix_.usageMap) maps_.remove(ix_.usageMap, pgno);
+    alloc_.release(pgno);
+}
+
+void IndexWriter::setSibling(uint32_t pgno, bool next, uint32_t value) {
+    Page p = pager_.get(pgno);
+    if (p.type() != fmt::kPageIndexLeaf && p.type() != fmt::kPageIndexNode)
+        throwCorrupt(pgno, "an index page's sibling is not an index page");
+    putU32(pager_.modify(pgno).data() + (next ? fmt::kIdxNext : fmt::kIdxPrev), value);
+}
+
+namespace {
+
+// Split point: the first `mid` entries go to the new left page. Splits near the middle by
+// stored size so both halves fit.
+template <class M>
+size_t splitPoint(const M& m) {
+    size_t n = m.keys.size();
+    size_t total = 0;
+    for (auto& k : m.keys) total += k.size();
+    size_t acc = 0, mid = 0;
+    while (mid < n - 1 && acc + m.keys[mid].size() <= total / 2) acc += m.keys[mid++].size();
+    return std::clamp<size_t>(mid, 1, n - 1);
+}
+
+template <class M>
+void moveFront(M& from, M& to, size_t mid) {
+    to.keys.assign(from.keys.begin(), from.keys.begin() + long(mid));
+    from.keys.erase(from.keys.begin(), from.keys.begin() + long(mid));
+    if (!from.leaf) {
+        to.known.assign(from.known.begin(), from.known.begin() + long(mid));
+        from.known.erase(from.known.begin(), from.known.begin() + long(mid));
+        to.children.assign(from.children.begin(), from.children.begin() + long(mid));
+        from.children.erase(from.children.begin(), from.children.begin() + long(mid));
+    }
+}
+
+}  // namespace
+
+std::vector<IndexWriter::Piece> IndexWriter::finish(
+    Mem& m, bool isRoot, const std::optional<std::vector<uint8_t>>& selfKey) {
+    if (!m.leaf && !m.known.empty() && !m.known.back() && selfKey) {
+        m.keys.back() = *selfKey;
+        m.known.back() = true;
+    }
+    if (m.fits()) {
+        store(m);
+        return {Piece{m.last(), m.no}};
+    }
+    if (isRoot) {
+        // The root keeps its page: its entries move to two new pages below it.
+        Mem a, b = m;
+        a.leaf = m.leaf;
+        a.no = newPage();
+        b.no = newPage();
+        moveFront(b, a, splitPoint(m));
+        a.prev = 0;
+        a.next = b.no;
+        b.prev = a.no;
+        b.next = 0;
+        if (!a.leaf && !a.known.back())
+            throwCorrupt(m.no, "an index node's last key is unknown");
+        store(a);
+        store(b);
+        Mem root;
+        root.no = m.no;
+        root.leaf = false;
+        root.keys = {*a.last(), b.last().value_or(std::vector<uint8_t>())};
+        root.known = {true, b.last().has_value()};
+        root.children = {a.no, b.no};
+        store(root);
+        return {Piece{root.last(), root.no}};
+    }
+    Mem left;
+    left.leaf = m.leaf;
+    left.no = newPage();
+    moveFront(m, left, splitPoint(m));
+    left.prev = m.prev;
+    left.next = m.no;
+    if (m.prev) setSibling(m.prev, true, left.no);
+    m.prev = left.no;
+    store(left);
+    store(m);
+    return {Piece{left.last(), left.no}, Piece{m.last(), m.no}};
+}
+
+namespace {
+
+template <class M>
+size_t pickChild(const M& m, const std::vector<uint8_t>& e) {
+    for (size_t i = 0; i < m.children.size(); ++i)
+        if (m.known[i] && compareBytes(m.keys[i], e) >= 0) return i;
+    return m.children.size() - 1;
+}
+
+}  // namespace
+
+std::vector<IndexWriter::Piece> IndexWriter::insertRec(
+    uint32_t pgno, const std::vector<uint8_t>& e, bool isRoot,
+    const std::optional<std::vector<uint8_t>>& selfKey, int depth) {
+    if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+    Mem m = load(pgno);
+    if (m.leaf) {
+        auto it = std::lower_bound(m.keys.begin(), m.keys.end(), e,
+                                   [](const auto& a, const auto& b) { return compareBytes(a, b) < 0; });
+        if (it != m.keys.end() && *it == e) throwCorrupt(pgno, "the index already has this entry");
+        m.keys.insert(it, e);
+    } else {
+        size_t i = pickChild(m, e);
+        std::optional<std::vector<uint8_t>> childKey =
+            m.known[i] ? std::optional(m.keys[i]) : selfKey;
+        auto pieces = insertRec(m.children[i], e, false, childKey, depth + 1);
+        m.keys.erase(m.keys.begin() + long(i));
+        m.known.erase(m.known.begin() + long(i));
+        m.children.erase(m.children.begin() + long(i));
+        for (size_t k = 0; k < pieces.size(); ++k) {
+            m.keys.insert(m.keys.begin() + long(i + k), pieces[k].last.value_or(std::vector<uint8_t>()));
+            m.known.insert(m.known.begin() + long(i + k), pieces[k].last.has_value());
+            m.children.insert(m.children.begin() + long(i + k), pieces[k].page);
+        }
+    }
+    return finish(m, isRoot, selfKey);
+}
+
+std::vector<IndexWriter::Piece> IndexWriter::removeRec(
+    uint32_t pgno, const std::vector<uint8_t>& e, bool isRoot,
+    const std::optional<std::vector<uint8_t>>& selfKey, int depth) {
+    if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+    Mem m = load(pgno);
+    if (m.leaf) {
+        auto it = std::find(m.keys.begin(), m.keys.end(), e);
+        if (it == m.keys.end())
+            throwCorrupt(pgno, "the index has no entry for a row being changed");
+        m.keys.erase(it);
+    } else {
+        size_t i = pickChild(m, e);
+        std::optional<std::vector<uint8_t>> childKey =
+            m.known[i] ? std::optional(m.keys[i]) : selfKey;
+        auto pieces = removeRec(m.children[i], e, false, childKey, depth + 1);
+        if (pieces.empty()) {
+            m.keys.erase(m.keys.begin() + long(i));
+            m.known.erase(m.known.begin() + long(i));
+            m.children.erase(m.children.begin() + long(i));
+        } else {
+            m.keys[i] = pieces[0].last.value_or(std::vector<uint8_t>());
+            m.known[i] = pieces[0].last.has_value();
+        }
+        // A root with a single child takes that child's place, so the tree stays shallow.
+        while (isRoot && !m.leaf && m.children.size() == 1) {
+            Mem c = load(m.children[0]);
+            uint32_t old = c.no;
+            c.no = m.no;
+            c.prev = c.next = 0;
+            m = std::move(c);
+            freePage(old);
+        }
+    }
+    bool empty = m.leaf ? m.keys.empty() : m.children.empty();
+    if (empty && !isRoot) {
+        if (m.prev) setSibling(m.prev, true, m.next);
+        if (m.next) setSibling(m.next, false, m.prev);
+        freePage(m.no);
+        return {};
+    }
+    if (empty) {
+        m.leaf = true;
+        m.keys.clear();
+        m.known.clear();
+        m.children.clear();
+    }
+    return finish(m, isRoot, selfKey);
+}
+
+void IndexWriter::insert(const std::vector<uint8_t>& key, RowId row) {
+    insertRec(ix_.rootPage, entryBytes(key, row), true, std::nullopt, 0);
+}
+
+void IndexWriter::remove(const std::vector<uint8_t>& key, RowId row) {
+    removeRec(ix_.rootPage, entryBytes(key, row), true, std::nullopt, 0);
+}
+
+void IndexWriter::collectPages(uint32_t pgno, std::vector<uint32_t>& out, int depth) {
+    if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+    IndexPage p(pager_.get(pgno));
+    if (p.leaf()) return;
+    for (auto& e : p.entries()) {
+        out.push_back(e.child);
+        collectPages(e.child, out, depth + 1);
+    }
+    if (p.tail()) {
+        out.push_back(p.tail());
+        collectPages(p.tail(), out, depth + 1);
+    }
+}
+
+void IndexWriter::rebuild(const std::vector<std::vector<uint8_t>>& sorted) {
+    std::vector<uint32_t> old;
+    collectPages(ix_.rootPage, old, 0);
+    std::sort(old.begin(), old.end());
+    if (std::adjacent_find(old.begin(), old.end()) != old.end())
+        throwCorrupt(ix_.rootPage, "the index tree reaches a page twice");
+    for (uint32_t pg : old) freePage(pg);
+
+    // Fill pages left to right, one level at a time, until one page holds the level.
+    std::vector<Mem> level;
+    {
+        Mem cur;
+        for (auto& e : sorted) {
+            cur.keys.push_back(e);
+            if (!cur.fits()) {
+                cur.keys.pop_back();
+                level.push_back(std::move(cur));
+                cur = Mem();
+                cur.keys.push_back(e);
+            }
+        }
+        level.push_back(std::move(cur));
+    }
+    while (level.size() > 1) {
+        for (auto& m : level) m.no = newPage();
+        for (size_t i = 0; i < level.size(); ++i) {
+            level[i].prev = i ? level[i - 1].no : 0;
+            level[i].next = i + 1 < level.size() ? level[i + 1].no : 0;
+            store(level[i]);
+        }
+        std::vector<Mem> up;
+        Mem cur;
+        cur.leaf = false;
+        for (auto& child : level) {
+            cur.keys.push_back(*child.last());
+            cur.known.push_back(true);
+            cur.children.push_back(child.no);
+            if (!cur.fits()) {
+                cur.keys.pop_back();
+                cur.known.pop_back();
+                cur.children.pop_back();
+                up.push_back(std::move(cur));
+                cur = Mem();
+                cur.leaf = false;
+                cur.keys.push_back(*child.last());
+                cur.known.push_back(true);
+                cur.children.push_back(child.no);
+            }
+        }
+        up.push_back(std::move(cur));
+        level = std::move(up);
+    }
+    level[0].no = ix_.rootPage;
+    level[0].prev = level[0].next = 0;
+    store(level[0]);
+}
+
+}  // namespace jet

@@ -1,0 +1,256 @@
+// Data-page layout, usage-map bits and page allocation.
+#include "jet/pagewriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "jet/datapage.h"
+#include "jet/error.h"
+#include "jet/format.h"
+
+namespace jet {
+
+// ---------------------------------------------------------------------------------------------
+// SlotPage
+
+SlotPage SlotPage::load(Pager& pager, uint32_t pgno) {
+    DataPage dp(pager.get(pgno));
+    SlotPage sp;
+    sp.no = pgno;
+    std::memcpy(sp.header.data(), dp.page().buf->data() + 4, 8);
+    sp.slots.resize(dp.rowCount());
+    for (unsigned i = 0; i < dp.rowCount(); ++i) {
+        uint16_t raw = dp.rawOffset(i);
+        auto& s = sp.slots[i];
+        s.flags = raw & 0xC000;
+        Bytes row = dp.row(i);  // validates the offsets even for deleted slots
+        if (!s.deleted()) s.data = row.copy();
+    }
+    return sp;
+}
+
+size_t SlotPage::used() const {
+    size_t n = fmt::kDataRowTable + 2 * slots.size();
+    for (auto& s : slots) n += s.data.size();
+    return n;
+}
+
+bool SlotPage::fits(size_t len) const {
+    bool reuse = std::any_of(slots.begin(), slots.end(), [](const Slot& s) { return s.deleted(); });
+    if (!reuse && slots.size() >= fmt::kMaxRowsPerPage) return false;
+    return used() + len + (reuse ? 0 : 2) <= fmt::kPageSize;
+}
+
+unsigned SlotPage::add(std::vector<uint8_t> data, uint16_t flags) {
+    for (unsigned i = 0; i < slots.size(); ++i) {
+        if (slots[i].deleted()) {
+            slots[i] = Slot{flags, std::move(data)};
+            return i;
+        }
+    }
+    slots.push_back(Slot{flags, std::move(data)});
+    return unsigned(slots.size() - 1);
+}
+
+void SlotPage::remove(unsigned slot) {
+    slots.at(slot).flags = fmt::kRowDeleted | fmt::kRowOverflow;
+    slots.at(slot).data.clear();
+}
+
+bool SlotPage::anyLive() const {
+    return std::any_of(slots.begin(), slots.end(), [](const Slot& s) { return !s.deleted(); });
+}
+
+void SlotPage::store(Pager& pager) const {
+    if (used() > fmt::kPageSize || slots.size() > fmt::kMaxRowsPerPage)
+        throwError(ErrorKind::Usage, "rows do not fit on page " + std::to_string(no));
+    PageBuf& buf = pager.modify(no);
+    buf.fill(0);
+    buf[0] = fmt::kPageData;
+    buf[1] = 0x01;
+    std::memcpy(buf.data() + 4, header.data(), 8);
+    putU16(buf.data() + fmt::kDataFreeSpace, uint16_t(freeSpace()));
+    putU16(buf.data() + fmt::kDataRowCount, uint16_t(slots.size()));
+    size_t end = fmt::kPageSize;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        size_t start = end - slots[i].data.size();
+        if (!slots[i].data.empty())
+            std::memcpy(buf.data() + start, slots[i].data.data(), slots[i].data.size());
+        putU16(buf.data() + fmt::kDataRowTable + 2 * i, uint16_t(start | slots[i].flags));
+        end = start;
+    }
+}
+
+void initDataPage(PageBuf& buf, uint32_t owner, bool lval) {
+    buf.fill(0);
+    buf[0] = fmt::kPageData;
+    buf[1] = 0x01;
+    putU16(buf.data() + fmt::kDataFreeSpace, fmt::kDataInitialFree);
+    if (lval)
+        std::memcpy(buf.data() + fmt::kDataOwner, "LVAL", 4);
+    else
+        putU32(buf.data() + fmt::kDataOwner, owner);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Maps
+
+namespace {
+
+// Location of a usage-map row inside its page, for in-place bit changes.
+struct MapRow {
+    uint32_t page;
+    size_t start;  // offset of the row in the page
+    size_t len;
+};
+
+MapRow locate(Pager& pager, uint32_t mapRow) {
+    RowId id = RowId::fromRaw(mapRow);
+    DataPage dp(pager.get(id.page));
+    Bytes row = dp.row(id.row);
+    if (row.size() < 5) throwCorrupt(id.page, "a usage map row is too short");
+    return MapRow{id.page, size_t(row.data() - dp.page().buf->data()), row.size()};
+}
+
+void setBit(uint8_t* bits, size_t bit, bool on) {
+    if (on)
+        bits[bit / 8] |= uint8_t(1 << (bit % 8));
+    else
+        bits[bit / 8] &= uint8_t(~(1 << (bit % 8)));
+}
+
+// Sets or clears the global map's bit for `page` when the map covers it.
+void setGlobal(Pager& pager, uint32_t page, bool free) {
+    MapRow m = locate(pager, kGlobalMapRow);
+    Page p = pager.get(m.page);
+    const uint8_t* row = p.buf->data() + m.start;
+    if (row[0] == fmt::kMapInline) {
+        uint32_t start = Bytes(row + 1, 4).u32(0);
+        size_t bits = (m.len - 5) * 8;
+        if (page < start || page - start >= bits) return;
+        PageBuf& buf = pager.modify(m.page);
+        setBit(buf.data() + m.start + 5, page - start, free);
+        return;
+    }
+    size_t k = page / fmt::kMapPageBits;
+    if (k >= (m.len - 1) / 4) return;
+    uint32_t bp = Bytes(row + 1 + 4 * k, 4).u32(0);
+    if (bp == 0) return;
+    if (bp >= pager.pageCount() || pager.get(bp).type() != fmt::kPageUsageMap)
+        throwCorrupt(m.page, "the global usage map points to a page that is not a map");
+    PageBuf& buf = pager.modify(bp);
+    setBit(buf.data() + 4, page % fmt::kMapPageBits, free);
+}
+
+}  // namespace
+
+uint32_t PageAllocator::allocate() {
+    uint32_t pg = pager_.append();
+    setGlobal(pager_, pg, false);
+    return pg;
+}
+
+void PageAllocator::release(uint32_t pgno) {
+    pager_.modify(pgno).fill(0);
+    setGlobal(pager_, pgno, true);
+}
+
+void UsageMapEditor::setGlobalFree(uint32_t page, bool free) { setGlobal(pager_, page, free); }
+
+bool UsageMapEditor::contains(uint32_t mapRow, uint32_t page) {
+    MapRow m = locate(pager_, mapRow);
+    Page p = pager_.get(m.page);
+    const uint8_t* row = p.buf->data() + m.start;
+    if (row[0] == fmt::kMapInline) {
+        uint32_t start = Bytes(row + 1, 4).u32(0);
+        size_t bits = (m.len - 5) * 8;
+        if (page < start || page - start >= bits) return false;
+        size_t bit = page - start;
+        return row[5 + bit / 8] & (1 << (bit % 8));
+    }
+    size_t k = page / fmt::kMapPageBits;
+    if (k >= (m.len - 1) / 4) return false;
+    uint32_t bp = Bytes(row + 1 + 4 * k, 4).u32(0);
+    if (bp == 0) return false;
+    size_t bit = page % fmt::kMapPageBits;
+    return pager_.get(bp).bytes().u8(4 + bit / 8) & (1 << (bit % 8));
+}
+
+void UsageMapEditor::add(uint32_t mapRow, uint32_t page) { set(mapRow, page, true, true); }
+void UsageMapEditor::remove(uint32_t mapRow, uint32_t page) { set(mapRow, page, false, false); }
+
+void UsageMapEditor::set(uint32_t mapRow, uint32_t page, bool on, bool extend) {
+    MapRow m = locate(pager_, mapRow);
+    std::vector<uint8_t> row;
+    {
+        Page p = pager_.get(m.page);
+        row.assign(p.buf->data() + m.start, p.buf->data() + m.start + m.len);
+    }
+    if (row[0] == fmt::kMapInline) {
+        uint32_t start = Bytes(row.data() + 1, 4).u32(0);
+        size_t bits = (m.len - 5) * 8;
+        if (page >= start && page - start < bits) {
+            PageBuf& buf = pager_.modify(m.page);
+            setBit(buf.data() + m.start + 5, page - start, on);
+            return;
+        }
+        if (!extend) return;
+        // Outside the map: move its start (a multiple of 8) if every page still fits, else turn
+        // it into a reference map.
+        std::vector<uint32_t> pages{page};
+        for (size_t b = 0; b < bits; ++b)
+            if (row[5 + b / 8] & (1 << (b % 8))) pages.push_back(uint32_t(start + b));
+        uint32_t lo = *std::min_element(pages.begin(), pages.end());
+        uint32_t hi = *std::max_element(pages.begin(), pages.end());
+        uint32_t newStart = lo & ~7u;
+        PageBuf& buf = pager_.modify(m.page);
+        uint8_t* r = buf.data() + m.start;
+        if (hi - newStart < bits) {
+            std::memset(r + 5, 0, m.len - 5);
+            putU32(r + 1, newStart);
+            for (uint32_t pg : pages) setBit(r + 5, pg - newStart, true);
+            return;
+        }
+        size_t slots = (m.len - 1) / 4;
+        if (hi / fmt::kMapPageBits >= slots)
+            throwError(ErrorKind::Constraint, "The database has reached its maximum size");
+        std::memset(r, 0, m.len);
+        r[0] = fmt::kMapReference;
+        for (uint32_t pg : pages) {
+            size_t k = pg / fmt::kMapPageBits;
+            uint32_t bp = Bytes(r + 1 + 4 * k, 4).u32(0);
+            if (bp == 0) {
+                bp = alloc_.allocate();
+                PageBuf& nb = pager_.modify(bp);
+                nb[0] = fmt::kPageUsageMap;
+                nb[1] = 0x01;
+                r = pager_.modify(m.page).data() + m.start;
+                putU32(r + 1 + 4 * k, bp);
+            }
+            setBit(pager_.modify(bp).data() + 4, pg % fmt::kMapPageBits, true);
+            r = pager_.modify(m.page).data() + m.start;
+        }
+        return;
+    }
+    size_t k = page / fmt::kMapPageBits;
+    size_t slots = (m.len - 1) / 4;
+    if (k >= slots) {
+        if (!extend) return;
+        throwError(ErrorKind::Constraint, "The database has reached its maximum size");
+    }
+    uint32_t bp = Bytes(row.data() + 1 + 4 * k, 4).u32(0);
+    if (bp == 0) {
+        if (!on) return;
+        bp = alloc_.allocate();
+        PageBuf& nb = pager_.modify(bp);
+        nb[0] = fmt::kPageUsageMap;
+        nb[1] = 0x01;
+        putU32(pager_.modify(m.page).data() + m.start + 1 + 4 * k, bp);
+    } else if (bp >= pager_.pageCount() || pager_.get(bp).type() != fmt::kPageUsageMap) {
+        throwCorrupt(m.page, "a usage map points to page " + std::to_string(bp) +
+                                 ", which is not a map page");
+    }
+    setBit(pager_.modify(bp).data() + 4, page % fmt::kMapPageBits, on);
+}
+
+}  // namespace jet

@@ -1,0 +1,75 @@
+// Writing pages: data-page slot layout, usage-map bits and page allocation. Everything here
+// changes pages through the pager's open transaction only.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/pager.h"
+#include "jet/tabledef.h"
+
+namespace jet {
+
+// A data page as a list of slots. Rows are laid out from the end of the page downwards in slot
+// order; a deleted slot keeps its number and takes no bytes (as Access leaves it).
+struct SlotPage {
+    struct Slot {
+        uint16_t flags = 0;  // 0, kRowDeleted|kRowOverflow (deleted), kRowOverflow, kRowDeleted
+        std::vector<uint8_t> data;
+        bool deleted() const { return (flags & 0xC000) == 0xC000; }
+    };
+    uint32_t no = 0;
+    std::array<uint8_t, 10> header{};  // bytes 4..13 except the row count: owner/LVAL, reserved
+    std::vector<Slot> slots;
+
+    static SlotPage load(Pager& pager, uint32_t pgno);
+    // Bytes used by header, offset table and rows.
+    size_t used() const;
+    size_t freeSpace() const { return used() > 4096 ? 0 : 4096 - used(); }
+    // Room for one more row of `len` bytes (in a new slot or a deleted one).
+    bool fits(size_t len) const;
+    // Puts `data` into the first deleted slot or a new one; returns the slot number.
+    // REQUIRES: fits(data.size()).
+    unsigned add(std::vector<uint8_t> data, uint16_t flags);
+    void remove(unsigned slot);  // marks it deleted and drops its bytes
+    // Writes the page. Throws when the rows do not fit.
+    void store(Pager& pager) const;
+    bool anyLive() const;
+};
+
+// A new data page for a table (`owner` = TDEF page) or a long-value page (lval = true).
+void initDataPage(PageBuf& buf, uint32_t owner, bool lval);
+
+class PageAllocator {
+public:
+    explicit PageAllocator(Pager& pager) : pager_(pager) {}
+    // Appends a zeroed page and marks it used in the global map.
+    uint32_t allocate();
+    // Zeroes a page and marks it free in the global map. It is not reused before compaction.
+    void release(uint32_t pgno);
+
+private:
+    Pager& pager_;
+};
+
+// Usage-map bits. Owned and free-space maps set a bit for a page they hold; the global map
+// (page 1, row 0) sets a bit for a free page. Inline maps move their start page or turn into
+// reference maps when a page falls outside them.
+class UsageMapEditor {
+public:
+    UsageMapEditor(Pager& pager, PageAllocator& alloc) : pager_(pager), alloc_(alloc) {}
+    void add(uint32_t mapRow, uint32_t page);
+    void remove(uint32_t mapRow, uint32_t page);
+    bool contains(uint32_t mapRow, uint32_t page);
+    // Global map: pages it does not cover are left alone.
+    void setGlobalFree(uint32_t page, bool free);
+
+private:
+    void set(uint32_t mapRow, uint32_t page, bool on, bool extend);
+    Pager& pager_;
+    PageAllocator& alloc_;
+};
+
+constexpr uint32_t kGlobalMapRow = 1u << 8;  // page 1, row 0
+
+}  // namespace jet
