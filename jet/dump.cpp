@@ -139,8 +139,8 @@ std::string dumpValue(const Value& v) {
     return std::visit(V{}, v);
 }
 
-void dumpTable(Table& t, std::ostream& out) {
-    const TableDef& def = t.def();
+void dumpRows(const std::string& name, const TableDef& def, const std::vector<Row>& rows,
+              std::ostream& out) {
     std::vector<size_t> order(def.columns.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::vector<std::u16string> keys;
@@ -159,8 +159,7 @@ void dumpTable(Table& t, std::ostream& out) {
         std::string text;
     };
     std::vector<Line> lines;
-    for (auto s = t.scan(); s.next();) {
-        const Row& r = s.row();
+    for (const Row& r : rows) {
         std::string line = "{";
         bool first = true;
         for (size_t i : order) {
@@ -184,8 +183,14 @@ void dumpTable(Table& t, std::ostream& out) {
         }
         return a.text < b.text;
     });
-    out << "# " << t.name() << "\n";
+    out << "# " << name << "\n";
     for (auto& l : lines) out << l.text << "\n";
+}
+
+void dumpTable(Table& t, std::ostream& out) {
+    std::vector<Row> rows;
+    for (auto s = t.scan(); s.next();) rows.push_back(s.row());
+    dumpRows(t.name(), t.def(), rows, out);
 }
 
 void dumpTables(Database& db, const std::vector<std::string>& names, std::ostream& out) {

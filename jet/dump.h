@@ -17,6 +17,9 @@ std::string dumpValue(const Value& v);
 std::string jsNumber(double d);
 
 void dumpTable(Table& t, std::ostream& out);
+// The same text for rows held elsewhere (a test's model of a table).
+void dumpRows(const std::string& name, const TableDef& def, const std::vector<Row>& rows,
+              std::ostream& out);
 void dumpTables(Database& db, const std::vector<std::string>& names, std::ostream& out);
 
 // The four tables of a test database, in their fixed order (missing ones are skipped).

@@ -17,6 +17,7 @@ SlotPage SlotPage::load(Pager& pager, uint32_t pgno) {
     DataPage dp(pager.get(pgno));
     SlotPage sp;
     sp.no = pgno;
+    sp.lval = dp.isLval();
     std::memcpy(sp.header.data(), dp.page().buf->data() + 4, 8);
     sp.slots.resize(dp.rowCount());
     for (unsigned i = 0; i < dp.rowCount(); ++i) {
@@ -25,6 +26,7 @@ SlotPage SlotPage::load(Pager& pager, uint32_t pgno) {
         s.flags = raw & 0xC000;
         Bytes row = dp.row(i);  // validates the offsets even for deleted slots
         if (!s.deleted()) s.data = row.copy();
+        if (sp.lval && s.deleted()) s.flags = 0;
     }
     return sp;
 }
@@ -36,14 +38,14 @@ size_t SlotPage::used() const {
 }
 
 bool SlotPage::fits(size_t len) const {
-    bool reuse = std::any_of(slots.begin(), slots.end(), [](const Slot& s) { return s.deleted(); });
+    bool reuse = std::any_of(slots.begin(), slots.end(), [&](const Slot& s) { return isFree(s); });
     if (!reuse && slots.size() >= fmt::kMaxRowsPerPage) return false;
     return used() + len + (reuse ? 0 : 2) <= fmt::kPageSize;
 }
 
 unsigned SlotPage::add(std::vector<uint8_t> data, uint16_t flags) {
     for (unsigned i = 0; i < slots.size(); ++i) {
-        if (slots[i].deleted()) {
+        if (isFree(slots[i])) {
             slots[i] = Slot{flags, std::move(data)};
             return i;
         }
@@ -53,12 +55,14 @@ unsigned SlotPage::add(std::vector<uint8_t> data, uint16_t flags) {
 }
 
 void SlotPage::remove(unsigned slot) {
-    slots.at(slot).flags = fmt::kRowDeleted | fmt::kRowOverflow;
+    slots.at(slot).flags = lval ? 0 : fmt::kRowDeleted | fmt::kRowOverflow;
     slots.at(slot).data.clear();
+    if (lval)
+        while (!slots.empty() && isFree(slots.back())) slots.pop_back();
 }
 
 bool SlotPage::anyLive() const {
-    return std::any_of(slots.begin(), slots.end(), [](const Slot& s) { return !s.deleted(); });
+    return std::any_of(slots.begin(), slots.end(), [&](const Slot& s) { return !isFree(s); });
 }
 
 void SlotPage::store(Pager& pager) const {

@@ -12,6 +12,10 @@ namespace jet {
 
 // A data page as a list of slots. Rows are laid out from the end of the page downwards in slot
 // order; a deleted slot keeps its number and takes no bytes (as Access leaves it).
+//
+// On long-value pages a free slot is an empty slot without flags, and free slots at the end are
+// dropped: some readers take a row's end from the previous slot's offset without removing the
+// flag bits, so no live long-value row may follow a flagged slot.
 struct SlotPage {
     struct Slot {
         uint16_t flags = 0;  // 0, kRowDeleted|kRowOverflow (deleted), kRowOverflow, kRowDeleted
@@ -19,6 +23,7 @@ struct SlotPage {
         bool deleted() const { return (flags & 0xC000) == 0xC000; }
     };
     uint32_t no = 0;
+    bool lval = false;
     std::array<uint8_t, 10> header{};  // bytes 4..13 except the row count: owner/LVAL, reserved
     std::vector<Slot> slots;
 
@@ -35,6 +40,7 @@ struct SlotPage {
     // Writes the page. Throws when the rows do not fit.
     void store(Pager& pager) const;
     bool anyLive() const;
+    bool isFree(const Slot& s) const { return s.deleted() || (lval && s.data.empty()); }
 };
 
 // A new data page for a table (`owner` = TDEF page) or a long-value page (lval = true).

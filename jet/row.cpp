@@ -99,7 +99,10 @@ void encodeFixed(const Column& c, const Value& v, uint8_t* out) {
             return;
         }
         case ColType::Text: {
-            auto bytes = encodeText(std::get<std::u16string>(v), false);
+            // A fixed-length text is padded with spaces, like a CHAR column.
+            std::u16string s = std::get<std::u16string>(v);
+            s.resize(c.length / 2, u' ');
+            auto bytes = encodeText(s, false);
             std::memset(out, 0, c.length);
             std::memcpy(out, bytes.data(), std::min<size_t>(bytes.size(), c.length));
             return;

@@ -2,3 +2,4 @@
 zn_engine_test(jet_reader_test ${CMAKE_CURRENT_LIST_DIR}/jet/reader_test.cpp)
 zn_engine_test(jet_textkey_test ${CMAKE_CURRENT_LIST_DIR}/jet/textkey_test.cpp)
 zn_engine_test(jet_corrupt_test ${CMAKE_CURRENT_LIST_DIR}/jet/corrupt_test.cpp)
+zn_engine_test(jet_writer_random_test ${CMAKE_CURRENT_LIST_DIR}/jet/writer_random_test.cpp)

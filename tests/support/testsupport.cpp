@@ -158,6 +158,25 @@ std::string mdbToolsDump(const std::string& file, const std::vector<std::string>
     return oracleDump("mdbexport-dump.mjs", file, args);
 }
 
+testing::AssertionResult sameDump(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return testing::AssertionSuccess();
+    std::istringstream a(actual), e(expected);
+    std::string la, le;
+    int line = 0, shown = 0;
+    auto r = testing::AssertionFailure();
+    auto cut = [](const std::string& s) { return s.size() > 400 ? s.substr(0, 400) + "..." : s; };
+    for (;;) {
+        bool ga = bool(std::getline(a, la)), ge = bool(std::getline(e, le));
+        ++line;
+        if (!ga && !ge) break;
+        if (ga && ge && la == le) continue;
+        r << "\nline " << line << ":\n  got:      " << (ga ? cut(la) : "(end)")
+          << "\n  expected: " << (ge ? cut(le) : "(end)");
+        if (++shown == 3) break;
+    }
+    return r;
+}
+
 std::string mdbToolsView(const std::string& dump) {
     std::string in = tempDir() + "/dump.txt";
     writeFile(in, std::vector<uint8_t>(dump.begin(), dump.end()));

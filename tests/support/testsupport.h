@@ -39,6 +39,10 @@ std::string mdbReaderDump(const std::string& file, const std::vector<std::string
                           std::string* why = nullptr);
 std::string mdbToolsDump(const std::string& file, const std::vector<std::string>& args,
                          std::string* why = nullptr);
+// Compares two dumps line by line; on a difference the message shows the first differing
+// lines only (dumps are long).
+testing::AssertionResult sameDump(const std::string& actual, const std::string& expected);
+
 // What of a dump mdbtools can represent (applied to both sides of a comparison with it).
 std::string mdbToolsView(const std::string& dump);
 
