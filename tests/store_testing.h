@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "jet/check.h"
+#include "jet/database.h"
 #include "jet/error.h"
 #include "tests/support/testsupport.h"
 
@@ -45,6 +47,15 @@ inline std::string errorOf(const std::function<void()>& f) {
 
 inline std::string utf8(const QString& s) {
     return s.toStdString();
+}
+
+// The database file at `path` passes the engine's integrity check (close connections first).
+inline void expectIntact(const QString& path) {
+    auto db = jet::Database::open(path.toStdString());
+    jet::CheckReport r = jet::checkDatabase(*db);
+    std::string problems;
+    for (const std::string& p : r.problems) problems += p + "\n";
+    EXPECT_TRUE(r.ok()) << problems;
 }
 
 }  // namespace storetest

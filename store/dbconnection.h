@@ -1,0 +1,75 @@
+// The data module's connection: a connection string naming a Jet 4 database file, the engine's
+// Database opened on it, and the rows read and written through it.
+//
+// The connection keeps every row it has read or written in a cache keyed by table and row id,
+// so that re-queries (the master-detail chain re-opens the detail queries at every cursor
+// movement) find their rows in memory after an index lookup. The cache stays correct because
+// every write of the data module goes through insertRow/updateRow/removeRow here, and the
+// engine holds the file exclusively while it is open for writing. Closing empties the cache.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/database.h"
+
+class DbDataset;
+
+class DbConnection {
+  public:
+    DbConnection();
+    ~DbConnection();
+    DbConnection(const DbConnection&) = delete;
+    DbConnection& operator=(const DbConnection&) = delete;
+
+    // REQUIRES the connection to be closed (throws jet::Error(Usage) otherwise).
+    void setConnectionString(const QString& text);
+    const QString& connectionString() const { return connectionString_; }
+
+    // Opens the database named by the connection string's Data Source (a relative path is taken
+    // against the current directory), for writing unless Mode asks for reading only. Does
+    // nothing when already open. Errors: the connection string's (see connectionstring.h);
+    // "Could not find file '<path>'." for a missing file; the engine's own (not a Jet 4 file, a
+    // database with a password when the connection string gives none, the file in use);
+    // "Not a valid password." when the given password is not the database's.
+    void open();
+    // Closes every dataset on the connection first (pending edits are discarded), then the
+    // database. Does nothing when closed.
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+
+    // The absolute path of the database file of the last open() (also a failed one), or "".
+    const QString& fileName() const { return fileName_; }
+    // REQUIRES isOpen().
+    jet::Database& database();
+
+    // --- Rows (used by the datasets)
+    std::shared_ptr<const jet::Row> readRow(jet::Table& t, jet::RowId id);
+    // A row the caller has just read (a scan): kept in the cache.
+    std::shared_ptr<const jet::Row> keepRow(jet::Table& t, jet::RowId id, jet::Row row);
+    // The engine's insert; fills the auto-number into `row`. Returns the new row's id.
+    jet::RowId insertRow(jet::Table& t, jet::Row& row);
+    void updateRow(jet::Table& t, jet::RowId id, const jet::Row& row);
+    void removeRow(jet::Table& t, jet::RowId id);
+
+    // Turns the row cache off (for measurements); turning it off empties it.
+    void setRowCacheEnabled(bool on);
+    bool rowCacheEnabled() const { return cacheOn_; }
+
+  private:
+    friend class DbDataset;
+    void attach(DbDataset* d);
+    void detach(DbDataset* d);
+    static uint64_t cacheKey(jet::Table& t, jet::RowId id) {
+        return uint64_t(t.tdefPage()) << 32 | id.raw();
+    }
+
+    QString connectionString_;
+    QString fileName_;
+    std::unique_ptr<jet::Database> db_;
+    std::vector<DbDataset*> datasets_;
+    bool cacheOn_ = true;
+    std::unordered_map<uint64_t, std::shared_ptr<const jet::Row>> cache_;
+};
