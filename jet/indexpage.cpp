@@ -43,7 +43,7 @@ IndexPage::IndexPage(Page p) : page_(std::move(p)) {
     const size_t minLen = leaf() ? 4 : 8;
     std::vector<uint8_t> first;
     size_t start = 0;
-    for (size_t bit = 0; bit < fmt::kIdxMaxEntryBytes; ++bit) {
+    for (size_t bit = 0; bit <= fmt::kIdxMaxEntryBytes; ++bit) {  // an entry may end at the page end
         if (!(bitmap.u8(bit / 8) & (1 << (bit % 8)))) continue;
         size_t end = bit;
         if (end <= start) throwCorrupt(page_.no, "an index entry has no bytes");

@@ -233,6 +233,19 @@ std::vector<IndexWriter::Piece> IndexWriter::finish(
 
 namespace {
 
+// Puts the pieces a child turned into (none, itself, or two pages after a split) in its place.
+template <class M, class P>
+void replaceChild(M& m, size_t i, const std::vector<P>& pieces) {
+    m.keys.erase(m.keys.begin() + long(i));
+    m.known.erase(m.known.begin() + long(i));
+    m.children.erase(m.children.begin() + long(i));
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        m.keys.insert(m.keys.begin() + long(i + k), pieces[k].last.value_or(std::vector<uint8_t>()));
+        m.known.insert(m.known.begin() + long(i + k), pieces[k].last.has_value());
+        m.children.insert(m.children.begin() + long(i + k), pieces[k].page);
+    }
+}
+
 template <class M>
 size_t pickChild(const M& m, const std::vector<uint8_t>& e) {
     for (size_t i = 0; i < m.children.size(); ++i)
@@ -256,15 +269,7 @@ std::vector<IndexWriter::Piece> IndexWriter::insertRec(
         size_t i = pickChild(m, e);
         std::optional<std::vector<uint8_t>> childKey =
             m.known[i] ? std::optional(m.keys[i]) : selfKey;
-        auto pieces = insertRec(m.children[i], e, false, childKey, depth + 1);
-        m.keys.erase(m.keys.begin() + long(i));
-        m.known.erase(m.known.begin() + long(i));
-        m.children.erase(m.children.begin() + long(i));
-        for (size_t k = 0; k < pieces.size(); ++k) {
-            m.keys.insert(m.keys.begin() + long(i + k), pieces[k].last.value_or(std::vector<uint8_t>()));
-            m.known.insert(m.known.begin() + long(i + k), pieces[k].last.has_value());
-            m.children.insert(m.children.begin() + long(i + k), pieces[k].page);
-        }
+        replaceChild(m, i, insertRec(m.children[i], e, false, childKey, depth + 1));
     }
     return finish(m, isRoot, selfKey);
 }
@@ -283,15 +288,9 @@ std::vector<IndexWriter::Piece> IndexWriter::removeRec(
         size_t i = pickChild(m, e);
         std::optional<std::vector<uint8_t>> childKey =
             m.known[i] ? std::optional(m.keys[i]) : selfKey;
-        auto pieces = removeRec(m.children[i], e, false, childKey, depth + 1);
-        if (pieces.empty()) {
-            m.keys.erase(m.keys.begin() + long(i));
-            m.known.erase(m.known.begin() + long(i));
-            m.children.erase(m.children.begin() + long(i));
-        } else {
-            m.keys[i] = pieces[0].last.value_or(std::vector<uint8_t>());
-            m.known[i] = pieces[0].last.has_value();
-        }
+        // The child may have gone (emptied), changed its last key, or split when a longer
+        // key no longer fitted.
+        replaceChild(m, i, removeRec(m.children[i], e, false, childKey, depth + 1));
         // A root with a single child takes that child's place, so the tree stays shallow.
         while (isRoot && !m.leaf && m.children.size() == 1) {
             Mem c = load(m.children[0]);

@@ -2,7 +2,8 @@
 // table, against the independent readers and with the integrity check.
 //
 // ZN_RANDOM_OPS (default 1500) and ZN_RANDOM_SEEDS (default 3) make long runs possible; when
-// JET_TEST_OUTPUT names a folder, every resulting database is left there.
+// JET_TEST_OUTPUT names a folder, every resulting database is left there. ZN_RANDOM_PARANOID=1
+// runs the integrity check after every write, to find the first one that breaks something.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -211,6 +212,14 @@ std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int
                 // Only a broken rule (a duplicate in a unique index) may reject a write.
                 if (e.kind() != ErrorKind::Constraint) throw;
                 ++st.rejected;
+            }
+            if (envInt("ZN_RANDOM_PARANOID", 0)) {
+                CheckReport rep = checkDatabase(*db);
+                if (!rep.ok()) {
+                    ADD_FAILURE() << "after write " << done << " (kind " << kind << ", table " << m.name
+                                  << "): " << testing::PrintToString(rep.problems);
+                    return models;
+                }
             }
         }
         if (explicitTxn) {
