@@ -166,8 +166,15 @@ void Pager::commit() {
         inTxn_ = false;
         throw;
     }
-    // The transaction is durable in the file; deleting the journal is the commit point.
+    // The transaction is durable in the file; deleting the journal is the commit point, made
+    // durable too so that a power loss cannot bring the journal back and undo the commit.
     env_.remove(jpath);
+    try {
+        env_.syncDirOf(jpath);
+    } catch (const Error&) {
+        // The commit stands; at worst a power loss now brings the journal back and the next
+        // open rolls this transaction back, which still leaves a consistent file.
+    }
     for (auto& [no, page] : dirty_) cache_[no] = page;
     committedPages_ = pageCount_;
     dirty_.clear();

@@ -1,0 +1,249 @@
+// A transaction is all or nothing: a power loss at any step of a commit, a process killed at
+// any moment and an I/O error at any write all leave the database exactly as it was before the
+// transaction or exactly as after it, readable by the other readers and clean.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+#include "jet/check.h"
+#include "jet/database.h"
+#include "jet/dump.h"
+#include "jet/error.h"
+#include "tests/support/faultenv.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+using namespace jet;
+
+// A long transaction on a test database: new questions with answers (long values included),
+// changed and deleted rows, so that data, long-value and index pages and the maps all change.
+void bigTransaction(Database& db) {
+    Transaction tx(db);
+    Table& q = db.table("Voprosi");
+    Table& a = db.table("Otveti");
+    auto col = [](Table& t, const char* n) { return size_t(t.columnIndex(n)); };
+    for (int i = 0; i < 20; ++i) {
+        Row r(q.def().columns.size());
+        r[col(q, "idtest")] = int64_t(3);
+        r[col(q, "idvopr")] = int64_t(100 + i);
+        r[col(q, "vopros")] = std::u16string(size_t(30 + 97 * i), u'в');
+        r[col(q, "kolotvet")] = int64_t(4);
+        r[col(q, "otvet")] = int64_t(1);
+        q.insert(r);
+        int64_t id = std::get<int64_t>(r[col(q, "id")]);
+        for (int k = 1; k <= 4; ++k) {
+            Row ar(a.def().columns.size());
+            ar[col(a, "idvopr")] = id;
+            ar[col(a, "idotv")] = int64_t(k);
+            ar[col(a, "otvet")] = std::u16string(size_t(5 + 300 * k), u'о');
+            a.insert(ar);
+        }
+    }
+    std::vector<RowId> ids;
+    for (auto s = a.scan(false); s.next();) ids.push_back(s.id());
+    for (size_t k = 0; k < ids.size(); k += 7) a.remove(ids[k]);
+    for (size_t k = 3; k < ids.size(); k += 11) {
+        if (k % 7 == 0) continue;  // deleted above
+        Row r = a.read(ids[k]);
+        r[col(a, "otvet")] = std::u16string(6000, u'ы');
+        a.update(ids[k], r);
+    }
+    tx.commit();
+}
+
+std::string dumpOf(Database& db) {
+    std::ostringstream out;
+    dumpTables(db, testTableNames(db), out);
+    return out.str();
+}
+
+struct Expected {
+    std::vector<uint8_t> original;
+    std::string before, after;
+    int steps = 0;  // file writes and syncs of the commit
+};
+
+const Expected& expected() {
+    static const Expected e = [] {
+        Expected x;
+        x.original = zntest::readFile(zntest::fixture("sample-test.mdb"));
+        zntest::CrashEnv env(1);
+        env.put("/t/db.mdb", x.original);
+        OpenOptions o;
+        o.writable = true;
+        o.env = &env;
+        auto db = Database::open("/t/db.mdb", o);
+        x.before = dumpOf(*db);
+        db->pager().beforeWrite = [&](int n) { x.steps = n; };
+        bigTransaction(*db);
+        x.after = dumpOf(*db);
+        return x;
+    }();
+    return e;
+}
+
+struct Died {};
+
+TEST(Crash, PowerLossAtEveryStepOfACommitLeavesBeforeOrAfter) {
+    ZN_REQUIRE_FIXTURES();
+    const Expected& ex = expected();
+    const int steps = ex.steps;
+    ASSERT_GT(steps, 10);
+    int before = 0, after = 0;
+    for (int k = 1; k <= steps + 1; ++k) {
+        for (double loss : {1.0, 0.4}) {
+            SCOPED_TRACE("crash before step " + std::to_string(k) + ", loss " + std::to_string(loss));
+            zntest::CrashEnv env(uint32_t(k * 10 + int(loss * 4)));
+            env.put("/t/db.mdb", ex.original);
+            {
+                OpenOptions o;
+                o.writable = true;
+                o.env = &env;
+                auto db = Database::open("/t/db.mdb", o);
+                db->pager().beforeWrite = [&](int n) {
+                    if (n == k) throw Died{};
+                };
+                try {
+                    bigTransaction(*db);
+                } catch (const Died&) {
+                }
+                // The process is gone: nothing else reaches the disk.
+                env.crash(loss);
+                db->pager().beforeWrite = [](int) { throw Died{}; };
+                try {
+                    db.reset();
+                } catch (...) {
+                }
+            }
+            env.crash(loss);
+            OpenOptions o;
+            o.writable = true;
+            o.env = &env;
+            auto db = Database::open("/t/db.mdb", o);
+            std::string now = dumpOf(*db);
+            if (now == ex.before)
+                ++before;
+            else if (now == ex.after)
+                ++after;
+            else
+                ADD_FAILURE() << "neither before nor after";
+            CheckReport r = checkDatabase(*db);
+            EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
+        }
+    }
+    EXPECT_GT(before, 0);
+    EXPECT_GT(after, 0);
+}
+
+TEST(Crash, KilledProcessLeavesBeforeOrAfter) {
+    ZN_REQUIRE_FIXTURES();
+    const Expected& ex = expected();
+    std::mt19937 rng(42);
+    const int trials = 12;
+    int before = 0, after = 0;
+    for (int trial = 0; trial < trials; ++trial) {
+        const std::string path = zntest::tempDir() + "/db.mdb";
+        zntest::copyFile(zntest::fixture("sample-test.mdb"), path);
+        // Half the trials die at a chosen write of the commit (or after it), half after a
+        // random delay.
+        const int killAt = trial % 2 ? 1 + int(rng() % uint32_t(ex.steps + 4)) : 0;
+        const int delayUs = int(rng() % 400000);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            try {
+                OpenOptions o;
+                o.writable = true;
+                auto db = Database::open(path, o);
+                db->pager().beforeWrite = [&](int n) {
+                    if (n == killAt) raise(SIGKILL);
+                };
+                bigTransaction(*db);
+            } catch (...) {
+                _exit(3);
+            }
+            _exit(0);
+        }
+        if (!killAt) {
+            usleep(useconds_t(delayUs));
+            kill(pid, SIGKILL);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        auto db = Database::open(path);  // recovers from the journal if there is one
+        std::string now = dumpOf(*db);
+        if (now == ex.before)
+            ++before;
+        else if (now == ex.after)
+            ++after;
+        else
+            ADD_FAILURE() << "neither before nor after";
+        CheckReport r = checkDatabase(*db);
+        EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        std::string why;
+        std::string theirs = zntest::mdbReaderDump(path, {}, &why);
+        if (why.empty()) EXPECT_TRUE(zntest::sameDump(theirs, zntest::ourDump(path, {})));
+    }
+    std::cout << trials << " killed writers: " << before << " left the state before, " << after
+              << " the state after the transaction\n";
+}
+
+TEST(Fault, IoErrorAtEveryWriteLeavesTheFileUnchanged) {
+    ZN_REQUIRE_FIXTURES();
+    const Expected& ex = expected();
+    int ops = 0;
+    {
+        const std::string path = zntest::tempDir() + "/db.mdb";
+        zntest::copyFile(zntest::fixture("sample-test.mdb"), path);
+        zntest::FaultEnv env(0);
+        OpenOptions o;
+        o.writable = true;
+        o.env = &env;
+        auto db = Database::open(path, o);
+        bigTransaction(*db);
+        ops = env.operations();
+    }
+    ASSERT_GT(ops, 5);
+    for (int k = 1; k <= ops; ++k) {
+        for (bool lasting : {false, true}) {
+            SCOPED_TRACE("failing operation " + std::to_string(k) + (lasting ? " and all after it" : ""));
+            const std::string path = zntest::tempDir() + "/db.mdb";
+            zntest::copyFile(zntest::fixture("sample-test.mdb"), path);
+            bool failed = false;
+            {
+                // A one-off error, or a disk that stays full: then putting the file back fails
+                // too, and the journal restores it at the next open.
+                zntest::FaultEnv env(k, lasting);
+                OpenOptions o;
+                o.writable = true;
+                o.env = &env;
+                auto db = Database::open(path, o);
+                try {
+                    bigTransaction(*db);
+                } catch (const Error& e) {
+                    failed = true;
+                    EXPECT_EQ(e.kind(), ErrorKind::Io) << e.what();
+                }
+            }
+            auto db = Database::open(path);
+            if (failed) {
+                EXPECT_EQ(zntest::readFile(path), ex.original);
+            } else {
+                // Only the last step, after the commit point, may fail without an error.
+                EXPECT_EQ(k, ops);
+                EXPECT_EQ(dumpOf(*db), ex.after);
+            }
+            EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        }
+    }
+}
+
+}  // namespace

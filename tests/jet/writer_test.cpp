@@ -1,0 +1,288 @@
+// Focused writer behaviours: value checks that leave the file unchanged, index rules, long-value
+// storage kinds, moved rows, auto-numbers, locking and Jet's lock file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "jet/check.h"
+#include "jet/database.h"
+#include "jet/datapage.h"
+#include "jet/error.h"
+#include "jet/format.h"
+#include "jet/header.h"
+#include "jet/longvalue.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+using namespace jet;
+
+std::string copyOf(const std::string& fixture) {
+    std::string path = zntest::tempDir() + "/db.mdb";
+    zntest::copyFile(zntest::fixture(fixture), path);
+    return path;
+}
+
+std::unique_ptr<Database> openWritable(const std::string& path) {
+    OpenOptions o;
+    o.writable = true;
+    return Database::open(path, o);
+}
+
+Row blankRow(Table& t) { return Row(t.def().columns.size()); }
+
+void set(Table& t, Row& r, const char* col, Value v) { r[size_t(t.columnIndex(col))] = std::move(v); }
+
+void expectClean(Database& db) {
+    CheckReport r = checkDatabase(db);
+    EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
+}
+
+TEST(Write, RejectedValuesNameTheColumnAndChangeNothing) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("sample-test.mdb");
+    const auto original = zntest::readFile(path);
+    struct Case {
+        const char* name;
+        const char* table;
+        const char* column;
+        Value value;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"INT above its range", "Voprosi", "idvopr", int64_t(40000), "idvopr"},
+        {"BYTE below zero", "Voprosi", "otvet", int64_t(-1), "0 to 255"},
+        {"LONG above its range", "Tema", "numtema", int64_t(1) << 40, "numtema"},
+        {"text too long", "Voprosi", "img", std::u16string(11, u'x'), "at most 10"},
+        {"text into a number", "Tema", "numtema", std::u16string(u"пять"), "numtema"},
+    };
+    {
+        auto db = openWritable(path);
+        for (auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            Table& t = db->table(c.table);
+            Row r = blankRow(t);
+            set(t, r, c.column, c.value);
+            try {
+                t.insert(r);
+                ADD_FAILURE() << "accepted";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.kind(), ErrorKind::Constraint);
+                EXPECT_NE(std::string(e.what()).find(c.column), std::string::npos) << e.what();
+                EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            }
+        }
+    }
+    EXPECT_EQ(zntest::readFile(path), original);
+}
+
+TEST(Write, UniqueAndRequiredIndexesAreEnforced) {
+    ZN_REQUIRE_FIXTURES();
+    // testIndexProperties: unique text keys (case-insensitive, as Jet compares them), required
+    // and ignore-nulls indexes.
+    const std::string path = copyOf("access/jk-testIndexPropertiesV2000.mdb");
+    auto db = openWritable(path);
+    Table& t = db->table("TableUnique1_temp");
+    const TableDef def = t.def();
+    int textCol = -1;
+    for (auto& ix : def.realIndexes)
+        if (ix.unique())
+            for (size_t i = 0; i < def.columns.size(); ++i)
+                if (def.columns[i].number == ix.columns[0].column && def.columns[i].type == ColType::Text)
+                    textCol = int(i);
+    ASSERT_GE(textCol, 0);
+    Row r = blankRow(t);
+    for (size_t i = 0; i < r.size(); ++i)
+        if (def.columns[i].type == ColType::Text) r[i] = std::u16string(u"Дубликат");
+    t.insert(r);
+    Row again = blankRow(t);
+    for (size_t i = 0; i < again.size(); ++i)
+        if (def.columns[i].type == ColType::Text) again[i] = std::u16string(u"дубликат");
+    const auto before = zntest::readFile(path);
+    try {
+        t.insert(again);
+        ADD_FAILURE() << "duplicate accepted";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Constraint);
+        EXPECT_NE(std::string(e.what()).find("unique index"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(zntest::readFile(path), before);
+    expectClean(*db);
+}
+
+TEST(Write, LongValuesAreStoredInlineOnOnePageOrInAChain) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("sample-test.mdb");
+    auto db = openWritable(path);
+    Table& t = db->table("Otveti");
+    struct Case {
+        size_t chars;
+        uint8_t kind;
+    };
+    // Cyrillic is stored as UCS-2: two bytes a character.
+    for (Case c : {Case{20, fmt::kLongInline}, Case{32, fmt::kLongInline}, Case{33, fmt::kLongSingle},
+                   Case{2038, fmt::kLongSingle}, Case{2039, 0}, Case{10000, 0}}) {
+        SCOPED_TRACE(c.chars);
+        Row r = blankRow(t);
+        set(t, r, "idvopr", int64_t(1));
+        set(t, r, "idotv", int64_t(9));
+        set(t, r, "otvet", std::u16string(c.chars, u'ж'));
+        RowId id = t.insert(r);
+        DataPage dp(db->pager().get(id.page));
+        RowLayout l = parseRowLayout(t.def(), dp.row(id.row));
+        Bytes field;
+        ASSERT_TRUE(columnBytes(t.def(), l, dp.row(id.row), t.def().columns[size_t(t.columnIndex("otvet"))], field));
+        EXPECT_EQ(parseLongValueHeader(field).kind, c.kind);
+        EXPECT_EQ(std::get<std::u16string>(t.read(id)[size_t(t.columnIndex("otvet"))]).size(), c.chars);
+    }
+    expectClean(*db);
+}
+
+TEST(Write, GrownRowMovesAndDeletingItRemovesBothSlots) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("sample-test.mdb");
+    auto db = openWritable(path);
+    Table& t = db->table("Voprosi");
+    // Fill a page with small rows, then grow one of them beyond the page's free space.
+    std::vector<RowId> ids;
+    for (int i = 0; i < 60; ++i) {
+        Row r = blankRow(t);
+        set(t, r, "idtest", int64_t(7));
+        set(t, r, "idvopr", int64_t(i + 1));
+        set(t, r, "vopros", std::u16string(u"Вопрос"));
+        ids.push_back(t.insert(r));
+    }
+    RowId victim = ids[3];
+    Row grown = t.read(victim);
+    set(t, grown, "vopros1", std::u16string(255, u'ё'));
+    int moved = 0;
+    for (int round = 0; round < 8 && !moved; ++round) {
+        for (size_t k = 4; k < ids.size(); ++k) {
+            if (ids[k].page != victim.page) continue;
+            Row g = t.read(ids[k]);
+            set(t, g, "vopros1", std::u16string(255, u'щ'));
+            t.update(ids[k], g);
+        }
+        t.update(victim, grown);
+        DataPage dp(db->pager().get(victim.page));
+        if (dp.overflowPointer(victim.row)) moved = 1;
+    }
+    ASSERT_TRUE(moved) << "the row never had to move";
+    EXPECT_EQ(t.read(victim), grown);
+    RowId target = *t.resolve(victim);
+    t.remove(victim);
+    EXPECT_EQ(DataPage(db->pager().get(victim.page)).rawOffset(victim.row) & 0xC000, 0xC000);
+    EXPECT_EQ(DataPage(db->pager().get(target.page)).rawOffset(target.row) & 0xC000, 0xC000);
+    expectClean(*db);
+}
+
+TEST(Write, AutoNumberIsReadableAfterInsertAndCountersFollow) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("sample-test.mdb");
+    auto db = openWritable(path);
+    Table& t = db->table("Tema");
+    const int32_t last = t.def().lastAutoNumber;
+    const uint32_t rows = t.def().rowCount;
+    Row r = blankRow(t);
+    set(t, r, "numtema", int64_t(4));
+    set(t, r, "tema", std::u16string(u"Новая тема"));
+    RowId id = t.insert(r);
+    EXPECT_EQ(std::get<int64_t>(r[size_t(t.columnIndex("id"))]), last + 1);
+    EXPECT_EQ(t.def().lastAutoNumber, last + 1);
+    EXPECT_EQ(t.def().rowCount, rows + 1);
+    t.remove(id);
+    EXPECT_EQ(t.def().rowCount, rows);
+    EXPECT_EQ(t.def().lastAutoNumber, last + 1);  // numbers are not handed out twice
+    expectClean(*db);
+}
+
+TEST(Write, IndexesOfOtherSortOrdersOrCharactersOutsideTheTableAreRefused) {
+    ZN_REQUIRE_FIXTURES();
+    {
+        // A Cyrillic (1049) sort order: text keys cannot be computed.
+        const std::string path = copyOf("access/jk-bigIndexTestV2000.mdb");
+        {
+            auto bytes = zntest::readFile(path);
+            std::span<uint8_t> page0(bytes.data(), 4096);
+            Header::applyMask(page0);
+            bytes[fmt::kHdrSortOrder] = 0x19;
+            bytes[fmt::kHdrSortOrder + 1] = 0x04;
+            Header::applyMask(page0);
+            zntest::writeFile(path, bytes);
+        }
+        const auto before = zntest::readFile(path);
+        auto db = openWritable(path);
+        Table& t = db->table("Table1");
+        Row r = blankRow(t);
+        for (size_t i = 0; i < r.size(); ++i)
+            if (t.def().columns[i].type == ColType::Text) r[i] = std::u16string(u"abc");
+        try {
+            t.insert(r);
+            ADD_FAILURE();
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Unsupported);
+            EXPECT_NE(std::string(e.what()).find("sort order"), std::string::npos) << e.what();
+        }
+        db.reset();
+        EXPECT_EQ(zntest::readFile(path), before);
+    }
+    {
+        const std::string path = copyOf("access/jk-bigIndexTestV2000.mdb");
+        const auto before = zntest::readFile(path);
+        auto db = openWritable(path);
+        Table& t = db->table("Table1");
+        Row r = blankRow(t);
+        for (size_t i = 0; i < r.size(); ++i)
+            if (t.def().columns[i].type == ColType::Text) r[i] = std::u16string(u"漢字");
+        EXPECT_THROW(t.insert(r), Error);
+        db.reset();
+        EXPECT_EQ(zntest::readFile(path), before);
+    }
+}
+
+TEST(Lock, SecondWriterGetsInUseAndTheFileIsUnharmed) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("sample-test.mdb");
+    auto first = openWritable(path);
+    try {
+        openWritable(path);
+        ADD_FAILURE() << "a second writer opened the file";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::InUse);
+        EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos);
+    }
+    // Another process is refused the same way.
+    zntest::CommandResult r = zntest::run({"flock", "-n", "-x", path, "true"});
+    EXPECT_NE(r.exitCode, 0);
+    Table& t = first->table("Tema");
+    Row row = blankRow(t);
+    set(t, row, "numtema", int64_t(4));
+    t.insert(row);
+    first.reset();
+    auto db = Database::open(path);
+    expectClean(*db);
+}
+
+TEST(Lock, JetLockFileMeansReadOnlyAndTheFirstWriteSaysSo) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("sample-test.mdb");
+    const std::string ldb = std::filesystem::path(path).replace_extension(".ldb").string();
+    std::ofstream(ldb) << "jet";
+    const auto before = zntest::readFile(path);
+    auto db = openWritable(path);
+    EXPECT_FALSE(db->readOnlyReason().empty());
+    Table& t = db->table("Tema");
+    Row row = blankRow(t);
+    try {
+        t.insert(row);
+        ADD_FAILURE();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::ReadOnly);
+        EXPECT_NE(std::string(e.what()).find(".ldb"), std::string::npos) << e.what();
+    }
+    db.reset();
+    EXPECT_EQ(zntest::readFile(path), before);
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// Misbehaving file systems for the crash and fault tests.
+#include "tests/support/faultenv.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "jet/error.h"
+
+namespace zntest {
+
+namespace {
+
+class FaultFile : public jet::File {
+public:
+    FaultFile(std::unique_ptr<jet::File> f, FaultEnv& env) : f_(std::move(f)), env_(env) {}
+    uint64_t size() override { return f_->size(); }
+    size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
+    void write(uint64_t off, const uint8_t* buf, size_t n) override {
+        env_.step();
+        f_->write(off, buf, n);
+    }
+    void truncate(uint64_t size) override {
+        env_.step();
+        f_->truncate(size);
+    }
+    void sync() override {
+        env_.step();
+        f_->sync();
+    }
+    bool tryLockExclusive() override { return f_->tryLockExclusive(); }
+
+private:
+    std::unique_ptr<jet::File> f_;
+    FaultEnv& env_;
+};
+
+}  // namespace
+
+void FaultEnv::step() {
+    ++count_;
+    if (failFrom_ > 0 && (count_ == failFrom_ || (lasting_ && count_ > failFrom_)))
+        jet::throwError(jet::ErrorKind::Io, "injected I/O error (operation " + std::to_string(count_) + ")");
+}
+
+std::unique_ptr<jet::File> FaultEnv::open(const std::string& path, jet::OpenMode mode) {
+    return std::make_unique<FaultFile>(jet::Env::posix().open(path, mode), *this);
+}
+
+void FaultEnv::syncDirOf(const std::string& path) {
+    step();
+    jet::Env::posix().syncDirOf(path);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class CrashFile : public jet::File {
+public:
+    CrashFile(std::shared_ptr<CrashEnv::FileState> s, bool writable) : s_(std::move(s)), w_(writable) {}
+    uint64_t size() override { return s_->current.size(); }
+    size_t read(uint64_t off, uint8_t* buf, size_t n) override {
+        if (off >= s_->current.size()) return 0;
+        size_t k = std::min<uint64_t>(n, s_->current.size() - off);
+        std::memcpy(buf, s_->current.data() + off, k);
+        return k;
+    }
+    void write(uint64_t off, const uint8_t* buf, size_t n) override {
+        if (!w_) jet::throwError(jet::ErrorKind::Io, "read-only file");
+        if (off + n > s_->current.size()) s_->current.resize(off + n);
+        std::memcpy(s_->current.data() + off, buf, n);
+        s_->pending.push_back({off, std::vector<uint8_t>(buf, buf + n)});
+    }
+    void truncate(uint64_t size) override {
+        s_->current.resize(size);
+        s_->pendingTruncate = true;
+        s_->truncateTo = size;
+        s_->pending.push_back({size, {}});  // marks the truncation's place among the writes
+    }
+    void sync() override {
+        s_->durable = s_->current;
+        s_->pending.clear();
+        s_->pendingTruncate = false;
+    }
+
+private:
+    std::shared_ptr<CrashEnv::FileState> s_;
+    bool w_;
+};
+
+std::unique_ptr<jet::File> CrashEnv::open(const std::string& path, jet::OpenMode mode) {
+    auto it = files_.find(path);
+    switch (mode) {
+        case jet::OpenMode::Read:
+        case jet::OpenMode::ReadWrite:
+            if (it == files_.end())
+                jet::throwError(jet::ErrorKind::NotFound, "Cannot open file \"" + path + "\"");
+            return std::make_unique<CrashFile>(it->second, mode == jet::OpenMode::ReadWrite);
+        case jet::OpenMode::CreateNew:
+            if (it != files_.end()) jet::throwError(jet::ErrorKind::Io, "exists: " + path);
+            [[fallthrough]];
+        case jet::OpenMode::Create: {
+            auto s = std::make_shared<FileState>();
+            files_[path] = s;
+            return std::make_unique<CrashFile>(s, true);
+        }
+    }
+    return nullptr;
+}
+
+bool CrashEnv::exists(const std::string& path) { return files_.count(path) != 0; }
+void CrashEnv::remove(const std::string& path) { files_.erase(path); }
+void CrashEnv::rename(const std::string& from, const std::string& to) {
+    auto it = files_.find(from);
+    if (it == files_.end()) jet::throwError(jet::ErrorKind::NotFound, "no file " + from);
+    files_[to] = it->second;
+    files_.erase(from);
+}
+void CrashEnv::syncDirOf(const std::string&) { durable_ = files_; }
+std::vector<std::string> CrashEnv::list(const std::string& dir) {
+    std::vector<std::string> out;
+    for (auto& [p, s] : files_)
+        if (jet::dirOf(p) == dir) out.push_back(p.substr(dir.size()));
+    return out;
+}
+
+void CrashEnv::put(const std::string& path, std::vector<uint8_t> bytes) {
+    auto s = std::make_shared<FileState>();
+    s->durable = s->current = std::move(bytes);
+    files_[path] = s;
+    durable_[path] = s;
+}
+
+std::vector<uint8_t> CrashEnv::get(const std::string& path) {
+    auto it = files_.find(path);
+    return it == files_.end() ? std::vector<uint8_t>() : it->second->current;
+}
+
+void CrashEnv::crash(double loss) {
+    std::uniform_real_distribution<double> u(0, 1);
+    files_ = durable_;
+    for (auto& [p, s] : files_) {
+        // Writes since the last sync survive each with probability 1 - loss, in order.
+        std::vector<uint8_t> d = s->durable;
+        for (auto& w : s->pending) {
+            if (u(rng_) < loss) continue;
+            if (w.bytes.empty()) {
+                d.resize(w.off);
+                continue;
+            }
+            if (w.off + w.bytes.size() > d.size()) d.resize(w.off + w.bytes.size());
+            std::memcpy(d.data() + w.off, w.bytes.data(), w.bytes.size());
+        }
+        s->current = s->durable = d;
+        s->pending.clear();
+        s->pendingTruncate = false;
+    }
+}
+
+}  // namespace zntest
