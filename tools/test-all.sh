@@ -1,0 +1,36 @@
+#!/bin/bash
+# Installs what is missing, builds everything and runs every test:
+#   1. the whole project (engine, tools, editor) and all its tests;
+#   2. the engine again with AddressSanitizer and UndefinedBehaviorSanitizer, and its tests;
+#   3. the reader's fuzz target, briefly, on the small shared fixtures.
+# Safe to run again; an unchanged tree rebuilds nothing. Exits non-zero when anything fails.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+jobs="$(nproc)"
+
+"$root/tools/setup.sh"
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "build (build/)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+
+step "tests (build/)"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+step "engine tests with sanitizers (build-asan/)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN_ENGINE_ONLY=ON \
+    -DZN_SANITIZE=ON -DZN_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+# The random write test runs shorter here; the full run is in build/.
+(cd build-asan && ZN_RANDOM_OPS=600 ZN_RANDOM_SEEDS=2 ctest -L engine --output-on-failure -j "$jobs")
+
+step "fuzzing the reader (build-fuzz/)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZN_ENGINE_ONLY=ON -DZN_FUZZ=ON -DZN_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs" --target jet_fuzz
+"$root/fuzz/run.sh" "$root/build-fuzz" "${ZN_FUZZ_SECONDS:-30}" 2>&1 | tail -n 4
+
+step "all tests passed"
