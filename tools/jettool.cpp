@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jet/check.h"
+#include "jet/create.h"
 #include "jet/database.h"
 #include "jet/dump.h"
 #include "jet/error.h"
@@ -20,7 +21,8 @@ int usage() {
                  "  jettool tables FILE\n"
                  "  jettool schema FILE [TABLE]\n"
                  "  jettool dump FILE [--all | --system | --table NAME ...]\n"
-                 "  jettool check FILE\n";
+                 "  jettool check FILE\n"
+                 "  jettool create-test FILE [--sample] [--like EXISTING]\n";
     return 2;
 }
 
@@ -129,6 +131,26 @@ int run(int argc, char** argv) {
         }
         for (auto& p : r.problems) std::cout << p << "\n";
         return 1;
+    }
+    if (cmd == "create-test") {
+        jet::CreateOptions o;
+        bool sample = false;
+        std::string note;
+        o.note = &note;
+        for (int i = 3; i < argc; ++i) {
+            std::string a = argv[i];
+            if (a == "--sample")
+                sample = true;
+            else if (a == "--like" && i + 1 < argc)
+                o.like = argv[++i];
+            else
+                return usage();
+        }
+        auto db = jet::createDatabase(file, o);
+        jet::createTestSchema(*db);
+        if (sample) jet::fillSampleContent(*db);
+        if (!note.empty()) std::cerr << "jettool: " << note << "\n";
+        return 0;
     }
     return usage();
 }
