@@ -137,7 +137,7 @@ void Pager::commit() {
     const std::string jpath = journalPath(path_);
     bool fileTouched = false;
     try {
-        writeJournal(jpath);
+        if (journaling_) writeJournal(jpath);
         fileTouched = true;
         for (auto& [no, page] : dirty_) {
             countWrite();
@@ -145,6 +145,10 @@ void Pager::commit() {
         }
         countWrite();
         file_->sync();
+        // The transaction is in the file; deleting the journal is the commit point. A journal
+        // that cannot be deleted would undo the transaction at the next open, so that is a
+        // failure like any other.
+        if (journaling_) env_.remove(jpath);
     } catch (...) {
         // Put the file back as it was. If that fails too, the journal stays and the next open
         // restores the file from it.
@@ -155,7 +159,7 @@ void Pager::commit() {
                 file_->truncate(uint64_t(committedPages_) * fmt::kPageSize);
                 file_->sync();
             }
-            env_.remove(jpath);
+            if (journaling_) env_.remove(jpath);
         } catch (...) {
         }
         dirty_.clear();
@@ -166,11 +170,10 @@ void Pager::commit() {
         inTxn_ = false;
         throw;
     }
-    // The transaction is durable in the file; deleting the journal is the commit point, made
-    // durable too so that a power loss cannot bring the journal back and undo the commit.
-    env_.remove(jpath);
+    // Make the journal's deletion durable, so that a power loss cannot bring it back and undo
+    // the commit.
     try {
-        env_.syncDirOf(jpath);
+        if (journaling_) env_.syncDirOf(jpath);
     } catch (const Error&) {
         // The commit stands; at worst a power loss now brings the journal back and the next
         // open rolls this transaction back, which still leaves a consistent file.

@@ -54,6 +54,10 @@ public:
     Page get(uint32_t pgno);
 
     bool inTransaction() const { return inTxn_; }
+    // Without a journal, commit() writes the pages directly: for a new file that is thrown away
+    // when anything fails (compaction's destination).
+    void setJournaling(bool on) { journaling_ = on; }
+    size_t dirtyCount() const { return dirty_.size(); }
     void begin();
     // Mutable bytes of a page for the open transaction.
     PageBuf& modify(uint32_t pgno);
@@ -88,6 +92,7 @@ private:
     bool inTxn_ = false;
     std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
+    bool journaling_ = true;
     bool savepoint_ = false;
     std::map<uint32_t, std::shared_ptr<PageBuf>> undo_;  // nullptr: the page was not dirty
     uint32_t undoPageCount_ = 0;

@@ -107,7 +107,9 @@ void encodeFixed(const Column& c, const Value& v, uint8_t* out) {
             std::memcpy(out, bytes.data(), std::min<size_t>(bytes.size(), c.length));
             return;
         }
-        case ColType::Binary: {
+        case ColType::Binary:
+        case ColType::Unknown0D:
+        case ColType::Unknown11: {
             const Blob& b = std::get<Blob>(v);
             std::memset(out, 0, c.length);
             std::memcpy(out, b.data(), std::min<size_t>(b.size(), c.length));

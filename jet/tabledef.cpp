@@ -191,6 +191,7 @@ TableDef readTableDef(Pager& pager, uint32_t page) {
         li.cascadeUpdates = d.u8(21);
         li.cascadeDeletes = d.u8(22);
         li.kind = d.u8(23);
+        li.defOffset = pos;
         if (li.realIndex >= numReal)
             throwCorrupt(page, "a logical index refers to real index " +
                                    std::to_string(li.realIndex) + " of " + std::to_string(numReal));
@@ -204,7 +205,12 @@ TableDef readTableDef(Pager& pager, uint32_t page) {
         uint16_t col = b.u16(pos);
         if (col == 0xFFFF) break;
         if (!b.fits(pos, 10)) break;
-        t.longMaps.push_back(LongColumnMaps{col, b.u32(pos + 2), b.u32(pos + 6)});
+        LongColumnMaps lm;
+        lm.column = col;
+        lm.offset = pos;
+        lm.ownedMap = b.u32(pos + 2);
+        lm.freeMap = b.u32(pos + 6);
+        t.longMaps.push_back(lm);
         pos += 10;
         if (t.longMaps.size() > numCols)
             throwCorrupt(page, "the table definition lists more long-value maps than columns");

@@ -74,12 +74,14 @@ struct LogicalIndex {
     uint32_t relTable = 0;
     uint8_t cascadeUpdates = 0, cascadeDeletes = 0;
     uint8_t kind = 0;  // 1 primary key, 2 foreign key
+    size_t defOffset = 0;  // 28-byte definition in the TDEF buffer
     bool primaryKey() const { return kind == 1; }
     bool foreignKey() const { return kind == 2; }
 };
 
 struct LongColumnMaps {
     uint16_t column = 0;
+    size_t offset = 0;      // entry in the TDEF buffer
     uint32_t ownedMap = 0;  // pg_row
     uint32_t freeMap = 0;
 };

@@ -15,6 +15,7 @@
 #include "jet/indexwriter.h"
 #include "jet/longvalue.h"
 #include "jet/pagewriter.h"
+#include "jet/rowstore.h"
 #include "jet/text.h"
 #include "jet/textkey.h"
 #include "jet/usagemap.h"
@@ -68,9 +69,6 @@ auto runWrite(Database& db, F f) {
     }
 }
 
-constexpr size_t kInlineLongValueMax = 64;
-// A data page stays in its table's free-space map while a small row still fits.
-constexpr size_t kFreeMapThreshold = 64;
 
 std::string shortText(const std::u16string& s) {
     std::u16string t = s.size() > 40 ? s.substr(0, 40) + u"…" : s;
@@ -176,125 +174,6 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
             return;
         }
     }
-}
-
-struct Ctx {
-    Database& db;
-    Pager& pager;
-    PageAllocator alloc;
-    UsageMapEditor maps;
-    explicit Ctx(Database& d) : db(d), pager(d.pager()), alloc(pager), maps(pager, alloc) {}
-};
-
-const LongColumnMaps* longMapsOf(const TableDef& t, const Column& c) {
-    for (auto& m : t.longMaps)
-        if (m.column == c.number) return &m;
-    return nullptr;
-}
-
-// Puts a row of `data` on a page with room: the last page of the free-space map that fits, or a
-// new page. `lval` pages hold long values of one column.
-RowId placeRow(Ctx& x, const TableDef& t, uint32_t ownedMap, uint32_t freeMap, bool lval,
-               std::vector<uint8_t> data, uint16_t flags) {
-    const size_t len = data.size();
-    if (freeMap) {
-        std::vector<uint32_t> candidates = readUsageMap(x.pager, RowId::fromRaw(freeMap));
-        if (!candidates.empty()) {
-            uint32_t pg = candidates.back();
-            DataPage dp(x.pager.get(pg));
-            bool ours = lval ? dp.isLval() : dp.owner() == t.page;
-            if (ours) {
-                SlotPage sp = SlotPage::load(x.pager, pg);
-                if (sp.fits(len)) {
-                    unsigned slot = sp.add(std::move(data), flags);
-                    sp.store(x.pager);
-                    if (sp.freeSpace() < kFreeMapThreshold) x.maps.remove(freeMap, pg);
-                    return RowId{pg, uint8_t(slot)};
-                }
-            }
-            x.maps.remove(freeMap, pg);
-        }
-    }
-    uint32_t pg = x.alloc.allocate();
-    initDataPage(x.pager.modify(pg), t.page, lval);
-    if (ownedMap) x.maps.add(ownedMap, pg);
-    SlotPage sp = SlotPage::load(x.pager, pg);
-    unsigned slot = sp.add(std::move(data), flags);
-    sp.store(x.pager);
-    if (freeMap && sp.freeSpace() >= kFreeMapThreshold) x.maps.add(freeMap, pg);
-    return RowId{pg, uint8_t(slot)};
-}
-
-// Removes a row's slot; frees the page when it was the last live row of a long-value page.
-void removeSlot(Ctx& x, RowId id, uint32_t ownedMap, uint32_t freeMap, bool lval) {
-    SlotPage sp = SlotPage::load(x.pager, id.page);
-    if (id.row >= sp.slots.size()) throwCorrupt(id.page, "a row pointer names a missing row");
-    sp.remove(id.row);
-    if (lval && !sp.anyLive()) {
-        if (ownedMap) x.maps.remove(ownedMap, id.page);
-        if (freeMap) x.maps.remove(freeMap, id.page);
-        x.alloc.release(id.page);
-        return;
-    }
-    sp.store(x.pager);
-    if (freeMap && sp.freeSpace() >= kFreeMapThreshold) x.maps.add(freeMap, id.page);
-}
-
-std::vector<uint8_t> longHeader(uint32_t length, uint8_t kind, uint32_t pointer) {
-    std::vector<uint8_t> h(fmt::kLongValueHeader, 0);
-    putU24(h.data(), length);
-    h[3] = kind;
-    putU32(h.data() + 4, pointer);
-    return h;
-}
-
-// Stores a long value's payload; returns the field bytes for the row.
-std::vector<uint8_t> storeLongValue(Ctx& x, const TableDef& t, const Column& c,
-                                    const std::vector<uint8_t>& data, bool inlineIt) {
-    const uint32_t len = uint32_t(data.size());
-    if (inlineIt) {
-        auto h = longHeader(len, fmt::kLongInline, 0);
-        h.insert(h.end(), data.begin(), data.end());
-        return h;
-    }
-    const LongColumnMaps* m = longMapsOf(t, c);
-    const uint32_t owned = m ? m->ownedMap : 0, free = m ? m->freeMap : 0;
-    if (len <= fmt::kMaxSingleLval) {
-        RowId id = placeRow(x, t, owned, free, true, data, 0);
-        return longHeader(len, fmt::kLongSingle, id.raw());
-    }
-    // A chain: chunks of at most 4072 bytes, each row led by the pointer to the next chunk.
-    // Written from the last chunk backwards so each row knows its successor.
-    size_t chunks = (data.size() + fmt::kMaxChainChunk - 1) / fmt::kMaxChainChunk;
-    uint32_t next = 0;
-    for (size_t k = chunks; k-- > 0;) {
-        size_t from = k * fmt::kMaxChainChunk;
-        size_t n = std::min(fmt::kMaxChainChunk, data.size() - from);
-        std::vector<uint8_t> row(4 + n);
-        putU32(row.data(), next);
-        std::memcpy(row.data() + 4, data.data() + from, n);
-        next = placeRow(x, t, owned, free, true, std::move(row), 0).raw();
-    }
-    return longHeader(len, 0, next);
-}
-
-void freeLongValue(Ctx& x, const TableDef& t, const Column& c, Bytes field) {
-    if (field.size() < fmt::kLongValueHeader) return;
-    const LongColumnMaps* m = longMapsOf(t, c);
-    for (uint32_t raw : longValueRows(x.pager, field))
-        removeSlot(x, RowId::fromRaw(raw), m ? m->ownedMap : 0, m ? m->freeMap : 0, true);
-}
-
-std::vector<uint8_t> payloadOf(const Column& c, const Value& v) {
-    if (c.type == ColType::Memo || c.type == ColType::Text) {
-        const auto& s = std::get<std::u16string>(v);
-        return encodeText(s, c.compressible(), c.type == ColType::Memo ? 1024 : 255);
-    }
-    if (std::holds_alternative<Blob>(v)) return std::get<Blob>(v);
-    // A fixed-size type stored as a variable column (Access does this in its own tables).
-    std::vector<uint8_t> out(fixedSize(c.type));
-    encodeFixed(c, v, out.data());
-    return out;
 }
 
 // What a write needs to know about a table's indexes before it changes anything.
@@ -471,7 +350,7 @@ RowId Table::insert(Row& row) {
             throwError(ErrorKind::Usage, "A row of table \"" + name_ + "\" needs " +
                                              std::to_string(t.columns.size()) + " values");
         requireWritableIndexes(db_, *this, t);
-        Ctx x(db_);
+        Ctx x(db_.pager());
         int32_t autoNumber = t.lastAutoNumber;
         for (size_t i = 0; i < t.columns.size(); ++i) {
             const Column& c = t.columns[i];
@@ -530,7 +409,7 @@ void Table::update(RowId id, const Row& newRow) {
             throwError(ErrorKind::Usage, "A row of table \"" + name_ + "\" needs " +
                                              std::to_string(t.columns.size()) + " values");
         requireWritableIndexes(db_, *this, t);
-        Ctx x(db_);
+        Ctx x(db_.pager());
         auto where = resolve(id);
         if (!where)
             throwError(ErrorKind::NotFound, "The row to change in table \"" + name_ + "\" has been deleted");
@@ -641,7 +520,7 @@ void Table::remove(RowId id) {
     runWrite(db_, [&]() -> int {
         const TableDef t = def();
         requireWritableIndexes(db_, *this, t);
-        Ctx x(db_);
+        Ctx x(db_.pager());
         auto where = resolve(id);
         if (!where)
             throwError(ErrorKind::NotFound, "The row to delete in table \"" + name_ + "\" has already been deleted");

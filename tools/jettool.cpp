@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jet/check.h"
+#include "jet/compact.h"
 #include "jet/create.h"
 #include "jet/database.h"
 #include "jet/dump.h"
@@ -22,7 +23,8 @@ int usage() {
                  "  jettool schema FILE [TABLE]\n"
                  "  jettool dump FILE [--all | --system | --table NAME ...]\n"
                  "  jettool check FILE\n"
-                 "  jettool create-test FILE [--sample] [--like EXISTING]\n";
+                 "  jettool create-test FILE [--sample] [--like EXISTING]\n"
+                 "  jettool compact FILE\n";
     return 2;
 }
 
@@ -131,6 +133,12 @@ int run(int argc, char** argv) {
         }
         for (auto& p : r.problems) std::cout << p << "\n";
         return 1;
+    }
+    if (cmd == "compact") {
+        jet::CompactResult r = jet::compactInPlace(file);
+        std::cout << "compacted: " << r.sizeBefore << " -> " << r.sizeAfter << " bytes\n";
+        if (!r.note.empty()) std::cout << r.note << "\n";
+        return 0;
     }
     if (cmd == "create-test") {
         jet::CreateOptions o;

@@ -1,0 +1,44 @@
+// Storing rows and long values on pages: choosing a page with room, allocating new pages with
+// their usage-map bits, and removing rows again. Shared by the row writer and compaction.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/pagewriter.h"
+#include "jet/tabledef.h"
+
+namespace jet {
+
+// Long values up to this many bytes are kept inside the row when it has room.
+constexpr size_t kInlineLongValueMax = 64;
+// A data page stays in its table's free-space map while a small row still fits.
+constexpr size_t kFreeMapThreshold = 64;
+
+struct Ctx {
+    Pager& pager;
+    PageAllocator alloc;
+    UsageMapEditor maps;
+    explicit Ctx(Pager& p) : pager(p), alloc(pager), maps(pager, alloc) {}
+};
+
+const LongColumnMaps* longMapsOf(const TableDef& t, const Column& c);
+
+// Puts a row of `data` on a page with room: the last page of the free-space map that fits, or a
+// new page. `lval` pages hold long values of one column.
+RowId placeRow(Ctx& x, const TableDef& t, uint32_t ownedMap, uint32_t freeMap, bool lval,
+               std::vector<uint8_t> data, uint16_t flags);
+
+// Removes a row's slot; frees the page when it was the last live row of a long-value page.
+void removeSlot(Ctx& x, RowId id, uint32_t ownedMap, uint32_t freeMap, bool lval);
+
+// Stores a long value's payload; returns the field bytes for the row.
+std::vector<uint8_t> storeLongValue(Ctx& x, const TableDef& t, const Column& c,
+                                    const std::vector<uint8_t>& data, bool inlineIt);
+void freeLongValue(Ctx& x, const TableDef& t, const Column& c, Bytes field);
+
+// The stored bytes of a variable column's value (text payload, binary, long-value payload).
+std::vector<uint8_t> payloadOf(const Column& c, const Value& v);
+
+}  // namespace jet
