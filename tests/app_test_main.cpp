@@ -6,11 +6,13 @@
 
 int runFrameTests(int argc, char** argv);
 int runGuardTests(int argc, char** argv);
+int runStartupTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
     int failures = 0;
     failures += runGuardTests(argc, argv);
     failures += runFrameTests(argc, argv);
+    failures += runStartupTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,469 @@
+// The program brought up in-process on copies of the shared test databases: the start-up order
+// and show step, a default database that cannot be opened, opening another database (success,
+// cancel, failure keeping the open one) and ending by "Выход" and by closing the window.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <memory>
+
+#include "guard.h"
+#include "jet/database.h"
+#include "modal.h"
+#include "startup.h"
+#include "taboutbox.h"
+#include "store/globals.h"
+#include "store/tdatmod.h"
+#include "tform1.h"
+#include "tform9.h"
+
+using zn::ModalAnswer;
+using zn::ModalRequest;
+using zn::Program;
+using zn::ScriptedModal;
+using zn::TForm1;
+
+namespace {
+
+const QString kFixtures = QStringLiteral(ZN_FIXTURES_DIR);
+
+bool haveFixtures() {
+    return QFile::exists(kFixtures + QStringLiteral("/sample-test.mdb"));
+}
+
+// A writable copy of a fixture (the shared files are read-only, and copies keep that).
+void copyFixture(const QString& name, const QString& to) {
+    QFile::remove(to);
+    QVERIFY2(QFile::copy(kFixtures + u'/' + name, to), qPrintable(to));
+    QVERIFY(QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+bool anyWindowVisible() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) return true;
+    return false;
+}
+
+// What the hooks of the other areas saw when the frame called them.
+struct HookLog {
+    QStringList events;  // "build" / "obnov" / "trbar", in call order
+    int tbTemaRowsAtBuild = -1;
+    bool editorTabVisibleAtBuild = false;
+    bool editorTabHiddenAtTrBar = false;
+    QString statusAtObnov;
+};
+
+// Wraps the hooks the areas installed, so the real work still runs.
+void recordHooks(TForm1& form, TDatMod& dm, HookLog& log) {
+    TForm1::Hooks& h = form.hooks();
+    h.startupTreeBuild = [&form, &dm, &log, real = h.startupTreeBuild] {
+        log.events << QStringLiteral("build");
+        log.tbTemaRowsAtBuild = dm.TbTema.isOpen() ? dm.TbTema.recordCount() : -1;
+        log.editorTabVisibleAtBuild = form.isEditorTabVisible();
+        if (real) real();
+    };
+    h.treeObnov = [&form, &log, real = h.treeObnov] {
+        log.events << QStringLiteral("obnov");
+        log.statusAtObnov = form.statusText();
+        if (real) real();
+    };
+    h.trBarChange = [&form, &log, real = h.trBarChange] {
+        log.events << QStringLiteral("trbar");
+        log.editorTabHiddenAtTrBar = !form.isEditorTabVisible();
+        if (real) real();
+    };
+}
+
+// Everything a failed or cancelled open must leave alone.
+struct Observed {
+    QString databasePath, dataFolder, connFile, connString, status;
+    bool qrtemaOpen, tbSettingsOpen;
+    int topics, topicRecNo, questionRecNo;
+    QStringList tree;
+    QString currentNode;
+
+    static Observed of(const TForm1& form, const TDatMod& dm) {
+        Observed o{zn::DatabasePath,
+                   zn::DataFolder,
+                   dm.Conn.isOpen() ? dm.Conn.fileName() : QString(),
+                   dm.Conn.connectionString(),
+                   form.statusText(),
+                   dm.qrtema.isOpen(),
+                   dm.tbSettings.isOpen(),
+                   dm.qrtema.isOpen() ? dm.qrtema.recordCount() : -1,
+                   dm.qrtema.isOpen() ? dm.qrtema.recNo() : -1,
+                   dm.qrvoprosi.isOpen() ? dm.qrvoprosi.recNo() : -1,
+                   {},
+                   {}};
+        QTreeWidget* t = form.treeDb();
+        for (QTreeWidgetItemIterator it(t); *it; ++it) o.tree << (*it)->text(0);
+        if (t->currentItem()) o.currentNode = t->currentItem()->text(0);
+        return o;
+    }
+    void compare(const Observed& b) const {
+        QCOMPARE(b.databasePath, databasePath);
+        QCOMPARE(b.dataFolder, dataFolder);
+        QCOMPARE(b.connFile, connFile);
+        QCOMPARE(b.connString, connString);
+        QCOMPARE(b.status, status);
+        QCOMPARE(b.qrtemaOpen, qrtemaOpen);
+        QCOMPARE(b.tbSettingsOpen, tbSettingsOpen);
+        QCOMPARE(b.topics, topics);
+        QCOMPARE(b.topicRecNo, topicRecNo);
+        QCOMPARE(b.questionRecNo, questionRecNo);
+        QCOMPARE(b.tree, tree);
+        QCOMPARE(b.currentNode, currentNode);
+    }
+};
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString oldCurrent_;
+    QString work_;  // the working directory of the program under test
+
+    // Brings the program up on a copy of `fixture` as test.mdb; with `log`, hooks are recorded.
+    std::unique_ptr<Program> startOn(const QString& fixture, HookLog* log = nullptr) {
+        copyFixture(fixture, work_ + QStringLiteral("/test.mdb"));
+        auto p = std::make_unique<Program>();
+        if (!p->create()) return nullptr;
+        if (log) recordHooks(*p->form1(), *p->datMod(), *log);
+        p->show();
+        return p;
+    }
+
+  private slots:
+    void init() {
+        if (!haveFixtures()) QSKIP("../shared/fixtures/mdb is absent: no test databases");
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        // A folder name with a blank and Cyrillic letters, as users have them.
+        work_ = dir_->path() + QStringLiteral("/рабочая папка");
+        QVERIFY(QDir().mkpath(work_));
+        oldCurrent_ = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work_));
+    }
+    void cleanup() {
+        if (!oldCurrent_.isEmpty()) QDir::setCurrent(oldCurrent_);
+        dir_.reset();
+    }
+
+    void startupOpensTheDatasetsAndHidesTheEditor_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<int>("topics");
+        QTest::newRow("empty") << "empty-test.mdb" << 0;
+        QTest::newRow("sample") << "sample-test.mdb" << 3;
+    }
+    void startupOpensTheDatasetsAndHidesTheEditor() {
+        QFETCH(QString, fixture);
+        QFETCH(int, topics);
+        copyFixture(fixture, work_ + QStringLiteral("/test.mdb"));
+        ScriptedModal modal;
+        Program p;
+        QVERIFY(p.create());
+        TForm1& form = *p.form1();
+        TDatMod& dm = *p.datMod();
+
+        // Creation: DataFolder from the working directory, the default connection, nothing shown.
+        QCOMPARE(zn::DataFolder, work_ + QStringLiteral("/data/"));
+        QCOMPARE(dm.Conn.connectionString(), TDatMod::creationConnectionString());
+        QVERIFY(dm.tbSettings.isOpen() && dm.TbTema.isOpen() && !dm.qrtema.isOpen());
+        QVERIFY(!anyWindowVisible());
+        QCOMPARE(form.aboutBox(), p.aboutBox());
+        QCOMPARE(form.pictureWindow(), p.form9());
+        QCOMPARE(form.dataModule(), &dm);
+
+        // A row left in TbTema and a stale preview must both be gone after the show step.
+        dm.TbTema.insert();
+        dm.TbTema.setInteger(QStringLiteral("id"), 99);
+        dm.TbTema.post();
+        form.loadPreview(QStringLiteral("<p>stale</p>"));
+        HookLog log;
+        recordHooks(form, dm, log);
+        p.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        QCOMPARE(modal.calls().size(), size_t(0));
+        QCOMPARE(zn::DatabasePath, work_ + QStringLiteral("/test.mdb"));
+        QCOMPARE(dm.Conn.connectionString(), TDatMod::connectionString(zn::DatabasePath));
+        QCOMPARE(dm.Conn.fileName(), zn::DatabasePath);
+        QVERIFY(dm.qrtema.isOpen());
+        QCOMPARE(dm.qrtema.recordCount(), topics);
+        QVERIFY(dm.tbSettings.isOpen());
+        QCOMPARE(dm.tbSettings.recordCount(), 5);
+        if (topics > 0) {
+            // The chain follows the first topic.
+            QVERIFY(dm.qrvoprosi.isOpen());
+            for (dm.qrvoprosi.first(); !dm.qrvoprosi.eof(); dm.qrvoprosi.next())
+                QCOMPARE(dm.qrvoprosi.asInteger("idtest"), dm.qrtema.asInteger("numtema"));
+        } else {
+            QVERIFY(form.hv()->toPlainText().isEmpty());
+        }
+
+        QCOMPARE(log.events, QStringList({"build", "trbar"}));
+        QCOMPARE(log.tbTemaRowsAtBuild, 0);
+        QVERIFY(log.editorTabVisibleAtBuild);
+        QVERIFY(log.editorTabHiddenAtTrBar);
+        QVERIFY(!form.isEditorTabVisible());
+        QCOMPARE(form.pageControl()->currentWidget(), form.previewPage());
+
+        QCOMPARE(form.progBar1()->parentWidget(), form.statusBarSB());
+        QCOMPARE(form.progBar1()->geometry(), QRect(116, 4, 146, 13));
+        QVERIFY(form.progBar1()->isVisible());
+        QVERIFY(!p.aboutBox()->isVisible() && !p.form9()->isVisible());
+    }
+
+    // The engine's error goes to the general error report and nothing is shown; run() gives 1.
+    void unusableDefaultDatabaseEndsBeforeAnyWindow_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("not a database") << "text";
+        QTest::newRow("no Settings table") << "jk-empty";
+    }
+    void unusableDefaultDatabaseEndsBeforeAnyWindow() {
+        QFETCH(QString, setup);
+        const QString path = work_ + QStringLiteral("/test.mdb");
+        if (setup == "text") writeFile(path, QByteArray("Это не база данных\r\n").repeated(200));
+        if (setup == "jk-empty") copyFixture(QStringLiteral("access/jk-empty.mdb"), path);
+
+        ScriptedModal modal;
+        Program p;
+        QCOMPARE(p.run(), 1);
+        QVERIFY(!anyWindowVisible());
+        QVERIFY(p.datMod() == nullptr && p.aboutBox() == nullptr && p.form9() == nullptr);
+        QCOMPARE(modal.calls().size(), size_t(1));
+        const ModalRequest& r = modal.calls()[0];
+        QCOMPARE(r.kind, ModalRequest::Kind::Message);
+        QCOMPARE(r.icon, zn::MsgIcon::Stop);
+        QCOMPARE(r.caption, zn::appTitle());
+        QVERIFY(!r.text.isEmpty());
+        if (setup == "missing")
+            QCOMPARE(r.text, QStringLiteral("Could not find file '%1'.").arg(path));
+    }
+
+    void openAnotherDatabaseSwitchesAndRebuilds_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("tool button") << "ToolButton9";
+        QTest::newRow("menu item") << "MenuOpenDatabase";
+    }
+    void openAnotherDatabaseSwitchesAndRebuilds() {
+        QFETCH(QString, command);
+        HookLog log;
+        ScriptedModal modal;
+        auto p = startOn(QStringLiteral("empty-test.mdb"), &log);
+        QVERIFY(p);
+        TForm1& form = *p->form1();
+        TDatMod& dm = *p->datMod();
+        const QString first = zn::DatabasePath;
+
+        // Another folder: DataFolder must not follow the database.
+        const QString otherDir = dir_->path() + QStringLiteral("/другая");
+        QVERIFY(QDir().mkpath(otherDir));
+        const QString other = otherDir + QStringLiteral("/sample.mdb");
+        copyFixture(QStringLiteral("sample-test.mdb"), other);
+        modal.push(ModalAnswer{zn::Ok, other, 0});
+        if (command == "ToolButton9")
+            QTest::mouseClick(form.findChild<QToolButton*>(command), Qt::LeftButton);
+        else
+            form.findChild<QAction*>(command)->trigger();
+
+        QCOMPARE(modal.calls().size(), size_t(1));
+        const ModalRequest& r = modal.calls()[0];
+        QCOMPARE(r.kind, ModalRequest::Kind::OpenFile);
+        QCOMPARE(r.folder, QDir::currentPath());
+        QCOMPARE(r.filter, QStringLiteral("Office Access (*.mdb)|*.mdb"));
+
+        QCOMPARE(zn::DatabasePath, other);
+        QCOMPARE(zn::DataFolder, work_ + QStringLiteral("/data/"));
+        QCOMPARE(dm.Conn.fileName(), other);
+        QCOMPARE(dm.Conn.connectionString(), TDatMod::connectionString(other));
+        QVERIFY(dm.qrtema.isOpen() && dm.tbSettings.isOpen());
+        QCOMPARE(dm.qrtema.recordCount(), 3);
+        QCOMPARE(log.events, QStringList({"build", "trbar", "obnov"}));
+        QCOMPARE(log.statusAtObnov, QStringLiteral("Открытие базы"));
+
+        // The first database was let go: another program may now open it for writing.
+        bool released = true;
+        try {
+            jet::OpenOptions opt;
+            opt.writable = true;
+            jet::Database::open(first.toStdString(), opt);
+        } catch (const std::exception&) {
+            released = false;
+        }
+        QVERIFY(released);
+    }
+
+    // Choosing the database that is open reconnects to it (it cannot be tried beside itself).
+    void openTheOpenDatabaseAgain_data() {
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("same path") << false;
+        QTest::newRow("through a link") << true;
+    }
+    void openTheOpenDatabaseAgain() {
+        QFETCH(bool, throughLink);
+        HookLog log;
+        ScriptedModal modal;
+        auto p = startOn(QStringLiteral("sample-test.mdb"), &log);
+        QVERIFY(p);
+        QString chosen = zn::DatabasePath;
+        if (throughLink) {
+            chosen = dir_->path() + QStringLiteral("/link.mdb");
+            QVERIFY(QFile::link(zn::DatabasePath, chosen));
+        }
+        modal.push(ModalAnswer{zn::Ok, chosen, 0});
+        p->form1()->ToolButton9Click();
+        QCOMPARE(modal.calls().size(), size_t(1));  // the dialog only, no error
+        QCOMPARE(zn::DatabasePath, chosen);
+        QVERIFY(p->datMod()->Conn.isOpen());
+        QCOMPARE(p->datMod()->qrtema.recordCount(), 3);
+        QCOMPARE(log.events.last(), QStringLiteral("obnov"));
+    }
+
+    void cancellingTheOpenDialogChangesNothing() {
+        HookLog log;
+        ScriptedModal modal;
+        auto p = startOn(QStringLiteral("sample-test.mdb"), &log);
+        QVERIFY(p);
+        TForm1& form = *p->form1();
+        form.setStatusText(QStringLiteral("Тема : 1  Вопрос : 2"));
+        const Observed before = Observed::of(form, *p->datMod());
+
+        form.ToolButton9Click();  // the queue is empty: the dialog is cancelled
+        QCOMPARE(modal.calls().size(), size_t(1));
+        QCOMPARE(modal.calls()[0].kind, ModalRequest::Kind::OpenFile);
+        before.compare(Observed::of(form, *p->datMod()));
+        if (QTest::currentTestFailed()) return;
+        QCOMPARE(log.events, QStringList({"build", "trbar"}));
+    }
+
+    // A file that cannot be used is reported; the open database stays open with its cursors,
+    // and DatabasePath, the tree and the status bar stay as they were.
+    void failedOpenKeepsTheOpenDatabase_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::newRow("missing file") << "missing";
+        QTest::newRow("not a database") << "text";
+        QTest::newRow("no test tables") << "jk-empty";
+        QTest::newRow("Otveti without idotv") << "no-idotv";
+    }
+    void failedOpenKeepsTheOpenDatabase() {
+        QFETCH(QString, setup);
+        HookLog log;
+        ScriptedModal modal;
+        auto p = startOn(QStringLiteral("sample-test.mdb"), &log);
+        QVERIFY(p);
+        TForm1& form = *p->form1();
+        TDatMod& dm = *p->datMod();
+
+        const QString bad = dir_->path() + QStringLiteral("/bad.mdb");
+        if (setup == "text") writeFile(bad, QByteArray(4096 * 3, 'x'));
+        if (setup == "jk-empty") copyFixture(QStringLiteral("access/jk-empty.mdb"), bad);
+        if (setup == "no-idotv") {
+            // A test database whose answers table lacks a column: only the answers query of
+            // the first question finds out.
+            copyFixture(QStringLiteral("sample-test.mdb"), bad);
+            QFile f(bad);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QByteArray all = f.readAll();
+            const QByteArray name("i\0d\0o\0t\0v\0", 10);  // column names are UTF-16
+            const qsizetype at = all.indexOf(name);
+            QVERIFY(at >= 0);
+            all.replace(at, name.size(), QByteArray("i\0d\0o\0t\0w\0", 10));
+            f.seek(0);
+            f.write(all);
+        }
+
+        // Cursors away from their opening rows, a tree and a status text to keep.
+        QVERIFY(dm.qrtema.locate(QStringLiteral("numtema"), 3));
+        QVERIFY(dm.qrvoprosi.recordCount() >= 2);
+        QVERIFY(dm.qrvoprosi.locate(QStringLiteral("idvopr"), 2));
+        if (form.treeDb()->topLevelItemCount() == 0) {
+            auto* topic = new QTreeWidgetItem(form.treeDb(), {QStringLiteral("Тема 1. Старая")});
+            form.treeDb()->setCurrentItem(topic);
+        }
+        form.setStatusText(QStringLiteral("Тема : 3  Вопрос : 2"));
+        const int answers = dm.qrotveti.recordCount();
+        const Observed before = Observed::of(form, dm);
+
+        modal.push(ModalAnswer{zn::Ok, bad, 0});
+        form.findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
+
+        QCOMPARE(modal.calls().size(), size_t(2));
+        const ModalRequest& r = modal.calls()[1];
+        QCOMPARE(r.icon, zn::MsgIcon::Stop);
+        QCOMPARE(r.caption, zn::appTitle());
+        if (setup == "missing")
+            QCOMPARE(r.text, QStringLiteral("Could not find file '%1'.").arg(bad));
+        before.compare(Observed::of(form, dm));
+        if (QTest::currentTestFailed()) return;
+        QVERIFY(dm.qrotveti.isOpen());
+        QCOMPARE(dm.qrotveti.recordCount(), answers);
+        QCOMPARE(log.events, QStringList({"build", "trbar"}));
+
+        // The failed file is not held: it can be replaced and opened afterwards.
+        copyFixture(QStringLiteral("empty-test.mdb"), bad);
+        modal.push(ModalAnswer{zn::Ok, bad, 0});
+        form.ToolButton9Click();
+        QCOMPARE(modal.calls().size(), size_t(3));
+        QCOMPARE(zn::DatabasePath, bad);
+        QCOMPARE(dm.qrtema.recordCount(), 0);
+    }
+
+    // "Выход" and any other close end the event loop with exit code 0.
+    void closingTheMainWindowEndsTheProgram_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Выход") << "N3";
+        QTest::newRow("window closed") << "close";
+    }
+    void closingTheMainWindowEndsTheProgram() {
+        QFETCH(QString, how);
+        copyFixture(QStringLiteral("sample-test.mdb"), work_ + QStringLiteral("/test.mdb"));
+        ScriptedModal modal;
+        Program p;
+        bool closedByTest = false;
+        QTimer::singleShot(0, [&] {
+            TForm1* form = p.form1();
+            QVERIFY(form && form->isVisible());
+            if (how == "N3")
+                form->findChild<QAction*>(QStringLiteral("N3"))->trigger();
+            else
+                form->close();
+            closedByTest = true;
+        });
+        // Should the loop not end, this ends it with a code the test rejects.
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+        watchdog.start(10000);
+        QCOMPARE(p.run(), 0);
+        QVERIFY(closedByTest);
+        QVERIFY(!p.form1()->isVisible());
+        QCOMPARE(modal.calls().size(), size_t(0));
+    }
+};
+
+int runStartupTests(int argc, char** argv) {
+    StartupTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "app_startup_test.moc"
