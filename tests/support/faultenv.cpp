@@ -38,6 +38,7 @@ private:
 
 void FaultEnv::step() {
     ++count_;
+    if (onStep) onStep(count_);
     if (failFrom_ > 0 && (count_ == failFrom_ || (lasting_ && count_ > failFrom_)))
         jet::throwError(jet::ErrorKind::Io, "injected I/O error (operation " + std::to_string(count_) + ")");
 }

@@ -6,6 +6,7 @@
 // and directory changes are lost unless the folder was synced.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -29,6 +30,8 @@ public:
     std::vector<std::string> list(const std::string& dir) override { return jet::Env::posix().list(dir); }
 
     int operations() const { return count_; }
+    // Called with each operation's number before it runs (a test can end the process there).
+    std::function<void(int)> onStep;
     bool failed() const { return failFrom_ > 0 && count_ >= failFrom_; }
     // Called by files before each write or sync.
     void step();
