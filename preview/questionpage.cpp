@@ -1,0 +1,103 @@
+// The question page, assembled from its fixed pieces and the values of the positioned rows.
+#include "preview/questionpage.h"
+
+#include <QDir>
+#include <QUrl>
+#include <array>
+
+#include "store/globals.h"
+#include "store/tdatmod.h"
+
+namespace zn {
+
+namespace {
+
+// At most this many answers are ever shown.
+constexpr int kMaxAnswers = 6;
+
+}  // namespace
+
+QString folderReference(const QString& dataFolder) {
+    QString path = QDir::fromNativeSeparators(dataFolder);
+    if (!path.startsWith(u'/')) path = QDir::currentPath() + u'/' + path;
+    return QStringLiteral("file://") + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
+}
+
+QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFolder) {
+    const QString number = QString::number(questions.asInteger("idvopr"));
+    const QString text = questions.asString("vopros");
+    const qint64 correct = questions.asInteger("otvet");
+    const qint64 count = questions.asInteger("kolotvet");
+    const QString picture = questions.asString("img");
+
+    // Answer k is the k-th row in the dataset's order. When the rows run out, the cursor stays
+    // on the last row, whose text is then repeated. Rows after the N-th, and after the sixth,
+    // are never shown, so the walk stops there.
+    std::array<QString, kMaxAnswers + 1> answer;  // 1..6
+    if (answers.isOpen()) {
+        answers.first();
+        for (qint64 k = 1; k <= count && k <= kMaxAnswers; ++k) {
+            answer[size_t(k)] = answers.asString("otvet");
+            answers.next();
+        }
+        answers.first();
+    }
+
+    const QString folder = folderReference(dataFolder);
+    QString page;
+    page += QStringLiteral("<center><h3>Вопрос № ");
+    page += number;
+    page += QStringLiteral(
+        "</h3></center><table width=\"98%\" cellspacing=\"0\" cellpadding=\"8\"><tr><td "
+        "width=\"3%\" style=\"border: 1px solid #8db2e3;background-image: url(");
+    page += folder;
+    page += QStringLiteral("bg1.gif);\" align=\"left\"><b>?</b></td>");
+    page += QStringLiteral(
+        "<td width=\"100%\" style=\"border: 1px solid #8db2e3;background-image: url(");
+    page += folder;
+    page += QStringLiteral("bg1.gif);\" align=\"left\"><b>");
+    page += text;
+    page += QStringLiteral("</b></td></tr></table>");
+
+    if (!picture.isEmpty()) {
+        page += QStringLiteral("<div>&nbsp;</div><div align=\"center\"><img src=\"");
+        page += folder;
+        page += picture;
+        page += QStringLiteral("\"></img></div>");
+    } else {
+        page += QStringLiteral("<div>&nbsp;</div>");
+    }
+
+    if (count < 2 || count > kMaxAnswers || correct < 1 || correct > count) return page;
+    for (qint64 k = 1; k <= count; ++k) {
+        const bool isCorrect = k == correct;
+        // The correct answer's table: bg2.gif and bold type; the others: bg3.gif, plain.
+        const QString background = isCorrect ? QStringLiteral("bg2.gif);\" align=\"left\">")
+                                             : QStringLiteral("bg3.gif);\" align=\"left\">");
+        page += QStringLiteral(
+            "<div>&nbsp;</div><table width=\"98%\" cellspacing=\"0\" cellpadding=\"8\"><tr><td "
+            "width=\"3%\" style=\"border: 1px solid #8db2e3; background-image: url(");
+        page += folder;
+        page += background;
+        if (isCorrect)
+            page += QStringLiteral("<b>") + QString::number(k) + QStringLiteral("</b>");
+        else
+            page += QString::number(k);
+        page += QStringLiteral(
+            "</td><td width=\"97%\" style=\"border: 1px solid #8db2e3; background-image: url(");
+        page += folder;
+        page += isCorrect ? QStringLiteral("bg2.gif);\" align=\"left\"><b>")
+                          : QStringLiteral("bg3.gif);\" align=\"left\">");
+        page += answer[size_t(k)];
+        page += isCorrect ? QStringLiteral("</b></td></tr></table>")
+                          : QStringLiteral("</td></tr></table>");
+    }
+    return page;
+}
+
+QString VoptoStrUniv(TDatMod& dm, const QString& questionKey) {
+    (void)questionKey;
+    return questionPage(dm.qrvoprosi, dm.qrotveti, DataFolder);
+}
+
+}  // namespace zn

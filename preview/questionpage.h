@@ -1,0 +1,30 @@
+// The question page: one question with its picture and answers as an HTML fragment, built from
+// the rows the data module stands on. The tree selection shows it alone for a question node and
+// appends one per question to a topic summary.
+#pragma once
+
+#include <QString>
+
+class Dataset;
+class TDatMod;
+
+namespace zn {
+
+// The page of the question under the cursor of `dm.qrvoprosi`, with the answers held by
+// `dm.qrotveti`; file references point into DataFolder. `questionKey` ("3_7") names the question
+// for the caller's sake only: the positioned rows decide what is shown.
+// Leaves qrvoprosi where it is and qrotveti on its first row.
+QString VoptoStrUniv(TDatMod& dm, const QString& questionKey);
+
+// The same page from explicit datasets and data folder. `questions` must be open; `answers` may
+// be closed, which reads as no answer rows.
+QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFolder);
+
+// How `dataFolder` (an absolute path ending with the separator) is written in front of a file
+// name on the page: a file URL with every character other than letters, digits, "-", ".", "_",
+// "~" and "/" percent-encoded, so that blanks, Cyrillic letters, "#", "%", quotes and brackets
+// in the path can neither end the CSS url(...) or the attribute early nor be read as a URL's
+// fragment or escape. It ends with "/", so a file name follows directly.
+QString folderReference(const QString& dataFolder);
+
+}  // namespace zn
