@@ -1,0 +1,145 @@
+// What the tree costs on large-test.mdb (14 topics of 300 questions, 16858 answers):
+// - TreeObnov: rewriting 14 question counts, 4214 nodes and TbTema rows, and the selection of
+//   the first question with its page;
+// - selecting the largest topic: its summary, that is two chained re-queries and one question
+//   page per question; alone, and with the summary loaded into a QTextBrowser set up as the
+//   preview and laid out (every picture a 240 x 240 JPEG, backgrounds the demo tiles).
+// Peak memory: run under /usr/bin/time -v with --benchmark_filter for one operation.
+#include <benchmark/benchmark.h>
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTreeWidget>
+#include <memory>
+
+#include "preview/htmlview.h"
+#include "store/dbdataset.h"
+#include "store/globals.h"
+#include "store/tdatmod.h"
+#include "tree/topictree.h"
+
+namespace {
+
+const QString kLarge = QStringLiteral(ZN_FIXTURES_DIR "/large-test.mdb");
+
+// A writable copy of large-test.mdb with the data module, a tree and a progress bar on it.
+struct Bench {
+    bool ok = false;
+    QTemporaryDir dir;
+    TDatMod dm;
+    QTreeWidget treeDb;
+    QProgressBar progBar1;
+    QString lastPreview;
+    std::unique_ptr<zn::TopicTree> tree;
+
+    explicit Bench(benchmark::State& state) {
+        if (!QFileInfo(kLarge).isFile()) {
+            state.SkipWithError("the shared fixtures folder (../shared/fixtures/mdb) is absent");
+            return;
+        }
+        const QString file = dir.filePath(QStringLiteral("test.mdb"));
+        QFile::copy(kLarge, file);
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        dm.connectTo(file);
+        makeDataFolder();
+        dm.qrtema.open();
+        dm.TbTema.close();
+        dm.TbTema.open();
+        zn::TreeControls c;
+        c.treeDb = &treeDb;
+        c.progBar1 = &progBar1;
+        c.loadPreview = [this](const QString& html) { lastPreview = html; };
+        tree = std::make_unique<zn::TopicTree>(dm, c);
+        zn::TreeEventsOn = zn::TreeComplete = 0;
+        tree->startupBuild();
+        ok = true;
+    }
+    ~Bench() { tree.reset(); }
+
+    // A data folder with the demo background pictures and, under every picture name the
+    // questions use, the demo JPEG picture, so that showing a page decodes real pictures.
+    void makeDataFolder() {
+        const QString demo = QStringLiteral(ZN_DEMO_DATA_DIR);
+        zn::DataFolder = dir.filePath(QStringLiteral("data")) + u'/';
+        QDir().mkpath(zn::DataFolder);
+        for (const char* bg : {"bg1.gif", "bg2.gif", "bg3.gif"})
+            QFile::copy(demo + QLatin1String(bg), zn::DataFolder + QLatin1String(bg));
+        QSet<QString> names;
+        DbDataset questions(QStringLiteral("benchPictures"), dm.Conn);
+        questions.setTableName(QStringLiteral("Voprosi"));
+        questions.open();
+        for (questions.first(); !questions.eof(); questions.next())
+            if (!questions.asString("img").isEmpty()) names.insert(questions.asString("img"));
+        for (const QString& name : names)
+            QFile::copy(demo + QStringLiteral("p2.jpg"), zn::DataFolder + name);
+    }
+
+    // The topic node with the most questions.
+    QTreeWidgetItem* largestTopic() {
+        QTreeWidgetItem* best = treeDb.topLevelItem(0);
+        for (int i = 1; i < treeDb.topLevelItemCount(); ++i)
+            if (treeDb.topLevelItem(i)->childCount() > best->childCount())
+                best = treeDb.topLevelItem(i);
+        return best;
+    }
+};
+
+void BM_TreeObnov(benchmark::State& state) {
+    Bench b(state);
+    if (!b.ok) return;
+    for (auto _ : state) b.tree->TreeObnov();
+    state.counters["nodes"] = double(b.dm.TbTema.recordCount());
+}
+BENCHMARK(BM_TreeObnov)->Unit(benchmark::kMillisecond);
+
+void BM_SelectLargestTopic_Summary(benchmark::State& state) {
+    Bench b(state);
+    if (!b.ok) return;
+    QTreeWidgetItem* topic = b.largestTopic();
+    for (auto _ : state) b.tree->TreeDbChange(topic);
+    state.counters["questions"] = topic->childCount();
+    state.counters["summaryKB"] = double(b.lastPreview.size() * 2) / 1024.0;
+}
+BENCHMARK(BM_SelectLargestTopic_Summary)->Unit(benchmark::kMillisecond);
+
+void BM_SelectLargestTopic_SummaryShown(benchmark::State& state) {
+    Bench b(state);
+    if (!b.ok) return;
+    QTextBrowser hv;
+    hv.setOpenLinks(false);
+    hv.resize(760, 480);
+    hv.show();
+    b.tree->controls().loadPreview = [&hv, &b](const QString& html) {
+        b.lastPreview = html;
+        hv.setHtml(zn::htmlForView(html));
+    };
+    QTreeWidgetItem* topic = b.largestTopic();
+    for (auto _ : state) {
+        b.tree->TreeDbChange(topic);
+        // Lay the whole document out, as scrolling through it would.
+        benchmark::DoNotOptimize(hv.document()->documentLayout()->documentSize());
+    }
+    state.counters["questions"] = topic->childCount();
+    state.counters["heightPx"] = hv.document()->documentLayout()->documentSize().height();
+    state.counters["pictures"] = double(b.lastPreview.count(QStringLiteral("<img src=")));
+}
+BENCHMARK(BM_SelectLargestTopic_SummaryShown)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
