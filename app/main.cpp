@@ -1,21 +1,12 @@
-// Entry point: creates the windows in start-up order and runs the event loop until the main
-// window is closed.
+// Entry point of znatokar: no arguments, no settings; the working folder fixes the database and
+// the data folder. Runs the start-up sequence and the event loop until the main window is closed.
 #include "imagelist.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
+#include "startup.h"
 #include "znapplication.h"
 
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
     app.setWindowIcon(zn::ImageList::appIcon());
-
-    zn::TForm1 form1;
-    zn::TAboutBox aboutBox;
-    zn::TForm9 form9;
-    form1.setAboutBox(&aboutBox);
-    form1.setPictureWindow(&form9);
-
-    form1.show();
-    return app.exec();
+    zn::Program program;
+    return program.run();
 }

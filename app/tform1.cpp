@@ -2,7 +2,10 @@
 #include "tform1.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -23,6 +26,10 @@
 #include "guard.h"
 #include "imagelist.h"
 #include "modal.h"
+#include "opendatabase.h"
+#include "preview/htmlview.h"
+#include "store/globals.h"
+#include "store/tdatmod.h"
 #include "taboutbox.h"
 #include "toolseparator.h"
 
@@ -50,6 +57,11 @@ class RowHeightDelegate : public QStyledItemDelegate {
     int height_;
 };
 
+// `folder` followed by one separator and `name`.
+QString joinPath(const QString& folder, const QString& name) {
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
+
 void setBaseColour(QWidget* widget, const QColor& colour) {
     QPalette pal = widget->palette();
     pal.setColor(QPalette::Base, colour);
@@ -59,6 +71,8 @@ void setBaseColour(QWidget* widget, const QColor& colour) {
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    DataFolder = joinPath(QDir::currentPath(), QStringLiteral("data/"));
+
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(appTitle());
     setWindowIcon(ImageList::appIcon());
@@ -325,7 +339,7 @@ void TForm1::buildStatusBar() {
 }
 
 void TForm1::loadPreview(const QString& html) {
-    hv_->setHtml(html);
+    hv_->setHtml(htmlForView(html));
     hv_->clearHistory();
 }
 
@@ -366,6 +380,20 @@ void TForm1::showEvent(QShowEvent* event) {
     setTreeRowHeight(18);
     if (showStep_) runGuarded(showStep_);
     setEditorTabVisible(false);
+    runGuarded([this] { TrBarChange(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) emit closed();
+}
+
+void TForm1::TreeObnov() {
+    if (hooks_.treeObnov) hooks_.treeObnov();
+}
+
+void TForm1::TrBarChange() {
+    if (hooks_.trBarChange) hooks_.trBarChange();
 }
 
 bool TForm1::event(QEvent* event) {
@@ -382,8 +410,24 @@ bool TForm1::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
-// The database, topic, question and bulk commands are filled in by the areas that own them.
-void TForm1::ToolButton9Click() {}
+// Open another database. The new file is tried before the open one is let go (see
+// switchDatabase), so a file that cannot be used is reported by the guard while the database,
+// DatabasePath, the tree and the status bar stay as they were.
+void TForm1::ToolButton9Click() {
+    if (!datMod_) return;
+    const QString path =
+        Modal::openFile(QString(), QDir::currentPath(), QString::fromUtf16(kDatabaseFilter));
+    if (path.isEmpty()) return;
+    switchDatabase(*datMod_, path);
+    DatabasePath = QFileInfo(path).absoluteFilePath();
+    setStatusText(QStringLiteral("Открытие базы"));
+    repaintStatus();
+    datMod_->qrtema.open();
+    datMod_->tbSettings.open();
+    TreeObnov();
+}
+
+// The topic, question and bulk commands are filled in by the areas that own them.
 void TForm1::ToolButton2Click() {}
 void TForm1::ToolButton10Click() {}
 void TForm1::ToolButton3Click() {}

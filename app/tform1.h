@@ -19,6 +19,7 @@ class QTextBrowser;
 class QToolBar;
 class QTreeWidget;
 class QWidget;
+class TDatMod;
 
 namespace zn {
 
@@ -37,8 +38,24 @@ class TForm1 : public QMainWindow {
     static constexpr int kStatusPanelWidths[3] = {115, 150, 50};
     static constexpr int kStatusHeight = 19;
 
-    // Runs the creation step (the progress bar is placed over the second status panel). Touches
-    // no data: the data module is created after the main window.
+    // Filter of the open dialog OpenDialog1.
+    static constexpr const char16_t* kDatabaseFilter = u"Office Access (*.mdb)|*.mdb";
+
+    // Work the frame calls at fixed points but other areas own. An empty hook does nothing.
+    struct Hooks {
+        // The tree's start-up build: the last data step of the show step, after qrtema was
+        // opened and TbTema emptied.
+        std::function<void()> startupTreeBuild;
+        // The tree rebuild that ends every change of topics or questions (TreeObnov).
+        std::function<void()> treeObnov;
+        // The editor page's answer-count handler (TrBarChange), run once at the end of the show
+        // step.
+        std::function<void()> trBarChange;
+    };
+
+    // Runs the creation step: DataFolder is set from the working directory and the progress
+    // bar is placed over the second status panel. Touches no data: the data module is created
+    // after the main window.
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -48,9 +65,19 @@ class TForm1 : public QMainWindow {
     TAboutBox* aboutBox() const { return aboutBox_; }
     TForm9* pictureWindow() const { return pictureWindow_; }
 
+    // The data module, created after the main window; not owned. Without one the database
+    // commands do nothing.
+    void setDataModule(TDatMod* datMod) { datMod_ = datMod; }
+    TDatMod* dataModule() const { return datMod_; }
+
+    Hooks& hooks() { return hooks_; }
+    // Run their hooks; the other areas call these by name.
+    void TreeObnov();
+    void TrBarChange();
+
     // The part of the show step that needs the data module (connect, open the datasets, build
-    // the tree, lay out the answer rows). Runs once, inside the error guard, at the first show,
-    // after the tree's row height is set and before the editor tab is hidden.
+    // the tree). Runs once, inside the error guard, at the first show, after the tree's row
+    // height is set and before the editor tab is hidden; TrBarChange follows the hiding.
     void setShowStep(std::function<void()> step) { showStep_ = std::move(step); }
 
     // Controls used by the other areas.
@@ -73,7 +100,8 @@ class TForm1 : public QMainWindow {
     QAction* butvop2() const { return butvop_[1]; }
     QAction* butvop3() const { return butvop_[2]; }
 
-    // Loads an HTML text into the preview, replacing what it showed; keeps no history.
+    // Loads an HTML text into the preview, replacing what it showed; keeps no history. The text
+    // is adapted to what the view understands (see preview/htmlview.h) on the way.
     void loadPreview(const QString& html);
 
     // Shows or hides the tab of the editor page. Hiding it brings the preview page to the front.
@@ -109,8 +137,13 @@ class TForm1 : public QMainWindow {
     void ToolButton17Click();  // about
     void N3Click();            // exit
 
+  signals:
+    // The window was closed (by "Выход" or any other means); the program ends on it.
+    void closed();
+
   protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
 
   private:
@@ -146,6 +179,8 @@ class TForm1 : public QMainWindow {
     QAction* butvop_[3] = {};
     TAboutBox* aboutBox_ = nullptr;
     TForm9* pictureWindow_ = nullptr;
+    TDatMod* datMod_ = nullptr;
+    Hooks hooks_;
     std::function<void()> showStep_;
     bool shown_ = false;
     bool outerSizeFitted_ = false;  // the frame was known when the size was set

@@ -1,20 +1,19 @@
-// Developer tool, not part of the product: creates the program's windows, fills them with
-// sample content and saves each as a PNG, for checking the layout under a real X server.
+// Developer tool, not part of the product: brings the program up exactly as znatokar does, in
+// the current directory (which must hold test.mdb and data/), and saves its windows as PNG
+// files, for checking what a user sees under a real X server. tools/screenshots.sh prepares the
+// working folder and runs it.
 // Usage: znshots OUTDIR
 #include <QDir>
-#include <QImage>
-#include <QLabel>
 #include <QPainter>
 #include <QPixmap>
-#include <QProgressBar>
 #include <QScreen>
 #include <QTextBrowser>
-#include <QTextStream>
-#include <QTreeWidget>
 #include <cstdio>
 
 #include "imagelist.h"
 #include "modal.h"
+#include "startup.h"
+#include "store/globals.h"
 #include "taboutbox.h"
 #include "tform1.h"
 #include "tform9.h"
@@ -35,8 +34,17 @@ void settle() {
     for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
 }
 
-// A picture with a frame and a diagonal, so stretching and clipping are visible.
-QPixmap samplePicture() {
+// The first question picture in DataFolder (the preview's background tiles are not pictures of
+// questions), or a drawn one with a frame and a diagonal so stretching and clipping show.
+QPixmap questionPicture() {
+    const QDir data(zn::DataFolder);
+    for (const QString& name : data.entryList({"*.png", "*.jpg", "*.jpeg", "*.bmp"}, QDir::Files)) {
+        QPixmap pixmap(data.filePath(name));
+        if (!pixmap.isNull()) {
+            std::printf("picture window: %s\n", qPrintable(data.filePath(name)));
+            return pixmap;
+        }
+    }
     QPixmap pixmap(200, 120);
     pixmap.fill(QColor(200, 230, 255));
     QPainter p(&pixmap);
@@ -51,43 +59,30 @@ QPixmap samplePicture() {
 
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
+    app.setWindowIcon(zn::ImageList::appIcon());
     if (argc != 2) {
-        std::fprintf(stderr, "usage: znshots OUTDIR\n");
+        std::fprintf(stderr, "usage: znshots OUTDIR (run in a folder with test.mdb and data/)\n");
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QDir out(QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
     if (!QDir().mkpath(out.path())) return 1;
     bool ok = true;
 
-    zn::TForm1 form1;
-    zn::TAboutBox aboutBox;
-    zn::TForm9 form9;
-    form1.setAboutBox(&aboutBox);
-    form1.setPictureWindow(&form9);
-
-    // Sample content so the tree, preview and status bar show their look.
-    form1.setShowStep([&form1] {
-        QTreeWidget* tree = form1.treeDb();
-        for (int t = 1; t <= 3; ++t) {
-            auto* topic = new QTreeWidgetItem(tree, {QStringLiteral("Тема %1").arg(t)});
-            topic->setIcon(0, zn::ImageList::icon(0));
-            for (int q = 1; q <= 3; ++q) {
-                auto* item = new QTreeWidgetItem(topic, {QStringLiteral("%1_%2").arg(t).arg(q)});
-                item->setIcon(0, zn::ImageList::icon(q == 1 && t == 1 ? 2 : 1));
-            }
-        }
-        tree->expandItem(tree->topLevelItem(0));
-        tree->setCurrentItem(tree->topLevelItem(0)->child(0));
-        form1.loadPreview(QStringLiteral(
-            "<center><big><h3>Тема № 1. Тема 1</h3></big><h3>Вопрос № 1</h3>"
-            "<table border=1 width=90%><tr><td>Текст вопроса, обычный шрифт. <tt>моноширинный "
-            "Courier New</tt></td></tr></table><br><table border=1 width=90%><tr><td><b>Ответ "
-            "1</b></td></tr></table></center>"));
-        form1.setStatusText(QStringLiteral("Тема : 1  Вопрос : 1"));
-        form1.progBar1()->setValue(40);
+    // The start-up errors (and any later one) are printed instead of waiting for a click.
+    zn::Modal::setResponder([](const zn::ModalRequest& r) {
+        if (r.kind == zn::ModalRequest::Kind::Message)
+            std::fprintf(stderr, "message box \"%s\": %s\n", qPrintable(r.caption),
+                         qPrintable(r.text));
+        return zn::ModalAnswer{};
     });
-    form1.show();
+
+    zn::Program program;
+    if (!program.create()) return 1;
+    program.show();
+    zn::TForm1& form1 = *program.form1();
     settle();
+    std::printf("status: \"%s\"; database: %s\n", qPrintable(form1.statusText()),
+                qPrintable(zn::DatabasePath));
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main.png")));
 
     // The editor tab shown, and the preview focused so its focus border is visible.
@@ -99,24 +94,19 @@ int main(int argc, char** argv) {
     form1.setEditorTabVisible(false);
 
     // The secondary windows are shown modelessly here so they can be grabbed.
+    zn::TAboutBox& aboutBox = *program.aboutBox();
     aboutBox.show();
     settle();
     ok &= save(aboutBox.grab(), out.filePath(QStringLiteral("about.png")));
     aboutBox.hide();
 
-    zn::ScriptedModal modal;  // showPicture goes through the seam; show it by hand afterwards
-    form9.showPicture(samplePicture());
+    // showPicture sizes the window and goes through the seam (answered above); show it by hand.
+    zn::TForm9& form9 = *program.form9();
+    form9.showPicture(questionPicture());
     form9.show();
     settle();
     ok &= save(form9.grab(), out.filePath(QStringLiteral("picture.png")));
     form9.hide();
-
-    form9.setFixedSize(zn::TForm9::kClientWidth, zn::TForm9::kClientHeight);
-    form9.image1()->setGeometry(0, 0, 263, 170);
-    form9.image1()->setPixmap(samplePicture());
-    form9.show();
-    settle();
-    ok &= save(form9.grab(), out.filePath(QStringLiteral("picture-at-rest.png")));
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         ok &= save(screen->grabWindow(0), out.filePath(QStringLiteral("screen.png")));

@@ -21,9 +21,9 @@
 #include "jet/database.h"
 #include "modal.h"
 #include "startup.h"
-#include "taboutbox.h"
 #include "store/globals.h"
 #include "store/tdatmod.h"
+#include "taboutbox.h"
 #include "tform1.h"
 #include "tform9.h"
 
@@ -138,6 +138,8 @@ class StartupTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
+    // Answers any dialog a test did not expect, so that it fails instead of blocking.
+    std::unique_ptr<ScriptedModal> backstop_;
     QString oldCurrent_;
     QString work_;  // the working directory of the program under test
 
@@ -152,6 +154,9 @@ class StartupTest : public QObject {
     }
 
   private slots:
+    void initTestCase() { backstop_ = std::make_unique<ScriptedModal>(); }
+    void cleanupTestCase() { backstop_.reset(); }
+
     void init() {
         if (!haveFixtures()) QSKIP("../shared/fixtures/mdb is absent: no test databases");
         dir_ = std::make_unique<QTemporaryDir>();
@@ -161,10 +166,16 @@ class StartupTest : public QObject {
         QVERIFY(QDir().mkpath(work_));
         oldCurrent_ = QDir::currentPath();
         QVERIFY(QDir::setCurrent(work_));
+        // As at program start.
+        zn::TreeEventsOn = 0;
+        zn::TreeComplete = 0;
     }
     void cleanup() {
         if (!oldCurrent_.isEmpty()) QDir::setCurrent(oldCurrent_);
         dir_.reset();
+        const size_t stray = backstop_->calls().size();
+        backstop_->clear();
+        QCOMPARE(stray, size_t(0));
     }
 
     void startupOpensTheDatasetsAndHidesTheEditor_data() {
@@ -210,12 +221,19 @@ class StartupTest : public QObject {
         QCOMPARE(dm.qrtema.recordCount(), topics);
         QVERIFY(dm.tbSettings.isOpen());
         QCOMPARE(dm.tbSettings.recordCount(), 5);
+        // The tree was built and its first node selected, which fills the preview; with no
+        // topics the tree stays empty, its change handling off, and the preview is emptied.
+        QCOMPARE(form.treeDb()->topLevelItemCount(), topics);
+        QCOMPARE(zn::TreeComplete, (unsigned char)1);
         if (topics > 0) {
-            // The chain follows the first topic.
+            QCOMPARE(zn::TreeEventsOn, (unsigned char)1);
+            QTreeWidgetItem* current = form.treeDb()->currentItem();
+            QVERIFY(current && current->parent() == form.treeDb()->topLevelItem(0));
+            QVERIFY(!form.hv()->toPlainText().isEmpty());
             QVERIFY(dm.qrvoprosi.isOpen());
-            for (dm.qrvoprosi.first(); !dm.qrvoprosi.eof(); dm.qrvoprosi.next())
-                QCOMPARE(dm.qrvoprosi.asInteger("idtest"), dm.qrtema.asInteger("numtema"));
+            QCOMPARE(dm.qrvoprosi.asInteger("idtest"), dm.qrtema.asInteger("numtema"));
         } else {
+            QCOMPARE(zn::TreeEventsOn, (unsigned char)0);
             QVERIFY(form.hv()->toPlainText().isEmpty());
         }
 
@@ -313,6 +331,28 @@ class StartupTest : public QObject {
         QVERIFY(released);
     }
 
+    // A database without topics: the tree and the preview are emptied and the status text of
+    // the open command stays, as no selection replaces it.
+    void openingADatabaseWithoutTopicsEmptiesTreeAndPreview() {
+        ScriptedModal modal;
+        auto p = startOn(QStringLiteral("sample-test.mdb"));
+        QVERIFY(p);
+        TForm1& form = *p->form1();
+        QVERIFY(form.treeDb()->topLevelItemCount() > 0);
+        QVERIFY(!form.hv()->toPlainText().isEmpty());
+
+        const QString empty = dir_->path() + QStringLiteral("/пустая.mdb");
+        copyFixture(QStringLiteral("empty-test.mdb"), empty);
+        modal.push(ModalAnswer{zn::Ok, empty, 0});
+        form.findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
+
+        QCOMPARE(modal.calls().size(), size_t(1));
+        QCOMPARE(zn::DatabasePath, empty);
+        QCOMPARE(form.treeDb()->topLevelItemCount(), 0);
+        QVERIFY(form.hv()->toPlainText().isEmpty());
+        QCOMPARE(form.statusText(), QStringLiteral("Открытие базы"));
+    }
+
     // Choosing the database that is open reconnects to it (it cannot be tried beside itself).
     void openTheOpenDatabaseAgain_data() {
         QTest::addColumn<bool>("throughLink");
@@ -331,7 +371,7 @@ class StartupTest : public QObject {
             QVERIFY(QFile::link(zn::DatabasePath, chosen));
         }
         modal.push(ModalAnswer{zn::Ok, chosen, 0});
-        p->form1()->ToolButton9Click();
+        p->form1()->findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
         QCOMPARE(modal.calls().size(), size_t(1));  // the dialog only, no error
         QCOMPARE(zn::DatabasePath, chosen);
         QVERIFY(p->datMod()->Conn.isOpen());
@@ -348,7 +388,7 @@ class StartupTest : public QObject {
         form.setStatusText(QStringLiteral("Тема : 1  Вопрос : 2"));
         const Observed before = Observed::of(form, *p->datMod());
 
-        form.ToolButton9Click();  // the queue is empty: the dialog is cancelled
+        form.findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();  // cancelled
         QCOMPARE(modal.calls().size(), size_t(1));
         QCOMPARE(modal.calls()[0].kind, ModalRequest::Kind::OpenFile);
         before.compare(Observed::of(form, *p->datMod()));
@@ -422,7 +462,7 @@ class StartupTest : public QObject {
         // The failed file is not held: it can be replaced and opened afterwards.
         copyFixture(QStringLiteral("empty-test.mdb"), bad);
         modal.push(ModalAnswer{zn::Ok, bad, 0});
-        form.ToolButton9Click();
+        form.findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
         QCOMPARE(modal.calls().size(), size_t(3));
         QCOMPARE(zn::DatabasePath, bad);
         QCOMPARE(dm.qrtema.recordCount(), 0);

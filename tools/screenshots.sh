@@ -1,27 +1,39 @@
 #!/usr/bin/env bash
-# Saves PNG screenshots of the program's windows (main window, about window, picture window,
-# the whole virtual screen and the image list) into OUTDIR, using a virtual X server so that
-# real fonts and the real style are used.
+# Saves PNG screenshots of the program as a user sees it after start-up (main window, main
+# window with the editor tab, about window, picture window, the whole virtual screen and the
+# image list) into OUTDIR, using a virtual X server so that real fonts and the real style are
+# used. The program runs in a fresh working folder holding a copy of DATABASE as test.mdb and
+# the demo pictures of app/demo/ in data/, so the database is never changed.
 #
-# Usage: tools/screenshots.sh OUTDIR
+# Usage: tools/screenshots.sh OUTDIR [DATABASE]
+# DATABASE defaults to the shared sample test database (../shared/fixtures/mdb/sample-test.mdb).
 # The build directory is $ZN_BUILD_DIR (default: build/ in the repository); the znshots tool is
 # built there if it is missing. Needs xvfb-run (package xvfb).
 set -euo pipefail
 
-if [[ $# -ne 1 ]]; then
-    echo "usage: $0 OUTDIR" >&2
+if [[ $# -lt 1 || $# -gt 2 ]]; then
+    echo "usage: $0 OUTDIR [DATABASE]" >&2
     exit 2
 fi
-out=$1
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build=${ZN_BUILD_DIR:-$repo/build}
+out=$(mkdir -p "$1" && cd "$1" && pwd)
+database=$(realpath -m "${2:-$repo/../shared/fixtures/mdb/sample-test.mdb}")
+build=$(realpath -m "${ZN_BUILD_DIR:-$repo/build}")
 shots=$build/app/znshots
 
+[[ -f $database ]] || { echo "no database at $database" >&2; exit 1; }
 if [[ ! -x $shots ]]; then
     cmake -S "$repo" -B "$build" >/dev/null
     cmake --build "$build" --target znshots -j2
 fi
 command -v xvfb-run >/dev/null || { echo "xvfb-run not found (install xvfb)" >&2; exit 1; }
 
-mkdir -p "$out"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$database" "$work/test.mdb"
+chmod u+w "$work/test.mdb"
+mkdir "$work/data"
+cp "$repo"/app/demo/* "$work/data/"
+
+cd "$work"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$shots" "$out"

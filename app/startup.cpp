@@ -1,0 +1,119 @@
+// Start-up sequence, the main window's show step and the run of the program.
+#include "startup.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include "guard.h"
+#include "imagelist.h"
+#include "store/globals.h"
+#include "store/tdatmod.h"
+#include "taboutbox.h"
+#include "tform1.h"
+#include "tform9.h"
+#include "tree/topictree.h"
+
+namespace zn {
+
+Program::Program() = default;
+
+Program::~Program() {
+    // The tree listens to the main window's tree view and the main window refers to all the
+    // others: they go first, so that taking the windows down reaches no handler.
+    tree_.reset();
+    form1_.reset();
+}
+
+bool Program::create() {
+    createForm1();
+    createForm5();
+    if (!createDatMod()) return false;
+    createForm4();
+    createAboutBox();
+    createForm9();
+    connectAreas();
+    return true;
+}
+
+void Program::createForm1() {
+    form1_ = std::make_unique<TForm1>();
+}
+
+// The test information dialog belongs to the bulk area and is created here once it exists.
+void Program::createForm5() {}
+
+bool Program::createDatMod() {
+    datMod_ = std::make_unique<TDatMod>();
+    if (runGuarded([this] { datMod_->connectDefault(); })) return true;
+    datMod_.reset();
+    return false;
+}
+
+// The topic name dialog belongs to the editor area and is created here once it exists.
+void Program::createForm4() {}
+
+void Program::createAboutBox() {
+    aboutBox_ = std::make_unique<TAboutBox>();
+}
+
+void Program::createForm9() {
+    form9_ = std::make_unique<TForm9>();
+}
+
+// Wires the windows, the data module and the areas together. The tree gets the main window's
+// controls and answers its hooks startupTreeBuild and treeObnov; the editor area will fill
+// trBarChange and the tree's editor-page callbacks (clearEdImage, showAnswersPanel).
+void Program::connectAreas() {
+    TForm1* form = form1_.get();
+    form->setDataModule(datMod_.get());
+    form->setAboutBox(aboutBox_.get());
+    form->setPictureWindow(form9_.get());
+    form->setShowStep([this] { showStep(); });
+    QObject::connect(datMod_.get(), &TDatMod::topicsEmptied, form,
+                     [form] { form->loadPreview(QString()); });
+    QObject::connect(form, &TForm1::closed, qApp, [] { QCoreApplication::quit(); });
+
+    TreeControls c;
+    c.treeDb = form->treeDb();
+    c.progBar1 = form->progBar1();
+    c.popupMenu1 = form->popupMenu1();
+    c.popupMenu2 = form->popupMenu2();
+    c.setTreePopup = [form](QMenu* menu) { form->setTreePopup(menu); };
+    c.buttem = {form->buttem1(), form->buttem2(), form->buttem3()};
+    c.butvop = {form->butvop1(), form->butvop2(), form->butvop3()};
+    c.loadPreview = [form](const QString& html) { form->loadPreview(html); };
+    c.setStatusText = [form](const QString& text) { form->setStatusText(text); };
+    c.repaintStatus = [form] { form->repaintStatus(); };
+    c.image = [](int index) { return ImageList::icon(index); };
+    c.runGuarded = [](const std::function<void()>& handler) { runGuarded(handler); };
+    tree_ = std::make_unique<TopicTree>(*datMod_, std::move(c));
+    form->hooks().startupTreeBuild = [this] { tree_->startupBuild(); };
+    form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
+}
+
+// The data part of the show step; TForm1 sets the tree's row height before it, hides the editor
+// tab and runs TrBarChange after it.
+void Program::showStep() {
+    TDatMod& dm = *datMod_;
+    const QString folder = QDir::currentPath();
+    DatabasePath = folder.endsWith(u'/') ? folder + QStringLiteral("test.mdb")
+                                         : folder + QStringLiteral("/test.mdb");
+    dm.connectTo(DatabasePath);
+    dm.qrtema.open();
+    dm.TbTema.close();
+    dm.TbTema.open();
+    dm.tbSettings.open();
+    if (form1_->hooks().startupTreeBuild) form1_->hooks().startupTreeBuild();
+}
+
+void Program::show() {
+    form1_->show();
+}
+
+int Program::run() {
+    if (!create()) return 1;
+    show();
+    return QApplication::exec();
+}
+
+}  // namespace zn

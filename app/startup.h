@@ -1,0 +1,63 @@
+// The program as a whole: the start-up sequence that creates the windows and the data module in
+// their fixed order, the main window's show step, and the run until the main window is closed.
+// main() only makes the application object and calls run(); tests drive the same steps
+// in-process with the working directory of their choice.
+#pragma once
+
+#include <memory>
+
+class TDatMod;
+
+namespace zn {
+
+class TAboutBox;
+class TForm1;
+class TForm9;
+class TopicTree;
+
+class Program {
+  public:
+    Program();
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Creates everything in start-up order. The data module connects to test.mdb in the
+    // working directory; when that fails, the engine's error goes to the general error report
+    // and false is returned, with no window shown and the later objects not created.
+    // REQUIRES: a QApplication exists; called once.
+    bool create();
+    // Shows the main window, which runs its show step.
+    // REQUIRES: create() returned true.
+    void show();
+    // create(), show(), then the event loop until the main window is closed. Returns the exit
+    // code: 0 after a normal end, 1 when the start-up failed.
+    int run();
+
+    // The objects, once created (nullptr before, and after a failed start-up for those that come
+    // later).
+    TForm1* form1() const { return form1_.get(); }
+    TDatMod* datMod() const { return datMod_.get(); }
+    TAboutBox* aboutBox() const { return aboutBox_.get(); }
+    TForm9* form9() const { return form9_.get(); }
+    TopicTree* tree() const { return tree_.get(); }
+
+  private:
+    void createForm1();
+    void createForm5();
+    bool createDatMod();
+    void createForm4();
+    void createAboutBox();
+    void createForm9();
+    void connectAreas();
+    void showStep();
+
+    std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TDatMod> datMod_;
+    std::unique_ptr<TAboutBox> aboutBox_;
+    std::unique_ptr<TForm9> form9_;
+    // The areas that work on the main window's controls and the data module.
+    std::unique_ptr<TopicTree> tree_;
+};
+
+}  // namespace zn
