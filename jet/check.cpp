@@ -212,7 +212,7 @@ struct Checker {
                     problem(what + ": entries out of order at row " + std::to_string(e.row.row) + " of page " + std::to_string(e.row.page));
                 first = false;
                 prev = std::move(sb);
-                if (!entries.emplace(e.row.raw(), e.key).second)
+                if (!entries.emplace(e.row.raw(), e.keyBytes()).second)
                     problem(what + ": two entries for row " + std::to_string(e.row.row) + " of page " + std::to_string(e.row.page));
             });
         } catch (const Error& e) {

@@ -83,7 +83,7 @@ std::vector<uint8_t> cloneDefinition(const Plan& p, const std::map<uint32_t, uin
 // Keys of the source's index entries by row, for keys this engine cannot compute itself.
 std::map<uint32_t, std::vector<uint8_t>> sourceKeys(Pager& pager, const RealIndex& ix) {
     std::map<uint32_t, std::vector<uint8_t>> out;
-    forEachIndexEntry(pager, ix, [&](const IndexEntry& e) { out.emplace(e.row.raw(), e.key); });
+    forEachIndexEntry(pager, ix, [&](const IndexEntry& e) { out.emplace(e.row.raw(), e.keyBytes()); });
     return out;
 }
 

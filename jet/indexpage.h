@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/pager.h"
@@ -11,12 +14,15 @@
 
 namespace jet {
 
+// One entry of an index page. The views point into the IndexPage's own buffer and stay valid
+// while the IndexPage lives.
 struct IndexEntry {
-    std::vector<uint8_t> key;  // key bytes (without the row pointer / child page)
-    RowId row;                 // the row (for a node entry: of the last entry below it)
-    uint32_t child = 0;        // node entries only
-    // Key followed by the big-endian row pointer: the order entries are sorted in.
-    std::vector<uint8_t> sortBytes() const;
+    std::string_view key;   // key bytes (without the row pointer / child page)
+    std::string_view sort;  // key followed by the big-endian row pointer: the order of entries
+    RowId row;              // the row (for a node entry: of the last entry below it)
+    uint32_t child = 0;     // node entries only
+    std::vector<uint8_t> keyBytes() const { return {key.begin(), key.end()}; }
+    std::vector<uint8_t> sortBytes() const { return {sort.begin(), sort.end()}; }
 };
 
 class IndexPage {
@@ -39,8 +45,12 @@ private:
     Page page_;
     uint16_t prefix_ = 0;
     size_t used_ = 0;
+    std::string full_;  // every entry whole (prefix restored), one after another
     std::vector<IndexEntry> entries_;
 };
+
+// The parsed index page `pgno`, shared and cached until the page changes.
+std::shared_ptr<const IndexPage> loadIndexPage(Pager& pager, uint32_t pgno);
 
 // Calls `fn` for every leaf entry of the index in key order, descending from the root through
 // node entries and tails. Throws Corrupt on loops, wrong page types or a tree deeper than Jet
@@ -52,6 +62,12 @@ void forEachIndexEntry(Pager& pager, const RealIndex& ix,
 // leaf, then follows the leaf chain).
 std::vector<RowId> indexFind(Pager& pager, const RealIndex& ix, const std::vector<uint8_t>& key);
 
-int compareBytes(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+int compareBytes(std::string_view a, std::string_view b);
+inline std::string_view asView(const std::vector<uint8_t>& v) {
+    return {reinterpret_cast<const char*>(v.data()), v.size()};
+}
+inline int compareBytes(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    return compareBytes(asView(a), asView(b));
+}
 
 }  // namespace jet

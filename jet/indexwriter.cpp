@@ -14,7 +14,9 @@ namespace {
 
 constexpr int kMaxDepth = 16;
 
-size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, size_t cap) {
+using Entry = std::string;
+
+size_t commonPrefix(const Entry& a, const Entry& b, size_t cap) {
     size_t n = std::min({a.size(), b.size(), cap});
     size_t i = 0;
     while (i < n && a[i] == b[i]) ++i;
@@ -23,25 +25,27 @@ size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
 
 // The page's entries as stored: the first whole, the others without the shared prefix, which
 // is the common prefix of the first and last entries' keys.
-size_t prefixOf(const std::vector<std::vector<uint8_t>>& entries, size_t tailBytes) {
+size_t prefixOf(const std::vector<Entry>& entries, size_t tailBytes) {
     if (entries.size() < 2) return 0;
     size_t keyLen = entries.front().size() - tailBytes;
     return commonPrefix(entries.front(), entries.back(), keyLen);
 }
 
-size_t storedSize(const std::vector<std::vector<uint8_t>>& entries, size_t tailBytes) {
+size_t storedSize(const std::vector<Entry>& entries, size_t tailBytes) {
     size_t pre = prefixOf(entries, tailBytes);
     size_t n = 0;
     for (size_t i = 0; i < entries.size(); ++i) n += entries[i].size() - (i ? pre : 0);
     return n;
 }
 
-void putBE32(std::vector<uint8_t>& v, uint32_t x) {
-    v.push_back(uint8_t(x >> 24));
-    v.push_back(uint8_t(x >> 16));
-    v.push_back(uint8_t(x >> 8));
-    v.push_back(uint8_t(x));
+void putBE32(Entry& v, uint32_t x) {
+    v.push_back(char(x >> 24));
+    v.push_back(char(x >> 16));
+    v.push_back(char(x >> 8));
+    v.push_back(char(x));
 }
+
+Entry toEntry(const std::vector<uint8_t>& v) { return Entry(v.begin(), v.end()); }
 
 }  // namespace
 
@@ -58,33 +62,35 @@ struct IndexWriter::Mem {
     uint32_t no = 0;
     bool leaf = true;
     uint32_t prev = 0, next = 0;
-    std::vector<std::vector<uint8_t>> keys;  // leaf: entries; node: last entry of each child
-    std::vector<bool> known;                 // node: whether the child's last entry is known
-    std::vector<uint32_t> children;          // node
+    std::vector<Entry> keys;         // leaf: entries; node: last entry of each child
+    std::vector<bool> known;         // node: whether the child's last entry is known
+    std::vector<uint32_t> children;  // node
 
-    std::optional<std::vector<uint8_t>> last() const {
+    std::optional<Entry> last() const {
         if (keys.empty()) return std::nullopt;
         if (!leaf && !known.back()) return std::nullopt;
         return keys.back();
     }
     // What the page would store.
-    std::vector<std::vector<uint8_t>> stored() const {
+    std::vector<Entry> stored() const {
         if (leaf) return keys;
-        std::vector<std::vector<uint8_t>> out;
+        std::vector<Entry> out;
         size_t n = children.size() >= 2 ? children.size() - 1 : children.size();
         for (size_t i = 0; i < n; ++i) {
-            std::vector<uint8_t> e = keys[i];
+            Entry e = keys[i];
             putBE32(e, children[i]);
             out.push_back(std::move(e));
         }
         return out;
     }
     uint32_t tail() const { return !leaf && children.size() >= 2 ? children.back() : 0; }
-    bool fits() const { return storedSize(stored(), leaf ? 4 : 8) <= fmt::kIdxMaxEntryBytes; }
+    bool fits() const {
+        return (leaf ? storedSize(keys, 4) : storedSize(stored(), 8)) <= fmt::kIdxMaxEntryBytes;
+    }
 };
 
 IndexWriter::Mem IndexWriter::load(uint32_t pgno) {
-    IndexPage p(pager_.get(pgno));
+    const IndexPage& p = *loadIndexPage(pager_, pgno);
     if (p.owner() != tdef_)
         throwCorrupt(pgno, "an index page belongs to table " + std::to_string(p.owner()) +
                                " instead of " + std::to_string(tdef_));
@@ -93,8 +99,9 @@ IndexWriter::Mem IndexWriter::load(uint32_t pgno) {
     m.leaf = p.leaf();
     m.prev = p.prev();
     m.next = p.next();
+    m.keys.reserve(p.entries().size() + 1);
     for (auto& e : p.entries()) {
-        m.keys.push_back(e.sortBytes());
+        m.keys.emplace_back(e.sort);
         if (!m.leaf) {
             m.children.push_back(e.child);
             m.known.push_back(true);
@@ -110,7 +117,7 @@ IndexWriter::Mem IndexWriter::load(uint32_t pgno) {
 }
 
 void IndexWriter::store(const Mem& m) {
-    std::vector<std::vector<uint8_t>> entries = m.stored();
+    std::vector<Entry> entries = m.stored();
     const size_t tailBytes = m.leaf ? 4 : 8;
     for (auto& e : entries)
         if (e.size() <= tailBytes) throwError(ErrorKind::Usage, "index entry without a key");
@@ -184,8 +191,8 @@ void moveFront(M& from, M& to, size_t mid) {
 
 }  // namespace
 
-std::vector<IndexWriter::Piece> IndexWriter::finish(
-    Mem& m, bool isRoot, const std::optional<std::vector<uint8_t>>& selfKey) {
+std::vector<IndexWriter::Piece> IndexWriter::finish(Mem& m, bool isRoot,
+                                                    const std::optional<Entry>& selfKey) {
     if (!m.leaf && !m.known.empty() && !m.known.back() && selfKey) {
         m.keys.back() = *selfKey;
         m.known.back() = true;
@@ -212,7 +219,7 @@ std::vector<IndexWriter::Piece> IndexWriter::finish(
         Mem root;
         root.no = m.no;
         root.leaf = false;
-        root.keys = {*a.last(), b.last().value_or(std::vector<uint8_t>())};
+        root.keys = {*a.last(), b.last().value_or(Entry())};
         root.known = {true, b.last().has_value()};
         root.children = {a.no, b.no};
         store(root);
@@ -240,14 +247,14 @@ void replaceChild(M& m, size_t i, const std::vector<P>& pieces) {
     m.known.erase(m.known.begin() + long(i));
     m.children.erase(m.children.begin() + long(i));
     for (size_t k = 0; k < pieces.size(); ++k) {
-        m.keys.insert(m.keys.begin() + long(i + k), pieces[k].last.value_or(std::vector<uint8_t>()));
+        m.keys.insert(m.keys.begin() + long(i + k), pieces[k].last.value_or(Entry()));
         m.known.insert(m.known.begin() + long(i + k), pieces[k].last.has_value());
         m.children.insert(m.children.begin() + long(i + k), pieces[k].page);
     }
 }
 
 template <class M>
-size_t pickChild(const M& m, const std::vector<uint8_t>& e) {
+size_t pickChild(const M& m, const Entry& e) {
     for (size_t i = 0; i < m.children.size(); ++i)
         if (m.known[i] && compareBytes(m.keys[i], e) >= 0) return i;
     return m.children.size() - 1;
@@ -255,9 +262,8 @@ size_t pickChild(const M& m, const std::vector<uint8_t>& e) {
 
 }  // namespace
 
-std::vector<IndexWriter::Piece> IndexWriter::insertRec(
-    uint32_t pgno, const std::vector<uint8_t>& e, bool isRoot,
-    const std::optional<std::vector<uint8_t>>& selfKey, int depth) {
+std::vector<IndexWriter::Piece> IndexWriter::insertRec(uint32_t pgno, const Entry& e, bool isRoot,
+                                                       const std::optional<Entry>& selfKey, int depth) {
     if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     Mem m = load(pgno);
     if (m.leaf) {
@@ -267,16 +273,14 @@ std::vector<IndexWriter::Piece> IndexWriter::insertRec(
         m.keys.insert(it, e);
     } else {
         size_t i = pickChild(m, e);
-        std::optional<std::vector<uint8_t>> childKey =
-            m.known[i] ? std::optional(m.keys[i]) : selfKey;
+        std::optional<Entry> childKey = m.known[i] ? std::optional(m.keys[i]) : selfKey;
         replaceChild(m, i, insertRec(m.children[i], e, false, childKey, depth + 1));
     }
     return finish(m, isRoot, selfKey);
 }
 
-std::vector<IndexWriter::Piece> IndexWriter::removeRec(
-    uint32_t pgno, const std::vector<uint8_t>& e, bool isRoot,
-    const std::optional<std::vector<uint8_t>>& selfKey, int depth) {
+std::vector<IndexWriter::Piece> IndexWriter::removeRec(uint32_t pgno, const Entry& e, bool isRoot,
+                                                       const std::optional<Entry>& selfKey, int depth) {
     if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     Mem m = load(pgno);
     if (m.leaf) {
@@ -286,8 +290,7 @@ std::vector<IndexWriter::Piece> IndexWriter::removeRec(
         m.keys.erase(it);
     } else {
         size_t i = pickChild(m, e);
-        std::optional<std::vector<uint8_t>> childKey =
-            m.known[i] ? std::optional(m.keys[i]) : selfKey;
+        std::optional<Entry> childKey = m.known[i] ? std::optional(m.keys[i]) : selfKey;
         // The child may have gone (emptied), changed its last key, or split when a longer
         // key no longer fitted.
         replaceChild(m, i, removeRec(m.children[i], e, false, childKey, depth + 1));
@@ -318,11 +321,11 @@ std::vector<IndexWriter::Piece> IndexWriter::removeRec(
 }
 
 void IndexWriter::insert(const std::vector<uint8_t>& key, RowId row) {
-    insertRec(ix_.rootPage, entryBytes(key, row), true, std::nullopt, 0);
+    insertRec(ix_.rootPage, toEntry(entryBytes(key, row)), true, std::nullopt, 0);
 }
 
 void IndexWriter::remove(const std::vector<uint8_t>& key, RowId row) {
-    removeRec(ix_.rootPage, entryBytes(key, row), true, std::nullopt, 0);
+    removeRec(ix_.rootPage, toEntry(entryBytes(key, row)), true, std::nullopt, 0);
 }
 
 void IndexWriter::collectPages(uint32_t pgno, std::vector<uint32_t>& out, int depth) {
@@ -351,14 +354,27 @@ void IndexWriter::rebuild(const std::vector<std::vector<uint8_t>>& sorted) {
     std::vector<Mem> level;
     {
         Mem cur;
-        for (auto& e : sorted) {
-            cur.keys.push_back(e);
-            if (!cur.fits()) {
-                cur.keys.pop_back();
-                level.push_back(std::move(cur));
-                cur = Mem();
-                cur.keys.push_back(e);
+        // The stored size of a leaf is the entries' total length less the shared prefix, once
+        // for every entry after the first; entries come sorted, so the prefix shared by the first
+        // and the last entry only shrinks as entries are added.
+        size_t total = 0, prefix = 0;
+        for (auto& v : sorted) {
+            Entry e = toEntry(v);
+            if (!cur.keys.empty()) {
+                size_t p = std::min(prefix, commonPrefix(cur.keys.front(), e, cur.keys.front().size() - 4));
+                if (total + e.size() - p * cur.keys.size() > fmt::kIdxMaxEntryBytes) {
+                    level.push_back(std::move(cur));
+                    cur = Mem();
+                } else {
+                    prefix = p;
+                    total += e.size();
+                    cur.keys.push_back(std::move(e));
+                    continue;
+                }
             }
+            total = e.size();
+            prefix = e.size() - 4;  // the key itself: capped by the first entry's key
+            cur.keys.push_back(std::move(e));
         }
         level.push_back(std::move(cur));
     }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "jet/pagewriter.h"
@@ -35,19 +36,20 @@ public:
     void rebuild(const std::vector<std::vector<uint8_t>>& sorted);
 
 private:
+    using Bytes = std::string;  // entry bytes; short keys stay inside the string
     struct Piece {
-        std::optional<std::vector<uint8_t>> last;  // last entry of the subtree (key + row)
+        std::optional<Bytes> last;  // last entry of the subtree (key + row)
         uint32_t page;
     };
     struct Mem;  // an index page in memory
 
     Mem load(uint32_t pgno);
     void store(const Mem& m);
-    std::vector<Piece> finish(Mem& m, bool isRoot, const std::optional<std::vector<uint8_t>>& selfKey);
-    std::vector<Piece> insertRec(uint32_t pgno, const std::vector<uint8_t>& e, bool isRoot,
-                                 const std::optional<std::vector<uint8_t>>& selfKey, int depth);
-    std::vector<Piece> removeRec(uint32_t pgno, const std::vector<uint8_t>& e, bool isRoot,
-                                 const std::optional<std::vector<uint8_t>>& selfKey, int depth);
+    std::vector<Piece> finish(Mem& m, bool isRoot, const std::optional<Bytes>& selfKey);
+    std::vector<Piece> insertRec(uint32_t pgno, const Bytes& e, bool isRoot,
+                                 const std::optional<Bytes>& selfKey, int depth);
+    std::vector<Piece> removeRec(uint32_t pgno, const Bytes& e, bool isRoot,
+                                 const std::optional<Bytes>& selfKey, int depth);
     void setSibling(uint32_t pgno, bool next, uint32_t value);
     uint32_t newPage();
     void freePage(uint32_t pgno);

@@ -78,6 +78,7 @@ void Pager::begin() {
 
 PageBuf& Pager::modify(uint32_t pgno) {
     if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be changed inside a transaction");
+    derived_.erase(pgno);
     auto it = dirty_.find(pgno);
     if (savepoint_ && !undo_.count(pgno))
         undo_[pgno] = it != dirty_.end() ? std::make_shared<PageBuf>(*it->second) : nullptr;
@@ -94,6 +95,7 @@ uint32_t Pager::append() {
     if (pageCount_ >= 0x7FFFF000u / 8)  // stay well inside Jet's 2 GB limit
         throwError(ErrorKind::Constraint, "The database has reached its maximum size");
     uint32_t pgno = pageCount_++;
+    derived_.erase(pgno);
     if (savepoint_) undo_.emplace(pgno, nullptr);
     dirty_[pgno] = std::make_shared<PageBuf>();
     return pgno;
@@ -166,6 +168,7 @@ void Pager::commit() {
         originals_.clear();
         releaseSavepoint();
         cache_.clear();
+        derived_.clear();
         pageCount_ = committedPages_;
         inTxn_ = false;
         throw;
@@ -199,6 +202,7 @@ void Pager::releaseSavepoint() {
 }
 
 void Pager::rollbackToSavepoint() {
+    derived_.clear();
     for (auto& [no, saved] : undo_) {
         if (saved) {
             dirty_[no] = saved;
@@ -213,6 +217,7 @@ void Pager::rollbackToSavepoint() {
 
 void Pager::rollback() {
     if (!inTxn_) return;
+    derived_.clear();
     dirty_.clear();
     originals_.clear();
     pageCount_ = committedPages_;

@@ -74,6 +74,16 @@ public:
     void releaseSavepoint();
     void rollbackToSavepoint();
 
+    // Objects derived from a page's bytes (parsed index pages), kept until the page changes.
+    std::shared_ptr<const void> derived(uint32_t pgno) const {
+        auto it = derived_.find(pgno);
+        return it == derived_.end() ? nullptr : it->second;
+    }
+    void setDerived(uint32_t pgno, std::shared_ptr<const void> obj) {
+        if (derived_.size() >= 4096) derived_.clear();
+        derived_[pgno] = std::move(obj);
+    }
+
     // Test hooks: called before each file write of a commit with a running write counter, so
     // tests can make the k-th write fail or kill the process at a chosen moment.
     std::function<void(int writeNo)> beforeWrite;
@@ -89,6 +99,7 @@ private:
     uint32_t pageCount_ = 0;        // including pages appended in the open transaction
     uint32_t committedPages_ = 0;   // page count on disk
     std::unordered_map<uint32_t, std::shared_ptr<const PageBuf>> cache_;
+    std::unordered_map<uint32_t, std::shared_ptr<const void>> derived_;
     bool inTxn_ = false;
     std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
