@@ -89,6 +89,7 @@ void Program::connectAreas() {
     tree_ = std::make_unique<TopicTree>(*datMod_, std::move(c));
     form->hooks().startupTreeBuild = [this] { tree_->startupBuild(); };
     form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
+    form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };
 }
 
 // The data part of the show step; TForm1 sets the tree's row height before it, hides the editor

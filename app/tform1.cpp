@@ -28,6 +28,7 @@
 #include "modal.h"
 #include "opendatabase.h"
 #include "preview/htmlview.h"
+#include "preview/questionpage.h"
 #include "store/globals.h"
 #include "store/tdatmod.h"
 #include "taboutbox.h"
@@ -390,6 +391,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::TreeObnov() {
     if (hooks_.treeObnov) hooks_.treeObnov();
+}
+
+void TForm1::TreeDbChange(QTreeWidgetItem* node) {
+    if (hooks_.treeDbChange) hooks_.treeDbChange(node);
+}
+
+QString TForm1::VoptoStrUniv(const QString& questionKey) {
+    return datMod_ ? zn::VoptoStrUniv(*datMod_, questionKey) : QString();
 }
 
 void TForm1::TrBarChange() {

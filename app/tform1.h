@@ -18,6 +18,7 @@ class QTabWidget;
 class QTextBrowser;
 class QToolBar;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QWidget;
 class TDatMod;
 
@@ -48,6 +49,8 @@ class TForm1 : public QMainWindow {
         std::function<void()> startupTreeBuild;
         // The tree rebuild that ends every change of topics or questions (TreeObnov).
         std::function<void()> treeObnov;
+        // The tree's selection handler (TreeDbChange) for a node of TreeDb.
+        std::function<void(QTreeWidgetItem*)> treeDbChange;
         // The editor page's answer-count handler (TrBarChange), run once at the end of the show
         // step.
         std::function<void()> trBarChange;
@@ -73,7 +76,11 @@ class TForm1 : public QMainWindow {
     Hooks& hooks() { return hooks_; }
     // Run their hooks; the other areas call these by name.
     void TreeObnov();
+    void TreeDbChange(QTreeWidgetItem* node);
     void TrBarChange();
+    // The page of the question under the data module's questions cursor (preview/questionpage.h);
+    // empty without a data module.
+    QString VoptoStrUniv(const QString& questionKey);
 
     // The part of the show step that needs the data module (connect, open the datasets, build
     // the tree). Runs once, inside the error guard, at the first show, after the tree's row
