@@ -1,6 +1,7 @@
 // Page 0: detection and field access.
 #include "jet/header.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "jet/bytes.h"
@@ -112,7 +113,7 @@ std::u16string Header::password() const {
     auto u = unmasked();
     double date = Bytes(u.data(), u.size(), 0).f64(fmt::kHdrCreationDate);
     // The password is XORed with the integer part of the creation date, repeated.
-    int32_t d = (date > -2147483648.0 && date < 2147483647.0) ? int32_t(date) : 0;
+    int32_t d = (date > -2147483648.0 && date < 2147483647.0) ? int32_t(std::floor(date)) : 0;
     uint8_t pat[4];
     putU32(pat, uint32_t(d));
     std::u16string pw;

@@ -40,7 +40,10 @@ const char* keyStatusText(KeyStatus s) {
 KeyStatus appendColumnKey(const Column& c, const Value& v, bool ascending, bool generalSort,
                           std::vector<uint8_t>& out) {
     if (c.type == ColType::Boolean) {
+        // A flag byte like any value (NULL counts as false), then 0x00 for true, 0xFF for false;
+        // a descending column inverts the value byte.
         bool b = std::holds_alternative<bool>(v) && std::get<bool>(v);
+        out.push_back(ascending ? 0x7F : 0x80);
         uint8_t byte = b ? 0x00 : 0xFF;
         out.push_back(ascending ? byte : uint8_t(~byte));
         return KeyStatus::Ok;

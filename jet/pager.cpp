@@ -92,8 +92,8 @@ PageBuf& Pager::modify(uint32_t pgno) {
 
 uint32_t Pager::append() {
     if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be added inside a transaction");
-    if (pageCount_ >= 0x7FFFF000u / 8)  // stay well inside Jet's 2 GB limit
-        throwError(ErrorKind::Constraint, "The database has reached its maximum size");
+    if (pageCount_ >= (uint32_t(1) << 31) / fmt::kPageSize)  // Jet's 2 GB limit
+        throwError(ErrorKind::Constraint, "The database has reached its maximum size of 2 GB");
     uint32_t pgno = pageCount_++;
     derived_.erase(pgno);
     if (savepoint_) undo_.emplace(pgno, nullptr);

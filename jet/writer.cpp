@@ -194,7 +194,7 @@ void requireWritableIndexes(Database& db, Table& table, const TableDef& t) {
                 case ColType::Single:
                 case ColType::Double: sample = 0.0; break;
                 case ColType::DateTime: sample = DateTime{}; break;
-                default: break;
+                default: sample = Blob{};  // no key encoding is known: the probe fails
             }
             KeyStatus st = appendColumnKey(*c, sample, ic.ascending, db.generalSortOrder(), probe);
             bool textColumnSort = (c->type == ColType::Text || c->type == ColType::Memo) &&
@@ -475,6 +475,12 @@ void Table::update(RowId id, const Row& newRow) {
             tp.slots[where->row].data = bytes;
             if (tp.used() <= fmt::kPageSize) {
                 tp.store(x.pager);
+                if (t.freeMap) {
+                    if (tp.freeSpace() >= kFreeMapThreshold)
+                        x.maps.add(t.freeMap, where->page);
+                    else
+                        x.maps.remove(t.freeMap, where->page);
+                }
             } else {
                 SlotPage hp = SlotPage::load(x.pager, id.page);
                 hp.slots[id.row] = SlotPage::Slot{0, bytes};
