@@ -8,6 +8,7 @@
 #include "jet/format.h"
 #include "jet/indexkey.h"
 #include "jet/indexpage.h"
+#include "jet/properties.h"
 #include "jet/usagemap.h"
 
 namespace jet {
@@ -36,6 +37,46 @@ Table::Table(Database& db, std::string name, uint32_t tdefPage)
 const TableDef& Table::def() {
     if (!def_) def_ = readTableDef(db_.pager(), tdefPage_);
     return *def_;
+}
+
+const Table::ColumnRules& Table::columnRules() {
+    if (rules_) return *rules_;
+    const TableDef& t = def();
+    ColumnRules r;
+    r.required.assign(t.columns.size(), false);
+    r.zeroLengthAllowed.assign(t.columns.size(), true);
+    if (tdefPage_ != fmt::kCatalogPage) {
+        Table& objects = db_.systemCatalog();
+        int cId = objects.columnIndex("Id"), cType = objects.columnIndex("Type"),
+            cProp = objects.columnIndex("LvProp");
+        if (cId >= 0 && cType >= 0 && cProp >= 0) {
+            for (auto s = objects.scan(false); s.next();) {
+                auto* id = std::get_if<int64_t>(&s.row()[size_t(cId)]);
+                auto* type = std::get_if<int64_t>(&s.row()[size_t(cType)]);
+                if (!id || !type || (*type & 0x7F) != fmt::kObjTable || (uint32_t(*id) & 0x00FFFFFF) != tdefPage_)
+                    continue;
+                Row full = objects.read(s.id());
+                auto* blob = std::get_if<Blob>(&full[size_t(cProp)]);
+                if (!blob || blob->empty()) break;
+                try {
+                    PropertyMap props = parseProperties(Bytes(blob->data(), blob->size()));
+                    for (size_t i = 0; i < t.columns.size(); ++i) {
+                        auto it = props.find(t.columns[i].name);
+                        if (it == props.end()) continue;
+                        if (auto p = it->second.find("Required"); p != it->second.end())
+                            r.required[i] = p->second.asBool();
+                        if (auto p = it->second.find("AllowZeroLength"); p != it->second.end())
+                            r.zeroLengthAllowed[i] = p->second.asBool();
+                    }
+                } catch (const Error&) {
+                    // A damaged property blob only loses these rules; the data stays readable.
+                }
+                break;
+            }
+        }
+    }
+    rules_ = std::move(r);
+    return *rules_;
 }
 
 int Table::columnIndex(std::string_view name) {
@@ -284,7 +325,7 @@ Table& Database::table(std::string_view name) {
 
 void Database::invalidate() {
     catalog_.reset();
-    for (auto& [pg, t] : tables_) t->invalidate();
+    for (auto& [pg, t] : tables_) t->invalidateAll();
 }
 
 }  // namespace jet

@@ -85,13 +85,28 @@ public:
     void update(RowId id, const Row& row);
     void remove(RowId id);
 
+    // Column rules kept as Access properties of the table (MSysObjects.LvProp): per column
+    // (TableDef::columns order) whether a value is required, and whether an empty text is allowed.
+    struct ColumnRules {
+        std::vector<bool> required;
+        std::vector<bool> zeroLengthAllowed;
+    };
+    const ColumnRules& columnRules();
+
+    // Drops the cached definition (after writes that change its counters).
     void invalidate() { def_.reset(); }
+    // Drops everything cached from the catalog too (after schema changes).
+    void invalidateAll() {
+        def_.reset();
+        rules_.reset();
+    }
 
 private:
     Database& db_;
     std::string name_;
     uint32_t tdefPage_;
     std::optional<TableDef> def_;
+    std::optional<ColumnRules> rules_;
 };
 
 struct CatalogEntry {

@@ -210,6 +210,21 @@ void requireWritableIndexes(Database& db, Table& table, const TableDef& t) {
     }
 }
 
+// The Required and AllowZeroLength properties of the table's columns.
+void checkColumnRules(Table& table, const TableDef& t, const Row& row) {
+    const Table::ColumnRules& rules = table.columnRules();
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const Column& c = t.columns[i];
+        if (rules.required[i] && isNull(row[i]) && c.type != ColType::Boolean)
+            throwError(ErrorKind::Constraint, "Column \"" + c.name + "\" of table \"" + table.name() +
+                                                  "\" cannot be empty: a value is required");
+        auto* s = std::get_if<std::u16string>(&row[i]);
+        if (!rules.zeroLengthAllowed[i] && s && s->empty())
+            throwError(ErrorKind::Constraint, "Column \"" + c.name + "\" of table \"" + table.name() +
+                                                  "\" cannot hold an empty text");
+    }
+}
+
 struct Keys {
     std::vector<std::vector<uint8_t>> key;  // per real index
     std::vector<bool> skip;                 // ignore-nulls index and all key columns NULL
@@ -374,6 +389,7 @@ RowId Table::insert(Row& row) {
             }
             checkValue(name_, c, row[i]);
         }
+        checkColumnRules(*this, t, row);
         Keys keys = computeKeys(db_, *this, t, row);
         checkIndexRules(db_, *this, t, row, keys, nullptr, std::nullopt);
 
@@ -428,6 +444,7 @@ void Table::update(RowId id, const Row& newRow) {
                                                       "\" is an auto-number and cannot be changed");
             checkValue(name_, c, row[i]);
         }
+        checkColumnRules(*this, t, row);
         Keys oldKeys = computeKeys(db_, *this, t, oldRow);
         Keys keys = computeKeys(db_, *this, t, row);
         checkIndexRules(db_, *this, t, row, keys, &oldKeys, id);

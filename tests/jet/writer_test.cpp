@@ -12,6 +12,7 @@
 #include "jet/format.h"
 #include "jet/header.h"
 #include "jet/longvalue.h"
+#include "jet/properties.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -108,6 +109,68 @@ TEST(Write, UniqueAndRequiredIndexesAreEnforced) {
         EXPECT_NE(std::string(e.what()).find("unique index"), std::string::npos) << e.what();
     }
     EXPECT_EQ(zntest::readFile(path), before);
+    expectClean(*db);
+}
+
+// Sets a boolean property of one column in a table's property blob (test helper: the blob's
+// layout is described in jet/properties.cpp).
+void setColumnProperty(Blob& blob, const std::string& column, const std::string& property, bool on) {
+    std::vector<std::string> names;
+    auto u16 = [&](size_t at) { return size_t(blob[at] | blob[at + 1] << 8); };
+    auto name = [&](size_t at, size_t len) {
+        std::u16string s;
+        for (size_t i = 0; i + 1 < len; i += 2) s.push_back(char16_t(u16(at + i)));
+        return toUtf8(s);
+    };
+    for (size_t pos = 4; pos + 6 <= blob.size();) {
+        size_t len = u16(pos) | u16(pos + 2) << 16, kind = u16(pos + 4), c = pos + 6;
+        if (kind == 0x80) {
+            for (size_t p = c; p < pos + len; p += 2 + u16(p)) names.push_back(name(p + 2, u16(p)));
+        } else if (name(c + 6, u16(c + 4)) == column) {
+            for (size_t p = c + 6 + u16(c + 4); p + 8 <= pos + len; p += u16(p))
+                if (names.at(u16(p + 4)) == property) blob[p + 8] = on ? 0xFF : 0x00;
+        }
+        pos += len;
+    }
+}
+
+TEST(Write, RequiredAndZeroLengthColumnPropertiesAreEnforced) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("access/jk-indexTestV2000.mdb");
+    auto db = openWritable(path);
+    {
+        // Make Table1.data required and refuse empty texts there.
+        Table& objects = db->systemCatalog();
+        auto s = objects.scan();
+        while (s.next() && std::get<std::u16string>(s.row()[size_t(objects.columnIndex("Name"))]) != u"Table1") {}
+        Row r = s.row();
+        RowId id = s.id();
+        Blob& blob = std::get<Blob>(r[size_t(objects.columnIndex("LvProp"))]);
+        setColumnProperty(blob, "data", "Required", true);
+        setColumnProperty(blob, "data", "AllowZeroLength", false);
+        objects.update(id, r);
+        db->invalidate();
+    }
+    Table& t = db->table("Table1");
+    ASSERT_TRUE(t.columnRules().required[size_t(t.columnIndex("data"))]);
+    const auto before = zntest::readFile(path);
+    for (Value v : {Value(), Value(std::u16string())}) {
+        Row r = blankRow(t);
+        set(t, r, "id", int64_t(100));
+        set(t, r, "data", v);
+        try {
+            t.insert(r);
+            ADD_FAILURE() << "accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Constraint);
+            EXPECT_NE(std::string(e.what()).find("\"data\""), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(zntest::readFile(path), before);
+    Row ok = blankRow(t);
+    set(t, ok, "id", int64_t(100));
+    set(t, ok, "data", std::u16string(u"значение"));
+    t.insert(ok);
     expectClean(*db);
 }
 
