@@ -210,6 +210,22 @@ void requireWritableIndexes(Database& db, Table& table, const TableDef& t) {
     }
 }
 
+void requireRowShape(const std::string& table, const TableDef& t, const Row& row) {
+    if (row.size() != t.columns.size())
+        throwError(ErrorKind::Usage, "A row of table \"" + table + "\" needs " +
+                                         std::to_string(t.columns.size()) + " values");
+}
+
+std::vector<uint8_t> encodeChecked(const std::string& table, const TableDef& t, const Row& row,
+                                   const std::vector<std::vector<uint8_t>>& var) {
+    std::vector<uint8_t> bytes = encodeRow(t, row, var);
+    if (bytes.size() > fmt::kMaxRowSize)
+        throwError(ErrorKind::Constraint, "The row is too large for table \"" + table + "\" (" +
+                                              std::to_string(bytes.size()) + " bytes; at most " +
+                                              std::to_string(fmt::kMaxRowSize) + ")");
+    return bytes;
+}
+
 // The Required and AllowZeroLength properties of the table's columns.
 void checkColumnRules(Table& table, const TableDef& t, const Row& row) {
     const Table::ColumnRules& rules = table.columnRules();
@@ -361,9 +377,7 @@ std::vector<uint8_t> pointerBytes(RowId to) {
 RowId Table::insert(Row& row) {
     return runWrite(db_, [&]() -> RowId {
         const TableDef t = def();
-        if (row.size() != t.columns.size())
-            throwError(ErrorKind::Usage, "A row of table \"" + name_ + "\" needs " +
-                                             std::to_string(t.columns.size()) + " values");
+        requireRowShape(name_, t, row);
         requireWritableIndexes(db_, *this, t);
         Ctx x(db_.pager());
         int32_t autoNumber = t.lastAutoNumber;
@@ -395,11 +409,7 @@ RowId Table::insert(Row& row) {
 
         std::vector<bool> reused;
         auto var = buildFields(x, *this, t, row, nullptr, Bytes(), reused);
-        std::vector<uint8_t> bytes = encodeRow(t, row, var);
-        if (bytes.size() > fmt::kMaxRowSize)
-            throwError(ErrorKind::Constraint, "The row is too large for table \"" + name_ + "\" (" +
-                                                  std::to_string(bytes.size()) + " bytes; at most " +
-                                                  std::to_string(fmt::kMaxRowSize) + ")");
+        std::vector<uint8_t> bytes = encodeChecked(name_, t, row, var);
         RowId id = placeRow(x, t, t.ownedMap, t.freeMap, false, std::move(bytes), 0);
 
         std::vector<int64_t> delta(t.realIndexes.size(), 0);
@@ -421,9 +431,7 @@ RowId Table::insert(Row& row) {
 void Table::update(RowId id, const Row& newRow) {
     runWrite(db_, [&]() -> int {
         const TableDef t = def();
-        if (newRow.size() != t.columns.size())
-            throwError(ErrorKind::Usage, "A row of table \"" + name_ + "\" needs " +
-                                             std::to_string(t.columns.size()) + " values");
+        requireRowShape(name_, t, newRow);
         requireWritableIndexes(db_, *this, t);
         Ctx x(db_.pager());
         auto where = resolve(id);
@@ -451,11 +459,7 @@ void Table::update(RowId id, const Row& newRow) {
 
         std::vector<bool> reused;
         auto var = buildFields(x, *this, t, row, &oldRow, old, reused);
-        std::vector<uint8_t> bytes = encodeRow(t, row, var);
-        if (bytes.size() > fmt::kMaxRowSize)
-            throwError(ErrorKind::Constraint, "The row is too large for table \"" + name_ + "\" (" +
-                                                  std::to_string(bytes.size()) + " bytes; at most " +
-                                                  std::to_string(fmt::kMaxRowSize) + ")");
+        std::vector<uint8_t> bytes = encodeChecked(name_, t, row, var);
 
         // Free the long values that were replaced (their fields are in the old row bytes).
         RowLayout oldLayout = parseRowLayout(t, old);

@@ -266,6 +266,16 @@ TEST(CompactInPlace, AFileInUseIsNotCompacted) {
     EXPECT_TRUE(tempFiles(dir).empty());
 }
 
+// How many writes and syncs compacting a copy of `path` takes.
+int compactionOperations(const std::string& path) {
+    const std::string probe = fs::path(path).parent_path() / "probe.mdb";
+    zntest::copyFile(path, probe);
+    zntest::FaultEnv env(0);
+    compactInPlace(probe, &env);
+    fs::remove(probe);
+    return env.operations();
+}
+
 TEST(CompactInPlace, AnIoErrorAtAnyStepKeepsTheOriginal) {
     ZN_REQUIRE_FIXTURES();
     const std::string dir = zntest::tempDir();
@@ -273,15 +283,7 @@ TEST(CompactInPlace, AnIoErrorAtAnyStepKeepsTheOriginal) {
     zntest::copyFile(zntest::fixture("sample-test.mdb"), path);
     const auto original = zntest::readFile(path);
     const std::string data = userDump(path);
-    int ops = 0;
-    {
-        const std::string probe = dir + "/probe.mdb";
-        zntest::copyFile(path, probe);
-        zntest::FaultEnv env(0);
-        compactInPlace(probe, &env);
-        ops = env.operations();
-        fs::remove(probe);
-    }
+    const int ops = compactionOperations(path);
     ASSERT_GT(ops, 3);
     for (int k = 1; k <= ops; ++k) {
         for (bool lasting : {false, true}) {
@@ -305,15 +307,7 @@ TEST(CompactInPlace, AKilledCompactionKeepsTheOriginalReadable) {
     const std::string path = dir + "/db.mdb";
     zntest::copyFile(zntest::fixture("mutated-test.mdb"), path);
     const std::string data = userDump(path);
-    int ops = 0;
-    {
-        const std::string probe = dir + "/probe.mdb";
-        zntest::copyFile(path, probe);
-        zntest::FaultEnv env(0);
-        compactInPlace(probe, &env);
-        ops = env.operations();
-        fs::remove(probe);
-    }
+    const int ops = compactionOperations(path);
     for (int trial = 0; trial < 8; ++trial) {
         const int killAt = 1 + (trial * 37) % (ops + 2);
         pid_t pid = fork();

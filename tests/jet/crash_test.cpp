@@ -90,6 +90,20 @@ const Expected& expected() {
 
 struct Died {};
 
+// Counts whether `db` holds the state before or after the transaction (anything else fails) and
+// checks that it is clean.
+void classify(Database& db, const Expected& ex, int& before, int& after) {
+    std::string now = dumpOf(db);
+    if (now == ex.before)
+        ++before;
+    else if (now == ex.after)
+        ++after;
+    else
+        ADD_FAILURE() << "neither before nor after";
+    CheckReport r = checkDatabase(db);
+    EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
+}
+
 TEST(Crash, PowerLossAtEveryStepOfACommitLeavesBeforeOrAfter) {
     ZN_REQUIRE_FIXTURES();
     const Expected& ex = expected();
@@ -126,15 +140,7 @@ TEST(Crash, PowerLossAtEveryStepOfACommitLeavesBeforeOrAfter) {
             o.writable = true;
             o.env = &env;
             auto db = Database::open("/t/db.mdb", o);
-            std::string now = dumpOf(*db);
-            if (now == ex.before)
-                ++before;
-            else if (now == ex.after)
-                ++after;
-            else
-                ADD_FAILURE() << "neither before nor after";
-            CheckReport r = checkDatabase(*db);
-            EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
+            classify(*db, ex, before, after);
         }
     }
     EXPECT_GT(before, 0);
@@ -178,15 +184,7 @@ TEST(Crash, KilledProcessLeavesBeforeOrAfter) {
         waitpid(pid, &status, 0);
         SCOPED_TRACE("trial " + std::to_string(trial));
         auto db = Database::open(path);  // recovers from the journal if there is one
-        std::string now = dumpOf(*db);
-        if (now == ex.before)
-            ++before;
-        else if (now == ex.after)
-            ++after;
-        else
-            ADD_FAILURE() << "neither before nor after";
-        CheckReport r = checkDatabase(*db);
-        EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
+        classify(*db, ex, before, after);
         EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
         std::string why;
         std::string theirs = zntest::mdbReaderDump(path, {}, &why);
