@@ -231,7 +231,9 @@ TdefDef userDefinition(const TableSpec& spec) {
         if (is.primaryKey || is.unique) x.flags |= fmt::kIndexFlagUnique;
         if (is.primaryKey || is.required) x.flags |= fmt::kIndexFlagRequired;
         if (is.ignoreNulls) x.flags |= fmt::kIndexFlagIgnoreNulls;
-        for (auto& [name, asc] : is.columns) {
+        for (auto& column : is.columns) {
+            const std::string& name = column.first;
+            const bool asc = column.second;
             auto it = std::find_if(d.columns.begin(), d.columns.end(),
                                    [&](const ColDef& c) { return equalsIgnoreCase(c.name, name); });
             if (it == d.columns.end())
@@ -464,7 +466,8 @@ void validate(Database& db, const TableSpec& spec) {
         if (i.columns.empty() || i.columns.size() > fmt::kIndexMaxColumns)
             throwError(ErrorKind::Constraint, "The index \"" + i.name + "\" needs 1 to 10 columns");
         primary += i.primaryKey;
-        for (auto& [col, asc] : i.columns) {
+        for (auto& column : i.columns) {
+            const std::string& col = column.first;
             auto it = std::find_if(spec.columns.begin(), spec.columns.end(),
                                    [&](const ColumnSpec& c) { return equalsIgnoreCase(c.name, col); });
             if (it != spec.columns.end() && (it->type == ColType::Memo || it->type == ColType::Ole ||
