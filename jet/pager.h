@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -83,6 +84,9 @@ public:
         if (derived_.size() >= 4096) derived_.clear();
         derived_[pgno] = std::move(obj);
     }
+
+    // Pages the global map marks free that hold someone else's old contents: never reused.
+    std::set<uint32_t> notReusable;
 
     // Test hooks: called before each file write of a commit with a running write counter, so
     // tests can make the k-th write fail or kill the process at a chosen moment.

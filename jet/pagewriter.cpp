@@ -123,7 +123,13 @@ void setBit(uint8_t* bits, size_t bit, bool on) {
         bits[bit / 8] &= uint8_t(~(1 << (bit % 8)));
 }
 
-// Sets or clears the global map's bit for `page` when the map covers it.
+// The global map's inline row grows with the file up to this many bitmap bytes (a page-1 row of
+// about 4 KB: some 32,000 pages); a larger file's later pages are not tracked.
+constexpr size_t kMaxGlobalBitmap = 3840;
+
+// Sets or clears the global map's bit for `page`. A page the inline map does not cover yet is
+// brought into it by growing the map's row (existing pages it newly covers count as used, pages
+// past the end of the file as free), so freed pages can be found again.
 void setGlobal(Pager& pager, uint32_t page, bool free) {
     MapRow m = locate(pager, kGlobalMapRow);
     Page p = pager.get(m.page);
@@ -131,7 +137,21 @@ void setGlobal(Pager& pager, uint32_t page, bool free) {
     if (row[0] == fmt::kMapInline) {
         uint32_t start = Bytes(row + 1, 4).u32(0);
         size_t bits = (m.len - 5) * 8;
-        if (page < start || page - start >= bits) return;
+        if (page < start) return;
+        if (page - start >= bits) {
+            size_t want = ((page - start) / 8 / 64 + 1) * 64;  // bitmap bytes, in steps of 64
+            if (free || want > kMaxGlobalBitmap) return;
+            SlotPage sp = SlotPage::load(pager, m.page);
+            auto& data = sp.slots.at(0).data;
+            size_t old = data.size() - 5;
+            if (sp.used() + (want - old) > fmt::kPageSize) return;
+            data.resize(5 + want, 0);
+            for (size_t b = old * 8; b < want * 8; ++b)
+                if (start + b >= pager.pageCount()) setBit(data.data() + 5, b, true);
+            sp.store(pager);
+            setGlobal(pager, page, free);
+            return;
+        }
         PageBuf& buf = pager.modify(m.page);
         setBit(buf.data() + m.start + 5, page - start, free);
         return;
@@ -146,16 +166,44 @@ void setGlobal(Pager& pager, uint32_t page, bool free) {
     setBit(buf.data() + 4, page % fmt::kMapPageBits, free);
 }
 
+// A page the global map marks free that this engine freed itself (all zeros), or 0.
+uint32_t reusablePage(Pager& pager) {
+    MapRow m = locate(pager, kGlobalMapRow);
+    Page p = pager.get(m.page);
+    const uint8_t* row = p.buf->data() + m.start;
+    if (row[0] != fmt::kMapInline) return 0;
+    uint32_t start = Bytes(row + 1, 4).u32(0);
+    static const PageBuf zero{};
+    for (size_t i = 0; i < m.len - 5; ++i) {
+        unsigned bits = row[5 + i];
+        while (bits) {
+            uint64_t pg = start + i * 8 + unsigned(__builtin_ctz(bits));
+            bits &= bits - 1;
+            if (pg >= pager.pageCount()) return 0;
+            if (pg < 2 || pager.notReusable.count(uint32_t(pg))) continue;
+            if (*pager.get(uint32_t(pg)).buf == zero) return uint32_t(pg);
+            pager.notReusable.insert(uint32_t(pg));  // freed by someone else: leave it alone
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 uint32_t PageAllocator::allocate() {
-    uint32_t pg = pager_.append();
+    uint32_t pg = reusablePage(pager_);
+    if (pg) {
+        pager_.modify(pg).fill(0);
+    } else {
+        pg = pager_.append();
+    }
     setGlobal(pager_, pg, false);
     return pg;
 }
 
 void PageAllocator::release(uint32_t pgno) {
     pager_.modify(pgno).fill(0);
+    pager_.notReusable.erase(pgno);
     setGlobal(pager_, pgno, true);
 }
 

@@ -49,9 +49,10 @@ void initDataPage(PageBuf& buf, uint32_t owner, bool lval);
 class PageAllocator {
 public:
     explicit PageAllocator(Pager& pager) : pager_(pager) {}
-    // Appends a zeroed page and marks it used in the global map.
+    // A zeroed page marked used in the global map: a page this engine freed earlier (free in
+    // the global map and all zeros), else a new page at the end of the file.
     uint32_t allocate();
-    // Zeroes a page and marks it free in the global map. It is not reused before compaction.
+    // Zeroes a page and marks it free in the global map, for allocate() to use again.
     void release(uint32_t pgno);
 
 private:
