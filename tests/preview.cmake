@@ -3,14 +3,12 @@
 if(NOT TARGET znpreview)
     return()
 endif()
-add_executable(preview_test
-    ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/preview_page_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/preview_view_test.cpp
-)
-target_link_libraries(preview_test PRIVATE znpreview zn_testsupport Qt6::Widgets GTest::gtest)
-add_test(NAME preview_test COMMAND preview_test)
-set_tests_properties(preview_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS gui)
+zn_gui_test(preview_test
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/preview_page_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/preview_view_test.cpp
+    LIBS znpreview zn_testsupport Qt6::Widgets GTest::gtest)
 
 # Developer tool: PNG renders of a question page and a topic summary (not run as a test).
 add_executable(preview_shots ${CMAKE_CURRENT_LIST_DIR}/preview_shots.cpp)

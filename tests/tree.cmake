@@ -3,11 +3,9 @@
 if(NOT TARGET zntree)
     return()
 endif()
-add_executable(tree_test
-    ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tree_build_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tree_select_test.cpp
-)
-target_link_libraries(tree_test PRIVATE zntree zn_testsupport Qt6::Widgets GTest::gtest)
-add_test(NAME tree_test COMMAND tree_test)
-set_tests_properties(tree_test PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS gui)
+zn_gui_test(tree_test
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/tree_build_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/tree_select_test.cpp
+    LIBS zntree zn_testsupport Qt6::Widgets GTest::gtest)
