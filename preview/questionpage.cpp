@@ -23,6 +23,10 @@ QString folderReference(const QString& dataFolder) {
     return QStringLiteral("file://") + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
 }
 
+QString fileNameReference(const QString& name) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(QDir::fromNativeSeparators(name), "/"));
+}
+
 QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFolder) {
     const QString number = QString::number(questions.asInteger("idvopr"));
     const QString text = questions.asString("vopros");
@@ -62,7 +66,7 @@ QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFo
     if (!picture.isEmpty()) {
         page += QStringLiteral("<div>&nbsp;</div><div align=\"center\"><img src=\"");
         page += folder;
-        page += picture;
+        page += fileNameReference(picture);
         page += QStringLiteral("\"></img></div>");
     } else {
         page += QStringLiteral("<div>&nbsp;</div>");

@@ -27,4 +27,8 @@ QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFo
 // fragment or escape. It ends with "/", so a file name follows directly.
 QString folderReference(const QString& dataFolder);
 
+// How a picture's file name is written after the folder reference: encoded like the folder, so
+// that a name holding "#", "%", "?", a quote or a blank still names its file.
+QString fileNameReference(const QString& name);
+
 }  // namespace zn

@@ -34,7 +34,8 @@ QString expectedPage(int number, const QString& text, int c, int n, const QStrin
                 "<td width=\"100%\" style=\"border: 1px solid #8db2e3;background-image: url(" + f +
                 "bg1.gif);\" align=\"left\"><b>" + text + "</b></td></tr></table>";
     if (!img.isEmpty())
-        p += "<div>&nbsp;</div><div align=\"center\"><img src=\"" + f + img + "\"></img></div>";
+        p += "<div>&nbsp;</div><div align=\"center\"><img src=\"" + f + zn::fileNameReference(img) +
+             "\"></img></div>";
     else
         p += "<div>&nbsp;</div>";
     if (n < 2 || n > 6 || c < 1 || c > n) return p;
@@ -108,6 +109,9 @@ std::vector<Case> cases() {
     out.push_back({"a picture name of blanks is a picture name",
                    {0, "blank picture", 2, 2, "   ", {{1, "a"}, {2, "b"}}},
                    {"a", "b"}});
+    out.push_back({"a picture name with characters a URL reserves",
+                   {0, "odd picture", 1, 2, "№1 #%?.jpg", {{1, "a"}, {2, "b"}}},
+                   {"a", "b"}});
     out.push_back({"N=6 with C=6 and a picture",
                    {0, "six", 6, 6, "q.png", numberedAnswers(6, "s")},
                    {"s1", "s2", "s3", "s4", "s5", "s6"}});
@@ -155,6 +159,11 @@ TEST(QuestionPage, FolderReferenceIsAnEncodedFileUrl) {
     // Decoding gives the folder back.
     EXPECT_EQ(QUrl(zn::folderReference(kFolder) + QStringLiteral("bg1.gif")).toLocalFile(),
               kFolder + QStringLiteral("bg1.gif"));
+    // So does a picture name after it.
+    const QString name = QStringLiteral("№1 #a%?\".jpg");
+    EXPECT_EQ(zn::fileNameReference(QStringLiteral("a.jpg")), QStringLiteral("a.jpg"));
+    EXPECT_EQ(QUrl(zn::folderReference(kFolder) + zn::fileNameReference(name)).toLocalFile(),
+              kFolder + name);
 }
 
 }  // namespace

@@ -155,7 +155,10 @@ inline const QColor kPicture(255, 0, 255);
 inline constexpr int kPictureWidth = 60;
 inline constexpr int kPictureHeight = 40;
 
-// Makes `folder` (ending with "/") with bg1.gif, bg2.gif, bg3.gif and the picture "p.png".
+// The test picture's name: characters a URL reserves, as a teacher may name a file.
+inline const QString kPictureName = QStringLiteral("#1 к%?.png");
+
+// Makes `folder` (ending with "/") with bg1.gif, bg2.gif, bg3.gif and the picture kPictureName.
 inline void makeDataFolder(const QString& folder) {
     ASSERT_TRUE(QDir().mkpath(folder));
     writeFile(folder + QStringLiteral("bg1.gif"), solidGif(kBg1));
@@ -163,7 +166,7 @@ inline void makeDataFolder(const QString& folder) {
     writeFile(folder + QStringLiteral("bg3.gif"), solidGif(kBg3));
     QImage picture(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
     picture.fill(kPicture);
-    ASSERT_TRUE(picture.save(folder + QStringLiteral("p.png")));
+    ASSERT_TRUE(picture.save(folder + kPictureName, "PNG"));
 }
 
 }  // namespace previewtest

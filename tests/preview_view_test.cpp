@@ -99,7 +99,7 @@ class PreviewView : public ::testing::Test {
                               QStringLiteral("  Какое <i>курсивное</i> слово?"),
                               2,
                               3,
-                              QStringLiteral("p.png"),
+                              kPictureName,
                               {{1, QStringLiteral("первый")},
                                {2, QStringLiteral("верный")},
                                {3, QStringLiteral("третий")}}});
