@@ -84,7 +84,9 @@ TEST(Corrupt, TruncationAtEveryPageGivesAnErrorOrLosesNothing) {
             SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(cut));
             // A cut that loses pages a table needs is noticed, because a map or a pointer
             // names a page beyond the end; only free pages at the end may go unnoticed.
-            if (readAll(bad).empty()) EXPECT_EQ(dumpAll(bad), whole);
+            if (readAll(bad).empty()) {
+                EXPECT_EQ(dumpAll(bad), whole);
+            }
         }
         // A cut inside a page is refused at once.
         std::vector<uint8_t> odd(good.begin(), good.begin() + long(good.size() / 2 + 7));

@@ -188,7 +188,9 @@ TEST(Crash, KilledProcessLeavesBeforeOrAfter) {
         EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
         std::string why;
         std::string theirs = zntest::mdbReaderDump(path, {}, &why);
-        if (why.empty()) EXPECT_TRUE(zntest::sameDump(theirs, zntest::ourDump(path, {})));
+        if (why.empty()) {
+            EXPECT_TRUE(zntest::sameDump(theirs, zntest::ourDump(path, {})));
+        }
     }
     std::cout << trials << " killed writers: " << before << " left the state before, " << after
               << " the state after the transaction\n";
