@@ -7,10 +7,9 @@ namespace store {
 
 namespace {
 
-[[noreturn]] void badFormat() {
+[[noreturn]] void badFormat(const char* why) {
     throw jet::Error(jet::ErrorKind::Usage,
-                     "Format of the initialization string does not conform to the OLE DB "
-                     "specification.");
+                     std::string("The connection string is not well formed: ") + why + ".");
 }
 
 bool isBlank(QChar c) {
@@ -30,7 +29,7 @@ ConnectionString ConnectionString::parse(const QString& text) {
         // Key: up to the first single "="; "==" is a literal "=".
         QString key;
         for (;;) {
-            if (i >= n || text[i] == u';') badFormat();
+            if (i >= n || text[i] == u';') badFormat("a setting has no \"=\"");
             if (text[i] == u'=') {
                 if (i + 1 < n && text[i + 1] == u'=') {
                     key += u'=';
@@ -43,7 +42,7 @@ ConnectionString ConnectionString::parse(const QString& text) {
             key += text[i++];
         }
         key = key.trimmed();
-        if (key.isEmpty()) badFormat();
+        if (key.isEmpty()) badFormat("a setting has no name before \"=\"");
 
         // Value: quoted, or up to the next ";".
         while (i < n && isBlank(text[i])) ++i;
@@ -51,7 +50,7 @@ ConnectionString ConnectionString::parse(const QString& text) {
         if (i < n && (text[i] == u'"' || text[i] == u'\'')) {
             const QChar quote = text[i++];
             for (;;) {
-                if (i >= n) badFormat();
+                if (i >= n) badFormat("a quoted value has no closing quote");
                 if (text[i] == quote) {
                     if (i + 1 < n && text[i + 1] == quote) {
                         value += quote;
@@ -64,7 +63,7 @@ ConnectionString ConnectionString::parse(const QString& text) {
                 value += text[i++];
             }
             while (i < n && isBlank(text[i])) ++i;
-            if (i < n && text[i] != u';') badFormat();
+            if (i < n && text[i] != u';') badFormat("text follows a closing quote");
         } else {
             while (i < n && text[i] != u';') value += text[i++];
             value = value.trimmed();

@@ -15,9 +15,8 @@ namespace store {
 // quote character ('Extended Properties=""' is an empty value).
 class ConnectionString {
   public:
-    // Throws jet::Error(Usage) with "Format of the initialization string does not conform to
-    // the OLE DB specification." for an unterminated quote, text after a closing quote, or a
-    // pair without "=" or without a key.
+    // Throws jet::Error(Usage), saying what is wrong, for an unterminated quote, text after a
+    // closing quote, or a pair without "=" or without a key.
     static ConnectionString parse(const QString& text);
 
     bool contains(const QString& key) const;

@@ -16,8 +16,7 @@ using storetest::utf8;
 
 namespace {
 
-const char kBadFormat[] =
-    "Format of the initialization string does not conform to the OLE DB specification.";
+const char kBadFormat[] = "The connection string is not well formed: ";
 
 struct ParseCase {
     const char* text;
@@ -45,10 +44,10 @@ TEST(ConnectionString, ParsesPairsQuotesAndBlanks) {
         {"a==b=c", "a=b", "c"},
         {"Data Source=a.mdb;data source=b.mdb", "Data Source", "b.mdb"},
         {"Data Source=", "Data Source", ""},
-        {"Data Source=\"x.mdb", nullptr, kBadFormat},
-        {"Data Source=\"x.mdb\" y;Mode=Read", nullptr, kBadFormat},
-        {"Provider;Data Source=x.mdb", nullptr, kBadFormat},
-        {"=x.mdb", nullptr, kBadFormat},
+        {"Data Source=\"x.mdb", nullptr, "a quoted value has no closing quote."},
+        {"Data Source=\"x.mdb\" y;Mode=Read", nullptr, "text follows a closing quote."},
+        {"Provider;Data Source=x.mdb", nullptr, "a setting has no \"=\"."},
+        {"=x.mdb", nullptr, "a setting has no name before \"=\"."},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -58,7 +57,7 @@ TEST(ConnectionString, ParsesPairsQuotesAndBlanks) {
             EXPECT_EQ(utf8(cs.value(QString::fromUtf8(c.key))), c.expected);
         } else {
             EXPECT_EQ(errorOf([&] { store::ConnectionString::parse(QString::fromUtf8(c.text)); }),
-                      c.expected);
+                      std::string(kBadFormat) + c.expected);
         }
     }
 }
