@@ -38,8 +38,15 @@ size_t MemTable::placeAfterPost(const std::vector<Record>& rows, size_t index) c
     };
     const int64_t k = key(index);
     // The other rows are in order: the row goes after every one whose key is not greater.
-    size_t to = 0;
-    for (size_t i = 0; i < rows.size(); ++i)
-        if (i != index && key(i) <= k) ++to;
-    return to;
+    // Binary search over them, skipping the row itself (rebuilds append thousands of rows).
+    auto other = [&](size_t j) { return key(j < index ? j : j + 1); };
+    size_t lo = 0, hi = rows.size() - 1;
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (other(mid) <= k)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
 }
