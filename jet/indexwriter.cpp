@@ -45,7 +45,9 @@ void putBE32(Entry& v, uint32_t x) {
     v.push_back(char(x));
 }
 
-Entry toEntry(const std::vector<uint8_t>& v) { return Entry(v.begin(), v.end()); }
+Entry toEntry(const std::vector<uint8_t>& v) {
+    return Entry(v.begin(), v.end());
+}
 
 }  // namespace
 
@@ -114,6 +116,19 @@ IndexWriter::Mem IndexWriter::load(uint32_t pgno) {
     }
     if (!m.leaf && m.children.empty()) throwCorrupt(pgno, "an index node page has no children");
     return m;
+}
+
+Entry IndexWriter::lastEntryUnder(uint32_t pgno) {
+    for (int depth = 0; depth <= kMaxDepth; ++depth) {
+        Mem c = load(pgno);
+        if (c.leaf) {
+            if (c.keys.empty()) throwCorrupt(pgno, "an index leaf below the root is empty");
+            return c.keys.back();
+        }
+        if (c.known.back()) return c.keys.back();
+        pgno = c.children.back();
+    }
+    throwCorrupt(pgno, "the index tree is deeper than possible");
 }
 
 void IndexWriter::store(const Mem& m) {
@@ -197,6 +212,12 @@ std::vector<IndexWriter::Piece> IndexWriter::finish(Mem& m, bool isRoot,
         m.keys.back() = *selfKey;
         m.known.back() = true;
     }
+    // A node left with one child stores it as an entry, which needs the child's last key even
+    // where the page kept it only as its tail.
+    if (!m.leaf && m.children.size() == 1 && !m.known[0]) {
+        m.keys[0] = lastEntryUnder(m.children[0]);
+        m.known[0] = true;
+    }
     if (m.fits()) {
         store(m);
         return {Piece{m.last(), m.no}};
@@ -212,8 +233,7 @@ std::vector<IndexWriter::Piece> IndexWriter::finish(Mem& m, bool isRoot,
         a.next = b.no;
         b.prev = a.no;
         b.next = 0;
-        if (!a.leaf && !a.known.back())
-            throwCorrupt(m.no, "an index node's last key is unknown");
+        if (!a.leaf && !a.known.back()) throwCorrupt(m.no, "an index node's last key is unknown");
         store(a);
         store(b);
         Mem root;
@@ -263,12 +283,14 @@ size_t pickChild(const M& m, const Entry& e) {
 }  // namespace
 
 std::vector<IndexWriter::Piece> IndexWriter::insertRec(uint32_t pgno, const Entry& e, bool isRoot,
-                                                       const std::optional<Entry>& selfKey, int depth) {
+                                                       const std::optional<Entry>& selfKey,
+                                                       int depth) {
     if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     Mem m = load(pgno);
     if (m.leaf) {
-        auto it = std::lower_bound(m.keys.begin(), m.keys.end(), e,
-                                   [](const auto& a, const auto& b) { return compareBytes(a, b) < 0; });
+        auto it =
+            std::lower_bound(m.keys.begin(), m.keys.end(), e,
+                             [](const auto& a, const auto& b) { return compareBytes(a, b) < 0; });
         if (it != m.keys.end() && *it == e) throwCorrupt(pgno, "the index already has this entry");
         m.keys.insert(it, e);
     } else {
@@ -280,7 +302,8 @@ std::vector<IndexWriter::Piece> IndexWriter::insertRec(uint32_t pgno, const Entr
 }
 
 std::vector<IndexWriter::Piece> IndexWriter::removeRec(uint32_t pgno, const Entry& e, bool isRoot,
-                                                       const std::optional<Entry>& selfKey, int depth) {
+                                                       const std::optional<Entry>& selfKey,
+                                                       int depth) {
     if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     Mem m = load(pgno);
     if (m.leaf) {
@@ -361,7 +384,8 @@ void IndexWriter::rebuild(const std::vector<std::vector<uint8_t>>& sorted) {
         for (auto& v : sorted) {
             Entry e = toEntry(v);
             if (!cur.keys.empty()) {
-                size_t p = std::min(prefix, commonPrefix(cur.keys.front(), e, cur.keys.front().size() - 4));
+                size_t p = std::min(prefix,
+                                    commonPrefix(cur.keys.front(), e, cur.keys.front().size() - 4));
                 if (total + e.size() - p * cur.keys.size() > fmt::kIdxMaxEntryBytes) {
                     level.push_back(std::move(cur));
                     cur = Mem();

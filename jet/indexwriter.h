@@ -22,7 +22,7 @@ namespace jet {
 std::vector<uint8_t> entryBytes(const std::vector<uint8_t>& key, RowId row);
 
 class IndexWriter {
-public:
+  public:
     IndexWriter(Pager& pager, PageAllocator& alloc, UsageMapEditor& maps, uint32_t tdefPage,
                 const RealIndex& ix)
         : pager_(pager), alloc_(alloc), maps_(maps), tdef_(tdefPage), ix_(ix) {}
@@ -35,7 +35,7 @@ public:
     // reusing the root page. Pages of the old tree are freed.
     void rebuild(const std::vector<std::vector<uint8_t>>& sorted);
 
-private:
+  private:
     using Bytes = std::string;  // entry bytes; short keys stay inside the string
     struct Piece {
         std::optional<Bytes> last;  // last entry of the subtree (key + row)
@@ -44,6 +44,8 @@ private:
     struct Mem;  // an index page in memory
 
     Mem load(uint32_t pgno);
+    // The last entry of the subtree under `pgno`, found by following its last children down.
+    Bytes lastEntryUnder(uint32_t pgno);
     void store(const Mem& m);
     std::vector<Piece> finish(Mem& m, bool isRoot, const std::optional<Bytes>& selfKey);
     std::vector<Piece> insertRec(uint32_t pgno, const Bytes& e, bool isRoot,

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "jet/check.h"
+#include "jet/create.h"
 #include "jet/database.h"
 #include "jet/datapage.h"
 #include "jet/error.h"
@@ -31,9 +33,13 @@ std::unique_ptr<Database> openWritable(const std::string& path) {
     return Database::open(path, o);
 }
 
-Row blankRow(Table& t) { return Row(t.def().columns.size()); }
+Row blankRow(Table& t) {
+    return Row(t.def().columns.size());
+}
 
-void set(Table& t, Row& r, const char* col, Value v) { r[size_t(t.columnIndex(col))] = std::move(v); }
+void set(Table& t, Row& r, const char* col, Value v) {
+    r[size_t(t.columnIndex(col))] = std::move(v);
+}
 
 void expectClean(Database& db) {
     CheckReport r = checkDatabase(db);
@@ -90,7 +96,8 @@ TEST(Write, UniqueAndRequiredIndexesAreEnforced) {
     for (auto& ix : def.realIndexes)
         if (ix.unique())
             for (size_t i = 0; i < def.columns.size(); ++i)
-                if (def.columns[i].number == ix.columns[0].column && def.columns[i].type == ColType::Text)
+                if (def.columns[i].number == ix.columns[0].column &&
+                    def.columns[i].type == ColType::Text)
                     textCol = int(i);
     ASSERT_GE(textCol, 0);
     Row r = blankRow(t);
@@ -114,7 +121,8 @@ TEST(Write, UniqueAndRequiredIndexesAreEnforced) {
 
 // Sets a boolean property of one column in a table's property blob (test helper: the blob's
 // layout is described in jet/properties.cpp).
-void setColumnProperty(Blob& blob, const std::string& column, const std::string& property, bool on) {
+void setColumnProperty(Blob& blob, const std::string& column, const std::string& property,
+                       bool on) {
     std::vector<std::string> names;
     auto u16 = [&](size_t at) { return size_t(blob[at] | blob[at + 1] << 8); };
     auto name = [&](size_t at, size_t len) {
@@ -142,7 +150,9 @@ TEST(Write, RequiredAndZeroLengthColumnPropertiesAreEnforced) {
         // Make Table1.data required and refuse empty texts there.
         Table& objects = db->systemCatalog();
         auto s = objects.scan();
-        while (s.next() && std::get<std::u16string>(s.row()[size_t(objects.columnIndex("Name"))]) != u"Table1") {}
+        while (s.next() && std::get<std::u16string>(s.row()[size_t(objects.columnIndex("Name"))]) !=
+                               u"Table1") {
+        }
         Row r = s.row();
         RowId id = s.id();
         Blob& blob = std::get<Blob>(r[size_t(objects.columnIndex("LvProp"))]);
@@ -184,8 +194,9 @@ TEST(Write, LongValuesAreStoredInlineOnOnePageOrInAChain) {
         uint8_t kind;
     };
     // Cyrillic is stored as UCS-2: two bytes a character.
-    for (Case c : {Case{20, fmt::kLongInline}, Case{32, fmt::kLongInline}, Case{33, fmt::kLongSingle},
-                   Case{2038, fmt::kLongSingle}, Case{2039, 0}, Case{10000, 0}}) {
+    for (Case c :
+         {Case{20, fmt::kLongInline}, Case{32, fmt::kLongInline}, Case{33, fmt::kLongSingle},
+          Case{2038, fmt::kLongSingle}, Case{2039, 0}, Case{10000, 0}}) {
         SCOPED_TRACE(c.chars);
         Row r = blankRow(t);
         set(t, r, "idvopr", int64_t(1));
@@ -195,9 +206,11 @@ TEST(Write, LongValuesAreStoredInlineOnOnePageOrInAChain) {
         DataPage dp(db->pager().get(id.page));
         RowLayout l = parseRowLayout(t.def(), dp.row(id.row));
         Bytes field;
-        ASSERT_TRUE(columnBytes(t.def(), l, dp.row(id.row), t.def().columns[size_t(t.columnIndex("otvet"))], field));
+        ASSERT_TRUE(columnBytes(t.def(), l, dp.row(id.row),
+                                t.def().columns[size_t(t.columnIndex("otvet"))], field));
         EXPECT_EQ(parseLongValueHeader(field).kind, c.kind);
-        EXPECT_EQ(std::get<std::u16string>(t.read(id)[size_t(t.columnIndex("otvet"))]).size(), c.chars);
+        EXPECT_EQ(std::get<std::u16string>(t.read(id)[size_t(t.columnIndex("otvet"))]).size(),
+                  c.chars);
     }
     expectClean(*db);
 }
@@ -302,6 +315,38 @@ TEST(Write, IndexesOfOtherSortOrdersOrCharactersOutsideTheTableAreRefused) {
         db.reset();
         EXPECT_EQ(zntest::readFile(path), before);
     }
+}
+
+// A tree three levels deep on long text keys: deleting every row but the first and the last
+// few empties all children of the rightmost node but its last one, whose key that node's page
+// does not store. The node must still be written, and the rows deleted.
+TEST(Write, DeletingFromADeepIndexKeepsTheRightmostPath) {
+    const std::string path = zntest::tempDir() + "/deep.mdb";
+    std::vector<RowId> ids;
+    {
+        auto db = createDatabase(path);
+        TableSpec spec{"Deep",
+                       {{"id", ColType::Long}, {"name", ColType::Text, 255}},
+                       {IndexSpec{"name", {{"name", true}}}}};
+        Table& t = createTable(*db, spec);
+        Transaction tx(*db);
+        std::mt19937 rnd(7);
+        for (int i = 0; i < 600; ++i) {
+            // Distinct, sorted by their number, and long enough that few fit on a page.
+            std::u16string name = fromUtf8(std::to_string(100000 + i));
+            while (name.size() < 200) name += char16_t(u'a' + rnd() % 26);
+            Row r = blankRow(t);
+            set(t, r, "id", int64_t(i));
+            set(t, r, "name", name);
+            ids.push_back(t.insert(r));
+        }
+        tx.commit();
+    }
+    auto db = openWritable(path);
+    Table& t = db->table("Deep");
+    for (size_t i = 1; i + 3 < ids.size(); ++i) ASSERT_NO_THROW(t.remove(ids[i])) << "row " << i;
+    EXPECT_EQ(t.def().rowCount, 4u);
+    expectClean(*db);
 }
 
 TEST(Lock, SecondWriterGetsInUseAndTheFileIsUnharmed) {
