@@ -43,7 +43,7 @@ void Header::applyMask(std::span<uint8_t> page0) {
 
 Header Header::parse(std::span<const uint8_t> page0, uint64_t fileSize, bool allowPassword) {
     const char* notDb = "The file is not a Jet 4 (Access 2000-2003) database";
-    if (fileSize < 16 || page0.size() < 16)
+    if (fileSize < 0x18 || page0.size() < 0x18)
         throwError(ErrorKind::Unsupported, std::string(notDb) + ": it is empty or too short");
     if (page0[0] != 0 || page0[1] != 1 || page0[2] != 0 || page0[3] != 0)
         throwError(ErrorKind::Unsupported, std::string(notDb) + ": it has no database header");
@@ -55,7 +55,6 @@ Header Header::parse(std::span<const uint8_t> page0, uint64_t fileSize, bool all
                    "The file is an MSISAM (Works/Money) database, which is not supported");
     if (engine != "Standard Jet DB" && engine != "Standard ACE DB")
         throwError(ErrorKind::Unsupported, std::string(notDb) + ": unknown engine name");
-    if (page0.size() < 0x18) throwError(ErrorKind::Unsupported, std::string(notDb));
     uint8_t version = page0[fmt::kHdrVersion];
     if (engine == "Standard ACE DB" || version >= 2)
         throwError(ErrorKind::Unsupported,

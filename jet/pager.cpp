@@ -251,6 +251,14 @@ bool Pager::recover(Env& env, const std::string& dbPath, File& file) {
             complete = f.h == b.u64(24);
         }
     }
+    // A journal we wrote never names a page past the file's old end, and never a size larger
+    // than the file now has (a transaction only adds pages). Anything else did not come from
+    // us and is not played back.
+    if (complete && (origSize % fmt::kPageSize != 0 || origSize > file.size())) complete = false;
+    for (uint32_t i = 0; complete && i < count; ++i) {
+        const uint8_t* rec = buf.data() + kJournalHeader + size_t(i) * kJournalRecord;
+        if (uint64_t(Bytes(rec, 4).u32(0)) >= origSize / fmt::kPageSize) complete = false;
+    }
     if (complete) {
         for (uint32_t i = 0; i < count; ++i) {
             const uint8_t* rec = buf.data() + kJournalHeader + size_t(i) * kJournalRecord;

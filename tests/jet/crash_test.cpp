@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -242,6 +243,71 @@ TEST(Fault, IoErrorAtEveryWriteLeavesTheFileUnchanged) {
                 EXPECT_EQ(dumpOf(*db), ex.after);
             }
             EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A journal carries its own checksum, but the checksum only tells a torn write from a whole
+// one. A whole journal that names pages past the file's end, or a size the file never had,
+// did not come from a transaction of ours: it is dropped, not played back.
+std::vector<uint8_t> journal(uint64_t origSize, const std::vector<uint32_t>& pages) {
+    auto put = [](std::vector<uint8_t>& b, size_t at, uint64_t v, int n) {
+        for (int i = 0; i < n; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    std::vector<uint8_t> b(32 + pages.size() * (4 + 4096), 0);
+    std::memcpy(b.data(), "ZNJRNL01", 8);
+    put(b, 8, 4096, 4);
+    put(b, 12, origSize, 8);
+    put(b, 20, pages.size(), 4);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        put(b, 32 + i * (4 + 4096), pages[i], 4);
+        std::memset(b.data() + 32 + i * (4 + 4096) + 4, 0xAB, 4096);
+    }
+    uint64_t h = 1469598103934665603ull;
+    auto add = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    };
+    add(0, 24);
+    add(32, b.size());
+    put(b, 24, h, 8);
+    return b;
+}
+
+TEST(Crash, AJournalThatDidNotComeFromUsIsNotPlayedBack) {
+    ZN_REQUIRE_FIXTURES();
+    const std::vector<uint8_t> original = zntest::readFile(zntest::fixture("sample-test.mdb"));
+    const uint64_t size = original.size();
+    struct Case {
+        const char* what;
+        uint64_t origSize;
+        std::vector<uint32_t> pages;
+        bool played;
+    } cases[] = {
+        {"a page inside the file: played back", size, {3}, true},
+        {"a page past the file's end", size, {uint32_t(size / 4096)}, false},
+        {"a page 16 TB away", size, {0xFFFFFFF0u}, false},
+        {"a size larger than the file", size + 4096 * 1000, {3}, false},
+        {"a size that is not whole pages", size - 100, {3}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = zntest::tempDir() + "/db.mdb";
+        zntest::writeFile(path, original);
+        zntest::writeFile(path + "-journal", journal(c.origSize, c.pages));
+        OpenOptions o;
+        o.writable = true;
+        { auto db = Database::open(path, o); }
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        const std::vector<uint8_t> now = zntest::readFile(path);
+        if (c.played) {
+            ASSERT_EQ(now.size(), original.size());
+            EXPECT_EQ(now[3 * 4096], 0xAB);
+        } else {
+            EXPECT_EQ(now, original);
         }
     }
 }
