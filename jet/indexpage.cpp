@@ -80,7 +80,7 @@ IndexPage::IndexPage(Page p) : page_(std::move(p)) {
 std::shared_ptr<const IndexPage> loadIndexPage(Pager& pager, uint32_t pgno) {
     if (auto cached = pager.derived(pgno)) return std::static_pointer_cast<const IndexPage>(cached);
     auto p = std::make_shared<const IndexPage>(pager.get(pgno));
-    pager.setDerived(pgno, p);
+    pager.setDerived(pgno, p, sizeof(IndexPage) + p->heldBytes());
     return p;
 }
 

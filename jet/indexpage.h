@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "jet/format.h"
 #include "jet/pager.h"
 #include "jet/tabledef.h"
 
@@ -31,15 +32,16 @@ public:
     explicit IndexPage(Page p);
 
     uint32_t no() const { return page_.no; }
-    bool leaf() const { return page_.type() == 0x04; }
+    bool leaf() const { return page_.type() == fmt::kPageIndexLeaf; }
     uint32_t owner() const;
     uint32_t prev() const;
     uint32_t next() const;
     uint32_t tail() const;
     uint16_t freeSpace() const;
-    uint16_t prefixLength() const { return prefix_; }
     size_t usedBytes() const { return used_; }  // entry bytes as stored (after prefix removal)
     const std::vector<IndexEntry>& entries() const { return entries_; }
+    // Memory the parsed entries take.
+    size_t heldBytes() const { return full_.capacity() + entries_.capacity() * sizeof(IndexEntry); }
 
 private:
     Page page_;

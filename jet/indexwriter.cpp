@@ -351,26 +351,22 @@ void IndexWriter::remove(const std::vector<uint8_t>& key, RowId row) {
     removeRec(ix_.rootPage, toEntry(entryBytes(key, row)), true, std::nullopt, 0);
 }
 
-void IndexWriter::collectPages(uint32_t pgno, std::vector<uint32_t>& out, int depth) {
+void IndexWriter::collectPages(uint32_t pgno, std::set<uint32_t>& out, int depth) {
     if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     IndexPage p(pager_.get(pgno));
     if (p.leaf()) return;
-    for (auto& e : p.entries()) {
-        out.push_back(e.child);
-        collectPages(e.child, out, depth + 1);
-    }
-    if (p.tail()) {
-        out.push_back(p.tail());
-        collectPages(p.tail(), out, depth + 1);
-    }
+    auto visit = [&](uint32_t child) {
+        if (child == ix_.rootPage || !out.insert(child).second)
+            throwCorrupt(pgno, "the index tree reaches a page twice");
+        collectPages(child, out, depth + 1);
+    };
+    for (auto& e : p.entries()) visit(e.child);
+    if (p.tail()) visit(p.tail());
 }
 
 void IndexWriter::rebuild(const std::vector<std::vector<uint8_t>>& sorted) {
-    std::vector<uint32_t> old;
+    std::set<uint32_t> old;
     collectPages(ix_.rootPage, old, 0);
-    std::sort(old.begin(), old.end());
-    if (std::adjacent_find(old.begin(), old.end()) != old.end())
-        throwCorrupt(ix_.rootPage, "the index tree reaches a page twice");
     for (uint32_t pg : old) freePage(pg);
 
     // Fill pages left to right, one level at a time, until one page holds the level.

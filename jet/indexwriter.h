@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,7 @@ class IndexWriter {
     void setSibling(uint32_t pgno, bool next, uint32_t value);
     uint32_t newPage();
     void freePage(uint32_t pgno);
-    void collectPages(uint32_t pgno, std::vector<uint32_t>& out, int depth);
+    void collectPages(uint32_t pgno, std::set<uint32_t>& out, int depth);
 
     Pager& pager_;
     PageAllocator& alloc_;

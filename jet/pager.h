@@ -76,13 +76,10 @@ public:
     void rollbackToSavepoint();
 
     // Objects derived from a page's bytes (parsed index pages), kept until the page changes.
-    std::shared_ptr<const void> derived(uint32_t pgno) const {
-        auto it = derived_.find(pgno);
-        return it == derived_.end() ? nullptr : it->second;
-    }
-    void setDerived(uint32_t pgno, std::shared_ptr<const void> obj) {
-        if (derived_.size() >= 4096) derived_.clear();
-        derived_[pgno] = std::move(obj);
+    // `bytes` is what the object holds, so the cache stays small whatever a page expands to.
+    std::shared_ptr<const void> derived(uint32_t pgno) const { return derived_.get(pgno); }
+    void setDerived(uint32_t pgno, std::shared_ptr<const void> obj, size_t bytes) {
+        derived_.put(pgno, std::move(obj), bytes);
     }
 
     // Pages the global map marks free that hold someone else's old contents: never reused.
@@ -103,7 +100,41 @@ private:
     uint32_t pageCount_ = 0;        // including pages appended in the open transaction
     uint32_t committedPages_ = 0;   // page count on disk
     std::unordered_map<uint32_t, std::shared_ptr<const PageBuf>> cache_;
-    std::unordered_map<uint32_t, std::shared_ptr<const void>> derived_;
+    class DerivedCache {
+      public:
+        std::shared_ptr<const void> get(uint32_t pgno) const {
+            auto it = items_.find(pgno);
+            return it == items_.end() ? nullptr : it->second.obj;
+        }
+        void put(uint32_t pgno, std::shared_ptr<const void> obj, size_t bytes) {
+            erase(pgno);
+            if (bytes > kMaxBytes) return;
+            if (bytes_ + bytes > kMaxBytes || items_.size() >= kMaxItems) clear();
+            items_[pgno] = {std::move(obj), bytes};
+            bytes_ += bytes;
+        }
+        void erase(uint32_t pgno) {
+            auto it = items_.find(pgno);
+            if (it == items_.end()) return;
+            bytes_ -= it->second.bytes;
+            items_.erase(it);
+        }
+        void clear() {
+            items_.clear();
+            bytes_ = 0;
+        }
+
+      private:
+        static constexpr size_t kMaxItems = 4096;
+        static constexpr size_t kMaxBytes = size_t(64) << 20;
+        struct Item {
+            std::shared_ptr<const void> obj;
+            size_t bytes;
+        };
+        std::unordered_map<uint32_t, Item> items_;
+        size_t bytes_ = 0;
+    };
+    DerivedCache derived_;
     bool inTxn_ = false;
     std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
