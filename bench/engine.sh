@@ -19,9 +19,9 @@ measure() {  # label command...
     shift
     /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null
     read -r secs kb <"$work/time"
-    printf '%-44s %8.2f s %8.1f MB\n' "$label" "$secs" "$(echo "$kb / 1024" | bc -l)"
+    printf '%-44s %8.2f s %8.1f MB\n' "$label" "$secs" "$(awk -v k="$kb" 'BEGIN { print k / 1024 }')"
 }
-size() { printf '%-44s %8.2f MB\n' "$1" "$(echo "$(stat -c %s "$2") / 1048576" | bc -l)"; }
+size() { printf '%-44s %8.2f MB\n' "$1" "$(awk -v b="$(stat -c %s "$2")" 'BEGIN { print b / 1048576 }')"; }
 
 echo "== reading large-test.mdb"
 measure "our engine, every row of every table" "$build/bench/jet_readall" "$large"

@@ -1,8 +1,10 @@
-// jettool: inspects Jet 4 databases for people who debug files.
+// jettool: inspects, creates and compacts Jet 4 databases for people who debug files.
 //   jettool tables FILE
 //   jettool schema FILE [TABLE]
 //   jettool dump FILE [--all | --system | --table NAME ...]
 //   jettool check FILE
+//   jettool create-test FILE [--sample] [--like EXISTING]
+//   jettool compact FILE
 #include <cstring>
 #include <iostream>
 #include <string>
