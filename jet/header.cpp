@@ -75,7 +75,9 @@ Header Header::parse(std::span<const uint8_t> page0, uint64_t fileSize, bool all
                                            "truncated");
     Header h;
     std::memcpy(h.raw_.data(), page0.data(), fmt::kPageSize);
-    auto u = h.unmasked();
+    h.unmasked_ = h.raw_;
+    applyMask(h.unmasked_);
+    const auto& u = h.unmasked();
     Bytes b(u.data(), u.size(), 0);
     if (b.u32(fmt::kHdrEncodingKey) != 0)
         throwError(ErrorKind::Unsupported,
@@ -88,28 +90,22 @@ Header Header::parse(std::span<const uint8_t> page0, uint64_t fileSize, bool all
     return h;
 }
 
-std::array<uint8_t, fmt::kPageSize> Header::unmasked() const {
-    auto u = raw_;
-    applyMask(u);
-    return u;
-}
-
 uint16_t Header::codePage() const {
-    auto u = unmasked();
+    const auto& u = unmasked();
     return Bytes(u.data(), u.size(), 0).u16(fmt::kHdrCodePage);
 }
 uint16_t Header::sortOrder() const {
-    auto u = unmasked();
+    const auto& u = unmasked();
     return Bytes(u.data(), u.size(), 0).u16(fmt::kHdrSortOrder);
 }
 uint8_t Header::sortVersion() const { return unmasked()[fmt::kHdrSortVersion]; }
 double Header::creationDate() const {
-    auto u = unmasked();
+    const auto& u = unmasked();
     return Bytes(u.data(), u.size(), 0).f64(fmt::kHdrCreationDate);
 }
 
 std::u16string Header::password() const {
-    auto u = unmasked();
+    const auto& u = unmasked();
     double date = Bytes(u.data(), u.size(), 0).f64(fmt::kHdrCreationDate);
     // The password is XORed with the integer part of the creation date, repeated.
     int32_t d = (date > -2147483648.0 && date < 2147483647.0) ? int32_t(std::floor(date)) : 0;

@@ -30,7 +30,7 @@ public:
     // Raw (masked) page 0 as stored.
     const std::array<uint8_t, fmt::kPageSize>& raw() const { return raw_; }
     // Page 0 with its masked region unmasked (for writers that change a field and re-mask).
-    std::array<uint8_t, fmt::kPageSize> unmasked() const;
+    const std::array<uint8_t, fmt::kPageSize>& unmasked() const { return unmasked_; }
     static void applyMask(std::span<uint8_t> page0);
 
     // Page 0 with a different sort order, re-masked.
@@ -38,6 +38,7 @@ public:
 
 private:
     std::array<uint8_t, fmt::kPageSize> raw_{};
+    std::array<uint8_t, fmt::kPageSize> unmasked_{};  // raw_ unmasked once, at parse
 };
 
 }  // namespace jet
