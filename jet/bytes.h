@@ -73,7 +73,6 @@ public:
         return Bytes(data_ + off, len, page_);
     }
     std::vector<uint8_t> copy() const { return std::vector<uint8_t>(data_, data_ + size_); }
-    std::span<const uint8_t> span() const { return {data_, size_}; }
 
 private:
     [[noreturn]] void outOfRange(size_t off, size_t len, const char* what) const;

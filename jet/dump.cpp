@@ -47,7 +47,6 @@ std::string jsNumber(double d) {
 namespace {
 
 std::string jsonString(std::u16string_view s) {
-    std::u16string esc;
     std::string out = "\"";
     for (size_t i = 0; i < s.size(); ++i) {
         char16_t c = s[i];

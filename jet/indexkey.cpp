@@ -80,8 +80,6 @@ KeyStatus appendColumnKey(const Column& c, const Value& v, bool ascending, bool 
         }
         case ColType::Text:
         case ColType::Memo: {
-            out.resize(at);
-            out.push_back(ascending ? 0x7F : 0x80);
             if (!appendGeneralLegacyTextKey(std::get<std::u16string>(v), ascending, out)) {
                 out.resize(at);
                 return KeyStatus::UnsupportedCharacter;

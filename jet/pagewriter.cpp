@@ -207,27 +207,6 @@ void PageAllocator::release(uint32_t pgno) {
     setGlobal(pager_, pgno, true);
 }
 
-void UsageMapEditor::setGlobalFree(uint32_t page, bool free) { setGlobal(pager_, page, free); }
-
-bool UsageMapEditor::contains(uint32_t mapRow, uint32_t page) {
-    MapRow m = locate(pager_, mapRow);
-    Page p = pager_.get(m.page);
-    const uint8_t* row = p.buf->data() + m.start;
-    if (row[0] == fmt::kMapInline) {
-        uint32_t start = Bytes(row + 1, 4).u32(0);
-        size_t bits = (m.len - 5) * 8;
-        if (page < start || page - start >= bits) return false;
-        size_t bit = page - start;
-        return row[5 + bit / 8] & (1 << (bit % 8));
-    }
-    size_t k = page / fmt::kMapPageBits;
-    if (k >= (m.len - 1) / 4) return false;
-    uint32_t bp = Bytes(row + 1 + 4 * k, 4).u32(0);
-    if (bp == 0) return false;
-    size_t bit = page % fmt::kMapPageBits;
-    return pager_.get(bp).bytes().u8(4 + bit / 8) & (1 << (bit % 8));
-}
-
 void UsageMapEditor::add(uint32_t mapRow, uint32_t page) { set(mapRow, page, true, true); }
 void UsageMapEditor::remove(uint32_t mapRow, uint32_t page) { set(mapRow, page, false, false); }
 

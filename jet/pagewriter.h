@@ -67,9 +67,6 @@ public:
     UsageMapEditor(Pager& pager, PageAllocator& alloc) : pager_(pager), alloc_(alloc) {}
     void add(uint32_t mapRow, uint32_t page);
     void remove(uint32_t mapRow, uint32_t page);
-    bool contains(uint32_t mapRow, uint32_t page);
-    // Global map: pages it does not cover are left alone.
-    void setGlobalFree(uint32_t page, bool free);
 
 private:
     void set(uint32_t mapRow, uint32_t page, bool on, bool extend);

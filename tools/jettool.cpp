@@ -173,6 +173,8 @@ int main(int argc, char** argv) {
         return run(argc, argv);
     } catch (const jet::Error& e) {
         std::cerr << "jettool: " << e.what() << "\n";
+        // For whoever debugs the engine: the check that found the damage.
+        if (!e.where().empty()) std::cerr << "jettool: (detected in " << e.where() << ")\n";
         return 1;
     } catch (const std::exception& e) {
         std::cerr << "jettool: " << e.what() << "\n";
