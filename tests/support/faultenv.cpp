@@ -72,14 +72,11 @@ public:
     }
     void truncate(uint64_t size) override {
         s_->current.resize(size);
-        s_->pendingTruncate = true;
-        s_->truncateTo = size;
-        s_->pending.push_back({size, {}});  // marks the truncation's place among the writes
+        s_->pending.push_back({size, {}, true});  // in its place among the writes
     }
     void sync() override {
         s_->durable = s_->current;
         s_->pending.clear();
-        s_->pendingTruncate = false;
     }
 
 private:
@@ -130,11 +127,6 @@ void CrashEnv::put(const std::string& path, std::vector<uint8_t> bytes) {
     durable_[path] = s;
 }
 
-std::vector<uint8_t> CrashEnv::get(const std::string& path) {
-    auto it = files_.find(path);
-    return it == files_.end() ? std::vector<uint8_t>() : it->second->current;
-}
-
 void CrashEnv::crash(double loss) {
     std::uniform_real_distribution<double> u(0, 1);
     files_ = durable_;
@@ -143,7 +135,7 @@ void CrashEnv::crash(double loss) {
         std::vector<uint8_t> d = s->durable;
         for (auto& w : s->pending) {
             if (u(rng_) < loss) continue;
-            if (w.bytes.empty()) {
+            if (w.truncate) {
                 d.resize(w.off);
                 continue;
             }
@@ -152,7 +144,6 @@ void CrashEnv::crash(double loss) {
         }
         s->current = s->durable = d;
         s->pending.clear();
-        s->pendingTruncate = false;
     }
 }
 

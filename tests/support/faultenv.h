@@ -32,7 +32,6 @@ public:
     int operations() const { return count_; }
     // Called with each operation's number before it runs (a test can end the process there).
     std::function<void(int)> onStep;
-    bool failed() const { return failFrom_ > 0 && count_ >= failFrom_; }
     // Called by files before each write or sync.
     void step();
 
@@ -56,7 +55,6 @@ public:
     // any order), and so do directory changes made since the folder was last synced.
     void crash(double loss);
     void put(const std::string& path, std::vector<uint8_t> bytes);
-    std::vector<uint8_t> get(const std::string& path);
 
     struct FileState {
         std::vector<uint8_t> durable;  // what survives a crash
@@ -64,10 +62,9 @@ public:
         struct Write {
             uint64_t off;
             std::vector<uint8_t> bytes;
+            bool truncate = false;  // cut the file at `off` (bytes empty)
         };
         std::vector<Write> pending;
-        bool pendingTruncate = false;
-        uint64_t truncateTo = 0;
     };
 
 private:
