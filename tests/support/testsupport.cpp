@@ -85,7 +85,8 @@ std::string slurp(int fd) {
 
 CommandResult run(const std::vector<std::string>& argv) {
     CommandResult r;
-    std::string outPath = tempDir() + "/out", errPath = tempDir() + "/err";
+    const std::string dir = tempDir();
+    const std::string outPath = dir + "/out", errPath = dir + "/err";
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -151,7 +152,8 @@ std::string mdbReaderDump(const std::string& file, const std::vector<std::string
 std::string mdbToolsDump(const std::string& file, const std::vector<std::string>& args,
                          std::string* why) {
     if (!oracleReady(why)) return "";
-    if (run({"mdb-export", "--version"}).exitCode != 0) {
+    static const bool installed = run({"mdb-export", "--version"}).exitCode == 0;
+    if (!installed) {
         if (why) *why = "mdbtools is not installed (run tools/setup.sh)";
         return "";
     }
