@@ -11,6 +11,7 @@
 #include "jet/datapage.h"
 #include "jet/error.h"
 #include "jet/format.h"
+#include "jet/rowstore.h"
 #include "jet/header.h"
 #include "jet/pagewriter.h"
 #include "jet/tdefbuild.h"
@@ -437,13 +438,16 @@ void validate(Database& db, const TableSpec& spec) {
         throwError(ErrorKind::Constraint, "A table named \"" + spec.name + "\" already exists");
     if (spec.columns.empty() || spec.columns.size() > 255)
         throwError(ErrorKind::Constraint, "A table needs 1 to 255 columns");
+    // Jet compares object names without regard to case.
+    auto folded = [](std::string n) {
+        for (auto& ch : n) ch = char(std::tolower(uint8_t(ch)));
+        return n;
+    };
     std::set<std::string> names;
     size_t fixedBytes = 0;
     for (auto& c : spec.columns) {
         checkName("The column name", c.name);
-        std::string low = c.name;
-        for (auto& ch : low) ch = char(std::tolower(uint8_t(ch)));
-        if (!names.insert(low).second)
+        if (!names.insert(folded(c.name)).second)
             throwError(ErrorKind::Constraint, "Two columns of table \"" + spec.name + "\" are named \"" + c.name + "\"");
         if (c.type == ColType::Text && (c.maxChars < 1 || c.maxChars > 255))
             throwError(ErrorKind::Constraint, "The text column \"" + c.name + "\" must hold 1 to 255 characters");
@@ -461,7 +465,7 @@ void validate(Database& db, const TableSpec& spec) {
     int primary = 0;
     for (auto& i : spec.indexes) {
         checkName("The index name", i.name);
-        if (!idx.insert(i.name).second)
+        if (!idx.insert(folded(i.name)).second)
             throwError(ErrorKind::Constraint, "Two indexes of table \"" + spec.name + "\" are named \"" + i.name + "\"");
         if (i.columns.empty() || i.columns.size() > fmt::kIndexMaxColumns)
             throwError(ErrorKind::Constraint, "The index \"" + i.name + "\" needs 1 to 10 columns");
@@ -483,9 +487,7 @@ void validate(Database& db, const TableSpec& spec) {
 // ---------------------------------------------------------------------------------------------
 
 Table& createTable(Database& db, const TableSpec& spec) {
-    const bool own = !db.inTransaction();
-    if (own) db.begin();
-    try {
+    runWrite(db, [&]() -> int {
         validate(db, spec);
         TdefDef d = userDefinition(spec);
         Pager& pager = db.pager();
@@ -521,13 +523,9 @@ Table& createTable(Database& db, const TableSpec& spec) {
             for (auto& sid : info.sids) insertAce(aces, int32_t(tdef), sid, 1048575, false);
         }
         db.invalidate();
-        if (own) db.commit();
-        return db.table(spec.name);
-    } catch (...) {
-        if (own && db.inTransaction()) db.rollback();
-        db.invalidate();
-        throw;
-    }
+        return 0;
+    });
+    return db.table(spec.name);
 }
 
 std::unique_ptr<Database> createDatabase(const std::string& path, const CreateOptions& opt) {

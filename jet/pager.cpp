@@ -72,7 +72,7 @@ void Pager::begin() {
     if (!writable_) throwError(ErrorKind::ReadOnly, "The database is open for reading only");
     if (inTxn_) throwError(ErrorKind::Usage, "A transaction is already open");
     inTxn_ = true;
-    releaseSavepoint();
+    savepoints_.clear();
     writeNo_ = 0;
 }
 
@@ -80,8 +80,9 @@ PageBuf& Pager::modify(uint32_t pgno) {
     if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be changed inside a transaction");
     derived_.erase(pgno);
     auto it = dirty_.find(pgno);
-    if (savepoint_ && !undo_.count(pgno))
-        undo_[pgno] = it != dirty_.end() ? std::make_shared<PageBuf>(*it->second) : nullptr;
+    if (!savepoints_.empty() && !savepoints_.back().undo.count(pgno))
+        savepoints_.back().undo[pgno] =
+            it != dirty_.end() ? std::make_shared<PageBuf>(*it->second) : nullptr;
     if (it != dirty_.end()) return *it->second;
     Page p = get(pgno);
     auto copy = std::make_shared<PageBuf>(*p.buf);
@@ -96,7 +97,7 @@ uint32_t Pager::append() {
         throwError(ErrorKind::Constraint, "The database has reached its maximum size of 2 GB");
     uint32_t pgno = pageCount_++;
     derived_.erase(pgno);
-    if (savepoint_) undo_.emplace(pgno, nullptr);
+    if (!savepoints_.empty()) savepoints_.back().undo.emplace(pgno, nullptr);
     dirty_[pgno] = std::make_shared<PageBuf>();
     return pgno;
 }
@@ -132,7 +133,7 @@ void Pager::writeJournal(const std::string& jpath) {
 void Pager::commit() {
     if (!inTxn_) throwError(ErrorKind::Usage, "No transaction is open");
     if (dirty_.empty()) {
-        releaseSavepoint();
+        savepoints_.clear();
         inTxn_ = false;
         return;
     }
@@ -166,7 +167,7 @@ void Pager::commit() {
         }
         dirty_.clear();
         originals_.clear();
-        releaseSavepoint();
+        savepoints_.clear();
         cache_.clear();
         derived_.clear();
         pageCount_ = committedPages_;
@@ -185,25 +186,28 @@ void Pager::commit() {
     committedPages_ = pageCount_;
     dirty_.clear();
     originals_.clear();
-    releaseSavepoint();
+    savepoints_.clear();
     inTxn_ = false;
 }
 
 void Pager::beginSavepoint() {
     if (!inTxn_) throwError(ErrorKind::Usage, "Savepoints need an open transaction");
-    savepoint_ = true;
-    undo_.clear();
-    undoPageCount_ = pageCount_;
+    savepoints_.push_back({{}, pageCount_});
 }
 
 void Pager::releaseSavepoint() {
-    savepoint_ = false;
-    undo_.clear();
+    if (savepoints_.empty()) return;
+    Savepoint inner = std::move(savepoints_.back());
+    savepoints_.pop_back();
+    // The enclosing savepoint keeps its own, older image of a page both changed.
+    if (!savepoints_.empty())
+        for (auto& [no, saved] : inner.undo) savepoints_.back().undo.emplace(no, std::move(saved));
 }
 
 void Pager::rollbackToSavepoint() {
+    if (savepoints_.empty()) return;
     derived_.clear();
-    for (auto& [no, saved] : undo_) {
+    for (auto& [no, saved] : savepoints_.back().undo) {
         if (saved) {
             dirty_[no] = saved;
         } else {
@@ -211,8 +215,8 @@ void Pager::rollbackToSavepoint() {
             originals_.erase(no);
         }
     }
-    pageCount_ = undoPageCount_;
-    releaseSavepoint();
+    pageCount_ = savepoints_.back().pageCount;
+    savepoints_.pop_back();
 }
 
 void Pager::rollback() {
@@ -220,6 +224,7 @@ void Pager::rollback() {
     derived_.clear();
     dirty_.clear();
     originals_.clear();
+    savepoints_.clear();
     pageCount_ = committedPages_;
     inTxn_ = false;
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "jet/bytes.h"
 #include "jet/file.h"
@@ -67,10 +68,11 @@ public:
     void commit();
     void rollback();
 
-    // One savepoint inside the open transaction: rollbackToSavepoint() undoes every page
-    // change made since beginSavepoint() and keeps the earlier ones, so a single failed write
-    // leaves no trace in a larger transaction. The pages' previous contents are kept only for
-    // pages changed while the savepoint is active.
+    // Savepoints inside the open transaction, nested: rollbackToSavepoint() undoes every page
+    // change made since the matching beginSavepoint() and keeps the earlier ones, so a failed
+    // write leaves no trace in a larger transaction (nor a failed step in a larger write).
+    // releaseSavepoint() keeps the changes; an enclosing savepoint can still undo them. The
+    // pages' previous contents are kept only for pages changed while a savepoint is active.
     void beginSavepoint();
     void releaseSavepoint();
     void rollbackToSavepoint();
@@ -139,9 +141,11 @@ private:
     std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
     bool journaling_ = true;
-    bool savepoint_ = false;
-    std::map<uint32_t, std::shared_ptr<PageBuf>> undo_;  // nullptr: the page was not dirty
-    uint32_t undoPageCount_ = 0;
+    struct Savepoint {
+        std::map<uint32_t, std::shared_ptr<PageBuf>> undo;  // nullptr: the page was not dirty
+        uint32_t pageCount = 0;
+    };
+    std::vector<Savepoint> savepoints_;  // innermost last
     int writeNo_ = 0;
 };
 

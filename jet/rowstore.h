@@ -16,6 +16,29 @@ constexpr size_t kInlineLongValueMax = 64;
 // A data page stays in its table's free-space map while a small row still fits.
 constexpr size_t kFreeMapThreshold = 64;
 
+// Runs one write: in a transaction of its own when none is open, else under a savepoint of the
+// open one, so that a failed write changes nothing.
+template <class F>
+auto runWrite(Database& db, F f) {
+    if (!db.readOnlyReason().empty()) throwError(ErrorKind::ReadOnly, db.readOnlyReason());
+    if (!db.writable())
+        throwError(ErrorKind::ReadOnly, "The database \"" + db.path() + "\" is open for reading only");
+    const bool own = !db.inTransaction();
+    if (own) db.begin();
+    db.pager().beginSavepoint();
+    try {
+        auto r = f();
+        db.pager().releaseSavepoint();
+        if (own) db.commit();
+        return r;
+    } catch (...) {
+        db.pager().rollbackToSavepoint();
+        db.invalidate();
+        if (own) db.rollback();
+        throw;
+    }
+}
+
 struct Ctx {
     Pager& pager;
     PageAllocator alloc;

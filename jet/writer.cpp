@@ -46,30 +46,6 @@ void Database::rollback() {
 
 namespace {
 
-// Runs one write: in a transaction of its own when none is open, else under a savepoint of the
-// open one, so that a failed write changes nothing.
-template <class F>
-auto runWrite(Database& db, F f) {
-    if (!db.readOnlyReason().empty()) throwError(ErrorKind::ReadOnly, db.readOnlyReason());
-    if (!db.writable())
-        throwError(ErrorKind::ReadOnly, "The database \"" + db.path() + "\" is open for reading only");
-    const bool own = !db.inTransaction();
-    if (own) db.begin();
-    db.pager().beginSavepoint();
-    try {
-        auto r = f();
-        db.pager().releaseSavepoint();
-        if (own) db.commit();
-        return r;
-    } catch (...) {
-        db.pager().rollbackToSavepoint();
-        db.invalidate();
-        if (own) db.rollback();
-        throw;
-    }
-}
-
-
 std::string shortText(const std::u16string& s) {
     std::u16string t = s.size() > 40 ? s.substr(0, 40) + u"…" : s;
     return "\"" + toUtf8(t) + "\"";

@@ -140,6 +140,12 @@ TEST(Create, AnUnwritableSortOrderBecomesGeneralAndSaysSo) {
     expectClean(*db);
 }
 
+std::vector<ColumnSpec> manyMemos(int n) {
+    std::vector<ColumnSpec> out;
+    for (int i = 0; i < n; ++i) out.push_back({"m" + std::to_string(i), ColType::Memo});
+    return out;
+}
+
 TEST(Create, DefinitionsJetDoesNotAllowAreRefusedAndChangeNothing) {
     const std::string path = newPath();
     auto db = createDatabase(path);
@@ -165,6 +171,8 @@ TEST(Create, DefinitionsJetDoesNotAllowAreRefusedAndChangeNothing) {
         {"auto-number that is not LONG", {"t", {{"a", T::Int, 255, 255, true}}, {}}},
         {"index on a missing column", {"t", {{"a", T::Long}}, {{"i", {{"b", true}}}}}},
         {"index on a memo", {"t", {{"a", T::Memo}}, {{"i", {{"a", true}}}}}},
+        {"two indexes alike", {"t", {{"a", T::Long}}, {{"i", {{"a", true}}}, {"I", {{"a", false}}}}}},
+        {"too many long-value columns", {"t", manyMemos(60), {}}},
         {"two primary keys",
          {"t", {{"a", T::Long}, {"b", T::Long}}, {{"p", {{"a", true}}, true}, {"q", {{"b", true}}, true}}}},
     };
@@ -179,6 +187,22 @@ TEST(Create, DefinitionsJetDoesNotAllowAreRefusedAndChangeNothing) {
     }
     db.reset();
     EXPECT_EQ(zntest::readFile(path), before);
+
+    // Inside a larger transaction a refused table leaves nothing behind either: what the
+    // transaction did before it is committed alone.
+    db = Database::open(path, w);
+    {
+        Transaction tx(*db);
+        Table& s = db->table("Settings");
+        Row r(s.def().columns.size());
+        r[size_t(s.columnIndex("SettingName"))] = std::u16string(u"extra");
+        s.insert(r);
+        EXPECT_THROW(createTable(*db, {"t", manyMemos(60), {}}), Error);
+        tx.commit();
+    }
+    EXPECT_FALSE(db->hasTable("t"));
+    EXPECT_EQ(db->table("Settings").def().rowCount, 6u);
+    expectClean(*db);
 }
 
 }  // namespace
