@@ -311,7 +311,9 @@ void TopicTree::showTopicSummary(int k) {
         // locate has just put it on.
         if (dm_.qrvoprosi.isOpen()) dm_.qrvoprosi.locate("idvopr", q);
         summary += VoptoStrUniv(dm_, questionKey(k, q));
-        if (bar) bar->setValue(bar->value() + 1);
+        // From the loop count, not from value(): a bar that was never set or was reset by
+        // setRange() stands at -1.
+        if (bar) bar->setValue(q);
     }
     if (c_.loadPreview) c_.loadPreview(summary);
     if (c_.setStatusText) c_.setStatusText(QStringLiteral("Вопросов : ") + QString::number(n));
