@@ -219,26 +219,8 @@ private:
             if (pageNo) page.store(dst_);
         };
         for (auto& it : items) {
-            std::vector<std::vector<uint8_t>> var(dt.columns.size());
-            size_t size = 2 + dt.fixedAreaSize() + (dt.maxColumns + 7) / 8 + 4 + 2 * dt.columns.size();
-            std::vector<size_t> longCols;
-            for (size_t i = 0; i < dt.columns.size(); ++i) {
-                const Column& c = dt.columns[i];
-                if (c.fixed() || c.type == ColType::Boolean || isNull(it.row[i])) continue;
-                if (isLongValue(c.type)) {
-                    longCols.push_back(i);
-                    size += fmt::kLongValueHeader;
-                } else {
-                    var[i] = payloadOf(c, it.row[i]);
-                    size += var[i].size();
-                }
-            }
-            for (size_t i : longCols) {
-                std::vector<uint8_t> data = payloadOf(dt.columns[i], it.row[i]);
-                bool inlineIt = data.size() <= kInlineLongValueMax && size + data.size() <= fmt::kMaxRowSize;
-                if (inlineIt) size += data.size();
-                var[i] = storeLongValue(x_, dt, dt.columns[i], data, inlineIt);
-            }
+            std::vector<bool> reused;
+            auto var = buildFields(x_, dt, it.row, nullptr, Bytes(), reused);
             std::vector<uint8_t> bytes = encodeRow(dt, it.row, var);
             if (bytes.size() > fmt::kMaxRowSize)
                 throwError(ErrorKind::Unsupported, "A row of table \"" + p.name + "\" is too large to copy");

@@ -125,4 +125,46 @@ std::vector<uint8_t> payloadOf(const Column& c, const Value& v) {
 }
 
 
+// The field bytes of every variable column, storing long values as needed. Long values that
+// equal `reuse` (the old row) keep their stored field.
+std::vector<std::vector<uint8_t>> buildFields(Ctx& x, const TableDef& t, const Row& row,
+                                              const Row* oldRow, Bytes oldBytes,
+                                              std::vector<bool>& reused) {
+    std::vector<std::vector<uint8_t>> var(t.columns.size());
+    reused.assign(t.columns.size(), false);
+    // First every long value as a 12-byte reference, then inline small ones while the row fits.
+    size_t size = 2 + t.fixedAreaSize() + (t.maxColumns + 7) / 8 + 4 + 2 * t.columns.size();
+    std::vector<size_t> longCols;
+    std::optional<RowLayout> oldLayout;
+    if (oldRow) oldLayout = parseRowLayout(t, oldBytes);
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const Column& c = t.columns[i];
+        if (c.fixed() || c.type == ColType::Boolean || isNull(row[i])) continue;
+        if (isLongValue(c.type)) {
+            if (oldRow && (*oldRow)[i] == row[i]) {
+                Bytes f;
+                if (columnBytes(t, *oldLayout, oldBytes, c, f)) {
+                    var[i] = f.copy();
+                    reused[i] = true;
+                    size += var[i].size();
+                    continue;
+                }
+            }
+            longCols.push_back(i);
+            size += fmt::kLongValueHeader;
+            continue;
+        }
+        var[i] = payloadOf(c, row[i]);
+        size += var[i].size();
+    }
+    for (size_t i : longCols) {
+        const Column& c = t.columns[i];
+        std::vector<uint8_t> data = payloadOf(c, row[i]);
+        bool inlineIt = data.size() <= kInlineLongValueMax && size + data.size() <= fmt::kMaxRowSize;
+        if (inlineIt) size += data.size();
+        var[i] = storeLongValue(x, t, c, data, inlineIt);
+    }
+    return var;
+}
+
 }  // namespace jet

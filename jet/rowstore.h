@@ -64,4 +64,11 @@ void freeLongValue(Ctx& x, const TableDef& t, const Column& c, Bytes field);
 // The stored bytes of a variable column's value (text payload, binary, long-value payload).
 std::vector<uint8_t> payloadOf(const Column& c, const Value& v);
 
+// The field bytes of every variable column of `row`, storing long values as needed (small ones
+// inline while the row has room). With `oldRow` (and its stored bytes), long values equal to
+// the old row's keep their stored field; `reused` says which.
+std::vector<std::vector<uint8_t>> buildFields(Ctx& x, const TableDef& t, const Row& row,
+                                              const Row* oldRow, Bytes oldBytes,
+                                              std::vector<bool>& reused);
+
 }  // namespace jet

@@ -282,49 +282,6 @@ void checkIndexRules(Database& db, Table& table, const TableDef& t, const Row& r
     }
 }
 
-// The field bytes of every variable column, storing long values as needed. Long values that
-// equal `reuse` (the old row) keep their stored field.
-std::vector<std::vector<uint8_t>> buildFields(Ctx& x, Table& table, const TableDef& t,
-                                              const Row& row, const Row* oldRow, Bytes oldBytes,
-                                              std::vector<bool>& reused) {
-    std::vector<std::vector<uint8_t>> var(t.columns.size());
-    reused.assign(t.columns.size(), false);
-    // First every long value as a 12-byte reference, then inline small ones while the row fits.
-    size_t size = 2 + t.fixedAreaSize() + (t.maxColumns + 7) / 8 + 4 + 2 * t.columns.size();
-    std::vector<size_t> longCols;
-    std::optional<RowLayout> oldLayout;
-    if (oldRow) oldLayout = parseRowLayout(t, oldBytes);
-    for (size_t i = 0; i < t.columns.size(); ++i) {
-        const Column& c = t.columns[i];
-        if (c.fixed() || c.type == ColType::Boolean || isNull(row[i])) continue;
-        if (isLongValue(c.type)) {
-            if (oldRow && (*oldRow)[i] == row[i]) {
-                Bytes f;
-                if (columnBytes(t, *oldLayout, oldBytes, c, f)) {
-                    var[i] = f.copy();
-                    reused[i] = true;
-                    size += var[i].size();
-                    continue;
-                }
-            }
-            longCols.push_back(i);
-            size += fmt::kLongValueHeader;
-            continue;
-        }
-        var[i] = payloadOf(c, row[i]);
-        size += var[i].size();
-    }
-    for (size_t i : longCols) {
-        const Column& c = t.columns[i];
-        std::vector<uint8_t> data = payloadOf(c, row[i]);
-        bool inlineIt = data.size() <= kInlineLongValueMax && size + data.size() <= fmt::kMaxRowSize;
-        if (inlineIt) size += data.size();
-        var[i] = storeLongValue(x, t, c, data, inlineIt);
-    }
-    (void)table;
-    return var;
-}
-
 void writeCounters(Ctx& x, const TableDef& t, uint32_t rowCount, int32_t autoNumber,
                    const std::vector<int64_t>& uniqueDelta) {
     PageBuf& b = x.pager.modify(t.page);
@@ -384,7 +341,7 @@ RowId Table::insert(Row& row) {
         checkIndexRules(db_, *this, t, row, keys, nullptr, std::nullopt);
 
         std::vector<bool> reused;
-        auto var = buildFields(x, *this, t, row, nullptr, Bytes(), reused);
+        auto var = buildFields(x, t, row, nullptr, Bytes(), reused);
         std::vector<uint8_t> bytes = encodeChecked(name_, t, row, var);
         RowId id = placeRow(x, t, t.ownedMap, t.freeMap, false, std::move(bytes), 0);
 
@@ -434,7 +391,7 @@ void Table::update(RowId id, const Row& newRow) {
         checkIndexRules(db_, *this, t, row, keys, &oldKeys, id);
 
         std::vector<bool> reused;
-        auto var = buildFields(x, *this, t, row, &oldRow, old, reused);
+        auto var = buildFields(x, t, row, &oldRow, old, reused);
         std::vector<uint8_t> bytes = encodeChecked(name_, t, row, var);
 
         // Free the long values that were replaced (their fields are in the old row bytes).
