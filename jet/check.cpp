@@ -152,17 +152,12 @@ struct Checker {
         for (auto& ix : def.realIndexes) checkIndex(name, def, ix, rows);
     }
 
-    std::string indexName(const TableDef& def, const RealIndex& ix) {
-        for (auto& li : def.logicalIndexes)
-            if (li.realIndex == ix.slot) return li.name;
-        return "#" + std::to_string(ix.slot);
-    }
-
     // Walks the tree: page ownership, node keys equal to the last entry below them, free space,
     // and the leaves in order; returns the leaf pages in key order.
     std::vector<uint8_t> walk(const std::string& what, const TableDef& def, uint32_t pg, int depth,
                               std::set<uint32_t>& seen, std::vector<uint32_t>& leaves) {
-        if (depth > 16 || !seen.insert(pg).second) throwCorrupt(pg, "the index tree loops");
+        if (depth > fmt::kMaxIndexDepth) throwCorrupt(pg, "the index tree is deeper than possible");
+        if (!seen.insert(pg).second) throwCorrupt(pg, "the index tree loops");
         own(pg, what);
         IndexPage p(pager().get(pg));
         if (p.owner() != def.page) problem(what + ": page " + std::to_string(pg) + " belongs to another table");
@@ -185,7 +180,7 @@ struct Checker {
 
     void checkIndex(const std::string& table, const TableDef& def, const RealIndex& ix,
                     const std::map<uint32_t, Row>& rows) {
-        const std::string what = "table \"" + table + "\", index \"" + indexName(def, ix) + "\"";
+        const std::string what = "table \"" + table + "\", index \"" + def.indexName(ix) + "\"";
         std::map<uint32_t, std::vector<uint8_t>> entries;
         try {
             std::set<uint32_t> seen;

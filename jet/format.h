@@ -16,6 +16,8 @@ constexpr uint8_t kPageData = 0x01;  // also long-value (LVAL) and usage-map hol
 constexpr uint8_t kPageTdef = 0x02;
 constexpr uint8_t kPageIndexNode = 0x03;
 constexpr uint8_t kPageIndexLeaf = 0x04;
+// No index tree is deeper than this (a page holds many entries); deeper means a loop.
+constexpr int kMaxIndexDepth = 16;
 constexpr uint8_t kPageUsageMap = 0x05;
 
 // Page 0 (database header).

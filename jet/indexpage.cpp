@@ -10,10 +10,6 @@
 
 namespace jet {
 
-namespace {
-constexpr int kMaxDepth = 16;
-}
-
 int compareBytes(std::string_view a, std::string_view b) {
     // std::string_view compares bytes as unsigned char, which is the order of index keys.
     int c = a.compare(b);
@@ -94,7 +90,7 @@ namespace {
 
 void walk(Pager& pager, uint32_t pgno, int depth, std::set<uint32_t>& seen,
           const std::function<void(const IndexEntry&)>& fn) {
-    if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+    if (depth > fmt::kMaxIndexDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     if (!seen.insert(pgno).second) throwCorrupt(pgno, "the index tree reaches a page twice");
     auto p = loadIndexPage(pager, pgno);
     if (p->leaf()) {
@@ -119,7 +115,7 @@ std::vector<RowId> indexFind(Pager& pager, const RealIndex& ix, const std::vecto
     // Descend: the first node entry whose key is >= the search key leads to the first leaf that
     // can hold it (node entries carry the last key of their subtree).
     for (int depth = 0;; ++depth) {
-        if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+        if (depth > fmt::kMaxIndexDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
         auto p = loadIndexPage(pager, pgno);
         if (p->leaf()) break;
         uint32_t child = p->tail();

@@ -12,8 +12,6 @@ namespace jet {
 
 namespace {
 
-constexpr int kMaxDepth = 16;
-
 using Entry = std::string;
 
 size_t commonPrefix(const Entry& a, const Entry& b, size_t cap) {
@@ -119,7 +117,7 @@ IndexWriter::Mem IndexWriter::load(uint32_t pgno) {
 }
 
 Entry IndexWriter::lastEntryUnder(uint32_t pgno) {
-    for (int depth = 0; depth <= kMaxDepth; ++depth) {
+    for (int depth = 0; depth <= fmt::kMaxIndexDepth; ++depth) {
         Mem c = load(pgno);
         if (c.leaf) {
             if (c.keys.empty()) throwCorrupt(pgno, "an index leaf below the root is empty");
@@ -285,7 +283,7 @@ size_t pickChild(const M& m, const Entry& e) {
 std::vector<IndexWriter::Piece> IndexWriter::insertRec(uint32_t pgno, const Entry& e, bool isRoot,
                                                        const std::optional<Entry>& selfKey,
                                                        int depth) {
-    if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+    if (depth > fmt::kMaxIndexDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     Mem m = load(pgno);
     if (m.leaf) {
         auto it =
@@ -304,7 +302,7 @@ std::vector<IndexWriter::Piece> IndexWriter::insertRec(uint32_t pgno, const Entr
 std::vector<IndexWriter::Piece> IndexWriter::removeRec(uint32_t pgno, const Entry& e, bool isRoot,
                                                        const std::optional<Entry>& selfKey,
                                                        int depth) {
-    if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+    if (depth > fmt::kMaxIndexDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     Mem m = load(pgno);
     if (m.leaf) {
         auto it = std::find(m.keys.begin(), m.keys.end(), e);
@@ -352,7 +350,7 @@ void IndexWriter::remove(const std::vector<uint8_t>& key, RowId row) {
 }
 
 void IndexWriter::collectPages(uint32_t pgno, std::set<uint32_t>& out, int depth) {
-    if (depth > kMaxDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+    if (depth > fmt::kMaxIndexDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
     IndexPage p(pager_.get(pgno));
     if (p.leaf()) return;
     auto visit = [&](uint32_t child) {

@@ -44,6 +44,12 @@ const Column* TableDef::column(std::string_view name) const {
     return nullptr;
 }
 
+std::string TableDef::indexName(const RealIndex& ix) const {
+    for (auto& li : logicalIndexes)
+        if (li.realIndex == ix.slot) return li.name;
+    return "#" + std::to_string(ix.slot);
+}
+
 const Column* TableDef::columnByNumber(uint16_t number) const {
     for (auto& c : columns)
         if (c.number == number) return &c;

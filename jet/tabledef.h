@@ -103,6 +103,8 @@ struct TableDef {
 
     const Column* column(std::string_view name) const;  // case-insensitive for ASCII
     const Column* columnByNumber(uint16_t number) const;
+    // The name of the (first) logical index on a real index, or "#slot" when none names it.
+    std::string indexName(const RealIndex& ix) const;
     // Column positions sorted by display order (then number), as a query presents them.
     std::vector<size_t> displayOrder() const;
     // Fixed area size: the largest fixedOffset + size over fixed columns.

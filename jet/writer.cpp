@@ -240,12 +240,6 @@ Keys computeKeys(Database& db, Table& table, const TableDef& t, const Row& row) 
     return k;
 }
 
-std::string indexName(const TableDef& t, const RealIndex& ix) {
-    for (auto& li : t.logicalIndexes)
-        if (li.realIndex == ix.slot) return li.name;
-    return "#" + std::to_string(ix.slot);
-}
-
 // Required and unique rules. `self` is the row being updated (its own entries do not count).
 void checkIndexRules(Database& db, Table& table, const TableDef& t, const Row& row,
                      const Keys& keys, const Keys* oldKeys, std::optional<RowId> self) {
@@ -261,7 +255,7 @@ void checkIndexRules(Database& db, Table& table, const TableDef& t, const Row& r
                         t.columns[c].type != ColType::Boolean)
                         throwError(ErrorKind::Constraint,
                                    "Column \"" + t.columns[c].name + "\" of table \"" + table.name() +
-                                       "\" cannot be empty: the index \"" + indexName(t, ix) +
+                                       "\" cannot be empty: the index \"" + t.indexName(ix) +
                                        "\" requires a value");
                 }
             }
@@ -276,7 +270,7 @@ void checkIndexRules(Database& db, Table& table, const TableDef& t, const Row& r
                     if (t.columns[c].number == ic.column)
                         vals += (vals.empty() ? "" : ", ") + t.columns[c].name + " = " + valueText(row[c]);
             throwError(ErrorKind::Constraint, "The row cannot be written to table \"" + table.name() +
-                                                  "\": the unique index \"" + indexName(t, ix) +
+                                                  "\": the unique index \"" + t.indexName(ix) +
                                                   "\" already has a row with " + vals);
         }
     }
