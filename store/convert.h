@@ -6,6 +6,8 @@
 #include <QString>
 #include <optional>
 
+#include "jet/value.h"
+
 namespace store {
 
 // The integer value of `text`: optional leading blanks (spaces only), an optional sign, then
@@ -23,6 +25,9 @@ QString invalidIntegerMessage(const QString& text);
 // `v` in the general number form of the library's "%g": up to 15 significant digits, no
 // trailing zeros, exponent as "E" with its sign only when negative ("1E20", "1.5E-7").
 QString formatG(double v);
+
+// Whether `t` is an integer column type (BYTE, INT, LONG) and, if so, its range.
+bool integerRange(jet::ColType t, qint64& min, qint64& max);
 
 // "%g is not a valid value for field '%s'. The allowed range is %g to %g".
 QString rangeErrorMessage(double value, const QString& field, double min, double max);

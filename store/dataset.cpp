@@ -16,7 +16,8 @@ const char kTooSmall[] =
     "pasting less data.";
 
 bool isIntegerType(jet::ColType t) {
-    return t == jet::ColType::Byte || t == jet::ColType::Int || t == jet::ColType::Long;
+    qint64 min, max;
+    return store::integerRange(t, min, max);
 }
 
 bool isFloatType(jet::ColType t) {
@@ -28,21 +29,25 @@ bool isTextType(jet::ColType t) {
 }
 
 void integerRange(jet::ColType t, double& min, double& max) {
-    switch (t) {
-        case jet::ColType::Byte:
-            min = 0, max = 255;
-            break;
-        case jet::ColType::Int:
-            min = -32768, max = 32767;
-            break;
-        default:
-            min = -2147483648.0, max = 2147483647.0;
-            break;
-    }
+    qint64 lo = 0, hi = 0;
+    store::integerRange(t, lo, hi);
+    min = double(lo), max = double(hi);
 }
+
 
 [[noreturn]] void constraint(const QString& message) {
     throw jet::Error(jet::ErrorKind::Constraint, message.toStdString());
+}
+
+// The name a field goes by in messages.
+template <class F>
+QString labelOf(const F& f) {
+    return f.label.isEmpty() ? f.name : f.label;
+}
+
+template <class F>
+void requireModifiable(const F& f) {
+    if (f.autoNumber) constraint(QStringLiteral("Field '%1' cannot be modified").arg(labelOf(f)));
 }
 
 }  // namespace
@@ -290,8 +295,7 @@ bool Dataset::hasField(const QString& column) const {
 }
 
 QString Dataset::displayName(const QString& column) const {
-    const Field& f = field(column);
-    return f.label.isEmpty() ? f.name : f.label;
+    return labelOf(field(column));
 }
 
 const jet::Value& Dataset::current(const Field& f) const {
@@ -358,8 +362,8 @@ void Dataset::store(const Field& f, jet::Value v) {
 void Dataset::setInteger(const QString& column, qint64 value) {
     const Field& f = field(column);
     checkEditing();
-    const QString label = f.label.isEmpty() ? f.name : f.label;
-    if (f.autoNumber) constraint(QStringLiteral("Field '%1' cannot be modified").arg(label));
+    const QString label = labelOf(f);
+    requireModifiable(f);
     if (isIntegerType(f.type)) {
         double min, max;
         integerRange(f.type, min, max);
@@ -381,16 +385,14 @@ void Dataset::setFloat(const QString& column, double value) {
     const Field& f = field(column);
     checkEditing();
     if (isIntegerType(f.type)) {
-        const QString label = f.label.isEmpty() ? f.name : f.label;
+        const QString label = labelOf(f);
         double min, max;
         integerRange(f.type, min, max);
         double r = std::round(value);
         if (!(r >= min && r <= max)) constraint(store::rangeErrorMessage(value, label, min, max));
         setInteger(column, qint64(r));
     } else if (isFloatType(f.type)) {
-        if (f.autoNumber)
-            constraint(QStringLiteral("Field '%1' cannot be modified")
-                           .arg(f.label.isEmpty() ? f.name : f.label));
+        requireModifiable(f);
         store(f, value);
     } else if (isTextType(f.type)) {
         setString(column, QString::number(value, 'g', 15));
@@ -402,8 +404,7 @@ void Dataset::setFloat(const QString& column, double value) {
 void Dataset::setString(const QString& column, const QString& value) {
     const Field& f = field(column);
     checkEditing();
-    const QString label = f.label.isEmpty() ? f.name : f.label;
-    if (f.autoNumber) constraint(QStringLiteral("Field '%1' cannot be modified").arg(label));
+    requireModifiable(f);
     if (isTextType(f.type)) {
         QString text = value;
         if (f.type == jet::ColType::Text && f.maxChars > 0 && text.size() > f.maxChars) {
@@ -441,9 +442,7 @@ void Dataset::setString(const QString& column, const QString& value) {
 void Dataset::setNull(const QString& column) {
     const Field& f = field(column);
     checkEditing();
-    if (f.autoNumber)
-        constraint(QStringLiteral("Field '%1' cannot be modified")
-                       .arg(f.label.isEmpty() ? f.name : f.label));
+    requireModifiable(f);
     store(f, jet::Value{});
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "jet/error.h"
+#include "store/convert.h"
 #include "store/dbconnection.h"
 #include "store/schema.h"
 
@@ -12,16 +13,8 @@ namespace {
 // Whether `v` can be the value of an integer column of type `t` (an index key of a value
 // outside the type's range would wrap around and find the wrong rows).
 bool fitsIntegerColumn(jet::ColType t, qint64 v) {
-    switch (t) {
-        case jet::ColType::Byte:
-            return v >= 0 && v <= 255;
-        case jet::ColType::Int:
-            return v >= -32768 && v <= 32767;
-        case jet::ColType::Long:
-            return v >= INT32_MIN && v <= INT32_MAX;
-        default:
-            return false;
-    }
+    qint64 min, max;
+    return store::integerRange(t, min, max) && v >= min && v <= max;
 }
 
 bool matches(const jet::Value& v, qint64 want) {
@@ -165,9 +158,8 @@ void DbDataset::doOpen(std::vector<Field>& fields, std::vector<Record>& rows) {
             usedIndex_ = true;
             for (jet::RowId id : t.findByIndex(*ix, {jet::Value(int64_t(*key))}))
                 found.push_back({id, conn_.readRow(t, id)});
-        } else if (ix && ix->columns.size() == 1 &&
-                   (wc.type == jet::ColType::Byte || wc.type == jet::ColType::Int ||
-                    wc.type == jet::ColType::Long)) {
+        } else if (qint64 min, max;
+                   ix && ix->columns.size() == 1 && store::integerRange(wc.type, min, max)) {
             usedIndex_ = true;  // no row can hold a value outside the column's type
         }
     }
