@@ -96,9 +96,7 @@ void Program::connectAreas() {
 // tab and runs TrBarChange after it.
 void Program::showStep() {
     TDatMod& dm = *datMod_;
-    const QString folder = QDir::currentPath();
-    DatabasePath = folder.endsWith(u'/') ? folder + QStringLiteral("test.mdb")
-                                         : folder + QStringLiteral("/test.mdb");
+    DatabasePath = QDir::current().filePath(QStringLiteral("test.mdb"));
     dm.connectTo(DatabasePath);
     dm.qrtema.open();
     dm.TbTema.close();
