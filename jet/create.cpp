@@ -117,21 +117,14 @@ Identity defaultIdentity() {
     return id;
 }
 
-Identity identityFrom(const std::string& like, Env& env, std::string* note) {
-    OpenOptions o;
-    o.allowPassword = true;
-    o.env = &env;
-    auto src = Database::open(like, o);
+// The owners and security ids of an open database: whose Jet's own objects and new tables are,
+// the access-control rows of Jet's own objects, and the ids new tables get rights for.
+Identity identityOf(Database& db) {
     Identity id;
-    id.header = src->header().raw();
-    if (!src->generalSortOrder()) {
-        id.header = src->header().withSortOrder(fmt::kSortGeneral, 0);
-        if (note)
-            *note = "The sort order of \"" + like + "\" (" + std::to_string(src->header().sortOrder()) +
-                    ") cannot be written; the new database uses the General sort order";
-    }
-    Table& objects = src->systemCatalog();
-    int cId = objects.columnIndex("Id"), cOwner = objects.columnIndex("Owner");
+    Table& objects = db.systemCatalog();
+    const int cId = objects.columnIndex("Id"), cOwner = objects.columnIndex("Owner");
+    if (cId < 0 || cOwner < 0)
+        throwError(ErrorKind::Unsupported, "\"" + db.path() + "\" has an unusual MSysObjects table");
     for (auto s = objects.scan(false); s.next();) {
         const Row& r = s.row();
         auto* i = std::get_if<int64_t>(&r[size_t(cId)]);
@@ -140,29 +133,44 @@ Identity identityFrom(const std::string& like, Env& env, std::string* note) {
         if (*i == 2) id.systemOwner = *owner;
         if (*i == kMSysDbId) id.dbOwner = *owner;
     }
+    if (!db.hasTable("MSysACEs")) return id;
     const std::set<int64_t> systemObjects = {kTablesId, kDatabasesId, kRelationshipsId, kMSysDbId, 2, 3, 4, 5};
     std::vector<Blob> allTableSids;
-    if (src->hasTable("MSysACEs")) {
-        Table& aces = src->table("MSysACEs");
-        int cObj = aces.columnIndex("ObjectId"), cSid = aces.columnIndex("SID"), cAcm = aces.columnIndex("ACM"),
-            cInh = aces.columnIndex("FInheritable");
-        if (cObj < 0 || cSid < 0 || cAcm < 0 || cInh < 0)
-            throwError(ErrorKind::Unsupported, "\"" + like + "\" has an unusual MSysACEs table");
-        for (auto s = aces.scan(false); s.next();) {
-            const Row& r = s.row();
-            auto* obj = std::get_if<int64_t>(&r[size_t(cObj)]);
-            auto* sid = std::get_if<Blob>(&r[size_t(cSid)]);
-            auto* acm = std::get_if<int64_t>(&r[size_t(cAcm)]);
-            bool inh = std::holds_alternative<bool>(r[size_t(cInh)]) && std::get<bool>(r[size_t(cInh)]);
-            if (!obj || !sid || !acm) continue;
-            if (systemObjects.count(*obj)) id.systemAces.push_back({int32_t(*obj), *sid, int32_t(*acm), inh});
-            if (*obj == kTablesId) {
-                allTableSids.push_back(*sid);
-                if (*acm == 1048319) id.tableSids.push_back(*sid);
-            }
+    Table& aces = db.table("MSysACEs");
+    const int cObj = aces.columnIndex("ObjectId"), cSid = aces.columnIndex("SID"),
+              cAcm = aces.columnIndex("ACM"), cInh = aces.columnIndex("FInheritable");
+    if (cObj < 0 || cSid < 0 || cAcm < 0 || cInh < 0)
+        throwError(ErrorKind::Unsupported, "\"" + db.path() + "\" has an unusual MSysACEs table");
+    for (auto s = aces.scan(false); s.next();) {
+        const Row& r = s.row();
+        auto* obj = std::get_if<int64_t>(&r[size_t(cObj)]);
+        auto* sid = std::get_if<Blob>(&r[size_t(cSid)]);
+        auto* acm = std::get_if<int64_t>(&r[size_t(cAcm)]);
+        bool inh = std::holds_alternative<bool>(r[size_t(cInh)]) && std::get<bool>(r[size_t(cInh)]);
+        if (!obj || !sid || !acm) continue;
+        if (systemObjects.count(*obj)) id.systemAces.push_back({int32_t(*obj), *sid, int32_t(*acm), inh});
+        if (*obj == kTablesId) {
+            allTableSids.push_back(*sid);
+            if (*acm == 1048319) id.tableSids.push_back(*sid);
         }
     }
     if (id.tableSids.empty()) id.tableSids = allTableSids;
+    return id;
+}
+
+Identity identityFrom(const std::string& like, Env& env, std::string* note) {
+    OpenOptions o;
+    o.allowPassword = true;
+    o.env = &env;
+    auto src = Database::open(like, o);
+    Identity id = identityOf(*src);
+    id.header = src->header().raw();
+    if (!src->generalSortOrder()) {
+        id.header = src->header().withSortOrder(fmt::kSortGeneral, 0);
+        if (note)
+            *note = "The sort order of \"" + like + "\" (" + std::to_string(src->header().sortOrder()) +
+                    ") cannot be written; the new database uses the General sort order";
+    }
     if (id.systemOwner.empty() || id.dbOwner.empty() || id.tableSids.empty())
         throwError(ErrorKind::Unsupported, "\"" + like + "\" lacks the catalog rows a new database copies");
     return id;
@@ -390,37 +398,6 @@ void insertAce(Table& aces, int32_t objectId, const Blob& sid, int32_t acm, bool
     aces.insert(r);
 }
 
-// Where the security ids for new objects come from in an open database.
-struct OwnerInfo {
-    Blob owner;
-    std::vector<Blob> sids;
-};
-
-OwnerInfo ownerInfo(Database& db) {
-    OwnerInfo o;
-    Table& objects = db.systemCatalog();
-    int cId = objects.columnIndex("Id"), cOwner = objects.columnIndex("Owner");
-    for (auto s = objects.scan(false); s.next();) {
-        auto* i = std::get_if<int64_t>(&s.row()[size_t(cId)]);
-        auto* owner = std::get_if<Blob>(&s.row()[size_t(cOwner)]);
-        if (i && owner && *i == kMSysDbId) o.owner = *owner;
-    }
-    if (db.hasTable("MSysACEs")) {
-        Table& aces = db.table("MSysACEs");
-        std::vector<Blob> all;
-        for (auto s = aces.scan(false); s.next();) {
-            const Row& r = s.row();
-            auto* obj = std::get_if<int64_t>(&r[size_t(aces.columnIndex("ObjectId"))]);
-            auto* sid = std::get_if<Blob>(&r[size_t(aces.columnIndex("SID"))]);
-            auto* acm = std::get_if<int64_t>(&r[size_t(aces.columnIndex("ACM"))]);
-            if (!obj || !sid || *obj != kTablesId) continue;
-            all.push_back(*sid);
-            if (acm && *acm == 1048319) o.sids.push_back(*sid);
-        }
-        if (o.sids.empty()) o.sids = all;
-    }
-    return o;
-}
 
 void checkName(const std::string& what, const std::string& name) {
     std::u16string u = fromUtf8(name);
@@ -513,14 +490,14 @@ Table& createTable(Database& db, const TableSpec& spec) {
         for (uint32_t root : p.roots) writeEmptyLeaf(pager.modify(root), tdef);
         writeTdefPages(pager, tdefBytes(d, p), p.pages);
 
-        OwnerInfo info = ownerInfo(db);
+        const Identity info = identityOf(db);
         const double now = oleNow();
         Table& objects = db.systemCatalog();
-        Row obj = catalogRow(objects, int32_t(tdef), kTablesId, spec.name, fmt::kObjTable, info.owner, 0, now);
+        Row obj = catalogRow(objects, int32_t(tdef), kTablesId, spec.name, fmt::kObjTable, info.dbOwner, 0, now);
         objects.insert(obj);
         if (db.hasTable("MSysACEs")) {
             Table& aces = db.table("MSysACEs");
-            for (auto& sid : info.sids) insertAce(aces, int32_t(tdef), sid, 1048575, false);
+            for (auto& sid : info.tableSids) insertAce(aces, int32_t(tdef), sid, 1048575, false);
         }
         db.invalidate();
         return 0;
