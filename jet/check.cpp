@@ -159,7 +159,8 @@ struct Checker {
         if (depth > fmt::kMaxIndexDepth) throwCorrupt(pg, "the index tree is deeper than possible");
         if (!seen.insert(pg).second) throwCorrupt(pg, "the index tree loops");
         own(pg, what);
-        IndexPage p(pager().get(pg));
+        const auto parsed = loadIndexPage(pager(), pg);
+        const IndexPage& p = *parsed;
         if (p.owner() != def.page) problem(what + ": page " + std::to_string(pg) + " belongs to another table");
         if (p.freeSpace() != fmt::kIdxMaxEntryBytes - p.usedBytes())
             problem(what + ": page " + std::to_string(pg) + " records free space " + std::to_string(p.freeSpace()) +
@@ -187,7 +188,8 @@ struct Checker {
             std::vector<uint32_t> leaves;
             walk(what, def, ix.rootPage, 0, seen, leaves);
             for (size_t i = 0; i < leaves.size(); ++i) {
-                IndexPage p(pager().get(leaves[i]));
+                const auto parsed = loadIndexPage(pager(), leaves[i]);
+                const IndexPage& p = *parsed;
                 uint32_t prev = i ? leaves[i - 1] : 0, next = i + 1 < leaves.size() ? leaves[i + 1] : 0;
                 if (leaves.size() > 1 && (p.prev() != prev || p.next() != next))
                     problem(what + ": leaf page " + std::to_string(leaves[i]) + " is linked to " +

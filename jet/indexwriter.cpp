@@ -351,7 +351,8 @@ void IndexWriter::remove(const std::vector<uint8_t>& key, RowId row) {
 
 void IndexWriter::collectPages(uint32_t pgno, std::set<uint32_t>& out, int depth) {
     if (depth > fmt::kMaxIndexDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
-    IndexPage p(pager_.get(pgno));
+    const auto parsed = loadIndexPage(pager_, pgno);
+    const IndexPage& p = *parsed;
     if (p.leaf()) return;
     auto visit = [&](uint32_t child) {
         if (child == ix_.rootPage || !out.insert(child).second)
