@@ -15,7 +15,9 @@
 
 namespace {
 
-size_t col(jet::Table& t, const char* name) { return size_t(t.columnIndex(name)); }
+size_t col(jet::Table& t, const char* name) {
+    return size_t(t.columnIndex(name));
+}
 
 void insertQuestion(jet::Database& db, int topic, int number) {
     jet::Table& q = db.table("Voprosi");
@@ -24,7 +26,8 @@ void insertQuestion(jet::Database& db, int topic, int number) {
     const int answers = 4 + number % 3;
     r[col(q, "idtest")] = int64_t(topic);
     r[col(q, "idvopr")] = int64_t(number);
-    r[col(q, "vopros")] = std::u16string(u"Вопрос номер ") + std::u16string(size_t(40 + number % 200), u'в');
+    r[col(q, "vopros")] =
+        std::u16string(u"Вопрос номер ") + std::u16string(size_t(40 + number % 200), u'в');
     r[col(q, "otvet")] = int64_t(1 + number % answers);
     r[col(q, "kolotvet")] = int64_t(answers);
     r[col(q, "img")] = std::u16string(number % 10 ? u"" : u"p1.png");
@@ -34,7 +37,8 @@ void insertQuestion(jet::Database& db, int topic, int number) {
         jet::Row ar(a.def().columns.size());
         ar[col(a, "idvopr")] = id;
         ar[col(a, "idotv")] = int64_t(k);
-        ar[col(a, "otvet")] = std::u16string(u"Ответ ") + std::u16string(size_t(5 + (number * k) % 90), u'о');
+        ar[col(a, "otvet")] =
+            std::u16string(u"Ответ ") + std::u16string(size_t(5 + (number * k) % 90), u'о');
         a.insert(ar);
     }
 }
@@ -42,7 +46,8 @@ void insertQuestion(jet::Database& db, int topic, int number) {
 std::vector<std::pair<jet::RowId, int64_t>> questions(jet::Database& db) {
     std::vector<std::pair<jet::RowId, int64_t>> out;
     jet::Table& q = db.table("Voprosi");
-    for (auto s = q.scan(false); s.next();) out.push_back({s.id(), std::get<int64_t>(s.row()[col(q, "id")])});
+    for (auto s = q.scan(false); s.next();)
+        out.push_back({s.id(), std::get<int64_t>(s.row()[col(q, "id")])});
     return out;
 }
 
@@ -59,7 +64,8 @@ void deleteQuestion(jet::Database& db, jet::RowId row, int64_t id) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: jet_questions FILE insert-each|insert-all N | update | delete | delete-half\n";
+        std::cerr << "usage: jet_questions FILE insert-each|insert-all N | update | delete | "
+                     "delete-half\n";
         return 2;
     }
     try {
@@ -84,7 +90,8 @@ int main(int argc, char** argv) {
             for (auto [row, id] : questions(*db)) {
                 jet::Transaction tx(*db);
                 jet::Row r = q.read(row);
-                r[col(q, "vopros")] = std::u16string(u"Изменённый вопрос ") + std::u16string(size_t(id % 300), u'и');
+                r[col(q, "vopros")] =
+                    std::u16string(u"Изменённый вопрос ") + std::u16string(size_t(id % 300), u'и');
                 q.update(row, r);
                 for (jet::RowId ans : a.findByIndex(*a.indexOn("idvopr"), {id})) {
                     jet::Row ar = a.read(ans);

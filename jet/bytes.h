@@ -14,7 +14,7 @@
 namespace jet {
 
 class Bytes {
-public:
+  public:
     Bytes() = default;
     Bytes(const uint8_t* data, size_t size, int64_t page = Error::kNoPage)
         : data_(data), size_(size), page_(page) {}
@@ -43,7 +43,8 @@ public:
     }
     uint32_t u24(size_t off) const {
         need(off, 3, "24-bit field");
-        return uint32_t(data_[off]) | uint32_t(data_[off + 1]) << 8 | uint32_t(data_[off + 2]) << 16;
+        return uint32_t(data_[off]) | uint32_t(data_[off + 1]) << 8 |
+               uint32_t(data_[off + 2]) << 16;
     }
     uint32_t u32(size_t off) const {
         need(off, 4, "32-bit field");
@@ -74,7 +75,7 @@ public:
     }
     std::vector<uint8_t> copy() const { return std::vector<uint8_t>(data_, data_ + size_); }
 
-private:
+  private:
     [[noreturn]] void outOfRange(size_t off, size_t len, const char* what) const;
 
     const uint8_t* data_ = nullptr;
@@ -114,21 +115,33 @@ inline void putF32(uint8_t* p, float f) {
 
 // Appending little-endian writer for building rows, definitions and pages in memory.
 class ByteWriter {
-public:
+  public:
     std::vector<uint8_t>& buf() { return buf_; }
     const std::vector<uint8_t>& buf() const { return buf_; }
     size_t size() const { return buf_.size(); }
     void u8(uint8_t v) { buf_.push_back(v); }
-    void u16(uint16_t v) { put(&v, 2, [&](uint8_t* p) { putU16(p, v); }); }
-    void u24(uint32_t v) { put(&v, 3, [&](uint8_t* p) { putU24(p, v); }); }
-    void u32(uint32_t v) { put(&v, 4, [&](uint8_t* p) { putU32(p, v); }); }
-    void u64(uint64_t v) { put(&v, 8, [&](uint8_t* p) { putU64(p, v); }); }
-    void f64(double v) { put(&v, 8, [&](uint8_t* p) { putF64(p, v); }); }
-    void f32(float v) { put(&v, 4, [&](uint8_t* p) { putF32(p, v); }); }
+    void u16(uint16_t v) {
+        put(&v, 2, [&](uint8_t* p) { putU16(p, v); });
+    }
+    void u24(uint32_t v) {
+        put(&v, 3, [&](uint8_t* p) { putU24(p, v); });
+    }
+    void u32(uint32_t v) {
+        put(&v, 4, [&](uint8_t* p) { putU32(p, v); });
+    }
+    void u64(uint64_t v) {
+        put(&v, 8, [&](uint8_t* p) { putU64(p, v); });
+    }
+    void f64(double v) {
+        put(&v, 8, [&](uint8_t* p) { putF64(p, v); });
+    }
+    void f32(float v) {
+        put(&v, 4, [&](uint8_t* p) { putF32(p, v); });
+    }
     void bytes(std::span<const uint8_t> s) { buf_.insert(buf_.end(), s.begin(), s.end()); }
     void zeros(size_t n) { buf_.insert(buf_.end(), n, 0); }
 
-private:
+  private:
     template <class F>
     void put(const void*, size_t n, F f) {
         size_t at = buf_.size();

@@ -21,9 +21,9 @@ namespace {
 struct Checker {
     Database& db;
     CheckReport& r;
-    std::map<uint32_t, std::string> owner;     // page -> what it belongs to
-    std::set<uint32_t> mapHolders;             // pages holding usage-map rows
-    std::set<uint32_t> lvalRowsSeen;           // long-value rows referenced by some value
+    std::map<uint32_t, std::string> owner;  // page -> what it belongs to
+    std::set<uint32_t> mapHolders;          // pages holding usage-map rows
+    std::set<uint32_t> lvalRowsSeen;        // long-value rows referenced by some value
 
     Pager& pager() { return db.pager(); }
     void problem(const std::string& s) { r.problems.push_back(s); }
@@ -31,10 +31,12 @@ struct Checker {
     void own(uint32_t page, const std::string& what) {
         auto [it, fresh] = owner.emplace(page, what);
         if (!fresh && it->second != what)
-            problem("page " + std::to_string(page) + " belongs both to " + it->second + " and to " + what);
+            problem("page " + std::to_string(page) + " belongs both to " + it->second + " and to " +
+                    what);
     }
 
-    std::vector<uint32_t> mapPages(uint32_t mapRow, const std::string& what, UsageMapInfo* info = nullptr) {
+    std::vector<uint32_t> mapPages(uint32_t mapRow, const std::string& what,
+                                   UsageMapInfo* info = nullptr) {
         RowId where = RowId::fromRaw(mapRow);
         UsageMapInfo local;
         UsageMapInfo& mi = info ? *info : local;
@@ -67,12 +69,15 @@ struct Checker {
         for (uint32_t p : data) {
             own(p, what);
             DataPage dp(pager().get(p));
-            if (dp.owner() != def.page) problem("page " + std::to_string(p) + " in the page map of " + what + " belongs to another table");
+            if (dp.owner() != def.page)
+                problem("page " + std::to_string(p) + " in the page map of " + what +
+                        " belongs to another table");
             checkDataPageLayout(dp);
         }
         for (uint32_t p : mapPages(def.freeMap, what + " (free space)"))
             if (!dataSet.count(p))
-                problem("the free-space map of " + what + " lists page " + std::to_string(p) + ", which the table does not own");
+                problem("the free-space map of " + what + " lists page " + std::to_string(p) +
+                        ", which the table does not own");
 
         // Moved rows: every moved copy is reached by exactly one pointer.
         std::map<uint32_t, int> targets;
@@ -82,7 +87,10 @@ struct Checker {
                 uint16_t raw = dp.rawOffset(i);
                 if ((raw & 0xC000) == fmt::kRowOverflow) {
                     Bytes b = dp.row(i);
-                    if (b.size() < 4) { problem(what + ": a row pointer is too short"); continue; }
+                    if (b.size() < 4) {
+                        problem(what + ": a row pointer is too short");
+                        continue;
+                    }
                     ++targets[b.u32(0)];
                 }
             }
@@ -94,8 +102,9 @@ struct Checker {
                 if ((raw & 0xC000) != fmt::kRowDeleted) continue;
                 RowId id{p, uint8_t(i)};
                 if (targets[id.raw()] != 1)
-                    problem(what + ": moved row " + std::to_string(i) + " of page " + std::to_string(p) +
-                            " is reached by " + std::to_string(targets[id.raw()]) +
+                    problem(what + ": moved row " + std::to_string(i) + " of page " +
+                            std::to_string(p) + " is reached by " +
+                            std::to_string(targets[id.raw()]) +
                             " pointers (other readers show an unreached one as a live row)");
             }
         }
@@ -105,23 +114,28 @@ struct Checker {
         int64_t maxAuto = std::numeric_limits<int64_t>::min();
         int autoCol = -1;
         for (size_t i = 0; i < def.columns.size(); ++i)
-            if (def.columns[i].autoNumber() && def.columns[i].type == ColType::Long) autoCol = int(i);
+            if (def.columns[i].autoNumber() && def.columns[i].type == ColType::Long)
+                autoCol = int(i);
         for (auto s = t.scan(); s.next();) {
             rows.emplace(s.id().raw(), s.row());
             if (autoCol >= 0)
-                if (auto* v = std::get_if<int64_t>(&s.row()[size_t(autoCol)])) maxAuto = std::max(maxAuto, *v);
+                if (auto* v = std::get_if<int64_t>(&s.row()[size_t(autoCol)]))
+                    maxAuto = std::max(maxAuto, *v);
             RowLayout l = parseRowLayout(def, s.rowBytes());
             for (auto& c : def.columns) {
                 Bytes f;
-                if (!isLongValue(c.type) || !columnBytes(def, l, s.rowBytes(), c, f) || f.empty()) continue;
+                if (!isLongValue(c.type) || !columnBytes(def, l, s.rowBytes(), c, f) || f.empty())
+                    continue;
                 for (uint32_t lr : longValueRows(pager(), f)) {
                     RowId id = RowId::fromRaw(lr);
                     if (!lvalRowsSeen.insert(lr).second)
-                        problem(what + ": two long values share row " + std::to_string(id.row) + " of page " + std::to_string(id.page));
+                        problem(what + ": two long values share row " + std::to_string(id.row) +
+                                " of page " + std::to_string(id.page));
                     DataPage dp(pager().get(id.page));
                     if ((dp.rawOffset(id.row) & 0xC000) == 0xC000)
-                        problem(what + ": a long value of column \"" + c.name + "\" uses deleted row " +
-                                std::to_string(id.row) + " of page " + std::to_string(id.page));
+                        problem(what + ": a long value of column \"" + c.name +
+                                "\" uses deleted row " + std::to_string(id.row) + " of page " +
+                                std::to_string(id.page));
                     own(id.page, what + " (long values of \"" + c.name + "\")");
                 }
             }
@@ -129,9 +143,11 @@ struct Checker {
         if (rows.size() != def.rowCount)
             problem(what + ": " + std::to_string(def.rowCount) + " rows recorded, " +
                     std::to_string(rows.size()) + " found");
-        if (autoCol >= 0 && !rows.empty() && maxAuto > def.lastAutoNumber && def.lastAutoNumber >= 0)
-            problem(what + ": the last auto-number handed out (" + std::to_string(def.lastAutoNumber) +
-                    ") is below the highest id (" + std::to_string(maxAuto) + ")");
+        if (autoCol >= 0 && !rows.empty() && maxAuto > def.lastAutoNumber &&
+            def.lastAutoNumber >= 0)
+            problem(what + ": the last auto-number handed out (" +
+                    std::to_string(def.lastAutoNumber) + ") is below the highest id (" +
+                    std::to_string(maxAuto) + ")");
 
         for (auto& lm : def.longMaps) {
             const Column* c = def.columnByNumber(lm.column);
@@ -140,7 +156,9 @@ struct Checker {
                 for (uint32_t p : mapPages(lm.ownedMap, lwhat)) {
                     own(p, lwhat);
                     DataPage dp(pager().get(p));
-                    if (!dp.isLval()) problem("page " + std::to_string(p) + " in the long-value map of " + lwhat + " is not a long-value page");
+                    if (!dp.isLval())
+                        problem("page " + std::to_string(p) + " in the long-value map of " + lwhat +
+                                " is not a long-value page");
                     checkDataPageLayout(dp);
                 }
                 mapPages(lm.freeMap, lwhat + " (free space)");
@@ -161,10 +179,12 @@ struct Checker {
         own(pg, what);
         const auto parsed = loadIndexPage(pager(), pg);
         const IndexPage& p = *parsed;
-        if (p.owner() != def.page) problem(what + ": page " + std::to_string(pg) + " belongs to another table");
+        if (p.owner() != def.page)
+            problem(what + ": page " + std::to_string(pg) + " belongs to another table");
         if (p.freeSpace() != fmt::kIdxMaxEntryBytes - p.usedBytes())
-            problem(what + ": page " + std::to_string(pg) + " records free space " + std::to_string(p.freeSpace()) +
-                    ", actual " + std::to_string(fmt::kIdxMaxEntryBytes - p.usedBytes()));
+            problem(what + ": page " + std::to_string(pg) + " records free space " +
+                    std::to_string(p.freeSpace()) + ", actual " +
+                    std::to_string(fmt::kIdxMaxEntryBytes - p.usedBytes()));
         if (p.leaf()) {
             leaves.push_back(pg);
             return p.entries().empty() ? std::vector<uint8_t>() : p.entries().back().sortBytes();
@@ -173,7 +193,8 @@ struct Checker {
         for (auto& e : p.entries()) {
             last = walk(what, def, e.child, depth + 1, seen, leaves);
             if (last != e.sortBytes())
-                problem(what + ": node page " + std::to_string(pg) + " has a stale key for child " + std::to_string(e.child));
+                problem(what + ": node page " + std::to_string(pg) + " has a stale key for child " +
+                        std::to_string(e.child));
         }
         if (p.tail()) last = walk(what, def, p.tail(), depth + 1, seen, leaves);
         return last;
@@ -190,27 +211,31 @@ struct Checker {
             for (size_t i = 0; i < leaves.size(); ++i) {
                 const auto parsed = loadIndexPage(pager(), leaves[i]);
                 const IndexPage& p = *parsed;
-                uint32_t prev = i ? leaves[i - 1] : 0, next = i + 1 < leaves.size() ? leaves[i + 1] : 0;
+                uint32_t prev = i ? leaves[i - 1] : 0,
+                         next = i + 1 < leaves.size() ? leaves[i + 1] : 0;
                 if (leaves.size() > 1 && (p.prev() != prev || p.next() != next))
                     problem(what + ": leaf page " + std::to_string(leaves[i]) + " is linked to " +
-                            std::to_string(p.prev()) + "/" + std::to_string(p.next()) + " instead of " +
-                            std::to_string(prev) + "/" + std::to_string(next));
+                            std::to_string(p.prev()) + "/" + std::to_string(p.next()) +
+                            " instead of " + std::to_string(prev) + "/" + std::to_string(next));
             }
             if (ix.usageMap) {
                 auto mapped = mapPages(ix.usageMap, what);
                 std::set<uint32_t> m(mapped.begin(), mapped.end());
-                if (m != seen) problem(what + ": its page map does not list exactly the pages of its tree");
+                if (m != seen)
+                    problem(what + ": its page map does not list exactly the pages of its tree");
             }
             std::vector<uint8_t> prev;
             bool first = true;
             forEachIndexEntry(pager(), ix, [&](const IndexEntry& e) {
                 auto sb = e.sortBytes();
                 if (!first && compareBytes(prev, sb) >= 0)
-                    problem(what + ": entries out of order at row " + std::to_string(e.row.row) + " of page " + std::to_string(e.row.page));
+                    problem(what + ": entries out of order at row " + std::to_string(e.row.row) +
+                            " of page " + std::to_string(e.row.page));
                 first = false;
                 prev = std::move(sb);
                 if (!entries.emplace(e.row.raw(), e.keyBytes()).second)
-                    problem(what + ": two entries for row " + std::to_string(e.row.row) + " of page " + std::to_string(e.row.page));
+                    problem(what + ": two entries for row " + std::to_string(e.row.row) +
+                            " of page " + std::to_string(e.row.page));
             });
         } catch (const Error& e) {
             problem(what + ": " + e.what());
@@ -223,18 +248,24 @@ struct Checker {
             RowId id = RowId::fromRaw(raw);
             auto it = entries.find(raw);
             if (it == entries.end()) {
-                problem(what + ": no entry for row " + std::to_string(id.row) + " of page " + std::to_string(id.page));
+                problem(what + ": no entry for row " + std::to_string(id.row) + " of page " +
+                        std::to_string(id.page));
                 continue;
             }
             std::vector<uint8_t> key;
             KeyStatus st = indexKey(def, ix, row, db.generalSortOrder(), key);
-            if (st == KeyStatus::Ok) ++r.keysCompared; else ++r.keysNotComparable;
+            if (st == KeyStatus::Ok)
+                ++r.keysCompared;
+            else
+                ++r.keysNotComparable;
             if (st == KeyStatus::Ok && key != it->second)
-                problem(what + ": wrong key for row " + std::to_string(id.row) + " of page " + std::to_string(id.page) +
-                        " (stored " + hex(it->second) + ", expected " + hex(key) + ")");
+                problem(what + ": wrong key for row " + std::to_string(id.row) + " of page " +
+                        std::to_string(id.page) + " (stored " + hex(it->second) + ", expected " +
+                        hex(key) + ")");
         }
         if (entries.size() != expected)
-            problem(what + ": " + std::to_string(entries.size()) + " entries for " + std::to_string(expected) + " rows");
+            problem(what + ": " + std::to_string(entries.size()) + " entries for " +
+                    std::to_string(expected) + " rows");
     }
 
     void checkGlobalMap() {
@@ -247,10 +278,12 @@ struct Checker {
         own(0, "the header");
         std::set<uint32_t> freeSet(free.begin(), free.end());
         uint64_t covered = info.kind == 0 ? uint64_t(info.startPage) + info.bitmapBytes * 8 : ~0ull;
-        for (uint32_t p = info.kind == 0 ? info.startPage : 0; p < pager().pageCount() && p < covered; ++p) {
+        for (uint32_t p = info.kind == 0 ? info.startPage : 0;
+             p < pager().pageCount() && p < covered; ++p) {
             bool used = owner.count(p) != 0;
             if (used && freeSet.count(p))
-                problem("page " + std::to_string(p) + " (" + owner[p] + ") is marked free in the global map");
+                problem("page " + std::to_string(p) + " (" + owner[p] +
+                        ") is marked free in the global map");
         }
     }
 };

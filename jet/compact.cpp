@@ -42,14 +42,17 @@ struct Plan {
     std::map<uint16_t, std::pair<uint32_t, uint32_t>> longMaps;
 };
 
-bool isTextual(ColType t) { return t == ColType::Text || t == ColType::Memo; }
+bool isTextual(ColType t) {
+    return t == ColType::Text || t == ColType::Memo;
+}
 
 // The source definition with the copy's page numbers, counters and (when it changes) sort order.
 std::vector<uint8_t> cloneDefinition(const Plan& p, const std::map<uint32_t, uint32_t>& pageMap,
                                      uint32_t rows, int32_t autoNumber,
                                      const std::vector<uint32_t>& unique, bool toGeneral) {
-    std::vector<uint8_t> b(p.src.buf.begin(),
-                           p.src.buf.begin() + Bytes(p.src.buf.data(), p.src.buf.size()).u32(fmt::kTdefLength));
+    std::vector<uint8_t> b(
+        p.src.buf.begin(),
+        p.src.buf.begin() + Bytes(p.src.buf.data(), p.src.buf.size()).u32(fmt::kTdefLength));
     putU32(b.data() + fmt::kTdefRowCount, rows);
     putU32(b.data() + fmt::kTdefAutoNumber, uint32_t(autoNumber));
     putU32(b.data() + fmt::kTdefOwnedMap, p.ownedMap);
@@ -83,20 +86,22 @@ std::vector<uint8_t> cloneDefinition(const Plan& p, const std::map<uint32_t, uin
 // Keys of the source's index entries by row, for keys this engine cannot compute itself.
 std::map<uint32_t, std::vector<uint8_t>> sourceKeys(Pager& pager, const RealIndex& ix) {
     std::map<uint32_t, std::vector<uint8_t>> out;
-    forEachIndexEntry(pager, ix, [&](const IndexEntry& e) { out.emplace(e.row.raw(), e.keyBytes()); });
+    forEachIndexEntry(pager, ix,
+                      [&](const IndexEntry& e) { out.emplace(e.row.raw(), e.keyBytes()); });
     return out;
 }
 
 class Compactor {
-public:
-    Compactor(Database& src, Pager& dst, bool toGeneral) : src_(src), dst_(dst), x_(dst), toGeneral_(toGeneral) {}
+  public:
+    Compactor(Database& src, Pager& dst, bool toGeneral)
+        : src_(src), dst_(dst), x_(dst), toGeneral_(toGeneral) {}
 
     void run() {
         planTables();
         copyTables();
     }
 
-private:
+  private:
     void commitIfLarge() {
         if (dst_.dirtyCount() < kCommitEvery) return;
         dst_.commit();
@@ -122,7 +127,9 @@ private:
         std::sort(tables.begin(), tables.end());
         for (uint32_t want = 2; want <= 5; ++want)
             if (tables.size() < 4 || tables[want - 2].first != want)
-                throwError(ErrorKind::Unsupported, "The database's system tables are not where Jet puts them; it cannot be compacted");
+                throwError(ErrorKind::Unsupported,
+                           "The database's system tables are not where Jet puts them; it cannot be "
+                           "compacted");
         for (auto& [page, name] : tables) {
             Plan p;
             p.name = name;
@@ -167,7 +174,8 @@ private:
             auto* v = std::get_if<int64_t>(&r[size_t(c)]);
             if (!v || *v <= 0 || *v > 0x00FFFFFF) return;
             if (onlyTables) {
-                int t = p.src.column("Type") ? int(p.src.column("Type") - p.src.columns.data()) : -1;
+                int t =
+                    p.src.column("Type") ? int(p.src.column("Type") - p.src.columns.data()) : -1;
                 auto* type = t >= 0 ? std::get_if<int64_t>(&r[size_t(t)]) : nullptr;
                 if (!type || (*type & 0x7F) != fmt::kObjTable) return;
             }
@@ -205,14 +213,17 @@ private:
             remapIds(p, it.row);
             if (pk >= 0) indexKey(dt, dt.realIndexes[size_t(pk)], it.row, true, it.order);
             if (autoCol >= 0)
-                if (auto* v = std::get_if<int64_t>(&it.row[size_t(autoCol)])) maxAuto = std::max(maxAuto, *v);
+                if (auto* v = std::get_if<int64_t>(&it.row[size_t(autoCol)]))
+                    maxAuto = std::max(maxAuto, *v);
             items.push_back(std::move(it));
         }
-        std::stable_sort(items.begin(), items.end(),
-                         [](const Item& a, const Item& b) { return compareBytes(a.order, b.order) < 0; });
+        std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+            return compareBytes(a.order, b.order) < 0;
+        });
 
         std::vector<std::vector<std::vector<uint8_t>>> entries(dt.realIndexes.size());
-        std::vector<std::optional<std::map<uint32_t, std::vector<uint8_t>>>> oldKeys(dt.realIndexes.size());
+        std::vector<std::optional<std::map<uint32_t, std::vector<uint8_t>>>> oldKeys(
+            dt.realIndexes.size());
         SlotPage page;
         uint32_t pageNo = 0;
         auto flush = [&] {
@@ -223,7 +234,8 @@ private:
             auto var = buildFields(x_, dt, it.row, nullptr, Bytes(), reused);
             std::vector<uint8_t> bytes = encodeRow(dt, it.row, var);
             if (bytes.size() > fmt::kMaxRowSize)
-                throwError(ErrorKind::Unsupported, "A row of table \"" + p.name + "\" is too large to copy");
+                throwError(ErrorKind::Unsupported,
+                           "A row of table \"" + p.name + "\" is too large to copy");
             if (!pageNo || !page.fits(bytes.size())) {
                 flush();
                 pageNo = x_.alloc.allocate();
@@ -240,14 +252,18 @@ private:
                     // A key this engine cannot compute: take the source's own, unless the sort
                     // order changes (then the old key would be in the wrong order).
                     bool text = false;
-                    for (auto& ic : ix.columns) text |= isTextual(dt.columnByNumber(ic.column)->type);
+                    for (auto& ic : ix.columns)
+                        text |= isTextual(dt.columnByNumber(ic.column)->type);
                     if (text && !srcGeneral)
                         throwError(ErrorKind::Unsupported,
-                                   "Table \"" + p.name + "\" holds text the General sort order cannot index; the database cannot be compacted");
+                                   "Table \"" + p.name +
+                                       "\" holds text the General sort order cannot index; the "
+                                       "database cannot be compacted");
                     if (!oldKeys[i]) oldKeys[i] = sourceKeys(src_.pager(), st.def().realIndexes[i]);
                     auto k = oldKeys[i]->find(it.old.raw());
                     if (k == oldKeys[i]->end())
-                        throwError(ErrorKind::Corrupt, "The index of table \"" + p.name + "\" lacks an entry for one of its rows");
+                        throwError(ErrorKind::Corrupt, "The index of table \"" + p.name +
+                                                           "\" lacks an entry for one of its rows");
                     key = k->second;
                 }
                 entries[i].push_back(entryBytes(key, id));
@@ -260,16 +276,20 @@ private:
         std::vector<uint32_t> unique(dt.realIndexes.size(), 0);
         for (size_t i = 0; i < dt.realIndexes.size(); ++i) {
             auto& e = entries[i];
-            std::sort(e.begin(), e.end(), [](const auto& a, const auto& b) { return compareBytes(a, b) < 0; });
+            std::sort(e.begin(), e.end(),
+                      [](const auto& a, const auto& b) { return compareBytes(a, b) < 0; });
             const size_t tail = 4;  // row pointer after the key
             for (size_t k = 0; k < e.size(); ++k)
-                if (k == 0 || !std::equal(e[k].begin(), e[k].end() - tail, e[k - 1].begin(), e[k - 1].end() - tail))
+                if (k == 0 || !std::equal(e[k].begin(), e[k].end() - tail, e[k - 1].begin(),
+                                          e[k - 1].end() - tail))
                     ++unique[i];
             IndexWriter(dst_, x_.alloc, x_.maps, dt.page, dt.realIndexes[i]).rebuild(e);
             commitIfLarge();
         }
         const int32_t seed = autoCol >= 0 ? int32_t(maxAuto) : p.src.lastAutoNumber;
-        writeTdefPages(dst_, cloneDefinition(p, pageMap_, uint32_t(items.size()), seed, unique, toGeneral_), p.pages);
+        writeTdefPages(
+            dst_, cloneDefinition(p, pageMap_, uint32_t(items.size()), seed, unique, toGeneral_),
+            p.pages);
     }
 
     Database& src_;
@@ -293,7 +313,8 @@ std::unique_ptr<Database> openSource(const std::string& source, Env& env) {
     o.env = &env;
     auto src = Database::open(source, o);
     if (!src->readOnlyReason().empty())
-        throwError(ErrorKind::InUse, "The database \"" + source + "\" cannot be compacted: " + src->readOnlyReason());
+        throwError(ErrorKind::InUse,
+                   "The database \"" + source + "\" cannot be compacted: " + src->readOnlyReason());
     return src;
 }
 
@@ -304,9 +325,10 @@ CompactResult compactInto(Database& src, const std::string& destination, Env& en
     PageBuf header = src.header().raw();
     if (toGeneral) {
         header = src.header().withSortOrder(fmt::kSortGeneral, 0);
-        result.note = "The database used sort order " + std::to_string(src.header().sortOrder()) +
-                      ", whose index keys this program cannot write; the compacted database uses the "
-                      "General sort order and its text indexes were rebuilt for it";
+        result.note =
+            "The database used sort order " + std::to_string(src.header().sortOrder()) +
+            ", whose index keys this program cannot write; the compacted database uses the "
+            "General sort order and its text indexes were rebuilt for it";
     }
     auto file = env.open(destination, OpenMode::CreateNew);
     try {
@@ -339,7 +361,8 @@ CompactResult compactInto(Database& src, const std::string& destination, Env& en
 
 }  // namespace
 
-CompactResult compactDatabase(const std::string& source, const std::string& destination, Env* envp) {
+CompactResult compactDatabase(const std::string& source, const std::string& destination,
+                              Env* envp) {
     Env& env = envp ? *envp : Env::posix();
     auto src = openSource(source, env);
     return compactInto(*src, destination, env);
@@ -349,7 +372,8 @@ namespace {
 
 bool isCompactionLeftover(const std::string& name) {
     // "mdb" + hex digits + ".tmp", as this program names its copies.
-    if (name.size() < 8 || name.compare(0, 3, "mdb") != 0 || name.compare(name.size() - 4, 4, ".tmp") != 0)
+    if (name.size() < 8 || name.compare(0, 3, "mdb") != 0 ||
+        name.compare(name.size() - 4, 4, ".tmp") != 0)
         return false;
     for (size_t i = 3; i < name.size() - 4; ++i)
         if (!std::isxdigit(uint8_t(name[i]))) return false;
@@ -378,7 +402,9 @@ CompactResult compactInPlace(const std::string& path, Env* envp) {
         std::snprintf(name, sizeof name, "mdb%04X.tmp", unsigned(rd() & 0xFFFF));
         temp = folder + name;
         if (!env.exists(temp)) break;
-        if (attempt > 1000) throwError(ErrorKind::Io, "Cannot find a free temporary file name in \"" + folder + "\"");
+        if (attempt > 1000)
+            throwError(ErrorKind::Io,
+                       "Cannot find a free temporary file name in \"" + folder + "\"");
     }
     // The source stays locked from the copy until the rename, so nobody changes it in between.
     auto src = openSource(path, env);

@@ -11,9 +11,9 @@
 #include "jet/datapage.h"
 #include "jet/error.h"
 #include "jet/format.h"
-#include "jet/rowstore.h"
 #include "jet/header.h"
 #include "jet/pagewriter.h"
+#include "jet/rowstore.h"
 #include "jet/tdefbuild.h"
 
 namespace jet {
@@ -60,8 +60,9 @@ PageBuf newHeader() {
     h[1] = 0x01;
     std::memcpy(h.data() + fmt::kHdrEngineName, "Standard Jet DB", 15);
     h[fmt::kHdrVersion] = 0x01;
-    static const uint8_t fixed[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
-                                    0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+    static const uint8_t fixed[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00,
+                                    0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+                                    0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
     std::memcpy(h.data() + fmt::kHdrMaskStart, fixed, sizeof fixed);
     putU16(h.data() + fmt::kHdrCodePage, 1252);
     const double created = oleNow();
@@ -86,13 +87,13 @@ PageBuf newHeader() {
 // the administrators' long id, with the access-control rows of Jet's own objects.
 Identity defaultIdentity() {
     static const uint8_t adminSid[] = {
-        0xa4, 0xf7, 0x46, 0x67, 0xe1, 0x71, 0x67, 0xee, 0xd7, 0xb1, 0x0f, 0x8f, 0xfe, 0xef, 0x76, 0xff,
-        0xaa, 0xe3, 0x66, 0x51, 0x05, 0xbd, 0xd2, 0x9d, 0x4d, 0x4b, 0x39, 0x52, 0xd9, 0xfb, 0x9a, 0x07,
-        0x66, 0x0c, 0x5b, 0xd2, 0xd8, 0x7d, 0xdd, 0xb3, 0x1e, 0x65, 0x90, 0x19, 0x00, 0x94, 0x89, 0xc2,
-        0x3c, 0x25, 0x6a, 0xcf, 0xdb, 0x34, 0x9a, 0x57, 0xaf, 0x50, 0xc5, 0x14, 0x9a, 0x98, 0x30, 0xe6,
-        0x2c, 0x35, 0x55, 0x3f, 0x0e, 0x95, 0xcf, 0xb6, 0xec, 0xb5, 0x70, 0xb2, 0xf0, 0xa9, 0x9b, 0x1c,
-        0xdb, 0xce, 0x60, 0x74, 0x7b, 0x7b, 0x13, 0xcf, 0x1d, 0xaf, 0xc3, 0xd6, 0x18, 0x5f, 0x9c, 0x5b,
-        0xe4, 0xe8, 0x7e, 0x37, 0xed, 0xb3};
+        0xa4, 0xf7, 0x46, 0x67, 0xe1, 0x71, 0x67, 0xee, 0xd7, 0xb1, 0x0f, 0x8f, 0xfe, 0xef, 0x76,
+        0xff, 0xaa, 0xe3, 0x66, 0x51, 0x05, 0xbd, 0xd2, 0x9d, 0x4d, 0x4b, 0x39, 0x52, 0xd9, 0xfb,
+        0x9a, 0x07, 0x66, 0x0c, 0x5b, 0xd2, 0xd8, 0x7d, 0xdd, 0xb3, 0x1e, 0x65, 0x90, 0x19, 0x00,
+        0x94, 0x89, 0xc2, 0x3c, 0x25, 0x6a, 0xcf, 0xdb, 0x34, 0x9a, 0x57, 0xaf, 0x50, 0xc5, 0x14,
+        0x9a, 0x98, 0x30, 0xe6, 0x2c, 0x35, 0x55, 0x3f, 0x0e, 0x95, 0xcf, 0xb6, 0xec, 0xb5, 0x70,
+        0xb2, 0xf0, 0xa9, 0x9b, 0x1c, 0xdb, 0xce, 0x60, 0x74, 0x7b, 0x7b, 0x13, 0xcf, 0x1d, 0xaf,
+        0xc3, 0xd6, 0x18, 0x5f, 0x9c, 0x5b, 0xe4, 0xe8, 0x7e, 0x37, 0xed, 0xb3};
     const Blob L(adminSid, adminSid + sizeof adminSid);
     const Blob K{0xa6, 0x33}, K1{0xa7, 0x33}, K5{0xa7, 0x36}, K2{0xa7, 0x31};
     Identity id;
@@ -100,17 +101,28 @@ Identity defaultIdentity() {
     id.systemOwner = K2;
     id.dbOwner = K;
     id.systemAces = {
-        {kTablesId, L, 1048319, true},         {kTablesId, K, 1048319, true},
-        {kTablesId, K1, 1048319, true},        {kTablesId, K5, 983294, true},
-        {kRelationshipsId, L, 1048575, true},  {kRelationshipsId, K1, 1048575, true},
-        {kRelationshipsId, K, 393217, false},  {kRelationshipsId, K5, 983294, true},
-        {kMSysDbId, K1, 14, false},            {kMSysDbId, L, 393230, false},
-        {kMSysDbId, K, 393230, false},         {2, K1, 20, false},
-        {2, K, 393216, false},                 {2, L, 393300, false},
-        {4, K1, 20, false},                    {4, K, 393216, false},
-        {4, L, 393236, false},                 {5, K1, 20, false},
-        {5, L, 393236, false},                 {5, K, 917504, false},
-        {kDatabasesId, K, 393216, false},      {3, K, 393216, false},
+        {kTablesId, L, 1048319, true},
+        {kTablesId, K, 1048319, true},
+        {kTablesId, K1, 1048319, true},
+        {kTablesId, K5, 983294, true},
+        {kRelationshipsId, L, 1048575, true},
+        {kRelationshipsId, K1, 1048575, true},
+        {kRelationshipsId, K, 393217, false},
+        {kRelationshipsId, K5, 983294, true},
+        {kMSysDbId, K1, 14, false},
+        {kMSysDbId, L, 393230, false},
+        {kMSysDbId, K, 393230, false},
+        {2, K1, 20, false},
+        {2, K, 393216, false},
+        {2, L, 393300, false},
+        {4, K1, 20, false},
+        {4, K, 393216, false},
+        {4, L, 393236, false},
+        {5, K1, 20, false},
+        {5, L, 393236, false},
+        {5, K, 917504, false},
+        {kDatabasesId, K, 393216, false},
+        {3, K, 393216, false},
         {3, L, 393300, false},
     };
     id.tableSids = {L, K, K1};
@@ -124,7 +136,8 @@ Identity identityOf(Database& db) {
     Table& objects = db.systemCatalog();
     const int cId = objects.columnIndex("Id"), cOwner = objects.columnIndex("Owner");
     if (cId < 0 || cOwner < 0)
-        throwError(ErrorKind::Unsupported, "\"" + db.path() + "\" has an unusual MSysObjects table");
+        throwError(ErrorKind::Unsupported,
+                   "\"" + db.path() + "\" has an unusual MSysObjects table");
     for (auto s = objects.scan(false); s.next();) {
         const Row& r = s.row();
         auto* i = std::get_if<int64_t>(&r[size_t(cId)]);
@@ -134,7 +147,8 @@ Identity identityOf(Database& db) {
         if (*i == kMSysDbId) id.dbOwner = *owner;
     }
     if (!db.hasTable("MSysACEs")) return id;
-    const std::set<int64_t> systemObjects = {kTablesId, kDatabasesId, kRelationshipsId, kMSysDbId, 2, 3, 4, 5};
+    const std::set<int64_t> systemObjects = {
+        kTablesId, kDatabasesId, kRelationshipsId, kMSysDbId, 2, 3, 4, 5};
     std::vector<Blob> allTableSids;
     Table& aces = db.table("MSysACEs");
     const int cObj = aces.columnIndex("ObjectId"), cSid = aces.columnIndex("SID"),
@@ -148,7 +162,8 @@ Identity identityOf(Database& db) {
         auto* acm = std::get_if<int64_t>(&r[size_t(cAcm)]);
         bool inh = std::holds_alternative<bool>(r[size_t(cInh)]) && std::get<bool>(r[size_t(cInh)]);
         if (!obj || !sid || !acm) continue;
-        if (systemObjects.count(*obj)) id.systemAces.push_back({int32_t(*obj), *sid, int32_t(*acm), inh});
+        if (systemObjects.count(*obj))
+            id.systemAces.push_back({int32_t(*obj), *sid, int32_t(*acm), inh});
         if (*obj == kTablesId) {
             allTableSids.push_back(*sid);
             if (*acm == 1048319) id.tableSids.push_back(*sid);
@@ -168,11 +183,13 @@ Identity identityFrom(const std::string& like, Env& env, std::string* note) {
     if (!src->generalSortOrder()) {
         id.header = src->header().withSortOrder(fmt::kSortGeneral, 0);
         if (note)
-            *note = "The sort order of \"" + like + "\" (" + std::to_string(src->header().sortOrder()) +
+            *note = "The sort order of \"" + like + "\" (" +
+                    std::to_string(src->header().sortOrder()) +
                     ") cannot be written; the new database uses the General sort order";
     }
     if (id.systemOwner.empty() || id.dbOwner.empty() || id.tableSids.empty())
-        throwError(ErrorKind::Unsupported, "\"" + like + "\" lacks the catalog rows a new database copies");
+        throwError(ErrorKind::Unsupported,
+                   "\"" + like + "\" lacks the catalog rows a new database copies");
     return id;
 }
 
@@ -183,12 +200,17 @@ const std::array<uint8_t, 4> kGeneralMisc = {0x09, 0x04, 0x00, 0x00};
 
 uint16_t storedLength(const ColumnSpec& c) {
     switch (c.type) {
-        case ColType::Text: return uint16_t(c.maxChars * 2);
-        case ColType::Binary: return c.binaryLength;
+        case ColType::Text:
+            return uint16_t(c.maxChars * 2);
+        case ColType::Binary:
+            return c.binaryLength;
         case ColType::Memo:
-        case ColType::Ole: return 0;
-        case ColType::Boolean: return 1;
-        default: return uint16_t(fixedSize(c.type));
+        case ColType::Ole:
+            return 0;
+        case ColType::Boolean:
+            return 1;
+        default:
+            return uint16_t(fixedSize(c.type));
     }
 }
 
@@ -246,8 +268,9 @@ TdefDef userDefinition(const TableSpec& spec) {
             auto it = std::find_if(d.columns.begin(), d.columns.end(),
                                    [&](const ColDef& c) { return equalsIgnoreCase(c.name, name); });
             if (it == d.columns.end())
-                throwError(ErrorKind::Constraint, "The index \"" + is.name + "\" of table \"" + spec.name +
-                                                      "\" names the column \"" + name + "\", which the table does not have");
+                throwError(ErrorKind::Constraint, "The index \"" + is.name + "\" of table \"" +
+                                                      spec.name + "\" names the column \"" + name +
+                                                      "\", which the table does not have");
             x.columns.push_back(IndexColumn{it->number, asc});
         }
         d.indexes.push_back(std::move(x));
@@ -293,32 +316,40 @@ std::vector<TdefDef> systemTables() {
     using T = ColType;
     const uint8_t F = 0x13, V = 0x12, B = 0x32;
     std::vector<TdefDef> out;
-    out.push_back(systemDefinition(
-        {{"Id", T::Long, 0, 0, 0, 4, F},          {"ParentId", T::Long, 1, 0, 4, 4, F},
-         {"Name", T::Text, 2, 0, 0, 510, V},      {"Type", T::Int, 3, 1, 8, 2, F},
-         {"DateCreate", T::DateTime, 4, 1, 10, 8, F}, {"DateUpdate", T::DateTime, 5, 1, 18, 8, F},
-         {"Owner", T::Binary, 6, 1, 0, 510, B},   {"Flags", T::Long, 7, 2, 26, 4, F},
-         {"Database", T::Memo, 8, 2, 0, 0, V},    {"Connect", T::Memo, 9, 3, 0, 0, V},
-         {"ForeignName", T::Text, 10, 4, 0, 510, V}, {"RmtInfoShort", T::Binary, 11, 5, 0, 510, V},
-         {"RmtInfoLong", T::Ole, 12, 6, 0, 0, V}, {"Lv", T::Ole, 13, 7, 0, 0, V},
-         {"LvProp", T::Ole, 14, 8, 0, 0, V},      {"LvModule", T::Ole, 15, 9, 0, 0, V},
-         {"LvExtra", T::Ole, 16, 10, 0, 0, V}},
-        {IdxDef{"ParentIdName", {{1, true}, {2, true}}, 0x81, 0, 0},
-         IdxDef{"Id", {{0, true}}, 0x81, 1, 1}}));
+    out.push_back(systemDefinition({{"Id", T::Long, 0, 0, 0, 4, F},
+                                    {"ParentId", T::Long, 1, 0, 4, 4, F},
+                                    {"Name", T::Text, 2, 0, 0, 510, V},
+                                    {"Type", T::Int, 3, 1, 8, 2, F},
+                                    {"DateCreate", T::DateTime, 4, 1, 10, 8, F},
+                                    {"DateUpdate", T::DateTime, 5, 1, 18, 8, F},
+                                    {"Owner", T::Binary, 6, 1, 0, 510, B},
+                                    {"Flags", T::Long, 7, 2, 26, 4, F},
+                                    {"Database", T::Memo, 8, 2, 0, 0, V},
+                                    {"Connect", T::Memo, 9, 3, 0, 0, V},
+                                    {"ForeignName", T::Text, 10, 4, 0, 510, V},
+                                    {"RmtInfoShort", T::Binary, 11, 5, 0, 510, V},
+                                    {"RmtInfoLong", T::Ole, 12, 6, 0, 0, V},
+                                    {"Lv", T::Ole, 13, 7, 0, 0, V},
+                                    {"LvProp", T::Ole, 14, 8, 0, 0, V},
+                                    {"LvModule", T::Ole, 15, 9, 0, 0, V},
+                                    {"LvExtra", T::Ole, 16, 10, 0, 0, V}},
+                                   {IdxDef{"ParentIdName", {{1, true}, {2, true}}, 0x81, 0, 0},
+                                    IdxDef{"Id", {{0, true}}, 0x81, 1, 1}}));
     out.push_back(systemDefinition({{"ObjectId", T::Long, 0, 0, 0, 4, F},
                                     {"SID", T::Binary, 1, 0, 0, 510, B},
                                     {"ACM", T::Long, 2, 1, 4, 4, F},
                                     {"FInheritable", T::Boolean, 3, 1, 0, 1, F}},
                                    {IdxDef{"ObjectId", {{0, true}}, 0x88, 0, 0}}));
-    out.push_back(systemDefinition({{"ObjectId", T::Long, 0, 0, 0, 4, F},
-                                    {"Attribute", T::Byte, 1, 0, 4, 1, F},
-                                    {"Order", T::Binary, 2, 0, 0, 510, V},
-                                    {"Name1", T::Text, 3, 1, 0, 510, V},
-                                    {"Name2", T::Text, 4, 2, 0, 510, V},
-                                    {"Expression", T::Memo, 5, 3, 0, 0, V},
-                                    {"Flag", T::Int, 6, 4, 5, 2, F},
-                                    {"LvExtra", T::Long, 7, 4, 7, 4, F}},
-                                   {IdxDef{"ObjectIdAttribute", {{0, true}, {1, true}, {2, true}}, 0x81, 1, 0}}));
+    out.push_back(systemDefinition(
+        {{"ObjectId", T::Long, 0, 0, 0, 4, F},
+         {"Attribute", T::Byte, 1, 0, 4, 1, F},
+         {"Order", T::Binary, 2, 0, 0, 510, V},
+         {"Name1", T::Text, 3, 1, 0, 510, V},
+         {"Name2", T::Text, 4, 2, 0, 510, V},
+         {"Expression", T::Memo, 5, 3, 0, 0, V},
+         {"Flag", T::Int, 6, 4, 5, 2, F},
+         {"LvExtra", T::Long, 7, 4, 7, 4, F}},
+        {IdxDef{"ObjectIdAttribute", {{0, true}, {1, true}, {2, true}}, 0x81, 1, 0}}));
     out.push_back(systemDefinition({{"szRelationship", T::Text, 0, 0, 0, 510, V},
                                     {"grbit", T::Long, 1, 1, 0, 4, F},
                                     {"ccolumn", T::Long, 2, 1, 4, 4, F},
@@ -367,7 +398,8 @@ std::vector<std::vector<uint8_t>> placeMaps(const TdefDef& d, TdefPlacement& p, 
         p.longMaps.push_back({col, {owned, free}});
     }
     p.indexMaps.clear();
-    for (size_t i = 0; i < d.indexes.size(); ++i) p.indexMaps.push_back(next(inlineMapRow(p.roots.at(i), true)));
+    for (size_t i = 0; i < d.indexes.size(); ++i)
+        p.indexMaps.push_back(next(inlineMapRow(p.roots.at(i), true)));
     return rows;
 }
 
@@ -398,15 +430,16 @@ void insertAce(Table& aces, int32_t objectId, const Blob& sid, int32_t acm, bool
     aces.insert(r);
 }
 
-
 void checkName(const std::string& what, const std::string& name) {
     std::u16string u = fromUtf8(name);
     if (u.empty() || u.size() > 64)
         throwError(ErrorKind::Constraint, what + " \"" + name + "\" must have 1 to 64 characters");
     for (char16_t c : u)
         if (c < 0x20 || c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']')
-            throwError(ErrorKind::Constraint, what + " \"" + name + "\" contains a character Jet does not allow in names");
-    if (u.front() == u' ') throwError(ErrorKind::Constraint, what + " \"" + name + "\" starts with a space");
+            throwError(ErrorKind::Constraint,
+                       what + " \"" + name + "\" contains a character Jet does not allow in names");
+    if (u.front() == u' ')
+        throwError(ErrorKind::Constraint, what + " \"" + name + "\" starts with a space");
 }
 
 void validate(Database& db, const TableSpec& spec) {
@@ -425,35 +458,46 @@ void validate(Database& db, const TableSpec& spec) {
     for (auto& c : spec.columns) {
         checkName("The column name", c.name);
         if (!names.insert(folded(c.name)).second)
-            throwError(ErrorKind::Constraint, "Two columns of table \"" + spec.name + "\" are named \"" + c.name + "\"");
+            throwError(ErrorKind::Constraint,
+                       "Two columns of table \"" + spec.name + "\" are named \"" + c.name + "\"");
         if (c.type == ColType::Text && (c.maxChars < 1 || c.maxChars > 255))
-            throwError(ErrorKind::Constraint, "The text column \"" + c.name + "\" must hold 1 to 255 characters");
+            throwError(ErrorKind::Constraint,
+                       "The text column \"" + c.name + "\" must hold 1 to 255 characters");
         if (c.type == ColType::Binary && (c.binaryLength < 1 || c.binaryLength > 255))
-            throwError(ErrorKind::Constraint, "The binary column \"" + c.name + "\" must hold 1 to 255 bytes");
+            throwError(ErrorKind::Constraint,
+                       "The binary column \"" + c.name + "\" must hold 1 to 255 bytes");
         if (c.autoNumber && c.type != ColType::Long)
-            throwError(ErrorKind::Unsupported, "Only a LONG column can be an auto-number (\"" + c.name + "\")");
+            throwError(ErrorKind::Unsupported,
+                       "Only a LONG column can be an auto-number (\"" + c.name + "\")");
         if (c.type == ColType::Unknown0D || c.type == ColType::Unknown11 || c.type == ColType::Guid)
-            throwError(ErrorKind::Unsupported, std::string("Columns of type ") + typeName(c.type) + " cannot be created");
+            throwError(ErrorKind::Unsupported,
+                       std::string("Columns of type ") + typeName(c.type) + " cannot be created");
         if (!isVariable(c.type)) fixedBytes += fixedSize(c.type);
     }
-    if (fixedBytes > 2000) throwError(ErrorKind::Constraint, "The fixed-size columns of a row exceed 2000 bytes");
-    if (spec.indexes.size() > 32) throwError(ErrorKind::Constraint, "A table can have at most 32 indexes");
+    if (fixedBytes > 2000)
+        throwError(ErrorKind::Constraint, "The fixed-size columns of a row exceed 2000 bytes");
+    if (spec.indexes.size() > 32)
+        throwError(ErrorKind::Constraint, "A table can have at most 32 indexes");
     std::set<std::string> idx;
     int primary = 0;
     for (auto& i : spec.indexes) {
         checkName("The index name", i.name);
         if (!idx.insert(folded(i.name)).second)
-            throwError(ErrorKind::Constraint, "Two indexes of table \"" + spec.name + "\" are named \"" + i.name + "\"");
+            throwError(ErrorKind::Constraint,
+                       "Two indexes of table \"" + spec.name + "\" are named \"" + i.name + "\"");
         if (i.columns.empty() || i.columns.size() > fmt::kIndexMaxColumns)
             throwError(ErrorKind::Constraint, "The index \"" + i.name + "\" needs 1 to 10 columns");
         primary += i.primaryKey;
         for (auto& column : i.columns) {
             const std::string& col = column.first;
-            auto it = std::find_if(spec.columns.begin(), spec.columns.end(),
-                                   [&](const ColumnSpec& c) { return equalsIgnoreCase(c.name, col); });
-            if (it != spec.columns.end() && (it->type == ColType::Memo || it->type == ColType::Ole ||
-                                             it->type == ColType::Binary || it->type == ColType::Numeric))
-                throwError(ErrorKind::Unsupported, "The column \"" + col + "\" cannot be indexed by this program");
+            auto it =
+                std::find_if(spec.columns.begin(), spec.columns.end(),
+                             [&](const ColumnSpec& c) { return equalsIgnoreCase(c.name, col); });
+            if (it != spec.columns.end() &&
+                (it->type == ColType::Memo || it->type == ColType::Ole ||
+                 it->type == ColType::Binary || it->type == ColType::Numeric))
+                throwError(ErrorKind::Unsupported,
+                           "The column \"" + col + "\" cannot be indexed by this program");
         }
     }
     if (primary > 1) throwError(ErrorKind::Constraint, "A table can have only one primary key");
@@ -481,7 +525,8 @@ Table& createTable(Database& db, const TableSpec& spec) {
         const uint32_t mapPage = alloc.allocate();
         for (auto& r : p.roots) r = alloc.allocate();
         if (mapRowCount(d) > 50)
-            throwError(ErrorKind::Unsupported, "The table has too many long-value columns and indexes");
+            throwError(ErrorKind::Unsupported,
+                       "The table has too many long-value columns and indexes");
         auto rows = placeMaps(d, p, mapPage, 0);
         initDataPage(pager.modify(mapPage), 0, false);
         SlotPage sp = SlotPage::load(pager, mapPage);
@@ -493,7 +538,8 @@ Table& createTable(Database& db, const TableSpec& spec) {
         const Identity info = identityOf(db);
         const double now = oleNow();
         Table& objects = db.systemCatalog();
-        Row obj = catalogRow(objects, int32_t(tdef), kTablesId, spec.name, fmt::kObjTable, info.dbOwner, 0, now);
+        Row obj = catalogRow(objects, int32_t(tdef), kTablesId, spec.name, fmt::kObjTable,
+                             info.dbOwner, 0, now);
         objects.insert(obj);
         if (db.hasTable("MSysACEs")) {
             Table& aces = db.table("MSysACEs");
@@ -531,7 +577,8 @@ std::unique_ptr<Database> createDatabase(const std::string& path, const CreateOp
         pager.modify(0) = id.header;
         // Global map: every page past the end of the file is free.
         std::vector<uint8_t> global = inlineMapRow(0, false);
-        for (uint32_t pg = pageCount; pg < 64 * 8; ++pg) global[5 + pg / 8] |= uint8_t(1 << (pg % 8));
+        for (uint32_t pg = pageCount; pg < 64 * 8; ++pg)
+            global[5 + pg / 8] |= uint8_t(1 << (pg % 8));
         initDataPage(pager.modify(1), 1, false);
         SlotPage gp = SlotPage::load(pager, 1);
         gp.add(global, 0);
@@ -543,7 +590,8 @@ std::unique_ptr<Database> createDatabase(const std::string& path, const CreateOp
         mp.store(pager);
         for (size_t t = 0; t < sys.size(); ++t) {
             writeTdefPages(pager, tdefBytes(sys[t], place[t]), place[t].pages);
-            for (uint32_t root : place[t].roots) writeEmptyLeaf(pager.modify(root), place[t].pages[0]);
+            for (uint32_t root : place[t].roots)
+                writeEmptyLeaf(pager.modify(root), place[t].pages[0]);
         }
         pager.commit();
         file = *file0->data("/new.mdb");
@@ -565,7 +613,8 @@ std::unique_ptr<Database> createDatabase(const std::string& path, const CreateOp
             Transaction tx(*db);
             Table& objects = db->systemCatalog();
             const double now = oleNow();
-            auto add = [&](int32_t objId, int32_t parent, const char* name, int16_t type, const Blob& owner) {
+            auto add = [&](int32_t objId, int32_t parent, const char* name, int16_t type,
+                           const Blob& owner) {
                 Row r = catalogRow(objects, objId, parent, name, type, owner, kSystemFlags, now);
                 objects.insert(r);
             };
@@ -612,9 +661,17 @@ std::vector<TableSpec> testSchema() {
                   {id(), {"numtema", T::Long}, text("tema", 255), {"kolvopr", T::Int}},
                   {pk(), plain("numtema")}},
         TableSpec{"Voprosi",
-                  {id(), {"idtest", T::Int}, {"idvopr", T::Int}, {"vopros", T::Memo}, {"pokaz", T::Int},
-                   {"otvet", T::Byte}, {"kolotvet", T::Byte}, {"status", T::Int}, {"reiting", T::Double},
-                   text("vopros1", 255), text("img", 10)},
+                  {id(),
+                   {"idtest", T::Int},
+                   {"idvopr", T::Int},
+                   {"vopros", T::Memo},
+                   {"pokaz", T::Int},
+                   {"otvet", T::Byte},
+                   {"kolotvet", T::Byte},
+                   {"status", T::Int},
+                   {"reiting", T::Double},
+                   text("vopros1", 255),
+                   text("img", 10)},
                   {pk(), plain("idtest"), plain("idvopr")}},
         TableSpec{"Otveti",
                   {id(), {"idvopr", T::Int}, {"idotv", T::Int}, {"otvet", T::Memo}},

@@ -19,9 +19,9 @@ namespace jet {
 struct ColumnSpec {
     std::string name;
     ColType type = ColType::Long;
-    uint16_t maxChars = 255;     // TEXT
-    uint16_t binaryLength = 255; // BINARY (bytes)
-    bool autoNumber = false;     // LONG only
+    uint16_t maxChars = 255;            // TEXT
+    uint16_t binaryLength = 255;        // BINARY (bytes)
+    bool autoNumber = false;            // LONG only
     uint8_t precision = 18, scale = 0;  // NUMERIC
 };
 

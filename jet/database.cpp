@@ -18,7 +18,8 @@ namespace {
 std::string lockFilePath(const std::string& path) {
     auto slash = path.find_last_of('/');
     auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ".ldb";
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path + ".ldb";
     return path.substr(0, dot) + ".ldb";
 }
 
@@ -53,7 +54,8 @@ const Table::ColumnRules& Table::columnRules() {
             for (auto s = objects.scan(false); s.next();) {
                 auto* id = std::get_if<int64_t>(&s.row()[size_t(cId)]);
                 auto* type = std::get_if<int64_t>(&s.row()[size_t(cType)]);
-                if (!id || !type || (*type & 0x7F) != fmt::kObjTable || (uint32_t(*id) & 0x00FFFFFF) != tdefPage_)
+                if (!id || !type || (*type & 0x7F) != fmt::kObjTable ||
+                    (uint32_t(*id) & 0x00FFFFFF) != tdefPage_)
                     continue;
                 Row full = objects.read(s.id());
                 auto* blob = std::get_if<Blob>(&full[size_t(cProp)]);
@@ -196,7 +198,8 @@ Database::Database(Env& env, std::unique_ptr<Env> owned, std::string path,
     : ownedEnv_(std::move(owned)), env_(&env), path_(std::move(path)) {
     PageBuf page0{};
     size_t got = file->read(0, page0.data(), page0.size());
-    header_ = Header::parse(std::span<const uint8_t>(page0.data(), got), file->size(), allowPassword);
+    header_ =
+        Header::parse(std::span<const uint8_t>(page0.data(), got), file->size(), allowPassword);
     pager_ = std::make_unique<Pager>(env, path_, std::move(file), writable);
 }
 
@@ -208,8 +211,10 @@ std::unique_ptr<Database> Database::open(const std::string& path, const OpenOpti
     std::string reason;
     if (writable && env.exists(lockFilePath(path))) {
         writable = false;
-        reason = "The database \"" + path + "\" is open in Access or another Jet program (its "
-                 "lock file " + lockFilePath(path) + " exists), so it was opened for reading only";
+        reason = "The database \"" + path +
+                 "\" is open in Access or another Jet program (its "
+                 "lock file " +
+                 lockFilePath(path) + " exists), so it was opened for reading only";
     }
     const std::string journal = Pager::journalPath(path);
     std::unique_ptr<File> file;
@@ -226,8 +231,11 @@ std::unique_ptr<Database> Database::open(const std::string& path, const OpenOpti
             try {
                 rw = env.open(path, OpenMode::ReadWrite);
             } catch (const Error& e) {
-                throwError(ErrorKind::Io, "The database \"" + path + "\" must be recovered from "
-                           "an interrupted write, but it cannot be opened for writing: " + e.what());
+                throwError(ErrorKind::Io,
+                           "The database \"" + path +
+                               "\" must be recovered from "
+                               "an interrupted write, but it cannot be opened for writing: " +
+                               e.what());
             }
             if (!rw->tryLockExclusive())
                 throwError(ErrorKind::InUse,
@@ -267,8 +275,9 @@ const std::vector<CatalogEntry>& Database::catalog() {
     for (int k = 0; k < 5; ++k) {
         idx[k] = t.columnIndex(names[k]);
         if (idx[k] < 0)
-            throwCorrupt(fmt::kCatalogPage,
-                         std::string("the catalog (MSysObjects) has no column \"") + names[k] + "\"");
+            throwCorrupt(
+                fmt::kCatalogPage,
+                std::string("the catalog (MSysObjects) has no column \"") + names[k] + "\"");
     }
     std::vector<CatalogEntry> out;
     auto asInt = [](const Value& v) -> int64_t {
@@ -296,9 +305,8 @@ std::vector<std::string> Database::tableNames(TableKind kind) {
         if (kind == TableKind::System && !e.isSystem()) continue;
         out.push_back(e.name);
     }
-    std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
-        return fromUtf8(a) < fromUtf8(b);
-    });
+    std::sort(out.begin(), out.end(),
+              [](const std::string& a, const std::string& b) { return fromUtf8(a) < fromUtf8(b); });
     return out;
 }
 
@@ -313,14 +321,16 @@ Table& Database::table(std::string_view name) {
         if (!e.isTable() || !equalsIgnoreCase(e.name, name)) continue;
         uint32_t pg = e.tdefPage();
         if (pg < 3 && pg != fmt::kCatalogPage)
-            throwCorrupt(fmt::kCatalogPage, "table \"" + e.name + "\" has an impossible definition "
-                                            "page " + std::to_string(pg));
+            throwCorrupt(fmt::kCatalogPage, "table \"" + e.name +
+                                                "\" has an impossible definition "
+                                                "page " +
+                                                std::to_string(pg));
         auto& slot = tables_[pg];
         if (!slot) slot = std::make_unique<Table>(*this, e.name, pg);
         return *slot;
     }
-    throwError(ErrorKind::NotFound, "The table \"" + std::string(name) + "\" does not exist in \"" +
-                                        path_ + "\"");
+    throwError(ErrorKind::NotFound,
+               "The table \"" + std::string(name) + "\" does not exist in \"" + path_ + "\"");
 }
 
 void Database::invalidate() {

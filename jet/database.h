@@ -22,7 +22,7 @@ namespace jet {
 class Database;
 
 class Table {
-public:
+  public:
     Table(Database& db, std::string name, uint32_t tdefPage);
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
@@ -38,14 +38,14 @@ public:
     // Iterates the live rows in storage order: pages in page order, rows in slot order. A moved
     // row is visited at its original slot (its RowId), with the data of its new copy.
     class Scan {
-    public:
+      public:
         bool next();  // false when no rows are left
         RowId id() const { return id_; }
         const Row& row() const { return row_; }
         // The row's bytes (the moved copy for a moved row); valid until the next call.
         Bytes rowBytes() const { return bytes_; }
 
-    private:
+      private:
         friend class Table;
         Scan(Table& t, bool longValues);
         Table* table_;
@@ -101,7 +101,7 @@ public:
         rules_.reset();
     }
 
-private:
+  private:
     Database& db_;
     std::string name_;
     uint32_t tdefPage_;
@@ -133,7 +133,7 @@ enum class TableKind { User, System, All };
 class Transaction;
 
 class Database {
-public:
+  public:
     // Opens the Jet 4 database at `path`. Refuses other kinds of files with a clear message.
     static std::unique_ptr<Database> open(const std::string& path, const OpenOptions& opt = {});
     // Opens an in-memory copy of a file (fuzzing, tests). Read-only unless `writable`.
@@ -172,7 +172,7 @@ public:
     void rollback();
     bool inTransaction() const { return pager_->inTransaction(); }
 
-private:
+  private:
     Database(Env& env, std::unique_ptr<Env> owned, std::string path, std::unique_ptr<File> file,
              bool writable, bool allowPassword);
 
@@ -187,7 +187,7 @@ private:
 };
 
 class Transaction {
-public:
+  public:
     explicit Transaction(Database& db) : db_(db) { db_.begin(); }
     ~Transaction() {
         if (!done_) {
@@ -204,7 +204,7 @@ public:
         db_.commit();
     }
 
-private:
+  private:
     Database& db_;
     bool done_ = false;
 };

@@ -16,7 +16,9 @@ DataPage::DataPage(Page p) : page_(std::move(p)) {
         throwCorrupt(page_.no, "the page claims " + std::to_string(rows_) + " rows");
 }
 
-bool DataPage::isLval() const { return std::memcmp(page_.buf->data() + 4, "LVAL", 4) == 0; }
+bool DataPage::isLval() const {
+    return std::memcmp(page_.buf->data() + 4, "LVAL", 4) == 0;
+}
 
 uint16_t DataPage::rawOffset(unsigned row) const {
     if (row >= rows_)

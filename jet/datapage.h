@@ -10,7 +10,7 @@
 namespace jet {
 
 class DataPage {
-public:
+  public:
     // Validates that `p` is a data page whose row-offset table fits. Throws Corrupt otherwise.
     explicit DataPage(Page p);
 
@@ -31,7 +31,7 @@ public:
     Bytes row(unsigned row) const;
     const Page& page() const { return page_; }
 
-private:
+  private:
     Page page_;
     uint16_t rows_ = 0;
 };

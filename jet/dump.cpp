@@ -51,14 +51,29 @@ std::string jsonString(std::u16string_view s) {
     for (size_t i = 0; i < s.size(); ++i) {
         char16_t c = s[i];
         switch (c) {
-            case u'"': out += "\\\""; continue;
-            case u'\\': out += "\\\\"; continue;
-            case u'\b': out += "\\b"; continue;
-            case u'\f': out += "\\f"; continue;
-            case u'\n': out += "\\n"; continue;
-            case u'\r': out += "\\r"; continue;
-            case u'\t': out += "\\t"; continue;
-            default: break;
+            case u'"':
+                out += "\\\"";
+                continue;
+            case u'\\':
+                out += "\\\\";
+                continue;
+            case u'\b':
+                out += "\\b";
+                continue;
+            case u'\f':
+                out += "\\f";
+                continue;
+            case u'\n':
+                out += "\\n";
+                continue;
+            case u'\r':
+                out += "\\r";
+                continue;
+            case u'\t':
+                out += "\\t";
+                continue;
+            default:
+                break;
         }
         bool lone = false;
         if (c >= 0xD800 && c <= 0xDBFF) {
@@ -111,8 +126,8 @@ std::string dumpValue(const Value& v) {
         std::string operator()(const Blob& b) const { return "\"" + hex(b) + "\""; }
         std::string operator()(const Currency& c) const {
             bool neg = c.scaled < 0;
-            unsigned __int128 mag = neg ? (unsigned __int128)(-(__int128)c.scaled)
-                                        : (unsigned __int128)c.scaled;
+            unsigned __int128 mag =
+                neg ? (unsigned __int128)(-(__int128)c.scaled) : (unsigned __int128)c.scaled;
             return "\"" + plainDecimal(mag, neg, 4) + "\"";
         }
         std::string operator()(const DateTime& d) const {
@@ -125,10 +140,11 @@ std::string dumpValue(const Value& v) {
         std::string operator()(const Guid& g) const {
             auto& b = g.bytes;
             char buf[64];
-            std::snprintf(buf, sizeof buf,
-                          "\"{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}\"",
-                          b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11],
-                          b[12], b[13], b[14], b[15]);
+            std::snprintf(
+                buf, sizeof buf,
+                "\"{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}\"", b[3],
+                b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
+                b[14], b[15]);
             return buf;
         }
         std::string operator()(const Decimal& d) const {

@@ -8,7 +8,8 @@ void throwCorrupt(int64_t page, const std::string& what, const char* where, int 
     if (page >= 0) msg += " (page " + std::to_string(page) + ")";
     Error e(ErrorKind::Corrupt, msg, page);
     std::string file = where;
-    if (auto slash = file.find_last_of('/'); slash != std::string::npos) file = file.substr(slash + 1);
+    if (auto slash = file.find_last_of('/'); slash != std::string::npos)
+        file = file.substr(slash + 1);
     e.setWhere(file + ":" + std::to_string(line));
     throw e;
 }

@@ -20,7 +20,7 @@ enum class ErrorKind {
 };
 
 class Error : public std::runtime_error {
-public:
+  public:
     static constexpr int64_t kNoPage = -1;
 
     Error(ErrorKind kind, const std::string& message, int64_t page = kNoPage)
@@ -33,7 +33,7 @@ public:
     const std::string& where() const { return where_; }
     void setWhere(std::string w) { where_ = std::move(w); }
 
-private:
+  private:
     ErrorKind kind_;
     int64_t page_;
     std::string where_;

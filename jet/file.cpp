@@ -23,7 +23,7 @@ namespace {
 }
 
 class PosixFile : public File {
-public:
+  public:
     PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~PosixFile() override { ::close(fd_); }
 
@@ -71,20 +71,28 @@ public:
         return true;
     }
 
-private:
+  private:
     int fd_;
     std::string path_;
 };
 
 class PosixEnv : public Env {
-public:
+  public:
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
         int flags = O_CLOEXEC;
         switch (mode) {
-            case OpenMode::Read: flags |= O_RDONLY; break;
-            case OpenMode::ReadWrite: flags |= O_RDWR; break;
-            case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-            case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+            case OpenMode::Read:
+                flags |= O_RDONLY;
+                break;
+            case OpenMode::ReadWrite:
+                flags |= O_RDWR;
+                break;
+            case OpenMode::Create:
+                flags |= O_RDWR | O_CREAT | O_TRUNC;
+                break;
+            case OpenMode::CreateNew:
+                flags |= O_RDWR | O_CREAT | O_EXCL;
+                break;
         }
         int fd = ::open(path.c_str(), flags, 0666);
         if (fd < 0) ioError("Cannot open file", path, errno);
@@ -131,7 +139,7 @@ public:
 };
 
 class MemFile : public File {
-public:
+  public:
     explicit MemFile(std::shared_ptr<std::vector<uint8_t>> d, bool writable)
         : d_(std::move(d)), writable_(writable) {}
     uint64_t size() override { return d_->size(); }
@@ -149,7 +157,7 @@ public:
     void truncate(uint64_t size) override { d_->resize(size); }
     void sync() override {}
 
-private:
+  private:
     std::shared_ptr<std::vector<uint8_t>> d_;
     bool writable_;
 };
@@ -184,8 +192,12 @@ std::unique_ptr<File> MemEnv::open(const std::string& path, OpenMode mode) {
     }
     return nullptr;
 }
-bool MemEnv::exists(const std::string& path) { return files_.count(path) != 0; }
-void MemEnv::remove(const std::string& path) { files_.erase(path); }
+bool MemEnv::exists(const std::string& path) {
+    return files_.count(path) != 0;
+}
+void MemEnv::remove(const std::string& path) {
+    files_.erase(path);
+}
 void MemEnv::rename(const std::string& from, const std::string& to) {
     auto it = files_.find(from);
     if (it == files_.end()) ioError("Cannot rename", from, ENOENT);

@@ -12,7 +12,7 @@
 namespace jet {
 
 class File {
-public:
+  public:
     virtual ~File() = default;
     virtual uint64_t size() = 0;
     // Reads up to n bytes at off; returns how many were read (fewer only at end of file).
@@ -34,7 +34,7 @@ enum class OpenMode {
 };
 
 class Env {
-public:
+  public:
     virtual ~Env() = default;
     // Throws Error(Io / NotFound) when the file cannot be opened.
     virtual std::unique_ptr<File> open(const std::string& path, OpenMode mode) = 0;
@@ -54,7 +54,7 @@ public:
 
 // An in-memory file system for tests and fuzzing. Files are byte vectors keyed by path.
 class MemEnv : public Env {
-public:
+  public:
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override;
     bool exists(const std::string& path) override;
     void remove(const std::string& path) override;
@@ -66,7 +66,7 @@ public:
     std::shared_ptr<std::vector<uint8_t>> data(const std::string& path);
     void put(const std::string& path, std::vector<uint8_t> bytes);
 
-private:
+  private:
     std::map<std::string, std::shared_ptr<std::vector<uint8_t>>> files_;
 };
 

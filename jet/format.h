@@ -94,7 +94,8 @@ constexpr size_t kColType = 0;
 constexpr size_t kColNumber = 5;
 constexpr size_t kColVarIndex = 7;
 constexpr size_t kColOrdinal = 9;
-constexpr size_t kColMisc = 11;  // TEXT/MEMO: u16 LCID, u8 0, u8 sort version; NUMERIC: precision, scale
+constexpr size_t kColMisc =
+    11;  // TEXT/MEMO: u16 LCID, u8 0, u8 sort version; NUMERIC: precision, scale
 constexpr size_t kColFlags = 15;
 constexpr size_t kColExtFlags = 16;
 constexpr size_t kColFixedOffset = 21;

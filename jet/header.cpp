@@ -65,9 +65,8 @@ Header Header::parse(std::span<const uint8_t> page0, uint64_t fileSize, bool all
                    "The file is an Access 97 (Jet 3) database, which is not supported; convert it "
                    "to the Access 2000 format");
     if (fileSize < fmt::kPageSize * 3 || page0.size() < fmt::kPageSize)
-        throwError(ErrorKind::Corrupt,
-                   "The database file is damaged: it is truncated (" + std::to_string(fileSize) +
-                       " bytes)");
+        throwError(ErrorKind::Corrupt, "The database file is damaged: it is truncated (" +
+                                           std::to_string(fileSize) + " bytes)");
     if (fileSize % fmt::kPageSize != 0)
         throwError(ErrorKind::Corrupt, "The database file is damaged: its size (" +
                                            std::to_string(fileSize) +
@@ -98,7 +97,9 @@ uint16_t Header::sortOrder() const {
     const auto& u = unmasked();
     return Bytes(u.data(), u.size(), 0).u16(fmt::kHdrSortOrder);
 }
-uint8_t Header::sortVersion() const { return unmasked()[fmt::kHdrSortVersion]; }
+uint8_t Header::sortVersion() const {
+    return unmasked()[fmt::kHdrSortVersion];
+}
 double Header::creationDate() const {
     const auto& u = unmasked();
     return Bytes(u.data(), u.size(), 0).f64(fmt::kHdrCreationDate);

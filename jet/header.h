@@ -13,7 +13,7 @@
 namespace jet {
 
 class Header {
-public:
+  public:
     // Validates page 0 of a file of `fileSize` bytes. Throws Unsupported or Corrupt with a
     // message that says what the file is when it is not a Jet 4 database we can open.
     // `allowPassword` lets callers (compaction of a user's own file, tools) open a database
@@ -21,8 +21,8 @@ public:
     static Header parse(std::span<const uint8_t> page0, uint64_t fileSize, bool allowPassword);
 
     uint16_t codePage() const;
-    uint16_t sortOrder() const;    // LCID, 0x0409 = General
-    uint8_t sortVersion() const;   // 0 = General legacy (Access 2000..2007)
+    uint16_t sortOrder() const;   // LCID, 0x0409 = General
+    uint8_t sortVersion() const;  // 0 = General legacy (Access 2000..2007)
     bool generalSortOrder() const { return sortOrder() == fmt::kSortGeneral && sortVersion() == 0; }
     double creationDate() const;
     std::u16string password() const;  // empty when none
@@ -36,7 +36,7 @@ public:
     // Page 0 with a different sort order, re-masked.
     std::array<uint8_t, fmt::kPageSize> withSortOrder(uint16_t lcid, uint8_t version) const;
 
-private:
+  private:
     std::array<uint8_t, fmt::kPageSize> raw_{};
     std::array<uint8_t, fmt::kPageSize> unmasked_{};  // raw_ unmasked once, at parse
 };

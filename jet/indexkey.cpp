@@ -27,8 +27,10 @@ void putFloat(uint64_t bits, int bytes, std::vector<uint8_t>& out) {
 
 const char* keyStatusText(KeyStatus s) {
     switch (s) {
-        case KeyStatus::Ok: return "ok";
-        case KeyStatus::UnsupportedType: return "the column type cannot be indexed by this engine";
+        case KeyStatus::Ok:
+            return "ok";
+        case KeyStatus::UnsupportedType:
+            return "the column type cannot be indexed by this engine";
         case KeyStatus::UnsupportedSortOrder:
             return "the text index uses a sort order other than General";
         case KeyStatus::UnsupportedCharacter:
@@ -57,12 +59,18 @@ KeyStatus appendColumnKey(const Column& c, const Value& v, bool ascending, bool 
     size_t at = out.size();
     out.push_back(ascending ? 0x7F : 0x80);
     switch (c.type) {
-        case ColType::Byte: out.push_back(uint8_t(std::get<int64_t>(v))); break;
-        case ColType::Int: putBigEndianFlipped(uint64_t(std::get<int64_t>(v)) & 0xFFFF, 2, out); break;
+        case ColType::Byte:
+            out.push_back(uint8_t(std::get<int64_t>(v)));
+            break;
+        case ColType::Int:
+            putBigEndianFlipped(uint64_t(std::get<int64_t>(v)) & 0xFFFF, 2, out);
+            break;
         case ColType::Long:
             putBigEndianFlipped(uint64_t(std::get<int64_t>(v)) & 0xFFFFFFFFu, 4, out);
             break;
-        case ColType::Money: putBigEndianFlipped(uint64_t(std::get<Currency>(v).scaled), 8, out); break;
+        case ColType::Money:
+            putBigEndianFlipped(uint64_t(std::get<Currency>(v).scaled), 8, out);
+            break;
         case ColType::Single: {
             float f = float(std::get<double>(v));
             uint32_t bits;
@@ -86,7 +94,9 @@ KeyStatus appendColumnKey(const Column& c, const Value& v, bool ascending, bool 
             }
             return KeyStatus::Ok;
         }
-        default: out.resize(at); return KeyStatus::UnsupportedType;
+        default:
+            out.resize(at);
+            return KeyStatus::UnsupportedType;
     }
     if (!ascending)
         for (size_t i = at + 1; i < out.size(); ++i) out[i] = uint8_t(~out[i]);

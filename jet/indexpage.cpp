@@ -38,7 +38,8 @@ IndexPage::IndexPage(Page p) : page_(std::move(p)) {
         if (spans.empty()) {
             firstLen = stored.size();
             if (prefix_ > firstLen)
-                throwCorrupt(page_.no, "the index page's shared prefix is longer than its first entry");
+                throwCorrupt(page_.no,
+                             "the index page's shared prefix is longer than its first entry");
         } else {
             full_.append(full_, 0, prefix_);
         }
@@ -68,7 +69,8 @@ IndexPage::IndexPage(Page p) : page_(std::move(p)) {
         e.key = std::string_view(f, keyLen);
         e.sort = std::string_view(f, keyLen + 4);
         e.row = RowId{uint32_t(r[0]) << 16 | uint32_t(r[1]) << 8 | r[2], r[3]};
-        if (!leaf()) e.child = uint32_t(r[4]) << 24 | uint32_t(r[5]) << 16 | uint32_t(r[6]) << 8 | r[7];
+        if (!leaf())
+            e.child = uint32_t(r[4]) << 24 | uint32_t(r[5]) << 16 | uint32_t(r[6]) << 8 | r[7];
         entries_.push_back(e);
     }
 }
@@ -80,11 +82,21 @@ std::shared_ptr<const IndexPage> loadIndexPage(Pager& pager, uint32_t pgno) {
     return p;
 }
 
-uint32_t IndexPage::owner() const { return page_.bytes().u32(fmt::kIdxOwner); }
-uint32_t IndexPage::prev() const { return page_.bytes().u32(fmt::kIdxPrev); }
-uint32_t IndexPage::next() const { return page_.bytes().u32(fmt::kIdxNext); }
-uint32_t IndexPage::tail() const { return page_.bytes().u32(fmt::kIdxTail); }
-uint16_t IndexPage::freeSpace() const { return page_.bytes().u16(fmt::kIdxFreeSpace); }
+uint32_t IndexPage::owner() const {
+    return page_.bytes().u32(fmt::kIdxOwner);
+}
+uint32_t IndexPage::prev() const {
+    return page_.bytes().u32(fmt::kIdxPrev);
+}
+uint32_t IndexPage::next() const {
+    return page_.bytes().u32(fmt::kIdxNext);
+}
+uint32_t IndexPage::tail() const {
+    return page_.bytes().u32(fmt::kIdxTail);
+}
+uint16_t IndexPage::freeSpace() const {
+    return page_.bytes().u16(fmt::kIdxFreeSpace);
+}
 
 namespace {
 
@@ -115,7 +127,8 @@ std::vector<RowId> indexFind(Pager& pager, const RealIndex& ix, const std::vecto
     // Descend: the first node entry whose key is >= the search key leads to the first leaf that
     // can hold it (node entries carry the last key of their subtree).
     for (int depth = 0;; ++depth) {
-        if (depth > fmt::kMaxIndexDepth) throwCorrupt(pgno, "the index tree is deeper than possible");
+        if (depth > fmt::kMaxIndexDepth)
+            throwCorrupt(pgno, "the index tree is deeper than possible");
         auto p = loadIndexPage(pager, pgno);
         if (p->leaf()) break;
         uint32_t child = p->tail();

@@ -27,7 +27,7 @@ struct IndexEntry {
 };
 
 class IndexPage {
-public:
+  public:
     // Validates the page and decodes all entries. Throws Corrupt.
     explicit IndexPage(Page p);
 
@@ -43,7 +43,7 @@ public:
     // Memory the parsed entries take.
     size_t heldBytes() const { return full_.capacity() + entries_.capacity() * sizeof(IndexEntry); }
 
-private:
+  private:
     Page page_;
     uint16_t prefix_ = 0;
     size_t used_ = 0;

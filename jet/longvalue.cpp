@@ -32,9 +32,9 @@ void walk(Pager& pager, Bytes field, Sink sink, Rows rows) {
     if (r.kind == fmt::kLongInline) {
         Bytes data = field.sub(fmt::kLongValueHeader, field.size() - fmt::kLongValueHeader);
         if (data.size() < r.length)
-            throwCorrupt(field.page(), "an inline long value's length (" + std::to_string(r.length) +
-                                           ") exceeds its field (" + std::to_string(data.size()) +
-                                           ")");
+            throwCorrupt(field.page(), "an inline long value's length (" +
+                                           std::to_string(r.length) + ") exceeds its field (" +
+                                           std::to_string(data.size()) + ")");
         sink(data.sub(0, r.length));
         return;
     }
@@ -84,7 +84,8 @@ std::vector<uint8_t> readLongValue(Pager& pager, Bytes field) {
 
 std::vector<uint32_t> longValueRows(Pager& pager, Bytes field) {
     std::vector<uint32_t> out;
-    walk(pager, field, [](Bytes) {}, [&](uint32_t p) { out.push_back(p); });
+    walk(
+        pager, field, [](Bytes) {}, [&](uint32_t p) { out.push_back(p); });
     return out;
 }
 

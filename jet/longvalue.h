@@ -12,7 +12,7 @@ namespace jet {
 
 struct LongValueRef {
     uint32_t length = 0;
-    uint8_t kind = 0;   // 0x80 inline, 0x40 single row, 0x00 chain
+    uint8_t kind = 0;         // 0x80 inline, 0x40 single row, 0x00 chain
     uint32_t rowPointer = 0;  // pg_row of the single row or the first chunk
 };
 

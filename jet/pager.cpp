@@ -54,8 +54,10 @@ Pager::~Pager() {
 
 Page Pager::get(uint32_t pgno) {
     if (pgno >= pageCount_)
-        throwCorrupt(pgno, "reference to page " + std::to_string(pgno) + " beyond the end of the "
-                           "file (" + std::to_string(pageCount_) + " pages)");
+        throwCorrupt(pgno, "reference to page " + std::to_string(pgno) +
+                               " beyond the end of the "
+                               "file (" +
+                               std::to_string(pageCount_) + " pages)");
     if (inTxn_) {
         if (auto it = dirty_.find(pgno); it != dirty_.end()) return Page{pgno, it->second};
     }
@@ -248,8 +250,8 @@ bool Pager::recover(Env& env, const std::string& dbPath, File& file) {
         Bytes b(buf.data(), buf.size());
         count = b.u32(20);
         origSize = b.u64(12);
-        if (b.u32(8) == fmt::kPageSize && uint64_t(count) * kJournalRecord ==
-                                               buf.size() - kJournalHeader) {
+        if (b.u32(8) == fmt::kPageSize &&
+            uint64_t(count) * kJournalRecord == buf.size() - kJournalHeader) {
             Fnv f;
             f.add(buf.data(), 24);
             f.add(buf.data() + kJournalHeader, buf.size() - kJournalHeader);

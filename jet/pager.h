@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -33,7 +33,7 @@ struct Page {
 };
 
 class Pager {
-public:
+  public:
     // `file` is already open; `path` names it (for the journal). For a writable pager the caller
     // has taken the file's lock.
     Pager(Env& env, std::string path, std::unique_ptr<File> file, bool writable);
@@ -91,7 +91,7 @@ public:
     // tests can make the k-th write fail or kill the process at a chosen moment.
     std::function<void(int writeNo)> beforeWrite;
 
-private:
+  private:
     void writeJournal(const std::string& jpath);
     void countWrite();
 
@@ -99,8 +99,8 @@ private:
     std::string path_;
     std::unique_ptr<File> file_;
     bool writable_;
-    uint32_t pageCount_ = 0;        // including pages appended in the open transaction
-    uint32_t committedPages_ = 0;   // page count on disk
+    uint32_t pageCount_ = 0;       // including pages appended in the open transaction
+    uint32_t committedPages_ = 0;  // page count on disk
     std::unordered_map<uint32_t, std::shared_ptr<const PageBuf>> cache_;
     class DerivedCache {
       public:

@@ -207,8 +207,12 @@ void PageAllocator::release(uint32_t pgno) {
     setGlobal(pager_, pgno, true);
 }
 
-void UsageMapEditor::add(uint32_t mapRow, uint32_t page) { set(mapRow, page, true, true); }
-void UsageMapEditor::remove(uint32_t mapRow, uint32_t page) { set(mapRow, page, false, false); }
+void UsageMapEditor::add(uint32_t mapRow, uint32_t page) {
+    set(mapRow, page, true, true);
+}
+void UsageMapEditor::remove(uint32_t mapRow, uint32_t page) {
+    set(mapRow, page, false, false);
+}
 
 void UsageMapEditor::set(uint32_t mapRow, uint32_t page, bool on, bool extend) {
     MapRow m = locate(pager_, mapRow);

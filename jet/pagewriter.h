@@ -47,7 +47,7 @@ struct SlotPage {
 void initDataPage(PageBuf& buf, uint32_t owner, bool lval);
 
 class PageAllocator {
-public:
+  public:
     explicit PageAllocator(Pager& pager) : pager_(pager) {}
     // A zeroed page marked used in the global map: a page this engine freed earlier (free in
     // the global map and all zeros), else a new page at the end of the file.
@@ -55,7 +55,7 @@ public:
     // Zeroes a page and marks it free in the global map, for allocate() to use again.
     void release(uint32_t pgno);
 
-private:
+  private:
     Pager& pager_;
 };
 
@@ -63,12 +63,12 @@ private:
 // (page 1, row 0) sets a bit for a free page. Inline maps move their start page or turn into
 // reference maps when a page falls outside them.
 class UsageMapEditor {
-public:
+  public:
     UsageMapEditor(Pager& pager, PageAllocator& alloc) : pager_(pager), alloc_(alloc) {}
     void add(uint32_t mapRow, uint32_t page);
     void remove(uint32_t mapRow, uint32_t page);
 
-private:
+  private:
     void set(uint32_t mapRow, uint32_t page, bool on, bool extend);
     Pager& pager_;
     PageAllocator& alloc_;

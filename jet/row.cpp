@@ -55,13 +55,20 @@ bool columnBytes(const TableDef&, const RowLayout& l, Bytes row, const Column& c
 
 Value decodeFixed(const Column& c, Bytes b) {
     switch (c.type) {
-        case ColType::Byte: return int64_t(b.u8(0));
-        case ColType::Int: return int64_t(b.i16(0));
-        case ColType::Long: return int64_t(b.i32(0));
-        case ColType::Money: return Currency{b.i64(0)};
-        case ColType::Single: return double(b.f32(0));
-        case ColType::Double: return b.f64(0);
-        case ColType::DateTime: return DateTime{b.f64(0)};
+        case ColType::Byte:
+            return int64_t(b.u8(0));
+        case ColType::Int:
+            return int64_t(b.i16(0));
+        case ColType::Long:
+            return int64_t(b.i32(0));
+        case ColType::Money:
+            return Currency{b.i64(0)};
+        case ColType::Single:
+            return double(b.f32(0));
+        case ColType::Double:
+            return b.f64(0);
+        case ColType::DateTime:
+            return DateTime{b.f64(0)};
         case ColType::Guid: {
             Guid g;
             b.need(0, 16, "GUID");
@@ -75,27 +82,47 @@ Value decodeFixed(const Column& c, Bytes b) {
             d.scale = c.scale;
             return d;
         }
-        case ColType::Text: return decodeText(b);
-        case ColType::Binary: return b.copy();
-        default: break;
+        case ColType::Text:
+            return decodeText(b);
+        case ColType::Binary:
+            return b.copy();
+        default:
+            break;
     }
     throwCorrupt(b.page(), std::string("a fixed-length column of type ") + typeName(c.type));
 }
 
 void encodeFixed(const Column& c, const Value& v, uint8_t* out) {
     switch (c.type) {
-        case ColType::Byte: out[0] = uint8_t(std::get<int64_t>(v)); return;
-        case ColType::Int: putU16(out, uint16_t(std::get<int64_t>(v))); return;
-        case ColType::Long: putU32(out, uint32_t(std::get<int64_t>(v))); return;
-        case ColType::Money: putU64(out, uint64_t(std::get<Currency>(v).scaled)); return;
-        case ColType::Single: putF32(out, float(std::get<double>(v))); return;
-        case ColType::Double: putF64(out, std::get<double>(v)); return;
-        case ColType::DateTime: putF64(out, std::get<DateTime>(v).days); return;
-        case ColType::Guid: std::memcpy(out, std::get<Guid>(v).bytes.data(), 16); return;
+        case ColType::Byte:
+            out[0] = uint8_t(std::get<int64_t>(v));
+            return;
+        case ColType::Int:
+            putU16(out, uint16_t(std::get<int64_t>(v)));
+            return;
+        case ColType::Long:
+            putU32(out, uint32_t(std::get<int64_t>(v)));
+            return;
+        case ColType::Money:
+            putU64(out, uint64_t(std::get<Currency>(v).scaled));
+            return;
+        case ColType::Single:
+            putF32(out, float(std::get<double>(v)));
+            return;
+        case ColType::Double:
+            putF64(out, std::get<double>(v));
+            return;
+        case ColType::DateTime:
+            putF64(out, std::get<DateTime>(v).days);
+            return;
+        case ColType::Guid:
+            std::memcpy(out, std::get<Guid>(v).bytes.data(), 16);
+            return;
         case ColType::Numeric: {
             const Decimal& d = std::get<Decimal>(v);
             out[0] = d.negative ? 0x80 : 0x00;
-            for (int w = 0; w < 4; ++w) putU32(out + 1 + 4 * w, uint32_t(d.magnitude >> (32 * (3 - w))));
+            for (int w = 0; w < 4; ++w)
+                putU32(out + 1 + 4 * w, uint32_t(d.magnitude >> (32 * (3 - w))));
             return;
         }
         case ColType::Text: {
@@ -115,7 +142,8 @@ void encodeFixed(const Column& c, const Value& v, uint8_t* out) {
             std::memcpy(out, b.data(), std::min<size_t>(b.size(), c.length));
             return;
         }
-        default: break;
+        default:
+            break;
     }
     throwError(ErrorKind::Usage, std::string("no fixed encoding for ") + typeName(c.type));
 }
@@ -182,10 +210,14 @@ Row decodeRow(const TableDef& t, Bytes row, Pager* pager) {
         Bytes b;
         if (!columnBytes(t, l, row, c, b)) continue;
         switch (c.type) {
-            case ColType::Text: out[i] = decodeText(b); break;
+            case ColType::Text:
+                out[i] = decodeText(b);
+                break;
             case ColType::Binary:
             case ColType::Unknown0D:
-            case ColType::Unknown11: out[i] = b.copy(); break;
+            case ColType::Unknown11:
+                out[i] = b.copy();
+                break;
             case ColType::Memo:
             case ColType::Ole: {
                 if (b.empty()) {
@@ -206,7 +238,8 @@ Row decodeRow(const TableDef& t, Bytes row, Pager* pager) {
                 // Access stores some fixed-size columns of its own tables as variable ones.
                 if (!c.fixed() && b.size() < fixedSize(c.type))
                     throwCorrupt(row.page(), std::string("a variable-length ") + typeName(c.type) +
-                                                 " value has " + std::to_string(b.size()) + " bytes");
+                                                 " value has " + std::to_string(b.size()) +
+                                                 " bytes");
                 out[i] = decodeFixed(c, b);
         }
     }

@@ -1,5 +1,6 @@
 // Decoding of Jet 4 rows:
-//   u16 ncols | fixed area | variable data | u16 EOD | u16 var_off[nvar-1..0] | u16 nvar | null mask
+//   u16 ncols | fixed area | variable data | u16 EOD | u16 var_off[nvar-1..0] | u16 nvar | null
+//   mask
 // (tables without variable columns have no EOD/offset/nvar trailer).
 #pragma once
 

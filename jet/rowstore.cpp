@@ -124,7 +124,6 @@ std::vector<uint8_t> payloadOf(const Column& c, const Value& v) {
     return out;
 }
 
-
 // The field bytes of every variable column, storing long values as needed. Long values that
 // equal `reuse` (the old row) keep their stored field.
 std::vector<std::vector<uint8_t>> buildFields(Ctx& x, const TableDef& t, const Row& row,
@@ -160,7 +159,8 @@ std::vector<std::vector<uint8_t>> buildFields(Ctx& x, const TableDef& t, const R
     for (size_t i : longCols) {
         const Column& c = t.columns[i];
         std::vector<uint8_t> data = payloadOf(c, row[i]);
-        bool inlineIt = data.size() <= kInlineLongValueMax && size + data.size() <= fmt::kMaxRowSize;
+        bool inlineIt =
+            data.size() <= kInlineLongValueMax && size + data.size() <= fmt::kMaxRowSize;
         if (inlineIt) size += data.size();
         var[i] = storeLongValue(x, t, c, data, inlineIt);
     }

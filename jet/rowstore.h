@@ -22,7 +22,8 @@ template <class F>
 auto runWrite(Database& db, F f) {
     if (!db.readOnlyReason().empty()) throwError(ErrorKind::ReadOnly, db.readOnlyReason());
     if (!db.writable())
-        throwError(ErrorKind::ReadOnly, "The database \"" + db.path() + "\" is open for reading only");
+        throwError(ErrorKind::ReadOnly,
+                   "The database \"" + db.path() + "\" is open for reading only");
     const bool own = !db.inTransaction();
     if (own) db.begin();
     db.pager().beginSavepoint();

@@ -11,8 +11,8 @@ namespace jet {
 
 namespace {
 
-constexpr size_t kMaxTdefPages = 256;     // a Jet 4 definition of 255 columns needs far fewer
-constexpr uint32_t kMaxIndexes = 1000;    // sanity bound; Jet allows 32 per table
+constexpr size_t kMaxTdefPages = 256;   // a Jet 4 definition of 255 columns needs far fewer
+constexpr uint32_t kMaxIndexes = 1000;  // sanity bound; Jet allows 32 per table
 constexpr uint16_t kMaxColumnCount = 4096;
 
 std::string readName(Bytes b, size_t& pos) {
@@ -60,7 +60,8 @@ std::vector<size_t> TableDef::displayOrder() const {
     std::vector<size_t> order(columns.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        if (columns[a].ordinal != columns[b].ordinal) return columns[a].ordinal < columns[b].ordinal;
+        if (columns[a].ordinal != columns[b].ordinal)
+            return columns[a].ordinal < columns[b].ordinal;
         return columns[a].number < columns[b].number;
     });
     return order;
@@ -141,8 +142,8 @@ TableDef readTableDef(Pager& pager, uint32_t page) {
         uint8_t type = b.u8(pos + fmt::kColType);
         if (!isKnownType(type))
             throwError(ErrorKind::Unsupported,
-                       "The table on page " + std::to_string(page) + " has a column of unknown type " +
-                           std::to_string(type),
+                       "The table on page " + std::to_string(page) +
+                           " has a column of unknown type " + std::to_string(type),
                        page);
         c.type = ColType(type);
         c.number = b.u16(pos + fmt::kColNumber);

@@ -25,17 +25,17 @@ struct RowId {
 struct Column {
     std::string name;  // UTF-8
     ColType type = ColType::Long;
-    uint16_t number = 0;     // null-mask bit; what indexes refer to
-    uint16_t varIndex = 0;   // slot in the variable-offset table (variable columns)
-    uint16_t ordinal = 0;    // display order
+    uint16_t number = 0;    // null-mask bit; what indexes refer to
+    uint16_t varIndex = 0;  // slot in the variable-offset table (variable columns)
+    uint16_t ordinal = 0;   // display order
     uint16_t fixedOffset = 0;
-    uint16_t length = 0;     // bytes (TEXT: 2 per character)
+    uint16_t length = 0;  // bytes (TEXT: 2 per character)
     uint8_t flags = 0;
     uint8_t extFlags = 0;
     uint8_t precision = 0, scale = 0;  // NUMERIC
     uint16_t sortLcid = 0;             // TEXT, MEMO
     uint8_t sortVersion = 0;
-    size_t descOffset = 0;             // where the descriptor sits in the TDEF buffer
+    size_t descOffset = 0;  // where the descriptor sits in the TDEF buffer
 
     bool fixed() const { return flags & 0x01; }
     bool autoNumber() const { return flags & 0x04; }
@@ -51,9 +51,9 @@ struct IndexColumn {
 };
 
 struct RealIndex {
-    uint32_t slot = 0;       // position among the real indexes
+    uint32_t slot = 0;  // position among the real indexes
     std::vector<IndexColumn> columns;
-    uint32_t usageMap = 0;   // pg_row of the index's page map
+    uint32_t usageMap = 0;  // pg_row of the index's page map
     uint32_t rootPage = 0;
     uint8_t flags = 0;
     uint32_t uniqueCount = 0;
@@ -73,7 +73,7 @@ struct LogicalIndex {
     int32_t relIndex = -1;
     uint32_t relTable = 0;
     uint8_t cascadeUpdates = 0, cascadeDeletes = 0;
-    uint8_t kind = 0;  // 1 primary key, 2 foreign key
+    uint8_t kind = 0;      // 1 primary key, 2 foreign key
     size_t defOffset = 0;  // 28-byte definition in the TDEF buffer
     bool primaryKey() const { return kind == 1; }
     bool foreignKey() const { return kind == 2; }
@@ -87,16 +87,16 @@ struct LongColumnMaps {
 };
 
 struct TableDef {
-    uint32_t page = 0;                // first TDEF page
-    std::vector<uint32_t> pages;      // the TDEF chain
-    std::vector<uint8_t> buf;         // logical buffer (first page whole, then continuations)
+    uint32_t page = 0;            // first TDEF page
+    std::vector<uint32_t> pages;  // the TDEF chain
+    std::vector<uint8_t> buf;     // logical buffer (first page whole, then continuations)
     uint32_t rowCount = 0;
     int32_t lastAutoNumber = 0;
     uint8_t tableType = 0;
     uint16_t maxColumns = 0;  // including deleted columns: the null mask width
     uint16_t varColumns = 0;
     uint32_t ownedMap = 0, freeMap = 0;  // pg_rows
-    std::vector<Column> columns;          // descriptor order
+    std::vector<Column> columns;         // descriptor order
     std::vector<RealIndex> realIndexes;
     std::vector<LogicalIndex> logicalIndexes;
     std::vector<LongColumnMaps> longMaps;

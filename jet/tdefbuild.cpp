@@ -107,7 +107,8 @@ size_t tdefPageCount(size_t bytes) {
     return 1 + (bytes - fmt::kPageSize + per - 1) / per;
 }
 
-void writeTdefPages(Pager& pager, const std::vector<uint8_t>& buf, const std::vector<uint32_t>& pages) {
+void writeTdefPages(Pager& pager, const std::vector<uint8_t>& buf,
+                    const std::vector<uint32_t>& pages) {
     if (pages.size() != tdefPageCount(buf.size()))
         throwError(ErrorKind::Usage, "table definition pages do not match its size");
     size_t at = 0;

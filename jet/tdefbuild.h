@@ -22,11 +22,11 @@ struct ColDef {
 };
 
 struct IdxDef {
-    std::string name;          // logical index name
+    std::string name;  // logical index name
     std::vector<IndexColumn> columns;
-    uint8_t flags = 0x80;      // real index flags
-    uint8_t kind = 0;          // 1 primary key, 2 foreign key
-    uint32_t number = 0;       // logical index number
+    uint8_t flags = 0x80;  // real index flags
+    uint8_t kind = 0;      // 1 primary key, 2 foreign key
+    uint32_t number = 0;   // logical index number
 };
 
 struct TdefDef {
@@ -37,10 +37,10 @@ struct TdefDef {
 
 // Pages and map rows given to a new table.
 struct TdefPlacement {
-    std::vector<uint32_t> pages;            // the definition's pages (first = table id)
-    uint32_t ownedMap = 0, freeMap = 0;     // pg_rows
-    std::vector<uint32_t> indexMaps;        // per real index
-    std::vector<uint32_t> roots;            // per real index
+    std::vector<uint32_t> pages;         // the definition's pages (first = table id)
+    uint32_t ownedMap = 0, freeMap = 0;  // pg_rows
+    std::vector<uint32_t> indexMaps;     // per real index
+    std::vector<uint32_t> roots;         // per real index
     std::vector<std::pair<uint16_t, std::pair<uint32_t, uint32_t>>> longMaps;  // column -> maps
 };
 
@@ -48,7 +48,8 @@ struct TdefPlacement {
 std::vector<uint8_t> tdefBytes(const TdefDef& d, const TdefPlacement& p);
 
 // Splits a definition buffer into pages and writes them.
-void writeTdefPages(Pager& pager, const std::vector<uint8_t>& buf, const std::vector<uint32_t>& pages);
+void writeTdefPages(Pager& pager, const std::vector<uint8_t>& buf,
+                    const std::vector<uint32_t>& pages);
 // Pages a definition buffer of `bytes` needs.
 size_t tdefPageCount(size_t bytes);
 

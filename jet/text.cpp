@@ -20,7 +20,8 @@ std::u16string decodeText(Bytes b) {
                 out.push_back(char16_t(c));
                 ++i;
             } else {
-                if (i + 1 >= b.size()) throwCorrupt(b.page(), "compressed text ends in half a character");
+                if (i + 1 >= b.size())
+                    throwCorrupt(b.page(), "compressed text ends in half a character");
                 out.push_back(char16_t(b.u16(i)));
                 i += 2;
             }

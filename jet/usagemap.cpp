@@ -56,7 +56,8 @@ std::vector<uint32_t> readUsageMap(Pager& pager, RowId where, bool keepBeyondEnd
             mi.bitmapPages.push_back(bp);
             if (bp == 0) continue;
             if (!seen.insert(bp).second)
-                throwCorrupt(where.page, "a usage map uses bitmap page " + std::to_string(bp) + " twice");
+                throwCorrupt(where.page,
+                             "a usage map uses bitmap page " + std::to_string(bp) + " twice");
             Page p = pager.get(bp);
             if (p.type() != fmt::kPageUsageMap)
                 throwCorrupt(bp, "expected a usage bitmap page, found page type " +

@@ -12,10 +12,10 @@
 namespace jet {
 
 struct UsageMapInfo {
-    RowId where;             // the declaration row
-    uint8_t kind = 0;        // 0 inline, 1 reference
-    uint32_t startPage = 0;  // inline maps
-    size_t bitmapBytes = 0;  // inline maps
+    RowId where;                        // the declaration row
+    uint8_t kind = 0;                   // 0 inline, 1 reference
+    uint32_t startPage = 0;             // inline maps
+    size_t bitmapBytes = 0;             // inline maps
     std::vector<uint32_t> bitmapPages;  // reference maps (0 = none yet)
 };
 

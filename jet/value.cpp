@@ -13,40 +13,68 @@ bool isKnownType(uint8_t t) {
 
 const char* typeName(ColType t) {
     switch (t) {
-        case ColType::Boolean: return "BOOLEAN";
-        case ColType::Byte: return "BYTE";
-        case ColType::Int: return "INT";
-        case ColType::Long: return "LONG";
-        case ColType::Money: return "MONEY";
-        case ColType::Single: return "SINGLE";
-        case ColType::Double: return "DOUBLE";
-        case ColType::DateTime: return "DATETIME";
-        case ColType::Binary: return "BINARY";
-        case ColType::Text: return "TEXT";
-        case ColType::Ole: return "OLE";
-        case ColType::Memo: return "MEMO";
-        case ColType::Guid: return "GUID";
-        case ColType::Numeric: return "NUMERIC";
-        case ColType::Unknown0D: return "UNKNOWN_0D";
-        case ColType::Unknown11: return "UNKNOWN_11";
+        case ColType::Boolean:
+            return "BOOLEAN";
+        case ColType::Byte:
+            return "BYTE";
+        case ColType::Int:
+            return "INT";
+        case ColType::Long:
+            return "LONG";
+        case ColType::Money:
+            return "MONEY";
+        case ColType::Single:
+            return "SINGLE";
+        case ColType::Double:
+            return "DOUBLE";
+        case ColType::DateTime:
+            return "DATETIME";
+        case ColType::Binary:
+            return "BINARY";
+        case ColType::Text:
+            return "TEXT";
+        case ColType::Ole:
+            return "OLE";
+        case ColType::Memo:
+            return "MEMO";
+        case ColType::Guid:
+            return "GUID";
+        case ColType::Numeric:
+            return "NUMERIC";
+        case ColType::Unknown0D:
+            return "UNKNOWN_0D";
+        case ColType::Unknown11:
+            return "UNKNOWN_11";
     }
     return "UNKNOWN";
 }
 
-bool isLongValue(ColType t) { return t == ColType::Memo || t == ColType::Ole; }
+bool isLongValue(ColType t) {
+    return t == ColType::Memo || t == ColType::Ole;
+}
 
 size_t fixedSize(ColType t) {
     switch (t) {
-        case ColType::Byte: return 1;
-        case ColType::Int: return 2;
-        case ColType::Long: return 4;
-        case ColType::Money: return 8;
-        case ColType::Single: return 4;
-        case ColType::Double: return 8;
-        case ColType::DateTime: return 8;
-        case ColType::Guid: return 16;
-        case ColType::Numeric: return 17;
-        default: return 0;
+        case ColType::Byte:
+            return 1;
+        case ColType::Int:
+            return 2;
+        case ColType::Long:
+            return 4;
+        case ColType::Money:
+            return 8;
+        case ColType::Single:
+            return 4;
+        case ColType::Double:
+            return 8;
+        case ColType::DateTime:
+            return 8;
+        case ColType::Guid:
+            return 16;
+        case ColType::Numeric:
+            return 17;
+        default:
+            return 0;
     }
 }
 

@@ -60,7 +60,9 @@ using Blob = std::vector<uint8_t>;
 using Value = std::variant<std::monostate, bool, int64_t, double, std::u16string, Blob, Currency,
                            DateTime, Guid, Decimal>;
 
-inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool isNull(const Value& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
 
 // UTF-16 <-> UTF-8 for names and tools. Unpaired surrogates become U+FFFD in UTF-8.
 std::string toUtf8(std::u16string_view s);

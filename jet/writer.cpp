@@ -73,27 +73,37 @@ std::string valueText(const Value& v) {
 
 [[noreturn]] void badValue(const std::string& table, const Column& c, const Value& v,
                            const std::string& why) {
-    throwError(ErrorKind::Constraint, "The value " + valueText(v) + " cannot be stored in column \"" +
-                                          c.name + "\" of table \"" + table + "\": " + why);
+    throwError(ErrorKind::Constraint, "The value " + valueText(v) +
+                                          " cannot be stored in column \"" + c.name +
+                                          "\" of table \"" + table + "\": " + why);
 }
 
 // Checks one value against its column's type and size.
 void checkValue(const std::string& table, const Column& c, const Value& v) {
     if (isNull(v)) return;
-    auto wrongType = [&] { badValue(table, c, v, std::string("the column holds ") + typeName(c.type)); };
+    auto wrongType = [&] {
+        badValue(table, c, v, std::string("the column holds ") + typeName(c.type));
+    };
     auto intRange = [&](int64_t lo, int64_t hi) {
         if (!std::holds_alternative<int64_t>(v)) wrongType();
         int64_t x = std::get<int64_t>(v);
         if (x < lo || x > hi)
-            badValue(table, c, v, "the allowed range is " + std::to_string(lo) + " to " + std::to_string(hi));
+            badValue(table, c, v,
+                     "the allowed range is " + std::to_string(lo) + " to " + std::to_string(hi));
     };
     switch (c.type) {
         case ColType::Boolean:
             if (!std::holds_alternative<bool>(v)) wrongType();
             return;
-        case ColType::Byte: intRange(0, 255); return;
-        case ColType::Int: intRange(-32768, 32767); return;
-        case ColType::Long: intRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()); return;
+        case ColType::Byte:
+            intRange(0, 255);
+            return;
+        case ColType::Int:
+            intRange(-32768, 32767);
+            return;
+        case ColType::Long:
+            intRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
+            return;
         case ColType::Money:
             if (!std::holds_alternative<Currency>(v)) wrongType();
             return;
@@ -115,8 +125,9 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
             size_t n = std::get<std::u16string>(v).size();
             size_t max = std::min<size_t>(c.maxChars(), 255);
             if (n > max)
-                badValue(table, c, v, "it has " + std::to_string(n) + " characters; the column holds at most " +
-                                          std::to_string(max));
+                badValue(table, c, v,
+                         "it has " + std::to_string(n) + " characters; the column holds at most " +
+                             std::to_string(max));
             return;
         }
         case ColType::Memo: {
@@ -128,7 +139,8 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
         case ColType::Binary:
             if (!std::holds_alternative<Blob>(v)) wrongType();
             if (std::get<Blob>(v).size() > c.length)
-                badValue(table, c, v, "the column holds at most " + std::to_string(c.length) + " bytes");
+                badValue(table, c, v,
+                         "the column holds at most " + std::to_string(c.length) + " bytes");
             return;
         case ColType::Ole:
         case ColType::Unknown0D:
@@ -146,7 +158,8 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
             unsigned __int128 limit = 1;
             for (int i = 0; i < c.precision; ++i) limit *= 10;
             if (d.magnitude >= limit)
-                badValue(table, c, v, "it has more than " + std::to_string(c.precision) + " digits");
+                badValue(table, c, v,
+                         "it has more than " + std::to_string(c.precision) + " digits");
             return;
         }
     }
@@ -161,24 +174,38 @@ void requireWritableIndexes(Database& db, Table& table, const TableDef& t) {
             Value sample;
             switch (c->type) {
                 case ColType::Text:
-                case ColType::Memo: sample = std::u16string(u"a"); break;
-                case ColType::Boolean: sample = true; break;
+                case ColType::Memo:
+                    sample = std::u16string(u"a");
+                    break;
+                case ColType::Boolean:
+                    sample = true;
+                    break;
                 case ColType::Byte:
                 case ColType::Int:
-                case ColType::Long: sample = int64_t(0); break;
-                case ColType::Money: sample = Currency{}; break;
+                case ColType::Long:
+                    sample = int64_t(0);
+                    break;
+                case ColType::Money:
+                    sample = Currency{};
+                    break;
                 case ColType::Single:
-                case ColType::Double: sample = 0.0; break;
-                case ColType::DateTime: sample = DateTime{}; break;
-                default: sample = Blob{};  // no key encoding is known: the probe fails
+                case ColType::Double:
+                    sample = 0.0;
+                    break;
+                case ColType::DateTime:
+                    sample = DateTime{};
+                    break;
+                default:
+                    sample = Blob{};  // no key encoding is known: the probe fails
             }
             KeyStatus st = appendColumnKey(*c, sample, ic.ascending, db.generalSortOrder(), probe);
             bool textColumnSort = (c->type == ColType::Text || c->type == ColType::Memo) &&
                                   !(c->sortLcid == fmt::kSortGeneral && c->sortVersion == 0);
             if (st != KeyStatus::Ok || textColumnSort)
                 throwError(ErrorKind::Unsupported,
-                           "The table \"" + table.name() + "\" cannot be changed: its index on column \"" +
-                               c->name + "\" uses keys this program cannot write (" +
+                           "The table \"" + table.name() +
+                               "\" cannot be changed: its index on column \"" + c->name +
+                               "\" uses keys this program cannot write (" +
                                (textColumnSort ? std::string("a sort order other than General")
                                                : std::string(keyStatusText(st))) +
                                "); compact the database to the General sort order first");
@@ -208,12 +235,13 @@ void checkColumnRules(Table& table, const TableDef& t, const Row& row) {
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const Column& c = t.columns[i];
         if (rules.required[i] && isNull(row[i]) && c.type != ColType::Boolean)
-            throwError(ErrorKind::Constraint, "Column \"" + c.name + "\" of table \"" + table.name() +
+            throwError(ErrorKind::Constraint, "Column \"" + c.name + "\" of table \"" +
+                                                  table.name() +
                                                   "\" cannot be empty: a value is required");
         auto* s = std::get_if<std::u16string>(&row[i]);
         if (!rules.zeroLengthAllowed[i] && s && s->empty())
-            throwError(ErrorKind::Constraint, "Column \"" + c.name + "\" of table \"" + table.name() +
-                                                  "\" cannot hold an empty text");
+            throwError(ErrorKind::Constraint, "Column \"" + c.name + "\" of table \"" +
+                                                  table.name() + "\" cannot hold an empty text");
     }
 }
 
@@ -230,9 +258,11 @@ Keys computeKeys(Database& db, Table& table, const TableDef& t, const Row& row) 
         if (st != KeyStatus::Ok) {
             std::string col;
             for (auto& ic : ix.columns)
-                if (const Column* c = t.columnByNumber(ic.column)) col += (col.empty() ? "" : ", ") + c->name;
-            throwError(ErrorKind::Unsupported, "The row cannot be written to table \"" + table.name() +
-                                                   "\": the index on " + col + ": " + keyStatusText(st));
+                if (const Column* c = t.columnByNumber(ic.column))
+                    col += (col.empty() ? "" : ", ") + c->name;
+            throwError(ErrorKind::Unsupported, "The row cannot be written to table \"" +
+                                                   table.name() + "\": the index on " + col + ": " +
+                                                   keyStatusText(st));
         }
         k.key.push_back(std::move(key));
         k.skip.push_back(ix.ignoreNulls() && allKeyColumnsNull(t, ix, row));
@@ -254,9 +284,9 @@ void checkIndexRules(Database& db, Table& table, const TableDef& t, const Row& r
                     if (t.columns[c].number == ic.column && isNull(row[c]) &&
                         t.columns[c].type != ColType::Boolean)
                         throwError(ErrorKind::Constraint,
-                                   "Column \"" + t.columns[c].name + "\" of table \"" + table.name() +
-                                       "\" cannot be empty: the index \"" + t.indexName(ix) +
-                                       "\" requires a value");
+                                   "Column \"" + t.columns[c].name + "\" of table \"" +
+                                       table.name() + "\" cannot be empty: the index \"" +
+                                       t.indexName(ix) + "\" requires a value");
                 }
             }
         }
@@ -268,10 +298,12 @@ void checkIndexRules(Database& db, Table& table, const TableDef& t, const Row& r
             for (auto& ic : ix.columns)
                 for (size_t c = 0; c < t.columns.size(); ++c)
                     if (t.columns[c].number == ic.column)
-                        vals += (vals.empty() ? "" : ", ") + t.columns[c].name + " = " + valueText(row[c]);
-            throwError(ErrorKind::Constraint, "The row cannot be written to table \"" + table.name() +
-                                                  "\": the unique index \"" + t.indexName(ix) +
-                                                  "\" already has a row with " + vals);
+                        vals += (vals.empty() ? "" : ", ") + t.columns[c].name + " = " +
+                                valueText(row[c]);
+            throwError(ErrorKind::Constraint, "The row cannot be written to table \"" +
+                                                  table.name() + "\": the unique index \"" +
+                                                  t.indexName(ix) + "\" already has a row with " +
+                                                  vals);
         }
     }
 }
@@ -317,7 +349,7 @@ RowId Table::insert(Row& row) {
                                      : autoNumber + 1;
                     row[i] = int64_t(autoNumber);
                 } else if (std::holds_alternative<int64_t>(row[i])) {
-                    autoNumber = std::max<int64_t>(autoNumber, std::get<int64_t>(row[i])) ;
+                    autoNumber = std::max<int64_t>(autoNumber, std::get<int64_t>(row[i]));
                 }
             }
             if (c.autoGuid() && c.type == ColType::Guid && isNull(row[i])) {
@@ -363,7 +395,8 @@ void Table::update(RowId id, const Row& newRow) {
         Ctx x(db_.pager());
         auto where = resolve(id);
         if (!where)
-            throwError(ErrorKind::NotFound, "The row to change in table \"" + name_ + "\" has been deleted");
+            throwError(ErrorKind::NotFound,
+                       "The row to change in table \"" + name_ + "\" has been deleted");
         Page dataPage = x.pager.get(where->page);
         Bytes oldBytes = DataPage(dataPage).row(where->row);
         std::vector<uint8_t> oldCopy = oldBytes.copy();
@@ -411,12 +444,13 @@ void Table::update(RowId id, const Row& newRow) {
                 }
             } else {
                 // The grown row moves to a page with room; its slot keeps a pointer to it.
-                RowId target =
-                    placeRow(x, t, t.ownedMap, t.freeMap, false, std::move(bytes), fmt::kRowDeleted);
+                RowId target = placeRow(x, t, t.ownedMap, t.freeMap, false, std::move(bytes),
+                                        fmt::kRowDeleted);
                 SlotPage hp = SlotPage::load(x.pager, id.page);
                 hp.slots[id.row] = SlotPage::Slot{fmt::kRowOverflow, pointerBytes(target)};
                 hp.store(x.pager);
-                if (t.freeMap && hp.freeSpace() >= kFreeMapThreshold) x.maps.add(t.freeMap, id.page);
+                if (t.freeMap && hp.freeSpace() >= kFreeMapThreshold)
+                    x.maps.add(t.freeMap, id.page);
             }
         } else {
             SlotPage tp = SlotPage::load(x.pager, where->page);
@@ -477,7 +511,8 @@ void Table::remove(RowId id) {
         Ctx x(db_.pager());
         auto where = resolve(id);
         if (!where)
-            throwError(ErrorKind::NotFound, "The row to delete in table \"" + name_ + "\" has already been deleted");
+            throwError(ErrorKind::NotFound,
+                       "The row to delete in table \"" + name_ + "\" has already been deleted");
         Page dataPage = x.pager.get(where->page);
         std::vector<uint8_t> oldCopy = DataPage(dataPage).row(where->row).copy();
         Bytes old(oldCopy.data(), oldCopy.size(), where->page);

@@ -85,10 +85,17 @@ QString rangeErrorMessage(double value, const QString& field, double min, double
 
 bool integerRange(jet::ColType t, qint64& min, qint64& max) {
     switch (t) {
-        case jet::ColType::Byte: min = 0, max = 255; return true;
-        case jet::ColType::Int: min = -32768, max = 32767; return true;
-        case jet::ColType::Long: min = INT32_MIN, max = INT32_MAX; return true;
-        default: return false;
+        case jet::ColType::Byte:
+            min = 0, max = 255;
+            return true;
+        case jet::ColType::Int:
+            min = -32768, max = 32767;
+            return true;
+        case jet::ColType::Long:
+            min = INT32_MIN, max = INT32_MAX;
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -34,7 +34,6 @@ void integerRange(jet::ColType t, double& min, double& max) {
     min = double(lo), max = double(hi);
 }
 
-
 [[noreturn]] void constraint(const QString& message) {
     throw jet::Error(jet::ErrorKind::Constraint, message.toStdString());
 }

@@ -12,8 +12,8 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 packages=(
-    # building
-    g++ cmake ninja-build pkg-config
+    # building, and the house style's formatter
+    g++ cmake ninja-build pkg-config clang-format
     # clang with its runtime: libFuzzer and the sanitizers
     clang libclang-rt-14-dev
     # Qt 6 Widgets, SVG icons, JPEG/GIF/... image plugins, OpenGL headers Qt's CMake files want

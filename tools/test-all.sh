@@ -1,5 +1,6 @@
 #!/bin/bash
 # Installs what is missing, builds everything and runs every test:
+#   0. the formatting of every C++ file against the committed .clang-format;
 #   1. the whole project (engine, tools, editor) and all its tests;
 #   2. the engine again with AddressSanitizer and UndefinedBehaviorSanitizer, and its tests;
 #   3. the reader's fuzz target, briefly, on the small shared fixtures.
@@ -12,6 +13,9 @@ jobs="$(nproc)"
 "$root/tools/setup.sh"
 
 step() { printf '\n== %s\n' "$*"; }
+
+step "formatting (.clang-format)"
+"$root/tools/check-format.sh"
 
 step "build (build/)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,6 +1,8 @@
 // Compaction: every object and live row survives, the other readers agree, the file is clean and
 // not larger, auto-number seeds restart at the highest id, a second compaction changes nothing,
 // an unwritable sort order becomes General, and no failure or crash harms the original.
+#include "jet/compact.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -13,7 +15,6 @@
 #include <sstream>
 
 #include "jet/check.h"
-#include "jet/compact.h"
 #include "jet/database.h"
 #include "jet/dump.h"
 #include "jet/error.h"
@@ -142,7 +143,8 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CompactFixture);
 
 TEST(Compact, AfterRandomWritesEverythingSurvives) {
     ZN_REQUIRE_FIXTURES();
-    for (const char* name : {"sample-test.mdb", "access/jk-indexTestV2000.mdb", "access/jk-test2V2000.mdb"}) {
+    for (const char* name :
+         {"sample-test.mdb", "access/jk-indexTestV2000.mdb", "access/jk-test2V2000.mdb"}) {
         SCOPED_TRACE(name);
         const std::string path = zntest::tempDir() + "/db.mdb";
         zntest::copyFile(zntest::fixture(name), path);
@@ -287,7 +289,8 @@ TEST(CompactInPlace, AnIoErrorAtAnyStepKeepsTheOriginal) {
     ASSERT_GT(ops, 3);
     for (int k = 1; k <= ops; ++k) {
         for (bool lasting : {false, true}) {
-            SCOPED_TRACE("failing operation " + std::to_string(k) + (lasting ? " and all after it" : ""));
+            SCOPED_TRACE("failing operation " + std::to_string(k) +
+                         (lasting ? " and all after it" : ""));
             zntest::writeFile(path, original);
             zntest::FaultEnv env(k, lasting);
             try {

@@ -113,7 +113,8 @@ TEST(Crash, PowerLossAtEveryStepOfACommitLeavesBeforeOrAfter) {
     int before = 0, after = 0;
     for (int k = 1; k <= steps + 1; ++k) {
         for (double loss : {1.0, 0.4}) {
-            SCOPED_TRACE("crash before step " + std::to_string(k) + ", loss " + std::to_string(loss));
+            SCOPED_TRACE("crash before step " + std::to_string(k) + ", loss " +
+                         std::to_string(loss));
             zntest::CrashEnv env(uint32_t(k * 10 + int(loss * 4)));
             env.put("/t/db.mdb", ex.original);
             {
@@ -215,7 +216,8 @@ TEST(Fault, IoErrorAtEveryWriteLeavesTheFileUnchanged) {
     ASSERT_GT(ops, 5);
     for (int k = 1; k <= ops; ++k) {
         for (bool lasting : {false, true}) {
-            SCOPED_TRACE("failing operation " + std::to_string(k) + (lasting ? " and all after it" : ""));
+            SCOPED_TRACE("failing operation " + std::to_string(k) +
+                         (lasting ? " and all after it" : ""));
             const std::string path = zntest::tempDir() + "/db.mdb";
             zntest::copyFile(zntest::fixture("sample-test.mdb"), path);
             bool failed = false;

@@ -1,11 +1,12 @@
 // Creating databases and tables: what the other readers see, the identity copied from an
 // existing database, and definitions Jet does not allow.
+#include "jet/create.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "jet/check.h"
-#include "jet/create.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/format.h"
@@ -16,7 +17,9 @@ namespace {
 
 using namespace jet;
 
-std::string newPath() { return zntest::tempDir() + "/new.mdb"; }
+std::string newPath() {
+    return zntest::tempDir() + "/new.mdb";
+}
 
 void expectClean(Database& db) {
     CheckReport r = checkDatabase(db);
@@ -36,7 +39,8 @@ TEST(Create, TestSchemaFromNothingIsWhatOtherReadersSee) {
         auto db = createDatabase(path);
         createTestSchema(*db);
         expectClean(*db);
-        EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"Otveti", "Settings", "Tema", "Voprosi"}));
+        EXPECT_EQ(db->tableNames(),
+                  (std::vector<std::string>{"Otveti", "Settings", "Tema", "Voprosi"}));
         EXPECT_EQ(db->table("Settings").def().rowCount, 5u);
     }
     zntest::CommandResult tables = zntest::run({"mdb-tables", "-1", path});
@@ -46,29 +50,34 @@ TEST(Create, TestSchemaFromNothingIsWhatOtherReadersSee) {
     zntest::CommandResult schema = zntest::run({"mdb-schema", "--indexes", path, "postgres"});
     std::vector<std::string> indexes;
     for (auto& l : lines(schema.out))
-        if (!l.starts_with("--") && (l.find("INDEX") != std::string::npos || l.find("PRIMARY KEY") != std::string::npos))
+        if (!l.starts_with("--") &&
+            (l.find("INDEX") != std::string::npos || l.find("PRIMARY KEY") != std::string::npos))
             indexes.push_back(l);
-    EXPECT_EQ(indexes, (std::vector<std::string>{
-                           "ALTER TABLE \"tema\" ADD CONSTRAINT \"tema_pkey\" PRIMARY KEY (\"id\");",
-                           "CREATE INDEX \"tema_numtema_idx\" ON \"tema\" (\"numtema\");",
-                           "ALTER TABLE \"voprosi\" ADD CONSTRAINT \"voprosi_pkey\" PRIMARY KEY (\"id\");",
-                           "CREATE INDEX \"voprosi_idtest_idx\" ON \"voprosi\" (\"idtest\");",
-                           "CREATE INDEX \"voprosi_idvopr_idx\" ON \"voprosi\" (\"idvopr\");",
-                           "ALTER TABLE \"otveti\" ADD CONSTRAINT \"otveti_pkey\" PRIMARY KEY (\"id\");",
-                           "CREATE INDEX \"otveti_idvopr_idx\" ON \"otveti\" (\"idvopr\");",
-                           "CREATE INDEX \"otveti_idotv_idx\" ON \"otveti\" (\"idotv\");",
-                           "ALTER TABLE \"settings\" ADD CONSTRAINT \"settings_pkey\" PRIMARY KEY (\"id\");",
-                       }));
+    EXPECT_EQ(indexes,
+              (std::vector<std::string>{
+                  "ALTER TABLE \"tema\" ADD CONSTRAINT \"tema_pkey\" PRIMARY KEY (\"id\");",
+                  "CREATE INDEX \"tema_numtema_idx\" ON \"tema\" (\"numtema\");",
+                  "ALTER TABLE \"voprosi\" ADD CONSTRAINT \"voprosi_pkey\" PRIMARY KEY (\"id\");",
+                  "CREATE INDEX \"voprosi_idtest_idx\" ON \"voprosi\" (\"idtest\");",
+                  "CREATE INDEX \"voprosi_idvopr_idx\" ON \"voprosi\" (\"idvopr\");",
+                  "ALTER TABLE \"otveti\" ADD CONSTRAINT \"otveti_pkey\" PRIMARY KEY (\"id\");",
+                  "CREATE INDEX \"otveti_idvopr_idx\" ON \"otveti\" (\"idvopr\");",
+                  "CREATE INDEX \"otveti_idotv_idx\" ON \"otveti\" (\"idotv\");",
+                  "ALTER TABLE \"settings\" ADD CONSTRAINT \"settings_pkey\" PRIMARY KEY (\"id\");",
+              }));
     if (!zntest::fixturesDir().empty()) {
         // The same column types as the test databases made by another Jet library.
-        EXPECT_EQ(zntest::run({"mdb-schema", "--indexes", path, "access"}).out,
-                  zntest::run({"mdb-schema", "--indexes", zntest::fixture("empty-test.mdb"), "access"}).out);
+        EXPECT_EQ(
+            zntest::run({"mdb-schema", "--indexes", path, "access"}).out,
+            zntest::run({"mdb-schema", "--indexes", zntest::fixture("empty-test.mdb"), "access"})
+                .out);
     }
     std::string why;
     std::string theirs = zntest::mdbReaderDump(path, {"--all"}, &why);
     if (why.empty()) {
         EXPECT_TRUE(zntest::sameDump(theirs, zntest::ourDump(path, {"--all"})));
-        EXPECT_TRUE(zntest::sameDump(zntest::mdbReaderDump(path, {"--system"}), zntest::ourDump(path, {"--system"})));
+        EXPECT_TRUE(zntest::sameDump(zntest::mdbReaderDump(path, {"--system"}),
+                                     zntest::ourDump(path, {"--system"})));
     }
 }
 
@@ -171,10 +180,13 @@ TEST(Create, DefinitionsJetDoesNotAllowAreRefusedAndChangeNothing) {
         {"auto-number that is not LONG", {"t", {{"a", T::Int, 255, 255, true}}, {}}},
         {"index on a missing column", {"t", {{"a", T::Long}}, {{"i", {{"b", true}}}}}},
         {"index on a memo", {"t", {{"a", T::Memo}}, {{"i", {{"a", true}}}}}},
-        {"two indexes alike", {"t", {{"a", T::Long}}, {{"i", {{"a", true}}}, {"I", {{"a", false}}}}}},
+        {"two indexes alike",
+         {"t", {{"a", T::Long}}, {{"i", {{"a", true}}}, {"I", {{"a", false}}}}}},
         {"too many long-value columns", {"t", manyMemos(60), {}}},
         {"two primary keys",
-         {"t", {{"a", T::Long}, {"b", T::Long}}, {{"p", {{"a", true}}, true}, {"q", {{"b", true}}, true}}}},
+         {"t",
+          {{"a", T::Long}, {"b", T::Long}},
+          {{"p", {{"a", true}}, true}, {"q", {{"b", true}}, true}}}},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -182,7 +194,8 @@ TEST(Create, DefinitionsJetDoesNotAllowAreRefusedAndChangeNothing) {
             createTable(*db, c.spec);
             ADD_FAILURE() << "created";
         } catch (const Error& e) {
-            EXPECT_TRUE(e.kind() == ErrorKind::Constraint || e.kind() == ErrorKind::Unsupported) << e.what();
+            EXPECT_TRUE(e.kind() == ErrorKind::Constraint || e.kind() == ErrorKind::Unsupported)
+                << e.what();
         }
     }
     db.reset();

@@ -7,9 +7,9 @@
 
 #include "jet/check.h"
 #include "jet/database.h"
-#include "jet/error.h"
 #include "jet/datapage.h"
 #include "jet/dump.h"
+#include "jet/error.h"
 #include "jet/format.h"
 #include "jet/header.h"
 #include "tests/support/testsupport.h"
@@ -19,7 +19,9 @@ namespace {
 using jet::Database;
 using jet::ErrorKind;
 
-std::string baseName(const std::string& p) { return std::filesystem::path(p).filename().string(); }
+std::string baseName(const std::string& p) {
+    return std::filesystem::path(p).filename().string();
+}
 
 // --- Refusals ---------------------------------------------------------------------------------
 
@@ -43,17 +45,21 @@ TEST(Open, RefusesWhatIsNotAJet4Database) {
     const std::vector<uint8_t> good = zntest::readFile(zntest::fixture("access/jk-empty.mdb"));
     const std::vector<Refusal> cases = {
         {"empty file", [](auto& f) { f.clear(); }, ErrorKind::Unsupported, "too short"},
-        {"text file", [](auto& f) { f.assign(5000, 'a'); }, ErrorKind::Unsupported, "no database header"},
-        {"cut inside a page", [](auto& f) { f.resize(f.size() - 100); }, ErrorKind::Corrupt, "truncated"},
+        {"text file", [](auto& f) { f.assign(5000, 'a'); }, ErrorKind::Unsupported,
+         "no database header"},
+        {"cut inside a page", [](auto& f) { f.resize(f.size() - 100); }, ErrorKind::Corrupt,
+         "truncated"},
         {"only the header page", [](auto& f) { f.resize(4096); }, ErrorKind::Corrupt, "truncated"},
         {"Access 97", [](auto& f) { f[0x14] = 0; }, ErrorKind::Unsupported, "Access 97"},
         {"Access 2007", [](auto& f) { f[0x14] = 2; }, ErrorKind::Unsupported, ".accdb"},
-        {"ACE engine name",
-         [](auto& f) { std::memcpy(f.data() + 4, "Standard ACE DB", 15); }, ErrorKind::Unsupported,
-         ".accdb"},
+        {"ACE engine name", [](auto& f) { std::memcpy(f.data() + 4, "Standard ACE DB", 15); },
+         ErrorKind::Unsupported, ".accdb"},
         {"MSISAM", [](auto& f) { std::memcpy(f.data() + 4, "MSISAM Database", 15); },
          ErrorKind::Unsupported, "MSISAM"},
-        {"encoded", [](auto& f) { setUnmasked(f, 0x3E, {0x12, 0x34, 0x56, 0x78}); },
+        {"encoded",
+         [](auto& f) {
+             setUnmasked(f, 0x3E, {0x12, 0x34, 0x56, 0x78});
+         },
          ErrorKind::Unsupported, "encoded"},
     };
     for (auto& c : cases) {
@@ -118,7 +124,8 @@ TEST_P(Fixture, DumpEqualsMdbReader) {
         std::string why;
         std::string theirs = zntest::mdbReaderDump(GetParam(), {which}, &why);
         if (!why.empty()) GTEST_SKIP() << why;
-        EXPECT_TRUE(zntest::sameDump(withoutUnreadableTables(zntest::ourDump(GetParam(), {which})), theirs));
+        EXPECT_TRUE(zntest::sameDump(withoutUnreadableTables(zntest::ourDump(GetParam(), {which})),
+                                     theirs));
     }
 }
 
@@ -158,7 +165,8 @@ TEST_P(Fixture, IntegrityCheckVerifiesEveryIndexKey) {
 // row was deleted. This test makes such a file and shows the difference.
 TEST(Readers, DisagreeOnAnOrphanedMovedRowAndAccessIsRight) {
     ZN_REQUIRE_FIXTURES();
-    std::vector<uint8_t> bytes = zntest::readFile(zntest::fixture("access/jk-overflowTestV2000.mdb"));
+    std::vector<uint8_t> bytes =
+        zntest::readFile(zntest::fixture("access/jk-overflowTestV2000.mdb"));
     std::string movedRow;
     {
         auto db = Database::fromBytes(bytes);
@@ -195,7 +203,8 @@ TEST(Readers, DisagreeOnAnOrphanedMovedRowAndAccessIsRight) {
     theirsWithout.erase(theirsWithout.find(movedRow), movedRow.size());
     EXPECT_TRUE(zntest::sameDump(ours, theirsWithout));
     std::string tools = zntest::mdbToolsView(zntest::mdbToolsDump(path, {"--all"}));
-    EXPECT_NE(tools.find(zntest::mdbToolsView("# Table1\n" + movedRow).substr(9)), std::string::npos);
+    EXPECT_NE(tools.find(zntest::mdbToolsView("# Table1\n" + movedRow).substr(9)),
+              std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shared, Fixture, testing::ValuesIn(zntest::allFixtures()),

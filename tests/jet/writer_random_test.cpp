@@ -22,8 +22,8 @@
 namespace {
 
 using namespace jet;
-using zntest::envInt;
 using zntest::engineDump;
+using zntest::envInt;
 using zntest::modelDump;
 
 void keepOutput(const std::string& path, const std::string& name) {
@@ -59,30 +59,30 @@ TEST_P(RandomWrites, ModelReadersAndCheckAgree) {
         std::string theirs = zntest::mdbReaderDump(path, {"--all"}, &why);
         if (why.empty()) {
             EXPECT_TRUE(zntest::sameDump(theirs, zntest::ourDump(path, {"--all"})));
-            EXPECT_TRUE(zntest::sameDump(zntest::mdbToolsView(zntest::mdbToolsDump(path, {"--all"})),
-                                         zntest::mdbToolsView(zntest::ourDump(path, {"--all"}))));
+            EXPECT_TRUE(
+                zntest::sameDump(zntest::mdbToolsView(zntest::mdbToolsDump(path, {"--all"})),
+                                 zntest::mdbToolsView(zntest::ourDump(path, {"--all"}))));
         }
         RecordProperty("inserts" + std::to_string(s), st.inserts);
-        std::cout << GetParam() << " seed " << seed << ": " << st.inserts << " inserts, " << st.updates
-                  << " updates, " << st.deletes << " deletes, " << st.rejected << " rejected, "
-                  << st.rolledBack << " groups rolled back; "
+        std::cout << GetParam() << " seed " << seed << ": " << st.inserts << " inserts, "
+                  << st.updates << " updates, " << st.deletes << " deletes, " << st.rejected
+                  << " rejected, " << st.rolledBack << " groups rolled back; "
                   << std::filesystem::file_size(path) / 4096 << " pages\n";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, RandomWrites,
-                         testing::Values("sample-test.mdb", "access/jk-indexTestV2000.mdb",
-                                         "access/jk-compIndexTestV2000.mdb",
-                                         "access/jk-bigIndexTestV2000.mdb",
-                                         "access/jk-testIndexPropertiesV2000.mdb",
-                                         "access/jk-test2V2000.mdb", "access/jk-delColTestV2000.mdb",
-                                         "access/jk-fixedTextTestV2000.mdb",
-                                         "access/jk-fixedNumericTestV2000.mdb"),
-                         [](const testing::TestParamInfo<const char*>& i) {
-                             std::string n = std::filesystem::path(i.param).stem().string();
-                             for (char& c : n)
-                                 if (!isalnum(uint8_t(c))) c = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, RandomWrites,
+    testing::Values("sample-test.mdb", "access/jk-indexTestV2000.mdb",
+                    "access/jk-compIndexTestV2000.mdb", "access/jk-bigIndexTestV2000.mdb",
+                    "access/jk-testIndexPropertiesV2000.mdb", "access/jk-test2V2000.mdb",
+                    "access/jk-delColTestV2000.mdb", "access/jk-fixedTextTestV2000.mdb",
+                    "access/jk-fixedNumericTestV2000.mdb"),
+    [](const testing::TestParamInfo<const char*>& i) {
+        std::string n = std::filesystem::path(i.param).stem().string();
+        for (char& c : n)
+            if (!isalnum(uint8_t(c))) c = '_';
+        return n;
+    });
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace zntest {
 namespace {
 
 class FaultFile : public jet::File {
-public:
+  public:
     FaultFile(std::unique_ptr<jet::File> f, FaultEnv& env) : f_(std::move(f)), env_(env) {}
     uint64_t size() override { return f_->size(); }
     size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
@@ -29,7 +29,7 @@ public:
     }
     bool tryLockExclusive() override { return f_->tryLockExclusive(); }
 
-private:
+  private:
     std::unique_ptr<jet::File> f_;
     FaultEnv& env_;
 };
@@ -40,7 +40,8 @@ void FaultEnv::step() {
     ++count_;
     if (onStep) onStep(count_);
     if (failFrom_ > 0 && (count_ == failFrom_ || (lasting_ && count_ > failFrom_)))
-        jet::throwError(jet::ErrorKind::Io, "injected I/O error (operation " + std::to_string(count_) + ")");
+        jet::throwError(jet::ErrorKind::Io,
+                        "injected I/O error (operation " + std::to_string(count_) + ")");
 }
 
 std::unique_ptr<jet::File> FaultEnv::open(const std::string& path, jet::OpenMode mode) {
@@ -55,8 +56,9 @@ void FaultEnv::syncDirOf(const std::string& path) {
 // ---------------------------------------------------------------------------------------------
 
 class CrashFile : public jet::File {
-public:
-    CrashFile(std::shared_ptr<CrashEnv::FileState> s, bool writable) : s_(std::move(s)), w_(writable) {}
+  public:
+    CrashFile(std::shared_ptr<CrashEnv::FileState> s, bool writable)
+        : s_(std::move(s)), w_(writable) {}
     uint64_t size() override { return s_->current.size(); }
     size_t read(uint64_t off, uint8_t* buf, size_t n) override {
         if (off >= s_->current.size()) return 0;
@@ -79,7 +81,7 @@ public:
         s_->pending.clear();
     }
 
-private:
+  private:
     std::shared_ptr<CrashEnv::FileState> s_;
     bool w_;
 };
@@ -104,15 +106,21 @@ std::unique_ptr<jet::File> CrashEnv::open(const std::string& path, jet::OpenMode
     return nullptr;
 }
 
-bool CrashEnv::exists(const std::string& path) { return files_.count(path) != 0; }
-void CrashEnv::remove(const std::string& path) { files_.erase(path); }
+bool CrashEnv::exists(const std::string& path) {
+    return files_.count(path) != 0;
+}
+void CrashEnv::remove(const std::string& path) {
+    files_.erase(path);
+}
 void CrashEnv::rename(const std::string& from, const std::string& to) {
     auto it = files_.find(from);
     if (it == files_.end()) jet::throwError(jet::ErrorKind::NotFound, "no file " + from);
     files_[to] = it->second;
     files_.erase(from);
 }
-void CrashEnv::syncDirOf(const std::string&) { durable_ = files_; }
+void CrashEnv::syncDirOf(const std::string&) {
+    durable_ = files_;
+}
 std::vector<std::string> CrashEnv::list(const std::string& dir) {
     std::vector<std::string> out;
     for (auto& [p, s] : files_)

@@ -18,16 +18,20 @@
 namespace zntest {
 
 class FaultEnv : public jet::Env {
-public:
+  public:
     // Writes, truncations and syncs are numbered from 1. Operation `failAt` fails (0: none);
     // when `lasting`, every later one fails too, as on a full disk.
     explicit FaultEnv(int failAt, bool lasting = true) : failFrom_(failAt), lasting_(lasting) {}
     std::unique_ptr<jet::File> open(const std::string& path, jet::OpenMode mode) override;
     bool exists(const std::string& path) override { return jet::Env::posix().exists(path); }
     void remove(const std::string& path) override { jet::Env::posix().remove(path); }
-    void rename(const std::string& a, const std::string& b) override { jet::Env::posix().rename(a, b); }
+    void rename(const std::string& a, const std::string& b) override {
+        jet::Env::posix().rename(a, b);
+    }
     void syncDirOf(const std::string& path) override;
-    std::vector<std::string> list(const std::string& dir) override { return jet::Env::posix().list(dir); }
+    std::vector<std::string> list(const std::string& dir) override {
+        return jet::Env::posix().list(dir);
+    }
 
     int operations() const { return count_; }
     // Called with each operation's number before it runs (a test can end the process there).
@@ -35,14 +39,14 @@ public:
     // Called by files before each write or sync.
     void step();
 
-private:
+  private:
     int failFrom_;
     bool lasting_;
     int count_ = 0;
 };
 
 class CrashEnv : public jet::Env {
-public:
+  public:
     explicit CrashEnv(uint32_t seed) : rng_(seed) {}
     std::unique_ptr<jet::File> open(const std::string& path, jet::OpenMode mode) override;
     bool exists(const std::string& path) override;
@@ -67,10 +71,11 @@ public:
         std::vector<Write> pending;
     };
 
-private:
+  private:
     friend class CrashFile;
-    std::map<std::string, std::shared_ptr<FileState>> files_;    // what the folder shows now
-    std::map<std::string, std::shared_ptr<FileState>> durable_;  // what the folder held at its last sync
+    std::map<std::string, std::shared_ptr<FileState>> files_;  // what the folder shows now
+    std::map<std::string, std::shared_ptr<FileState>>
+        durable_;  // what the folder held at its last sync
     std::mt19937 rng_;
 };
 

@@ -29,7 +29,7 @@ const std::u16string kAlphabet =
     u"äöüßéèàçñ\r\n";
 
 class Generator {
-public:
+  public:
     explicit Generator(uint32_t seed) : rng_(seed) {}
     uint32_t next(uint32_t n) { return n ? rng_() % n : 0; }
     bool chance(int percent) { return int(next(100)) < percent; }
@@ -50,13 +50,20 @@ public:
     Value value(const Column& c, bool required) {
         if (!required && c.type != ColType::Boolean && chance(12)) return std::monostate{};
         switch (c.type) {
-            case ColType::Boolean: return chance(50);
-            case ColType::Byte: return int64_t(next(256));
-            case ColType::Int: return int64_t(int(next(65536)) - 32768);
-            case ColType::Long: return int64_t(int64_t(rng_()) - 2147483648LL);
-            case ColType::Money: return Currency{int64_t(rng_()) * 7 - int64_t(rng_())};
-            case ColType::Single: return double(float(int(next(2000000)) - 1000000) / 64.0f);
-            case ColType::Double: return (double(rng_()) - 2147483648.0) / double(1 + next(1000));
+            case ColType::Boolean:
+                return chance(50);
+            case ColType::Byte:
+                return int64_t(next(256));
+            case ColType::Int:
+                return int64_t(int(next(65536)) - 32768);
+            case ColType::Long:
+                return int64_t(int64_t(rng_()) - 2147483648LL);
+            case ColType::Money:
+                return Currency{int64_t(rng_()) * 7 - int64_t(rng_())};
+            case ColType::Single:
+                return double(float(int(next(2000000)) - 1000000) / 64.0f);
+            case ColType::Double:
+                return (double(rng_()) - 2147483648.0) / double(1 + next(1000));
             case ColType::DateTime:
                 return DateTime{double(next(80000)) + double(next(86400)) / 86400.0};
             case ColType::Text: {
@@ -69,7 +76,8 @@ public:
                 while (!s.empty() && s.back() == u' ') s.pop_back();
                 return s;
             }
-            case ColType::Memo: return memo();
+            case ColType::Memo:
+                return memo();
             case ColType::Binary: {
                 Blob b(next(c.length + 1));
                 for (auto& x : b) x = uint8_t(rng_());
@@ -95,14 +103,14 @@ public:
                 if (d.magnitude == 0) d.negative = false;
                 return d;
             }
-            default: return std::monostate{};
+            default:
+                return std::monostate{};
         }
     }
 
-private:
+  private:
     std::mt19937 rng_;
 };
-
 
 // Columns that an index forbids to be NULL (primary keys and "required" indexes).
 std::vector<bool> requiredColumns(const TableDef& t) {
@@ -137,8 +145,8 @@ std::string engineDump(Database& db, const std::vector<TableModel>& models) {
     return out.str();
 }
 
-
-std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int ops, WriteStats& st) {
+std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int ops,
+                                     WriteStats& st) {
     Generator g(seed);
     OpenOptions o;
     o.writable = true;
@@ -167,7 +175,8 @@ std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int
             Table& t = db->table(m.name);
             const TableDef def = t.def();
             auto req = requiredColumns(def);
-            int kind = m.rows.size() < 5 ? 0 : int(g.next(10));  // 0-3 insert, 4-7 update, 8-9 delete
+            int kind =
+                m.rows.size() < 5 ? 0 : int(g.next(10));  // 0-3 insert, 4-7 update, 8-9 delete
             try {
                 if (kind <= 3) {
                     Row r(def.columns.size());
@@ -205,8 +214,8 @@ std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int
             if (envInt("ZN_RANDOM_PARANOID", 0)) {
                 CheckReport rep = checkDatabase(*db);
                 if (!rep.ok()) {
-                    ADD_FAILURE() << "after write " << done << " (kind " << kind << ", table " << m.name
-                                  << "): " << testing::PrintToString(rep.problems);
+                    ADD_FAILURE() << "after write " << done << " (kind " << kind << ", table "
+                                  << m.name << "): " << testing::PrintToString(rep.problems);
                     return models;
                 }
             }
@@ -224,6 +233,5 @@ std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int
     EXPECT_TRUE(sameDump(engineDump(*db, models), modelDump(*db, models))) << "after seed " << seed;
     return models;
 }
-
 
 }  // namespace zntest

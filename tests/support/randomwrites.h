@@ -26,7 +26,8 @@ struct WriteStats {
 // Runs `ops` random inserts, updates and deletes (alone or in groups, some groups rolled back)
 // on the database at `path`; returns the model of what the tables should hold. With
 // ZN_RANDOM_PARANOID=1 the integrity check runs after every write.
-std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int ops, WriteStats& st);
+std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int ops,
+                                     WriteStats& st);
 
 // The canonical dump of the model's tables, and of the same tables as the engine reads them.
 std::string modelDump(jet::Database& db, const std::vector<TableModel>& models);

@@ -28,7 +28,9 @@ std::string fixturesDir() {
     return dir;
 }
 
-std::string fixture(const std::string& name) { return fixturesDir() + "/" + name; }
+std::string fixture(const std::string& name) {
+    return fixturesDir() + "/" + name;
+}
 
 std::vector<std::string> allFixtures() {
     std::vector<std::string> out;
@@ -47,7 +49,8 @@ std::string tempDir() {
         fs::create_directories(b);
         std::atexit([] {
             std::error_code ec;
-            fs::remove_all(fs::temp_directory_path() / ("zntest-" + std::to_string(::getpid())), ec);
+            fs::remove_all(fs::temp_directory_path() / ("zntest-" + std::to_string(::getpid())),
+                           ec);
         });
         return b;
     }();
@@ -182,9 +185,9 @@ testing::AssertionResult sameDump(const std::string& actual, const std::string& 
 std::string mdbToolsView(const std::string& dump) {
     std::string in = tempDir() + "/dump.txt";
     writeFile(in, std::vector<uint8_t>(dump.begin(), dump.end()));
-    CommandResult r = run({"sh", "-c",
-                           "node '" + std::string(ZN_ORACLE_DIR) + "/lossy.mjs' --mdbtools < '" +
-                               in + "'"});
+    CommandResult r =
+        run({"sh", "-c",
+             "node '" + std::string(ZN_ORACLE_DIR) + "/lossy.mjs' --mdbtools < '" + in + "'"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return r.out;
 }

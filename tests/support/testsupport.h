@@ -48,8 +48,8 @@ std::string mdbToolsView(const std::string& dump);
 
 }  // namespace zntest
 
-#define ZN_REQUIRE_FIXTURES()                                                              \
-    do {                                                                                   \
-        if (zntest::fixturesDir().empty())                                                 \
+#define ZN_REQUIRE_FIXTURES()                                                                \
+    do {                                                                                     \
+        if (zntest::fixturesDir().empty())                                                   \
             GTEST_SKIP() << "the shared fixtures folder (../shared/fixtures/mdb) is absent"; \
     } while (0)
