@@ -57,11 +57,4 @@ std::unique_ptr<Database> createDatabase(const std::string& path, const CreateOp
 // one of its own). Throws Constraint for a name in use or a definition Jet does not allow.
 Table& createTable(Database& db, const TableSpec& spec);
 
-// The tables of a test database: Tema, Voprosi, Otveti and Settings with their indexes.
-std::vector<TableSpec> testSchema();
-// Creates them, with the five information records in Settings.
-void createTestSchema(Database& db);
-// A few Russian topics, questions (2 to 6 answers, some with pictures) and answers.
-void fillSampleContent(Database& db);
-
 }  // namespace jet

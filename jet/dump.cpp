@@ -212,11 +212,4 @@ void dumpTables(Database& db, const std::vector<std::string>& names, std::ostrea
     for (auto& n : names) dumpTable(db.table(n), out);
 }
 
-std::vector<std::string> testTableNames(Database& db) {
-    std::vector<std::string> out;
-    for (const char* n : {"Tema", "Voprosi", "Otveti", "Settings"})
-        if (db.hasTable(n)) out.push_back(n);
-    return out;
-}
-
 }  // namespace jet

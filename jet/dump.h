@@ -22,7 +22,4 @@ void dumpRows(const std::string& name, const TableDef& def, const std::vector<Ro
               std::ostream& out);
 void dumpTables(Database& db, const std::vector<std::string>& names, std::ostream& out);
 
-// The four tables of a test database, in their fixed order (missing ones are skipped).
-std::vector<std::string> testTableNames(Database& db);
-
 }  // namespace jet

@@ -16,6 +16,7 @@
 #include "jet/database.h"
 #include "jet/dump.h"
 #include "jet/error.h"
+#include "store/bank/testbank.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ int run(int argc, char** argv) {
                 return usage();
             }
         }
-        if (!explicitList) names = jet::testTableNames(*db);
+        if (!explicitList) names = bank::tableNamesIn(*db);
         jet::dumpTables(*db, names, std::cout);
         return 0;
     }
@@ -157,8 +158,8 @@ int run(int argc, char** argv) {
                 return usage();
         }
         auto db = jet::createDatabase(file, o);
-        jet::createTestSchema(*db);
-        if (sample) jet::fillSampleContent(*db);
+        bank::createTestSchema(*db);
+        if (sample) bank::fillSampleContent(*db);
         if (!note.empty()) std::cerr << "jettool: " << note << "\n";
         return 0;
     }

@@ -15,6 +15,7 @@
 #include "jet/database.h"
 #include "jet/dump.h"
 #include "jet/error.h"
+#include "store/bank/testbank.h"
 #include "tests/support/faultenv.h"
 #include "tests/support/testsupport.h"
 
@@ -60,7 +61,7 @@ void bigTransaction(Database& db) {
 
 std::string dumpOf(Database& db) {
     std::ostringstream out;
-    dumpTables(db, testTableNames(db), out);
+    dumpTables(db, bank::tableNamesIn(db), out);
     return out.str();
 }
 

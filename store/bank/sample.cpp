@@ -1,8 +1,10 @@
 // Sample content for a test database: a few Russian topics with questions and answers, used by
 // the demo and by tests that want a filled database of our own making.
-#include "jet/create.h"
+#include "store/bank/testbank.h"
 
-namespace jet {
+namespace bank {
+
+using namespace jet;
 
 namespace {
 
@@ -113,4 +115,4 @@ void fillSampleContent(Database& db) {
     tx.commit();
 }
 
-}  // namespace jet
+}  // namespace bank
