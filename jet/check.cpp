@@ -190,7 +190,7 @@ struct Checker {
             return p.entries().empty() ? std::vector<uint8_t>() : p.entries().back().sortBytes();
         }
         std::vector<uint8_t> last;
-        for (auto& e : p.entries()) {
+        for (const IndexEntry& e : p.entries()) {
             last = walk(what, def, e.child, depth + 1, seen, leaves);
             if (last != e.sortBytes())
                 problem(what + ": node page " + std::to_string(pg) + " has a stale key for child " +

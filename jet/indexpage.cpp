@@ -1,7 +1,8 @@
-// Reading index pages and walking index trees.
+// Reading and editing index pages, and walking index trees.
 #include "jet/indexpage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <set>
 
@@ -16,37 +17,36 @@ int compareBytes(std::string_view a, std::string_view b) {
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
-IndexPage::IndexPage(Page p) : page_(std::move(p)) {
-    Bytes b = page_.bytes();
+IndexPage::IndexPage(Page p) : no_(p.no) {
+    Bytes b = p.bytes();
     uint8_t type = b.u8(0);
     if (type != fmt::kPageIndexNode && type != fmt::kPageIndexLeaf)
-        throwCorrupt(page_.no, "expected an index page, found page type " + std::to_string(type));
+        throwCorrupt(no_, "expected an index page, found page type " + std::to_string(type));
+    leaf_ = type == fmt::kPageIndexLeaf;
+    free_ = b.u16(fmt::kIdxFreeSpace);
+    owner_ = b.u32(fmt::kIdxOwner);
+    prev_ = b.u32(fmt::kIdxPrev);
+    next_ = b.u32(fmt::kIdxNext);
+    tail_ = b.u32(fmt::kIdxTail);
     prefix_ = b.u16(fmt::kIdxPrefixLen);
     const uint8_t* bitmap = b.sub(fmt::kIdxBitmap, fmt::kIdxBitmapLen).data();
     Bytes data = b.sub(fmt::kIdxFirstEntry, fmt::kIdxMaxEntryBytes);
-    const size_t minLen = leaf() ? 4 : 8;
-    struct Span {
-        size_t off, len;
-    };
-    std::vector<Span> spans;
+    const size_t minLen = tailBytes();
     full_.reserve(fmt::kIdxMaxEntryBytes + 64);
-    size_t start = 0, firstLen = 0;
+    size_t start = 0;
     auto take = [&](size_t end) {
-        if (end <= start) throwCorrupt(page_.no, "an index entry has no bytes");
+        if (end <= start) throwCorrupt(no_, "an index entry has no bytes");
         Bytes stored = data.sub(start, end - start, "index entry");
         size_t at = full_.size();
-        if (spans.empty()) {
-            firstLen = stored.size();
-            if (prefix_ > firstLen)
-                throwCorrupt(page_.no,
-                             "the index page's shared prefix is longer than its first entry");
+        if (ends_.empty()) {
+            if (prefix_ > stored.size())
+                throwCorrupt(no_, "the index page's shared prefix is longer than its first entry");
         } else {
             full_.append(full_, 0, prefix_);
         }
         full_.append(reinterpret_cast<const char*>(stored.data()), stored.size());
-        size_t len = full_.size() - at;
-        if (len < minLen) throwCorrupt(page_.no, "an index entry is too short");
-        spans.push_back({at, len});
+        if (full_.size() - at < minLen) throwCorrupt(no_, "an index entry is too short");
+        ends_.push_back(uint32_t(full_.size()));
         start = end;
     };
     // Bit n set: an entry ends at data offset n (an entry may end at the page end, n = 3616).
@@ -60,43 +60,298 @@ IndexPage::IndexPage(Page p) : page_(std::move(p)) {
         }
     }
     used_ = start;
-    entries_.reserve(spans.size());
-    for (auto& sp : spans) {
-        const char* f = full_.data() + sp.off;
-        const auto* r = reinterpret_cast<const uint8_t*>(f) + (sp.len - minLen);
-        IndexEntry e;
-        size_t keyLen = sp.len - minLen;
-        e.key = std::string_view(f, keyLen);
-        e.sort = std::string_view(f, keyLen + 4);
-        e.row = RowId{uint32_t(r[0]) << 16 | uint32_t(r[1]) << 8 | r[2], r[3]};
-        if (!leaf())
-            e.child = uint32_t(r[4]) << 24 | uint32_t(r[5]) << 16 | uint32_t(r[6]) << 8 | r[7];
-        entries_.push_back(e);
+    // Pages this engine wrote can be edited in place; others are rewritten at their first change.
+    canonical_ = IndexPageEditor::isCanonical(*this, *p.buf);
+}
+
+IndexEntry IndexPage::entry(size_t i) const {
+    std::string_view w = whole(i);
+    const size_t keyLen = w.size() - tailBytes();
+    const auto* r = reinterpret_cast<const uint8_t*>(w.data()) + keyLen;
+    IndexEntry e;
+    e.key = w.substr(0, keyLen);
+    e.sort = w.substr(0, keyLen + 4);
+    e.row = RowId{uint32_t(r[0]) << 16 | uint32_t(r[1]) << 8 | r[2], r[3]};
+    if (!leaf_) e.child = uint32_t(r[4]) << 24 | uint32_t(r[5]) << 16 | uint32_t(r[6]) << 8 | r[7];
+    return e;
+}
+
+size_t IndexPage::lowerBound(std::string_view sort) const {
+    size_t lo = 0, hi = size();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (sortOf(mid).compare(sort) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
+    return lo;
+}
+
+size_t IndexPage::lowerBoundKey(std::string_view key) const {
+    size_t lo = 0, hi = size();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (keyOf(mid).compare(key) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
 }
 
 std::shared_ptr<const IndexPage> loadIndexPage(Pager& pager, uint32_t pgno) {
     if (auto cached = pager.derived(pgno)) return std::static_pointer_cast<const IndexPage>(cached);
     auto p = std::make_shared<const IndexPage>(pager.get(pgno));
-    pager.setDerived(pgno, p, sizeof(IndexPage) + p->heldBytes());
+    pager.setDerived(pgno, p, p->heldBytes());
     return p;
 }
 
-uint32_t IndexPage::owner() const {
-    return page_.bytes().u32(fmt::kIdxOwner);
+// ---------------------------------------------------------------------------------------------
+// Editing
+
+namespace {
+
+size_t commonPrefix(std::string_view a, std::string_view b, size_t cap) {
+    size_t n = std::min({a.size(), b.size(), cap});
+    size_t i = 0;
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
 }
-uint32_t IndexPage::prev() const {
-    return page_.bytes().u32(fmt::kIdxPrev);
+
+// Where entry i ends among the stored bytes: every entry but the first lost the prefix.
+size_t storedEnd(const std::vector<uint32_t>& ends, size_t i, size_t prefix) {
+    return ends[i] - i * prefix;
 }
-uint32_t IndexPage::next() const {
-    return page_.bytes().u32(fmt::kIdxNext);
+
+// The entry bitmap as 64-bit words (bit n of the page's bitmap is bit n % 64 of word n / 64).
+constexpr size_t kBitmapWords = (fmt::kIdxBitmapLen + 7) / 8;
+using BitWords = std::array<uint64_t, kBitmapWords>;
+
+BitWords loadBits(const uint8_t* bitmap) {
+    BitWords w{};
+    for (size_t k = 0; k < kBitmapWords; ++k) {
+        uint64_t v = 0;
+        const size_t n = std::min<size_t>(8, fmt::kIdxBitmapLen - k * 8);
+        for (size_t j = 0; j < n; ++j) v |= uint64_t(bitmap[k * 8 + j]) << (8 * j);
+        w[k] = v;
+    }
+    return w;
 }
-uint32_t IndexPage::tail() const {
-    return page_.bytes().u32(fmt::kIdxTail);
+
+void storeBits(const BitWords& w, uint8_t* bitmap) {
+    for (size_t k = 0; k < kBitmapWords; ++k) {
+        const size_t n = std::min<size_t>(8, fmt::kIdxBitmapLen - k * 8);
+        for (size_t j = 0; j < n; ++j) bitmap[k * 8 + j] = uint8_t(w[k] >> (8 * j));
+    }
 }
-uint16_t IndexPage::freeSpace() const {
-    return page_.bytes().u16(fmt::kIdxFreeSpace);
+
+// Moves every bit at position >= `from` so that `from` lands on `to`; bits below
+// min(from, to) stay, the ones in between are cleared (or, moving down, dropped).
+void moveBits(uint8_t* bitmap, size_t from, size_t to) {
+    BitWords w = loadBits(bitmap);
+    BitWords hi{}, out{};
+    const size_t keep = std::min(from, to);
+    for (size_t k = 0; k < kBitmapWords; ++k) {
+        const size_t base = k * 64;
+        uint64_t below = keep <= base ? 0 : keep >= base + 64 ? ~0ull : (1ull << (keep - base)) - 1;
+        uint64_t above = from <= base        ? ~0ull
+                         : from >= base + 64 ? 0
+                                             : ~((1ull << (from - base)) - 1);
+        out[k] = w[k] & below;
+        hi[k] = w[k] & above;
+    }
+    if (to >= from) {
+        const size_t q = (to - from) / 64, r = (to - from) % 64;
+        for (size_t k = kBitmapWords; k-- > q;) {
+            uint64_t v = hi[k - q] << r;
+            if (r && k > q) v |= hi[k - q - 1] >> (64 - r);
+            out[k] |= v;
+        }
+    } else {
+        const size_t q = (from - to) / 64, r = (from - to) % 64;
+        for (size_t k = 0; k + q < kBitmapWords; ++k) {
+            uint64_t v = hi[k + q] >> r;
+            if (r && k + q + 1 < kBitmapWords) v |= hi[k + q + 1] << (64 - r);
+            out[k] |= v;
+        }
+    }
+    storeBits(out, bitmap);
 }
+
+void setBit(uint8_t* bitmap, size_t bit) {
+    bitmap[bit / 8] |= uint8_t(1 << (bit % 8));
+}
+
+}  // namespace
+
+size_t IndexPageEditor::prefixFor(std::string_view first, std::string_view last, size_t n,
+                                  size_t tailBytes) {
+    if (n < 2) return 0;
+    return commonPrefix(first, last, first.size() - tailBytes);
+}
+
+namespace {
+
+// Lays out `p`'s entries on `buf`; returns the prefix and the stored entry bytes.
+std::pair<size_t, size_t> layOut(const IndexPage& p, PageBuf& buf) {
+    const size_t n = p.size();
+    const size_t pre =
+        n ? IndexPageEditor::prefixFor(p.whole(0), p.whole(n - 1), n, p.tailBytes()) : 0;
+    size_t used = 0;
+    for (size_t i = 0; i < n; ++i) used += p.whole(i).size() - (i ? pre : 0);
+    if (used > fmt::kIdxMaxEntryBytes)
+        throwError(ErrorKind::Usage, "index entries do not fit on page " + std::to_string(p.no()));
+    buf.fill(0);
+    buf[0] = p.leaf() ? fmt::kPageIndexLeaf : fmt::kPageIndexNode;
+    buf[1] = 0x01;
+    putU16(buf.data() + fmt::kIdxFreeSpace, uint16_t(fmt::kIdxMaxEntryBytes - used));
+    putU32(buf.data() + fmt::kIdxOwner, p.owner());
+    putU32(buf.data() + fmt::kIdxPrev, p.prev());
+    putU32(buf.data() + fmt::kIdxNext, p.next());
+    putU32(buf.data() + fmt::kIdxTail, p.tail());
+    putU16(buf.data() + fmt::kIdxPrefixLen, uint16_t(pre));
+    uint8_t* data = buf.data() + fmt::kIdxFirstEntry;
+    uint8_t* bitmap = buf.data() + fmt::kIdxBitmap;
+    size_t at = 0;
+    for (size_t i = 0; i < n; ++i) {
+        std::string_view w = p.whole(i);
+        if (w.size() <= p.tailBytes()) throwError(ErrorKind::Usage, "index entry without a key");
+        const size_t skip = i ? pre : 0;
+        std::memcpy(data + at, w.data() + skip, w.size() - skip);
+        at += w.size() - skip;
+        setBit(bitmap, at);
+    }
+    return {pre, used};
+}
+
+}  // namespace
+
+bool IndexPageEditor::isCanonical(const IndexPage& p, const PageBuf& bytes) {
+    PageBuf mine;
+    try {
+        layOut(p, mine);
+    } catch (const Error&) {
+        return false;
+    }
+    return mine == bytes;
+}
+
+void IndexPageEditor::encode(IndexPage& p, PageBuf& buf) {
+    auto [pre, used] = layOut(p, buf);
+    p.prefix_ = uint16_t(pre);
+    p.used_ = used;
+    p.free_ = uint16_t(fmt::kIdxMaxEntryBytes - used);
+    p.canonical_ = true;
+}
+
+void IndexPageEditor::setUsed(IndexPage& p, PageBuf& buf, size_t used) {
+    p.used_ = used;
+    p.free_ = uint16_t(fmt::kIdxMaxEntryBytes - used);
+    putU16(buf.data() + fmt::kIdxFreeSpace, p.free_);
+}
+
+size_t IndexPageEditor::usedAfterInsert(const IndexPage& p, size_t i, std::string_view whole) {
+    const size_t n = p.size() + 1;
+    std::string_view first = i == 0 ? whole : p.whole(0);
+    std::string_view last = i == p.size() ? whole : p.whole(p.size() - 1);
+    const size_t pre = prefixFor(first, last, n, p.tailBytes());
+    return p.full_.size() + whole.size() - (n - 1) * pre;
+}
+
+size_t IndexPageEditor::usedAfterErase(const IndexPage& p, size_t i) {
+    const size_t n = p.size() - 1;
+    if (n == 0) return 0;
+    std::string_view first = p.whole(i == 0 ? 1 : 0);
+    std::string_view last = p.whole(i == n ? n - 1 : n);
+    const size_t pre = prefixFor(first, last, n, p.tailBytes());
+    return p.full_.size() - p.whole(i).size() - (n - 1) * pre;
+}
+
+size_t IndexPageEditor::usedAfterReplace(const IndexPage& p, size_t i, std::string_view whole) {
+    const size_t n = p.size();
+    std::string_view first = i == 0 ? whole : p.whole(0);
+    std::string_view last = i == n - 1 ? whole : p.whole(n - 1);
+    const size_t pre = prefixFor(first, last, n, p.tailBytes());
+    return p.full_.size() - p.whole(i).size() + whole.size() - (n - 1) * pre;
+}
+
+void IndexPageEditor::insert(IndexPage& p, PageBuf& buf, size_t i, std::string_view whole) {
+    const size_t n = p.size();
+    std::string_view first = i == 0 ? whole : p.whole(0);
+    std::string_view last = i == n ? whole : p.whole(n - 1);
+    const size_t pre = prefixFor(first, last, n + 1, p.tailBytes());
+    // In place when the layout stays: same prefix, and the first entry (stored whole) is not
+    // displaced unless nothing is cut from any entry.
+    const bool inPlace = p.canonical_ && pre == p.prefix_ && (i > 0 || pre == 0);
+    const size_t at = i ? p.ends_[i - 1] : 0;
+    const size_t storedAt = i ? storedEnd(p.ends_, i - 1, p.prefix_) : 0;
+    p.full_.insert(at, whole);
+    p.ends_.insert(p.ends_.begin() + long(i), uint32_t(at));
+    for (size_t k = i; k < p.ends_.size(); ++k) p.ends_[k] += uint32_t(whole.size());
+    if (!inPlace) {
+        encode(p, buf);
+        return;
+    }
+    const size_t skip = i ? pre : 0;
+    const size_t len = whole.size() - skip;
+    uint8_t* data = buf.data() + fmt::kIdxFirstEntry;
+    std::memmove(data + storedAt + len, data + storedAt, p.used_ - storedAt);
+    std::memcpy(data + storedAt, whole.data() + skip, len);
+    uint8_t* bitmap = buf.data() + fmt::kIdxBitmap;
+    moveBits(bitmap, storedAt + 1, storedAt + 1 + len);
+    setBit(bitmap, storedAt + len);
+    setUsed(p, buf, p.used_ + len);
+}
+
+void IndexPageEditor::erase(IndexPage& p, PageBuf& buf, size_t i) {
+    const size_t n = p.size() - 1;
+    const size_t pre =
+        n ? prefixFor(p.whole(i == 0 ? 1 : 0), p.whole(i == n ? n - 1 : n), n, p.tailBytes()) : 0;
+    const bool inPlace = p.canonical_ && pre == p.prefix_ && (i > 0 || pre == 0);
+    const size_t storedStart = i ? storedEnd(p.ends_, i - 1, p.prefix_) : 0;
+    const size_t storedStop = storedEnd(p.ends_, i, p.prefix_);
+    const size_t at = i ? p.ends_[i - 1] : 0;
+    const size_t len = p.ends_[i] - at;
+    p.full_.erase(at, len);
+    p.ends_.erase(p.ends_.begin() + long(i));
+    for (size_t k = i; k < p.ends_.size(); ++k) p.ends_[k] -= uint32_t(len);
+    if (!inPlace) {
+        encode(p, buf);
+        return;
+    }
+    const size_t gone = storedStop - storedStart;
+    uint8_t* data = buf.data() + fmt::kIdxFirstEntry;
+    std::memmove(data + storedStart, data + storedStop, p.used_ - storedStop);
+    std::memset(data + p.used_ - gone, 0, gone);
+    moveBits(buf.data() + fmt::kIdxBitmap, storedStop + 1, storedStart + 1);
+    setUsed(p, buf, p.used_ - gone);
+}
+
+void IndexPageEditor::replace(IndexPage& p, PageBuf& buf, size_t i, std::string_view whole) {
+    const size_t n = p.size();
+    std::string_view first = i == 0 ? whole : p.whole(0);
+    std::string_view last = i == n - 1 ? whole : p.whole(n - 1);
+    const size_t pre = prefixFor(first, last, n, p.tailBytes());
+    const size_t at = i ? p.ends_[i - 1] : 0;
+    const size_t len = p.ends_[i] - at;
+    const bool inPlace =
+        p.canonical_ && pre == p.prefix_ && (i > 0 || pre == 0) && len == whole.size();
+    p.full_.replace(at, len, whole);
+    if (len != whole.size())
+        for (size_t k = i; k < n; ++k) p.ends_[k] = uint32_t(p.ends_[k] - len + whole.size());
+    if (!inPlace) {
+        encode(p, buf);
+        return;
+    }
+    const size_t skip = i ? pre : 0;
+    const size_t storedStart = i ? storedEnd(p.ends_, i - 1, pre) : 0;
+    std::memcpy(buf.data() + fmt::kIdxFirstEntry + storedStart, whole.data() + skip,
+                whole.size() - skip);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Walking and searching
 
 namespace {
 
@@ -106,10 +361,10 @@ void walk(Pager& pager, uint32_t pgno, int depth, std::set<uint32_t>& seen,
     if (!seen.insert(pgno).second) throwCorrupt(pgno, "the index tree reaches a page twice");
     auto p = loadIndexPage(pager, pgno);
     if (p->leaf()) {
-        for (auto& e : p->entries()) fn(e);
+        for (const IndexEntry& e : p->entries()) fn(e);
         return;
     }
-    for (auto& e : p->entries()) walk(pager, e.child, depth + 1, seen, fn);
+    for (const IndexEntry& e : p->entries()) walk(pager, e.child, depth + 1, seen, fn);
     if (p->tail()) walk(pager, p->tail(), depth + 1, seen, fn);
 }
 
@@ -123,6 +378,7 @@ void forEachIndexEntry(Pager& pager, const RealIndex& ix,
 
 std::vector<RowId> indexFind(Pager& pager, const RealIndex& ix, const std::vector<uint8_t>& key) {
     std::vector<RowId> out;
+    const std::string_view k = asView(key);
     uint32_t pgno = ix.rootPage;
     // Descend: the first node entry whose key is >= the search key leads to the first leaf that
     // can hold it (node entries carry the last key of their subtree).
@@ -131,26 +387,22 @@ std::vector<RowId> indexFind(Pager& pager, const RealIndex& ix, const std::vecto
             throwCorrupt(pgno, "the index tree is deeper than possible");
         auto p = loadIndexPage(pager, pgno);
         if (p->leaf()) break;
-        uint32_t child = p->tail();
-        for (auto& e : p->entries()) {
-            if (compareBytes(e.key, asView(key)) >= 0) {
-                child = e.child;
-                break;
-            }
-        }
+        size_t i = p->lowerBoundKey(k);
+        uint32_t child = i < p->size() ? p->entry(i).child : p->tail();
         if (child == 0) return out;
         pgno = child;
     }
     std::set<uint32_t> seen;
+    bool first = true;
     while (pgno != 0) {
         if (!seen.insert(pgno).second) throwCorrupt(pgno, "the index's leaf chain loops");
         auto p = loadIndexPage(pager, pgno);
         if (!p->leaf()) throwCorrupt(pgno, "the index's leaf chain reaches a node page");
-        for (auto& e : p->entries()) {
-            int c = compareBytes(e.key, asView(key));
-            if (c < 0) continue;
-            if (c > 0) return out;
-            out.push_back(e.row);
+        size_t i = first ? p->lowerBoundKey(k) : 0;
+        first = false;
+        for (; i < p->size(); ++i) {
+            if (p->keyOf(i) != k) return out;
+            out.push_back(p->entry(i).row);
         }
         pgno = p->next();
     }

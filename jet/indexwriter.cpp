@@ -99,8 +99,8 @@ IndexWriter::Mem IndexWriter::load(uint32_t pgno) {
     m.leaf = p.leaf();
     m.prev = p.prev();
     m.next = p.next();
-    m.keys.reserve(p.entries().size() + 1);
-    for (auto& e : p.entries()) {
+    m.keys.reserve(p.size() + 1);
+    for (const IndexEntry& e : p.entries()) {
         m.keys.emplace_back(e.sort);
         if (!m.leaf) {
             m.children.push_back(e.child);
@@ -341,12 +341,179 @@ std::vector<IndexWriter::Piece> IndexWriter::removeRec(uint32_t pgno, const Entr
     return finish(m, isRoot, selfKey);
 }
 
-void IndexWriter::insert(const std::vector<uint8_t>& key, RowId row) {
-    insertRec(ix_.rootPage, toEntry(entryBytes(key, row)), true, std::nullopt, 0);
+// ---------------------------------------------------------------------------------------------
+// In place
+
+bool IndexWriter::descend(const Entry& e, std::vector<Step>& path) {
+    path.clear();
+    bool simple = true;
+    uint32_t pgno = ix_.rootPage;
+    for (int depth = 0;; ++depth) {
+        if (depth > fmt::kMaxIndexDepth)
+            throwCorrupt(pgno, "the index tree is deeper than possible");
+        auto p = loadIndexPage(pager_, pgno);
+        if (p->owner() != tdef_)
+            throwCorrupt(pgno, "an index page belongs to table " + std::to_string(p->owner()) +
+                                   " instead of " + std::to_string(tdef_));
+        // The general path writes back every page it passes; only pages it would write as they
+        // are can stay untouched here.
+        simple = simple && p->canonical();
+        if (p->leaf()) {
+            path.push_back({std::move(p), 0});
+            return simple;
+        }
+        if (p->empty() && !p->tail()) throwCorrupt(pgno, "an index node page has no children");
+        // A node with a tail but no entry, or with several entries but no tail: the general path
+        // lays it out the usual way.
+        if (p->empty() || (!p->tail() && p->size() > 1)) simple = false;
+        size_t i = p->lowerBound(e);
+        uint32_t child;
+        if (i < p->size()) {
+            child = p->entry(i).child;
+        } else if (p->tail()) {
+            child = p->tail();
+        } else {
+            i = p->size() - 1;
+            child = p->entry(i).child;
+        }
+        path.push_back({std::move(p), i});
+        pgno = child;
+    }
+}
+
+bool IndexWriter::keyNear(const IndexPage& leaf, size_t k, std::string_view key) {
+    if (k > 0 && leaf.keyOf(k - 1) == key) return true;
+    if (k < leaf.size() && leaf.keyOf(k) == key) return true;
+    // Equal keys sit next to each other: past this leaf's ends only the nearest entry of the
+    // leaf before (when the entry goes first) or after (when it goes last) can still match.
+    // Empty leaves are skipped; a long run of them is searched from the root instead.
+    auto neighbour = [&](uint32_t pg, bool forward) -> std::optional<bool> {
+        for (int step = 0; pg && step < 8; ++step) {
+            auto p = loadIndexPage(pager_, pg);
+            if (!p->leaf()) throwCorrupt(pg, "the index's leaf chain reaches a node page");
+            if (!p->empty()) return p->keyOf(forward ? 0 : p->size() - 1) == key;
+            pg = forward ? p->next() : p->prev();
+        }
+        if (pg) return std::nullopt;
+        return false;
+    };
+    std::optional<bool> found = false;
+    if (k == 0 && leaf.prev()) found = neighbour(leaf.prev(), false);
+    if (found && !*found && k == leaf.size() && leaf.next()) found = neighbour(leaf.next(), true);
+    if (!found)
+        return !indexFind(pager_, ix_, std::vector<uint8_t>(key.begin(), key.end())).empty();
+    return *found;
+}
+
+long IndexWriter::carrier(const std::vector<Step>& path) const {
+    for (size_t j = path.size() - 1; j-- > 0;)
+        if (path[j].child < path[j].page->size()) return long(j);
+    return -1;
+}
+
+template <class F>
+void IndexWriter::edit(Step& s, F change) {
+    const uint32_t no = s.page->no();
+    PageBuf& buf = pager_.modify(no);  // drops the cached object; `s` keeps it alive
+    std::shared_ptr<IndexPage> p;
+    if (s.page.use_count() == 1)
+        p = std::const_pointer_cast<IndexPage>(s.page);
+    else
+        p = std::make_shared<IndexPage>(*s.page);  // a reader still walks the old version
+    change(*p, buf);
+    pager_.setDerived(no, p, p->heldBytes());
+    s.page = std::move(p);
+}
+
+namespace {
+
+// A node entry: the last entry of the child's subtree and the child's page.
+Entry nodeEntry(std::string_view last, uint32_t child) {
+    Entry out(last);
+    putBE32(out, child);
+    return out;
+}
+
+}  // namespace
+
+bool IndexWriter::insertInPlace(const Entry& e, std::vector<Step>& path, size_t k) {
+    const IndexPage& leaf = *path.back().page;
+    if (IndexPageEditor::usedAfterInsert(leaf, k, e) > fmt::kIdxMaxEntryBytes) return false;
+    // The entry becomes the leaf's last: the node entry that carries the subtree's last key
+    // changes too.
+    const long c = k == leaf.size() ? carrier(path) : -1;
+    Entry carried;
+    if (c >= 0) {
+        const Step& s = path[size_t(c)];
+        carried = nodeEntry(e, s.page->entry(s.child).child);
+        if (IndexPageEditor::usedAfterReplace(*s.page, s.child, carried) > fmt::kIdxMaxEntryBytes)
+            return false;
+    }
+    edit(path.back(), [&](IndexPage& p, PageBuf& b) { IndexPageEditor::insert(p, b, k, e); });
+    if (c >= 0) {
+        Step& s = path[size_t(c)];
+        edit(s,
+             [&](IndexPage& p, PageBuf& b) { IndexPageEditor::replace(p, b, s.child, carried); });
+    }
+    return true;
+}
+
+bool IndexWriter::removeInPlace(std::vector<Step>& path, size_t k) {
+    const IndexPage& leaf = *path.back().page;
+    // A leaf that empties is freed, and a root with one child gives way to it: general path.
+    if (leaf.size() < 2) return false;
+    if (path.size() > 1) {
+        const IndexPage& root = *path.front().page;
+        if (root.size() + (root.tail() ? 1 : 0) < 2) return false;
+    }
+    const long c = k + 1 == leaf.size() ? carrier(path) : -1;
+    Entry carried;
+    if (c >= 0) {
+        const Step& s = path[size_t(c)];
+        carried = nodeEntry(leaf.sortOf(k - 1), s.page->entry(s.child).child);
+        if (IndexPageEditor::usedAfterReplace(*s.page, s.child, carried) > fmt::kIdxMaxEntryBytes)
+            return false;
+    }
+    edit(path.back(), [&](IndexPage& p, PageBuf& b) { IndexPageEditor::erase(p, b, k); });
+    if (c >= 0) {
+        Step& s = path[size_t(c)];
+        edit(s,
+             [&](IndexPage& p, PageBuf& b) { IndexPageEditor::replace(p, b, s.child, carried); });
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Entry points
+
+bool IndexWriter::insert(const std::vector<uint8_t>& key, RowId row) {
+    const Entry e = toEntry(entryBytes(key, row));
+    std::vector<Step> path;
+    const bool simple = descend(e, path) && !generalPathOnly;
+    const IndexPage& leaf = *path.back().page;
+    const size_t k = leaf.lowerBound(e);
+    if (k < leaf.size() && leaf.sortOf(k) == e)
+        throwCorrupt(leaf.no(), "the index already has this entry");
+    const bool isNew = !keyNear(leaf, k, std::string_view(e).substr(0, e.size() - 4));
+    if (!simple || !insertInPlace(e, path, k)) {
+        path.clear();
+        insertRec(ix_.rootPage, e, true, std::nullopt, 0);
+    }
+    return isNew;
 }
 
 void IndexWriter::remove(const std::vector<uint8_t>& key, RowId row) {
-    removeRec(ix_.rootPage, toEntry(entryBytes(key, row)), true, std::nullopt, 0);
+    const Entry e = toEntry(entryBytes(key, row));
+    std::vector<Step> path;
+    const bool simple = descend(e, path) && !generalPathOnly;
+    const IndexPage& leaf = *path.back().page;
+    const size_t k = leaf.lowerBound(e);
+    if (k == leaf.size() || leaf.sortOf(k) != e)
+        throwCorrupt(leaf.no(), "the index has no entry for a row being changed");
+    if (!simple || !removeInPlace(path, k)) {
+        path.clear();
+        removeRec(ix_.rootPage, e, true, std::nullopt, 0);
+    }
 }
 
 void IndexWriter::collectPages(uint32_t pgno, std::set<uint32_t>& out, int depth) {
@@ -359,7 +526,7 @@ void IndexWriter::collectPages(uint32_t pgno, std::set<uint32_t>& out, int depth
             throwCorrupt(pgno, "the index tree reaches a page twice");
         collectPages(child, out, depth + 1);
     };
-    for (auto& e : p.entries()) visit(e.child);
+    for (const IndexEntry& e : p.entries()) visit(e.child);
     if (p.tail()) visit(p.tail());
 }
 

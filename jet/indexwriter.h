@@ -9,11 +9,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "jet/indexpage.h"
 #include "jet/pagewriter.h"
 #include "jet/tabledef.h"
 
@@ -28,9 +30,14 @@ class IndexWriter {
                 const RealIndex& ix)
         : pager_(pager), alloc_(alloc), maps_(maps), tdef_(tdefPage), ix_(ix) {}
 
-    void insert(const std::vector<uint8_t>& key, RowId row);
+    // Adds the entry. Returns true when the index held no entry with this key before: Jet
+    // counts the index's unique keys that way (see docs/jet-format.md, unique-entry counts).
+    bool insert(const std::vector<uint8_t>& key, RowId row);
     // Throws Corrupt when the entry is not in the index.
     void remove(const std::vector<uint8_t>& key, RowId row);
+
+    // Test hook: every change takes the general path, so tests can compare the two.
+    static inline bool generalPathOnly = false;
 
     // Replaces the index's contents by `sorted` entries (key + row pointer bytes, ascending),
     // reusing the root page. Pages of the old tree are freed.
@@ -38,6 +45,27 @@ class IndexWriter {
 
   private:
     using Bytes = std::string;  // entry bytes; short keys stay inside the string
+    // One page on the way from the root to a leaf, and the child taken (size(): the tail).
+    struct Step {
+        std::shared_ptr<const IndexPage> page;
+        size_t child = 0;
+    };
+    // Descends to the leaf that holds (or would hold) `e`. Returns false when a page on the way
+    // is one the in-place path does not change (see the .cpp).
+    bool descend(const Bytes& e, std::vector<Step>& path);
+    // Whether an entry with `key` sits next to position `k` of the leaf (or on a neighbour leaf).
+    bool keyNear(const IndexPage& leaf, size_t k, std::string_view key);
+    // The first ancestor entry to carry the leaf's new last entry: its step, or -1 when the leaf
+    // is the last of the whole tree (reached only through tails).
+    long carrier(const std::vector<Step>& path) const;
+    // Changes a page of the path through IndexPageEditor; the cached object is changed in place
+    // unless a reader still holds it.
+    template <class F>
+    void edit(Step& s, F change);
+    // The change at position k of the path's leaf, when it needs no page split or merge.
+    bool insertInPlace(const Bytes& e, std::vector<Step>& path, size_t k);
+    bool removeInPlace(std::vector<Step>& path, size_t k);
+
     struct Piece {
         std::optional<Bytes> last;  // last entry of the subtree (key + row)
         uint32_t page;

@@ -375,8 +375,7 @@ RowId Table::insert(Row& row) {
         for (size_t i = 0; i < t.realIndexes.size(); ++i) {
             if (keys.skip[i]) continue;
             const RealIndex& ix = t.realIndexes[i];
-            if (indexFind(x.pager, ix, keys.key[i]).empty()) delta[i] = 1;
-            IndexWriter(x.pager, x.alloc, x.maps, t.page, ix).insert(keys.key[i], id);
+            delta[i] = IndexWriter(x.pager, x.alloc, x.maps, t.page, ix).insert(keys.key[i], id);
         }
         writeCounters(x, t, t.rowCount + 1, autoNumber, delta);
         invalidate();
@@ -486,14 +485,8 @@ void Table::update(RowId id, const Row& newRow) {
             if (oldKeys.key[i] == keys.key[i] && oldKeys.skip[i] == keys.skip[i]) continue;
             const RealIndex& ix = t.realIndexes[i];
             IndexWriter w(x.pager, x.alloc, x.maps, t.page, ix);
-            if (!oldKeys.skip[i]) {
-                w.remove(oldKeys.key[i], id);
-                if (indexFind(x.pager, ix, oldKeys.key[i]).empty()) --delta[i];
-            }
-            if (!keys.skip[i]) {
-                if (indexFind(x.pager, ix, keys.key[i]).empty()) ++delta[i];
-                w.insert(keys.key[i], id);
-            }
+            if (!oldKeys.skip[i]) w.remove(oldKeys.key[i], id);
+            if (!keys.skip[i]) delta[i] = w.insert(keys.key[i], id);
         }
         writeCounters(x, t, t.rowCount, t.lastAutoNumber, delta);
         invalidate();
@@ -524,7 +517,6 @@ void Table::remove(RowId id) {
             if (oldKeys.skip[i]) continue;
             const RealIndex& ix = t.realIndexes[i];
             IndexWriter(x.pager, x.alloc, x.maps, t.page, ix).remove(oldKeys.key[i], id);
-            if (indexFind(x.pager, ix, oldKeys.key[i]).empty()) delta[i] = -1;
         }
         RowLayout layout = parseRowLayout(t, old);
         for (size_t i = 0; i < t.columns.size(); ++i) {
