@@ -36,8 +36,12 @@ Table::Table(Database& db, std::string name, uint32_t tdefPage)
     : db_(db), name_(std::move(name)), tdefPage_(tdefPage) {}
 
 const TableDef& Table::def() {
-    if (!def_) def_ = readTableDef(db_.pager(), tdefPage_);
-    return *def_;
+    return *sharedDef();
+}
+
+std::shared_ptr<TableDef> Table::sharedDef() {
+    if (!def_) def_ = std::make_shared<TableDef>(readTableDef(db_.pager(), tdefPage_));
+    return def_;
 }
 
 const Table::ColumnRules& Table::columnRules() {
@@ -226,21 +230,26 @@ std::unique_ptr<Database> Database::open(const std::string& path, const OpenOpti
         Pager::recover(env, path, *file);
     } else {
         if (env.exists(journal)) {
-            // An interrupted write left its journal: put the file back before reading it.
+            // An interrupted write left its journal: put the file back before reading it. A void
+            // journal (a writer between commits, or one that ended) needs nothing; it is only
+            // removed when no writer holds the file.
+            const bool live = Pager::journalIsLive(env, path);
             std::unique_ptr<File> rw;
             try {
                 rw = env.open(path, OpenMode::ReadWrite);
             } catch (const Error& e) {
-                throwError(ErrorKind::Io,
-                           "The database \"" + path +
-                               "\" must be recovered from "
-                               "an interrupted write, but it cannot be opened for writing: " +
-                               e.what());
+                if (live)
+                    throwError(ErrorKind::Io,
+                               "The database \"" + path +
+                                   "\" must be recovered from "
+                                   "an interrupted write, but it cannot be opened for writing: " +
+                                   e.what());
             }
-            if (!rw->tryLockExclusive())
+            if (rw && rw->tryLockExclusive())
+                Pager::recover(env, path, *rw);
+            else if (live)
                 throwError(ErrorKind::InUse,
                            "The database \"" + path + "\" is being written by another program");
-            Pager::recover(env, path, *rw);
         }
         file = env.open(path, OpenMode::Read);
     }

@@ -93,7 +93,7 @@ class Table {
     };
     const ColumnRules& columnRules();
 
-    // Drops the cached definition (after writes that change its counters).
+    // Drops the cached definition (after writes that change it behind the table's back).
     void invalidate() { def_.reset(); }
     // Drops everything cached from the catalog too (after schema changes).
     void invalidateAll() {
@@ -105,7 +105,14 @@ class Table {
     Database& db_;
     std::string name_;
     uint32_t tdefPage_;
-    std::optional<TableDef> def_;
+    // The cached definition. A write holds it for as long as it runs (so a nested failure that
+    // drops the cache cannot pull it away) and keeps its counters equal to the TDEF page's.
+    std::shared_ptr<TableDef> def_;
+    std::shared_ptr<TableDef> sharedDef();
+    // Throws Unsupported when an index of `t` has keys this engine cannot write; remembers
+    // the definition it checked.
+    void requireWritableIndexes(const std::shared_ptr<TableDef>& t);
+    std::weak_ptr<TableDef> writableIndexes_;
     std::optional<ColumnRules> rules_;
 };
 

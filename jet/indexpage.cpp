@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <set>
 
@@ -124,59 +125,51 @@ size_t storedEnd(const std::vector<uint32_t>& ends, size_t i, size_t prefix) {
     return ends[i] - i * prefix;
 }
 
-// The entry bitmap as 64-bit words (bit n of the page's bitmap is bit n % 64 of word n / 64).
-constexpr size_t kBitmapWords = (fmt::kIdxBitmapLen + 7) / 8;
-using BitWords = std::array<uint64_t, kBitmapWords>;
-
-BitWords loadBits(const uint8_t* bitmap) {
-    BitWords w{};
-    for (size_t k = 0; k < kBitmapWords; ++k) {
-        uint64_t v = 0;
-        const size_t n = std::min<size_t>(8, fmt::kIdxBitmapLen - k * 8);
-        for (size_t j = 0; j < n; ++j) v |= uint64_t(bitmap[k * 8 + j]) << (8 * j);
-        w[k] = v;
-    }
-    return w;
-}
-
-void storeBits(const BitWords& w, uint8_t* bitmap) {
-    for (size_t k = 0; k < kBitmapWords; ++k) {
-        const size_t n = std::min<size_t>(8, fmt::kIdxBitmapLen - k * 8);
-        for (size_t j = 0; j < n; ++j) bitmap[k * 8 + j] = uint8_t(w[k] >> (8 * j));
-    }
-}
-
-// Moves every bit at position >= `from` so that `from` lands on `to`; bits below
-// min(from, to) stay, the ones in between are cleared (or, moving down, dropped).
-void moveBits(uint8_t* bitmap, size_t from, size_t to) {
-    BitWords w = loadBits(bitmap);
-    BitWords hi{}, out{};
+// Moves every bit of the entry bitmap at position >= `from` so that `from` lands on `to`; bits
+// below min(from, to) stay, the ones in between are cleared (or, moving down, dropped). Bits at
+// `end` and beyond are clear before the move. Works on the 64-bit words that cover the bits
+// concerned (bit n of the bitmap is bit n % 64 of word n / 64, the bytes read little-endian).
+void moveBits(uint8_t* bitmap, size_t from, size_t to, size_t end) {
+    constexpr size_t kWords = (fmt::kIdxBitmapLen + 7) / 8;
     const size_t keep = std::min(from, to);
-    for (size_t k = 0; k < kBitmapWords; ++k) {
-        const size_t base = k * 64;
-        uint64_t below = keep <= base ? 0 : keep >= base + 64 ? ~0ull : (1ull << (keep - base)) - 1;
-        uint64_t above = from <= base        ? ~0ull
-                         : from >= base + 64 ? 0
-                                             : ~((1ull << (from - base)) - 1);
-        out[k] = w[k] & below;
-        hi[k] = w[k] & above;
+    const size_t base = keep / 64 * 64;  // first bit of the first word concerned
+    const size_t last = std::min(fmt::kIdxBitmapLen * 8, to >= from ? end + (to - from) : end);
+    const size_t words = std::min(kWords - base / 64, (last - base + 63) / 64 + 1);
+    const size_t firstByte = base / 8;
+    const size_t bytes = std::min(words * 8, fmt::kIdxBitmapLen - firstByte);
+    uint64_t w[kWords], hi[kWords], out[kWords];
+    w[words - 1] = 0;
+    std::memcpy(w, bitmap + firstByte, bytes);
+    if constexpr (std::endian::native == std::endian::big)
+        for (size_t k = 0; k < words; ++k) w[k] = __builtin_bswap64(w[k]);
+    // Local bit positions inside the words.
+    const size_t f = from - base, t = to - base, kp = keep - base;
+    auto mask = [](size_t bit, size_t k) {  // bits below `bit` within word k
+        const size_t b = k * 64;
+        return bit <= b ? 0 : bit >= b + 64 ? ~0ull : (1ull << (bit - b)) - 1;
+    };
+    for (size_t k = 0; k < words; ++k) {
+        out[k] = w[k] & mask(kp, k);
+        hi[k] = w[k] & ~mask(f, k);
     }
-    if (to >= from) {
-        const size_t q = (to - from) / 64, r = (to - from) % 64;
-        for (size_t k = kBitmapWords; k-- > q;) {
+    if (t >= f) {
+        const size_t q = (t - f) / 64, r = (t - f) % 64;
+        for (size_t k = words; k-- > q;) {
             uint64_t v = hi[k - q] << r;
             if (r && k > q) v |= hi[k - q - 1] >> (64 - r);
             out[k] |= v;
         }
     } else {
-        const size_t q = (from - to) / 64, r = (from - to) % 64;
-        for (size_t k = 0; k + q < kBitmapWords; ++k) {
+        const size_t q = (f - t) / 64, r = (f - t) % 64;
+        for (size_t k = 0; k + q < words; ++k) {
             uint64_t v = hi[k + q] >> r;
-            if (r && k + q + 1 < kBitmapWords) v |= hi[k + q + 1] << (64 - r);
+            if (r && k + q + 1 < words) v |= hi[k + q + 1] << (64 - r);
             out[k] |= v;
         }
     }
-    storeBits(out, bitmap);
+    if constexpr (std::endian::native == std::endian::big)
+        for (size_t k = 0; k < words; ++k) out[k] = __builtin_bswap64(out[k]);
+    std::memcpy(bitmap + firstByte, out, bytes);
 }
 
 void setBit(uint8_t* bitmap, size_t bit) {
@@ -299,7 +292,7 @@ void IndexPageEditor::insert(IndexPage& p, PageBuf& buf, size_t i, std::string_v
     std::memmove(data + storedAt + len, data + storedAt, p.used_ - storedAt);
     std::memcpy(data + storedAt, whole.data() + skip, len);
     uint8_t* bitmap = buf.data() + fmt::kIdxBitmap;
-    moveBits(bitmap, storedAt + 1, storedAt + 1 + len);
+    moveBits(bitmap, storedAt + 1, storedAt + 1 + len, p.used_ + 1);
     setBit(bitmap, storedAt + len);
     setUsed(p, buf, p.used_ + len);
 }
@@ -324,7 +317,7 @@ void IndexPageEditor::erase(IndexPage& p, PageBuf& buf, size_t i) {
     uint8_t* data = buf.data() + fmt::kIdxFirstEntry;
     std::memmove(data + storedStart, data + storedStop, p.used_ - storedStop);
     std::memset(data + p.used_ - gone, 0, gone);
-    moveBits(buf.data() + fmt::kIdxBitmap, storedStop + 1, storedStart + 1);
+    moveBits(buf.data() + fmt::kIdxBitmap, storedStop + 1, storedStart + 1, p.used_ + 1);
     setUsed(p, buf, p.used_ - gone);
 }
 

@@ -47,10 +47,24 @@ Entry toEntry(const std::vector<uint8_t>& v) {
     return Entry(v.begin(), v.end());
 }
 
+// An entry's sort bytes as the writer keeps them (see entryBytes()).
+Entry entryOf(const std::vector<uint8_t>& key, RowId row) {
+    Entry e;
+    e.reserve(key.size() + 4);
+    e.append(reinterpret_cast<const char*>(key.data()), key.size());
+    e.push_back(char(row.page >> 16));
+    e.push_back(char(row.page >> 8));
+    e.push_back(char(row.page));
+    e.push_back(char(row.row));
+    return e;
+}
+
 }  // namespace
 
 std::vector<uint8_t> entryBytes(const std::vector<uint8_t>& key, RowId row) {
-    std::vector<uint8_t> e = key;
+    std::vector<uint8_t> e;
+    e.reserve(key.size() + 4);
+    e.assign(key.begin(), key.end());
     e.push_back(uint8_t(row.page >> 16));
     e.push_back(uint8_t(row.page >> 8));
     e.push_back(uint8_t(row.page));
@@ -346,6 +360,7 @@ std::vector<IndexWriter::Piece> IndexWriter::removeRec(uint32_t pgno, const Entr
 
 bool IndexWriter::descend(const Entry& e, std::vector<Step>& path) {
     path.clear();
+    path.reserve(4);
     bool simple = true;
     uint32_t pgno = ix_.rootPage;
     for (int depth = 0;; ++depth) {
@@ -487,7 +502,7 @@ bool IndexWriter::removeInPlace(std::vector<Step>& path, size_t k) {
 // Entry points
 
 bool IndexWriter::insert(const std::vector<uint8_t>& key, RowId row) {
-    const Entry e = toEntry(entryBytes(key, row));
+    const Entry e = entryOf(key, row);
     std::vector<Step> path;
     const bool simple = descend(e, path) && !generalPathOnly;
     const IndexPage& leaf = *path.back().page;
@@ -503,7 +518,7 @@ bool IndexWriter::insert(const std::vector<uint8_t>& key, RowId row) {
 }
 
 void IndexWriter::remove(const std::vector<uint8_t>& key, RowId row) {
-    const Entry e = toEntry(entryBytes(key, row));
+    const Entry e = entryOf(key, row);
     std::vector<Step> path;
     const bool simple = descend(e, path) && !generalPathOnly;
     const IndexPage& leaf = *path.back().page;

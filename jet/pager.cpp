@@ -8,6 +8,7 @@
 //   24 8   checksum (FNV-1a 64) of bytes 0..23 and of every record
 //   32     records: u32 page number, then the page's original 4096 bytes
 // The journal is complete when its checksum matches; only a complete journal is played back.
+// A commit ends by zeroing the magic: the file stays, void, for the next commit to overwrite.
 #include "jet/pager.h"
 
 #include <cstring>
@@ -50,6 +51,15 @@ Pager::~Pager() {
         } catch (...) {
         }
     }
+    // A void journal goes with the pager. Its name need not be durably gone: should a power loss
+    // bring it back, the next open finds a void header and removes it without playing anything.
+    // A live one (a commit that failed and could not put the file back) stays for that open.
+    if (journal_ && !journalLive_) {
+        try {
+            dropJournal();
+        } catch (...) {
+        }
+    }
 }
 
 Page Pager::get(uint32_t pgno) {
@@ -82,9 +92,11 @@ PageBuf& Pager::modify(uint32_t pgno) {
     if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be changed inside a transaction");
     derived_.erase(pgno);
     auto it = dirty_.find(pgno);
-    if (!savepoints_.empty() && !savepoints_.back().undo.count(pgno))
-        savepoints_.back().undo[pgno] =
-            it != dirty_.end() ? std::make_shared<PageBuf>(*it->second) : nullptr;
+    if (!savepoints_.empty()) {
+        auto& undo = savepoints_.back().undo;
+        if (undo.find(pgno) == undo.end())
+            undo.emplace(pgno, it != dirty_.end() ? imageOf(*it->second) : nullptr);
+    }
     if (it != dirty_.end()) return *it->second;
     Page p = get(pgno);
     auto copy = std::make_shared<PageBuf>(*p.buf);
@@ -110,7 +122,6 @@ void Pager::countWrite() {
 }
 
 void Pager::writeJournal(const std::string& jpath) {
-    auto j = env_.open(jpath, OpenMode::Create);
     std::vector<uint8_t> buf(kJournalHeader + originals_.size() * kJournalRecord);
     std::memcpy(buf.data(), kJournalMagic, 8);
     putU32(buf.data() + 8, uint32_t(fmt::kPageSize));
@@ -126,10 +137,33 @@ void Pager::writeJournal(const std::string& jpath) {
     f.add(buf.data(), 24);
     f.add(buf.data() + kJournalHeader, buf.size() - kJournalHeader);
     putU64(buf.data() + 24, f.h);
+    // The journal file stays for the life of the pager (its header made void after each commit),
+    // so its directory entry is made durable once, when it is created.
+    const bool created = !journal_;
+    if (created) {
+        journal_ = env_.open(jpath, OpenMode::Create);
+        journalSize_ = 0;
+    }
+    journalLive_ = true;
     countWrite();
-    j->write(0, buf.data(), buf.size());
-    j->sync();
-    env_.syncDirOf(jpath);
+    journal_->write(0, buf.data(), buf.size());
+    if (journalSize_ > buf.size()) journal_->truncate(buf.size());
+    journalSize_ = buf.size();
+    // fsync 1 of 3: the original pages are on disk before any page of the file is overwritten,
+    // or a power loss in the middle of the page writes would leave a torn file and nothing to
+    // undo it.
+    journal_->sync();
+    // Folder sync, once per journal file: fsync makes a file's contents durable, not the
+    // directory entry that finds it (POSIX promises no more, and file systems differ). A journal
+    // whose name a power loss takes away cannot roll anything back.
+    if (created) env_.syncDirOf(jpath);
+}
+
+void Pager::dropJournal() {
+    journal_.reset();
+    journalSize_ = 0;
+    journalLive_ = false;
+    env_.remove(journalPath(path_));
 }
 
 void Pager::commit() {
@@ -149,11 +183,18 @@ void Pager::commit() {
             file_->write(uint64_t(no) * fmt::kPageSize, page->data(), page->size());
         }
         countWrite();
+        // fsync 2 of 3: the transaction is in the file before the journal that undoes it goes
+        // void.
         file_->sync();
-        // The transaction is in the file; deleting the journal is the commit point. A journal
-        // that cannot be deleted would undo the transaction at the next open, so that is a
-        // failure like any other.
-        if (journaling_) env_.remove(jpath);
+        // Making the journal's header void is the commit point: from here on the journal is
+        // never played back. A header that cannot be written would undo the transaction at the
+        // next open, so that is a failure like any other.
+        if (journaling_) {
+            countWrite();
+            static const uint8_t kVoid[sizeof kJournalMagic] = {};
+            journal_->write(0, kVoid, sizeof kVoid);
+            journalLive_ = false;
+        }
     } catch (...) {
         // Put the file back as it was. If that fails too, the journal stays and the next open
         // restores the file from it.
@@ -164,7 +205,7 @@ void Pager::commit() {
                 file_->truncate(uint64_t(committedPages_) * fmt::kPageSize);
                 file_->sync();
             }
-            if (journaling_) env_.remove(jpath);
+            if (journaling_) dropJournal();
         } catch (...) {
         }
         dirty_.clear();
@@ -176,10 +217,10 @@ void Pager::commit() {
         inTxn_ = false;
         throw;
     }
-    // Make the journal's deletion durable, so that a power loss cannot bring it back and undo
-    // the commit.
+    // fsync 3 of 3: make the void header durable, so that a power loss cannot bring the journal
+    // back to life and undo the commit.
     try {
-        if (journaling_) env_.syncDirOf(jpath);
+        if (journaling_) journal_->sync();
     } catch (const Error&) {
         // The commit stands; at worst a power loss now brings the journal back and the next
         // open rolls this transaction back, which still leaves a consistent file.
@@ -202,8 +243,23 @@ void Pager::releaseSavepoint() {
     Savepoint inner = std::move(savepoints_.back());
     savepoints_.pop_back();
     // The enclosing savepoint keeps its own, older image of a page both changed.
-    if (!savepoints_.empty())
-        for (auto& [no, saved] : inner.undo) savepoints_.back().undo.emplace(no, std::move(saved));
+    for (auto& [no, saved] : inner.undo) {
+        if (!savepoints_.empty() && savepoints_.back().undo.emplace(no, saved).second) continue;
+        recycle(std::move(saved));
+    }
+}
+
+std::shared_ptr<PageBuf> Pager::imageOf(const PageBuf& page) {
+    if (spare_.empty()) return std::make_shared<PageBuf>(page);
+    std::shared_ptr<PageBuf> out = std::move(spare_.back());
+    spare_.pop_back();
+    *out = page;
+    return out;
+}
+
+void Pager::recycle(std::shared_ptr<PageBuf> image) {
+    if (image && image.use_count() == 1 && spare_.size() < kMaxSpareImages)
+        spare_.push_back(std::move(image));
 }
 
 void Pager::rollbackToSavepoint() {
@@ -229,6 +285,19 @@ void Pager::rollback() {
     savepoints_.clear();
     pageCount_ = committedPages_;
     inTxn_ = false;
+}
+
+bool Pager::journalIsLive(Env& env, const std::string& dbPath) {
+    std::unique_ptr<File> j;
+    try {
+        j = env.open(journalPath(dbPath), OpenMode::Read);
+    } catch (const Error& e) {
+        if (e.kind() == ErrorKind::NotFound) return false;
+        throw;
+    }
+    uint8_t magic[sizeof kJournalMagic] = {};
+    return j->read(0, magic, sizeof magic) == sizeof magic &&
+           std::memcmp(magic, kJournalMagic, sizeof magic) == 0;
 }
 
 bool Pager::recover(Env& env, const std::string& dbPath, File& file) {

@@ -1,8 +1,10 @@
 // The page cache. Pages are read on demand through the file layer and kept while memory allows.
 // Writes happen only inside a transaction: modify() makes a private copy of a page, commit()
 // writes a rollback journal of the original images beside the file, syncs it, writes the new
-// pages, syncs the file and deletes the journal. A journal found at open time means a commit
-// was interrupted; the pager then puts the original images back before anything reads the file.
+// pages, syncs the file and makes the journal's header void (synced too): three syncs a commit.
+// The journal file itself stays until the pager closes, so it is created, and its name made
+// durable, once. A live journal found at open time means a commit was interrupted; the pager
+// then puts the original images back before anything reads the file.
 #pragma once
 
 #include <array>
@@ -47,6 +49,10 @@ class Pager {
     // incomplete one (the file was not touched then). Returns true when pages were restored.
     // REQUIRES: `file` is open for writing and locked.
     static bool recover(Env& env, const std::string& dbPath, File& file);
+    // Whether the journal beside `dbPath` may hold a transaction to undo: its header is not
+    // void. A void journal belongs to a writer between commits, or one that ended without
+    // removing it; it never needs playing back.
+    static bool journalIsLive(Env& env, const std::string& dbPath);
 
     bool writable() const { return writable_; }
     uint32_t pageCount() const { return pageCount_; }
@@ -93,6 +99,7 @@ class Pager {
 
   private:
     void writeJournal(const std::string& jpath);
+    void dropJournal();
     void countWrite();
 
     Env& env_;
@@ -111,15 +118,17 @@ class Pager {
         void put(uint32_t pgno, std::shared_ptr<const void> obj, size_t bytes) {
             erase(pgno);
             if (bytes > kMaxBytes) return;
-            if (bytes_ + bytes > kMaxBytes || items_.size() >= kMaxItems) clear();
+            if (bytes_ + bytes > kMaxBytes || (items_.size() >= kMaxItems && !items_.count(pgno)))
+                clear();
             items_[pgno] = {std::move(obj), bytes};
             bytes_ += bytes;
         }
+        // Keeps the slot (the page's object usually comes back soon, after a change).
         void erase(uint32_t pgno) {
             auto it = items_.find(pgno);
             if (it == items_.end()) return;
             bytes_ -= it->second.bytes;
-            items_.erase(it);
+            it->second = Item{};
         }
         void clear() {
             items_.clear();
@@ -131,7 +140,7 @@ class Pager {
         static constexpr size_t kMaxBytes = size_t(64) << 20;
         struct Item {
             std::shared_ptr<const void> obj;
-            size_t bytes;
+            size_t bytes = 0;
         };
         std::unordered_map<uint32_t, Item> items_;
         size_t bytes_ = 0;
@@ -141,11 +150,21 @@ class Pager {
     std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
     bool journaling_ = true;
+    // The journal file, open from the first commit on. Between commits its header is void.
+    std::unique_ptr<File> journal_;
+    uint64_t journalSize_ = 0;
+    bool journalLive_ = false;  // its header is valid: the next open would play it back
     struct Savepoint {
         std::map<uint32_t, std::shared_ptr<PageBuf>> undo;  // nullptr: the page was not dirty
         uint32_t pageCount = 0;
     };
     std::vector<Savepoint> savepoints_;  // innermost last
+    // Page images of released savepoints, kept for the next ones: every write of a transaction
+    // saves the pages it changes, and allocating 4 KB each time costs more than the copy.
+    std::shared_ptr<PageBuf> imageOf(const PageBuf& page);
+    void recycle(std::shared_ptr<PageBuf> image);
+    static constexpr size_t kMaxSpareImages = 64;
+    std::vector<std::shared_ptr<PageBuf>> spare_;
     int writeNo_ = 0;
 };
 

@@ -85,6 +85,39 @@ void SlotPage::store(Pager& pager) const {
     }
 }
 
+int appendRow(Pager& pager, uint32_t pgno, const std::vector<uint8_t>& data, uint16_t flags,
+              size_t& freeAfter) {
+    const Page page = pager.get(pgno);
+    const uint8_t* b = page.buf->data();  // a whole page: the offsets below stay inside it
+    auto u16 = [&](size_t off) { return uint16_t(b[off] | b[off + 1] << 8); };
+    if (b[0] != fmt::kPageData || b[1] != 0x01) return -1;
+    const bool lval = std::memcmp(b + fmt::kDataOwner, "LVAL", 4) == 0;
+    const size_t n = u16(fmt::kDataRowCount);
+    if (n >= fmt::kMaxRowsPerPage) return -1;
+    const size_t table = fmt::kDataRowTable + 2 * n;
+    size_t end = fmt::kPageSize;
+    for (size_t i = 0; i < n; ++i) {
+        const uint16_t raw = u16(fmt::kDataRowTable + 2 * i);
+        const size_t start = raw & 0x3FFF;            // offset bits that SlotPage would keep
+        if (start > end || start < table) return -1;  // SlotPage reports the damage
+        if ((raw & 0xC000) == 0xC000 || (lval && start == end)) return -1;  // a slot to reuse
+        end = start;
+    }
+    const size_t used = table + (fmt::kPageSize - end);
+    if (u16(fmt::kDataFreeSpace) != fmt::kPageSize - used) return -1;
+    if (used + data.size() + 2 > fmt::kPageSize) return -1;
+    static const PageBuf zero{};
+    if (std::memcmp(b + table, zero.data(), end - table) != 0) return -1;
+    PageBuf& w = pager.modify(pgno);
+    const size_t start = end - data.size();
+    if (!data.empty()) std::memcpy(w.data() + start, data.data(), data.size());
+    putU16(w.data() + table, uint16_t(start | flags));
+    putU16(w.data() + fmt::kDataRowCount, uint16_t(n + 1));
+    freeAfter = fmt::kPageSize - (used + data.size() + 2);
+    putU16(w.data() + fmt::kDataFreeSpace, uint16_t(freeAfter));
+    return int(n);
+}
+
 void initDataPage(PageBuf& buf, uint32_t owner, bool lval) {
     buf.fill(0);
     buf[0] = fmt::kPageData;

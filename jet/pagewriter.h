@@ -43,6 +43,14 @@ struct SlotPage {
     bool isFree(const Slot& s) const { return s.deleted() || (lval && s.data.empty()); }
 };
 
+// Adds a row to data page `pgno` in place when the page is laid out exactly as SlotPage::store()
+// lays it out and has no free slot to reuse: the new slot follows the others and its row goes
+// below theirs, which is where SlotPage would put it. Returns the slot, or -1 when the page must
+// go through SlotPage (another layout, a free slot, no room). `freeAfter` receives the page's
+// free space after the row was added.
+int appendRow(Pager& pager, uint32_t pgno, const std::vector<uint8_t>& data, uint16_t flags,
+              size_t& freeAfter);
+
 // A new data page for a table (`owner` = TDEF page) or a long-value page (lval = true).
 void initDataPage(PageBuf& buf, uint32_t owner, bool lval);
 

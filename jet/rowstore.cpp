@@ -23,12 +23,17 @@ RowId placeRow(Ctx& x, const TableDef& t, uint32_t ownedMap, uint32_t freeMap, b
                std::vector<uint8_t> data, uint16_t flags) {
     const size_t len = data.size();
     if (freeMap) {
-        std::vector<uint32_t> candidates = readUsageMap(x.pager, RowId::fromRaw(freeMap));
-        if (!candidates.empty()) {
-            uint32_t pg = candidates.back();
+        if (std::optional<uint32_t> last = lastUsageMapPage(x.pager, RowId::fromRaw(freeMap))) {
+            uint32_t pg = *last;
             DataPage dp(x.pager.get(pg));
             bool ours = lval ? dp.isLval() : dp.owner() == t.page;
             if (ours) {
+                size_t freeAfter = 0;
+                int slot = appendRow(x.pager, pg, data, flags, freeAfter);
+                if (slot >= 0) {
+                    if (freeAfter < kFreeMapThreshold) x.maps.remove(freeMap, pg);
+                    return RowId{pg, uint8_t(slot)};
+                }
                 SlotPage sp = SlotPage::load(x.pager, pg);
                 if (sp.fits(len)) {
                     unsigned slot = sp.add(std::move(data), flags);
@@ -43,10 +48,10 @@ RowId placeRow(Ctx& x, const TableDef& t, uint32_t ownedMap, uint32_t freeMap, b
     uint32_t pg = x.alloc.allocate();
     initDataPage(x.pager.modify(pg), t.page, lval);
     if (ownedMap) x.maps.add(ownedMap, pg);
-    SlotPage sp = SlotPage::load(x.pager, pg);
-    unsigned slot = sp.add(std::move(data), flags);
-    sp.store(x.pager);
-    if (freeMap && sp.freeSpace() >= kFreeMapThreshold) x.maps.add(freeMap, pg);
+    size_t freeAfter = 0;
+    int slot = appendRow(x.pager, pg, data, flags, freeAfter);
+    if (slot < 0) throwError(ErrorKind::Usage, "a row does not fit on an empty page");
+    if (freeMap && freeAfter >= kFreeMapThreshold) x.maps.add(freeMap, pg);
     return RowId{pg, uint8_t(slot)};
 }
 

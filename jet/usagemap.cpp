@@ -31,7 +31,54 @@ void collectBits(Bytes bits, uint64_t firstPage, uint32_t pageCount, bool keepBe
     }
 }
 
+// The highest set bit of `bits` as a page number, or -1.
+int64_t lastBit(Bytes bits, uint64_t firstPage) {
+    for (size_t i = bits.size(); i-- > 0;) {
+        uint8_t byte = bits.u8(i);
+        if (byte) return int64_t(firstPage + i * 8 + uint64_t(31 - __builtin_clz(byte)));
+    }
+    return -1;
+}
+
 }  // namespace
+
+std::optional<uint32_t> lastUsageMapPage(Pager& pager, RowId where) {
+    DataPage dp(pager.get(where.page));
+    Bytes row = dp.row(where.row);
+    uint8_t kind = row.u8(0);
+    int64_t last = -1;
+    int64_t errPage = where.page;
+    if (kind == fmt::kMapInline) {
+        last = lastBit(row.sub(5, row.size() - 5), row.u32(1));
+    } else if (kind == fmt::kMapReference) {
+        size_t n = (row.size() - 1) / 4;
+        std::set<uint32_t> seen;
+        for (size_t k = 0; k < n; ++k) {
+            uint32_t bp = row.u32(1 + 4 * k);
+            if (bp == 0) continue;
+            if (!seen.insert(bp).second)
+                throwCorrupt(where.page,
+                             "a usage map uses bitmap page " + std::to_string(bp) + " twice");
+            Page p = pager.get(bp);
+            if (p.type() != fmt::kPageUsageMap)
+                throwCorrupt(bp, "expected a usage bitmap page, found page type " +
+                                     std::to_string(p.type()));
+            int64_t pg =
+                lastBit(p.bytes().sub(4, fmt::kPageSize - 4), uint64_t(k) * fmt::kMapPageBits);
+            if (pg >= 0) {
+                last = pg;
+                errPage = bp;
+            }
+        }
+    } else {
+        throwCorrupt(where.page, "unknown usage map type " + std::to_string(kind));
+    }
+    if (last < 0) return std::nullopt;
+    if (uint64_t(last) >= pager.pageCount())
+        throwCorrupt(errPage, "a usage map lists page " + std::to_string(last) +
+                                  ", beyond the end of the file");
+    return uint32_t(last);
+}
 
 std::vector<uint32_t> readUsageMap(Pager& pager, RowId where, bool keepBeyondEnd,
                                    UsageMapInfo* info) {

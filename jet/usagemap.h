@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "jet/pager.h"
@@ -23,5 +24,9 @@ struct UsageMapInfo {
 // when `keepBeyondEnd` (the global map marks them free); otherwise they are a corruption.
 std::vector<uint32_t> readUsageMap(Pager& pager, RowId where, bool keepBeyondEnd = false,
                                    UsageMapInfo* info = nullptr);
+
+// The highest page whose bit is set (what readUsageMap() would list last), if any; the same
+// checks, without building the list.
+std::optional<uint32_t> lastUsageMapPage(Pager& pager, RowId where);
 
 }  // namespace jet

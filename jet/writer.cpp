@@ -213,6 +213,16 @@ void requireWritableIndexes(Database& db, Table& table, const TableDef& t) {
     }
 }
 
+}  // namespace
+
+void Table::requireWritableIndexes(const std::shared_ptr<TableDef>& t) {
+    if (writableIndexes_.lock() == t) return;
+    jet::requireWritableIndexes(db_, *this, *t);
+    writableIndexes_ = t;
+}
+
+namespace {
+
 void requireRowShape(const std::string& table, const TableDef& t, const Row& row) {
     if (row.size() != t.columns.size())
         throwError(ErrorKind::Usage, "A row of table \"" + table + "\" needs " +
@@ -252,8 +262,10 @@ struct Keys {
 
 Keys computeKeys(Database& db, Table& table, const TableDef& t, const Row& row) {
     Keys k;
+    k.key.reserve(t.realIndexes.size());
     for (auto& ix : t.realIndexes) {
         std::vector<uint8_t> key;
+        key.reserve(32);  // most keys fit: no regrowth while the columns are appended
         KeyStatus st = indexKey(t, ix, row, db.generalSortOrder(), key);
         if (st != KeyStatus::Ok) {
             std::string col;
@@ -308,17 +320,26 @@ void checkIndexRules(Database& db, Table& table, const TableDef& t, const Row& r
     }
 }
 
-void writeCounters(Ctx& x, const TableDef& t, uint32_t rowCount, int32_t autoNumber,
+// Writes the counters to the first TDEF page, and to `t` (the table's cached definition, which
+// so stays equal to the page without being read again).
+void writeCounters(Ctx& x, TableDef& t, uint32_t rowCount, int32_t autoNumber,
                    const std::vector<int64_t>& uniqueDelta) {
     PageBuf& b = x.pager.modify(t.page);
-    putU32(b.data() + fmt::kTdefRowCount, rowCount);
-    putU32(b.data() + fmt::kTdefAutoNumber, uint32_t(autoNumber));
+    auto put = [&](size_t off, uint32_t v) {
+        putU32(b.data() + off, v);
+        if (off + 4 <= t.buf.size()) putU32(t.buf.data() + off, v);
+    };
+    put(fmt::kTdefRowCount, rowCount);
+    put(fmt::kTdefAutoNumber, uint32_t(autoNumber));
+    t.rowCount = rowCount;
+    t.lastAutoNumber = autoNumber;
     for (size_t i = 0; i < t.realIndexes.size(); ++i) {
         if (!uniqueDelta[i]) continue;
         size_t off = t.realIndexes[i].countOffset + 4;
         if (off + 4 > fmt::kPageSize) continue;  // beyond the first page: not kept
         int64_t v = int64_t(t.realIndexes[i].uniqueCount) + uniqueDelta[i];
-        putU32(b.data() + off, uint32_t(std::max<int64_t>(v, 0)));
+        t.realIndexes[i].uniqueCount = uint32_t(std::max<int64_t>(v, 0));
+        put(off, t.realIndexes[i].uniqueCount);
     }
 }
 
@@ -335,9 +356,10 @@ std::vector<uint8_t> pointerBytes(RowId to) {
 
 RowId Table::insert(Row& row) {
     return runWrite(db_, [&]() -> RowId {
-        const TableDef t = def();
+        const std::shared_ptr<TableDef> held = sharedDef();
+        TableDef& t = *held;
         requireRowShape(name_, t, row);
-        requireWritableIndexes(db_, *this, t);
+        requireWritableIndexes(held);
         Ctx x(db_.pager());
         int32_t autoNumber = t.lastAutoNumber;
         for (size_t i = 0; i < t.columns.size(); ++i) {
@@ -378,7 +400,6 @@ RowId Table::insert(Row& row) {
             delta[i] = IndexWriter(x.pager, x.alloc, x.maps, t.page, ix).insert(keys.key[i], id);
         }
         writeCounters(x, t, t.rowCount + 1, autoNumber, delta);
-        invalidate();
         return id;
     });
 }
@@ -388,9 +409,10 @@ RowId Table::insert(Row& row) {
 
 void Table::update(RowId id, const Row& newRow) {
     runWrite(db_, [&]() -> int {
-        const TableDef t = def();
+        const std::shared_ptr<TableDef> held = sharedDef();
+        TableDef& t = *held;
         requireRowShape(name_, t, newRow);
-        requireWritableIndexes(db_, *this, t);
+        requireWritableIndexes(held);
         Ctx x(db_.pager());
         auto where = resolve(id);
         if (!where)
@@ -489,7 +511,6 @@ void Table::update(RowId id, const Row& newRow) {
             if (!keys.skip[i]) delta[i] = w.insert(keys.key[i], id);
         }
         writeCounters(x, t, t.rowCount, t.lastAutoNumber, delta);
-        invalidate();
         return 0;
     });
 }
@@ -499,8 +520,9 @@ void Table::update(RowId id, const Row& newRow) {
 
 void Table::remove(RowId id) {
     runWrite(db_, [&]() -> int {
-        const TableDef t = def();
-        requireWritableIndexes(db_, *this, t);
+        const std::shared_ptr<TableDef> held = sharedDef();
+        TableDef& t = *held;
+        requireWritableIndexes(held);
         Ctx x(db_.pager());
         auto where = resolve(id);
         if (!where)
@@ -527,7 +549,6 @@ void Table::remove(RowId id) {
         if (*where != id) removeSlot(x, *where, 0, t.freeMap, false);
         removeSlot(x, id, 0, t.freeMap, false);
         writeCounters(x, t, t.rowCount ? t.rowCount - 1 : 0, t.lastAutoNumber, delta);
-        invalidate();
         return 0;
     });
 }
