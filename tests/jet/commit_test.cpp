@@ -1,0 +1,125 @@
+// What a commit costs and leaves behind: three syncs, the journal's name made durable once, and
+// a journal file that stays void between commits, is no obstacle to readers and goes with the
+// database. (The crash and fault tests check that a commit is all or nothing.)
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "jet/create.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "store/bank/testbank.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+using namespace jet;
+
+// An in-memory file system that counts file syncs and folder syncs.
+class CountingEnv : public MemEnv {
+  public:
+    int fileSyncs = 0, dirSyncs = 0;
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+        return std::make_unique<Counted>(MemEnv::open(path, mode), *this);
+    }
+    void syncDirOf(const std::string&) override { ++dirSyncs; }
+
+  private:
+    class Counted : public File {
+      public:
+        Counted(std::unique_ptr<File> f, CountingEnv& env) : f_(std::move(f)), env_(env) {}
+        uint64_t size() override { return f_->size(); }
+        size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
+        void write(uint64_t off, const uint8_t* buf, size_t n) override { f_->write(off, buf, n); }
+        void truncate(uint64_t size) override { f_->truncate(size); }
+        void sync() override {
+            ++env_.fileSyncs;
+            f_->sync();
+        }
+
+      private:
+        std::unique_ptr<File> f_;
+        CountingEnv& env_;
+    };
+};
+
+void addTopic(Database& db, int64_t number) {
+    Table& t = db.table("Tema");
+    Row r(t.def().columns.size());
+    r[size_t(t.columnIndex("numtema"))] = number;
+    t.insert(r);
+}
+
+TEST(Commit, SyncsThreeTimesAndMakesTheJournalsNameDurableOnce) {
+    CountingEnv env;
+    {
+        CreateOptions o;
+        o.env = &env;
+        auto db = createDatabase("/t/db.mdb", o);
+        bank::createTestSchema(*db);
+    }
+    OpenOptions o;
+    o.env = &env;
+    o.writable = true;
+    auto db = Database::open("/t/db.mdb", o);
+    struct Case {
+        const char* what;
+        int topics;
+        int fileSyncs, dirSyncs;
+    } cases[] = {
+        {"the first commit creates the journal", 1, 3, 1},
+        {"a later one reuses it", 50, 3, 0},
+        {"and another", 1, 3, 0},
+        {"a transaction that changed nothing", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        env.fileSyncs = env.dirSyncs = 0;
+        Transaction tx(*db);
+        for (int i = 0; i < c.topics; ++i) addTopic(*db, i);
+        tx.commit();
+        EXPECT_EQ(env.fileSyncs, c.fileSyncs);
+        EXPECT_EQ(env.dirSyncs, c.dirSyncs);
+    }
+}
+
+TEST(Commit, TheVoidJournalStaysBetweenCommitsAndGoesWithTheDatabase) {
+    const std::string path = zntest::tempDir() + "/db.mdb";
+    const std::string journal = Pager::journalPath(path);
+    {
+        auto db = createDatabase(path);
+        bank::createTestSchema(*db);
+    }
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    OpenOptions o;
+    o.writable = true;
+    auto writer = Database::open(path, o);
+    addTopic(*writer, 1);
+    ASSERT_TRUE(std::filesystem::exists(journal));
+    EXPECT_FALSE(Pager::journalIsLive(Env::posix(), path));
+    // A reader is not held up by it while the writer has the file, and sees the commit.
+    {
+        auto reader = Database::open(path);
+        EXPECT_EQ(reader->table("Tema").def().rowCount, 1u);
+    }
+    EXPECT_TRUE(std::filesystem::exists(journal));
+    // Left behind by a writer that ended without closing: the next open removes it, whether it
+    // reads or writes, and the file is as the last commit left it.
+    const std::vector<uint8_t> leftover = zntest::readFile(journal);
+    writer.reset();
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    const std::vector<uint8_t> committed = zntest::readFile(path);
+    for (bool writable : {false, true}) {
+        SCOPED_TRACE(writable ? "writer" : "reader");
+        zntest::writeFile(journal, leftover);
+        OpenOptions w;
+        w.writable = writable;
+        auto db = Database::open(path, w);
+        EXPECT_FALSE(std::filesystem::exists(journal));
+        EXPECT_EQ(db->table("Tema").def().rowCount, 1u);
+        db.reset();
+        EXPECT_EQ(zntest::readFile(path), committed);
+    }
+}
+
+}  // namespace
