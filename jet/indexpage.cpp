@@ -269,56 +269,81 @@ size_t IndexPageEditor::usedAfterReplace(const IndexPage& p, size_t i, std::stri
     return p.full_.size() - p.whole(i).size() + whole.size() - (n - 1) * pre;
 }
 
+void IndexPageEditor::splice(IndexPage& p, PageBuf& buf, size_t a, size_t b, std::string_view bytes,
+                             std::initializer_list<size_t> ends) {
+    uint8_t* data = buf.data() + fmt::kIdxFirstEntry;
+    uint8_t* bitmap = buf.data() + fmt::kIdxBitmap;
+    const size_t used = p.used_;
+    const size_t after = used - (b - a) + bytes.size();
+    std::memmove(data + a + bytes.size(), data + b, used - b);
+    std::memcpy(data + a, bytes.data(), bytes.size());
+    if (after < used) std::memset(data + after, 0, used - after);
+    // The ends inside [a, b) go, the later ones move, the new ones are set.
+    for (size_t bit = a + 1; bit <= b; ++bit) bitmap[bit / 8] &= uint8_t(~(1 << (bit % 8)));
+    moveBits(bitmap, b + 1, a + bytes.size() + 1, used + 1);
+    for (size_t e : ends) setBit(bitmap, a + e);
+    setUsed(p, buf, after);
+}
+
 void IndexPageEditor::insert(IndexPage& p, PageBuf& buf, size_t i, std::string_view whole) {
     const size_t n = p.size();
     std::string_view first = i == 0 ? whole : p.whole(0);
     std::string_view last = i == n ? whole : p.whole(n - 1);
     const size_t pre = prefixFor(first, last, n + 1, p.tailBytes());
-    // In place when the layout stays: same prefix, and the first entry (stored whole) is not
-    // displaced unless nothing is cut from any entry.
-    const bool inPlace = p.canonical_ && pre == p.prefix_ && (i > 0 || pre == 0);
+    // In place while the prefix stays; the stored bytes change between the entries before and
+    // after the new one (a new first entry is stored whole and its successor loses the prefix).
+    const bool inPlace = p.canonical_ && pre == p.prefix_;
+    std::string stored;
+    size_t a = 0, b = 0;
+    if (inPlace && i > 0) {
+        a = b = storedEnd(p.ends_, i - 1, pre);
+        stored.assign(whole.substr(pre));
+    } else if (inPlace) {
+        stored.assign(whole);
+        if (n) {
+            b = storedEnd(p.ends_, 0, pre);
+            stored.append(p.whole(0).substr(pre));
+        }
+    }
     const size_t at = i ? p.ends_[i - 1] : 0;
-    const size_t storedAt = i ? storedEnd(p.ends_, i - 1, p.prefix_) : 0;
     p.full_.insert(at, whole);
     p.ends_.insert(p.ends_.begin() + long(i), uint32_t(at));
     for (size_t k = i; k < p.ends_.size(); ++k) p.ends_[k] += uint32_t(whole.size());
     if (!inPlace) {
         encode(p, buf);
-        return;
+    } else if (i > 0 || n == 0) {
+        splice(p, buf, a, b, stored, {stored.size()});
+    } else {
+        splice(p, buf, a, b, stored, {whole.size(), stored.size()});
     }
-    const size_t skip = i ? pre : 0;
-    const size_t len = whole.size() - skip;
-    uint8_t* data = buf.data() + fmt::kIdxFirstEntry;
-    std::memmove(data + storedAt + len, data + storedAt, p.used_ - storedAt);
-    std::memcpy(data + storedAt, whole.data() + skip, len);
-    uint8_t* bitmap = buf.data() + fmt::kIdxBitmap;
-    moveBits(bitmap, storedAt + 1, storedAt + 1 + len, p.used_ + 1);
-    setBit(bitmap, storedAt + len);
-    setUsed(p, buf, p.used_ + len);
 }
 
 void IndexPageEditor::erase(IndexPage& p, PageBuf& buf, size_t i) {
     const size_t n = p.size() - 1;
     const size_t pre =
         n ? prefixFor(p.whole(i == 0 ? 1 : 0), p.whole(i == n ? n - 1 : n), n, p.tailBytes()) : 0;
-    const bool inPlace = p.canonical_ && pre == p.prefix_ && (i > 0 || pre == 0);
-    const size_t storedStart = i ? storedEnd(p.ends_, i - 1, p.prefix_) : 0;
-    const size_t storedStop = storedEnd(p.ends_, i, p.prefix_);
+    const bool inPlace = p.canonical_ && pre == p.prefix_;
+    // The entry's stored bytes go; a first entry is followed by its successor stored whole.
+    std::string stored;
+    size_t a = 0, b = 0;
+    if (inPlace && i > 0) {
+        a = storedEnd(p.ends_, i - 1, pre);
+        b = storedEnd(p.ends_, i, pre);
+    } else if (inPlace) {
+        b = storedEnd(p.ends_, n ? 1 : 0, pre);
+        if (n) stored.assign(p.whole(1));
+    }
     const size_t at = i ? p.ends_[i - 1] : 0;
     const size_t len = p.ends_[i] - at;
     p.full_.erase(at, len);
     p.ends_.erase(p.ends_.begin() + long(i));
     for (size_t k = i; k < p.ends_.size(); ++k) p.ends_[k] -= uint32_t(len);
-    if (!inPlace) {
+    if (!inPlace)
         encode(p, buf);
-        return;
-    }
-    const size_t gone = storedStop - storedStart;
-    uint8_t* data = buf.data() + fmt::kIdxFirstEntry;
-    std::memmove(data + storedStart, data + storedStop, p.used_ - storedStop);
-    std::memset(data + p.used_ - gone, 0, gone);
-    moveBits(buf.data() + fmt::kIdxBitmap, storedStop + 1, storedStart + 1, p.used_ + 1);
-    setUsed(p, buf, p.used_ - gone);
+    else if (stored.empty())
+        splice(p, buf, a, b, stored, {});
+    else
+        splice(p, buf, a, b, stored, {stored.size()});
 }
 
 void IndexPageEditor::replace(IndexPage& p, PageBuf& buf, size_t i, std::string_view whole) {
@@ -326,21 +351,25 @@ void IndexPageEditor::replace(IndexPage& p, PageBuf& buf, size_t i, std::string_
     std::string_view first = i == 0 ? whole : p.whole(0);
     std::string_view last = i == n - 1 ? whole : p.whole(n - 1);
     const size_t pre = prefixFor(first, last, n, p.tailBytes());
+    const bool inPlace = p.canonical_ && pre == p.prefix_;
+    const size_t a = i ? storedEnd(p.ends_, i - 1, pre) : 0;
+    const size_t b = storedEnd(p.ends_, i, pre);
+    const std::string_view stored = whole.substr(i ? pre : 0);
     const size_t at = i ? p.ends_[i - 1] : 0;
     const size_t len = p.ends_[i] - at;
-    const bool inPlace =
-        p.canonical_ && pre == p.prefix_ && (i > 0 || pre == 0) && len == whole.size();
-    p.full_.replace(at, len, whole);
-    if (len != whole.size())
-        for (size_t k = i; k < n; ++k) p.ends_[k] = uint32_t(p.ends_[k] - len + whole.size());
-    if (!inPlace) {
-        encode(p, buf);
+    if (inPlace && len == whole.size()) {
+        // Same length: only the bytes change.
+        std::memcpy(buf.data() + fmt::kIdxFirstEntry + a, stored.data(), stored.size());
+        p.full_.replace(at, len, whole);
         return;
     }
-    const size_t skip = i ? pre : 0;
-    const size_t storedStart = i ? storedEnd(p.ends_, i - 1, pre) : 0;
-    std::memcpy(buf.data() + fmt::kIdxFirstEntry + storedStart, whole.data() + skip,
-                whole.size() - skip);
+    const std::string keep(stored);
+    p.full_.replace(at, len, whole);
+    for (size_t k = i; k < n; ++k) p.ends_[k] = uint32_t(p.ends_[k] - len + whole.size());
+    if (!inPlace)
+        encode(p, buf);
+    else
+        splice(p, buf, a, b, keep, {keep.size()});
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -148,6 +149,10 @@ class IndexPageEditor {
 
   private:
     static void setUsed(IndexPage& p, PageBuf& buf, size_t used);
+    // Replaces the stored entry bytes [a, b) by `bytes`, whose entries end at `ends` (offsets
+    // into `bytes`); the entry bitmap and the free space follow.
+    static void splice(IndexPage& p, PageBuf& buf, size_t a, size_t b, std::string_view bytes,
+                       std::initializer_list<size_t> ends);
 };
 
 // Calls `fn` for every leaf entry of the index in key order, descending from the root through

@@ -2,7 +2,9 @@
 #include "jet/pagewriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <optional>
 
 #include "jet/datapage.h"
 #include "jet/error.h"
@@ -85,37 +87,109 @@ void SlotPage::store(Pager& pager) const {
     }
 }
 
+namespace {
+
+// A data page laid out exactly as SlotPage::store() lays it out: rows back to back from the page
+// end in slot order, deleted slots without bytes (on long-value pages also without flags, and
+// not at the end of the table), the free space right, zeros between the offset table and rows.
+struct StoredLayout {
+    bool lval = false;
+    size_t n = 0;
+    std::array<uint16_t, fmt::kMaxRowsPerPage + 1> start{};  // start[i], i < n; start[n] = rows
+    bool freeSlot = false;  // a slot that SlotPage::add() would take
+    size_t end(size_t i) const { return i ? start[i - 1] : fmt::kPageSize; }
+    size_t used() const { return fmt::kDataRowTable + 2 * n + (fmt::kPageSize - start[n]); }
+};
+
+uint16_t rawU16(const uint8_t* b, size_t off) {
+    return uint16_t(b[off] | b[off + 1] << 8);
+}
+
+// `b` is a whole page, so the offsets read here stay inside it.
+std::optional<StoredLayout> storedLayout(const uint8_t* b) {
+    StoredLayout l;
+    if (b[0] != fmt::kPageData || b[1] != 0x01) return std::nullopt;
+    l.lval = std::memcmp(b + fmt::kDataOwner, "LVAL", 4) == 0;
+    l.n = rawU16(b, fmt::kDataRowCount);
+    if (l.n > fmt::kMaxRowsPerPage) return std::nullopt;
+    const size_t table = fmt::kDataRowTable + 2 * l.n;
+    size_t end = fmt::kPageSize;
+    for (size_t i = 0; i < l.n; ++i) {
+        const uint16_t raw = rawU16(b, fmt::kDataRowTable + 2 * i);
+        const size_t start = raw & 0x3FFF;  // offset bits that SlotPage would keep
+        if (start > end || start < table) return std::nullopt;  // SlotPage reports the damage
+        const bool deleted = (raw & 0xC000) == 0xC000;
+        if (l.lval) {
+            if (deleted || (start == end && i + 1 == l.n)) return std::nullopt;
+            l.freeSlot |= start == end;
+        } else if (deleted) {
+            if (start != end) return std::nullopt;
+            l.freeSlot = true;
+        }
+        l.start[i] = uint16_t(start);
+        end = start;
+    }
+    l.start[l.n] = uint16_t(end);
+    if (rawU16(b, fmt::kDataFreeSpace) != fmt::kPageSize - l.used()) return std::nullopt;
+    static const PageBuf zero{};
+    if (std::memcmp(b + table, zero.data(), end - table) != 0) return std::nullopt;
+    return l;
+}
+
+}  // namespace
+
 int appendRow(Pager& pager, uint32_t pgno, const std::vector<uint8_t>& data, uint16_t flags,
               size_t& freeAfter) {
     const Page page = pager.get(pgno);
-    const uint8_t* b = page.buf->data();  // a whole page: the offsets below stay inside it
-    auto u16 = [&](size_t off) { return uint16_t(b[off] | b[off + 1] << 8); };
-    if (b[0] != fmt::kPageData || b[1] != 0x01) return -1;
-    const bool lval = std::memcmp(b + fmt::kDataOwner, "LVAL", 4) == 0;
-    const size_t n = u16(fmt::kDataRowCount);
-    if (n >= fmt::kMaxRowsPerPage) return -1;
-    const size_t table = fmt::kDataRowTable + 2 * n;
-    size_t end = fmt::kPageSize;
-    for (size_t i = 0; i < n; ++i) {
-        const uint16_t raw = u16(fmt::kDataRowTable + 2 * i);
-        const size_t start = raw & 0x3FFF;            // offset bits that SlotPage would keep
-        if (start > end || start < table) return -1;  // SlotPage reports the damage
-        if ((raw & 0xC000) == 0xC000 || (lval && start == end)) return -1;  // a slot to reuse
-        end = start;
-    }
-    const size_t used = table + (fmt::kPageSize - end);
-    if (u16(fmt::kDataFreeSpace) != fmt::kPageSize - used) return -1;
+    const std::optional<StoredLayout> l = storedLayout(page.buf->data());
+    if (!l || l->freeSlot || l->n >= fmt::kMaxRowsPerPage) return -1;
+    const size_t used = l->used();
     if (used + data.size() + 2 > fmt::kPageSize) return -1;
-    static const PageBuf zero{};
-    if (std::memcmp(b + table, zero.data(), end - table) != 0) return -1;
     PageBuf& w = pager.modify(pgno);
-    const size_t start = end - data.size();
+    const size_t start = l->start[l->n] - data.size();
     if (!data.empty()) std::memcpy(w.data() + start, data.data(), data.size());
-    putU16(w.data() + table, uint16_t(start | flags));
-    putU16(w.data() + fmt::kDataRowCount, uint16_t(n + 1));
+    putU16(w.data() + fmt::kDataRowTable + 2 * l->n, uint16_t(start | flags));
+    putU16(w.data() + fmt::kDataRowCount, uint16_t(l->n + 1));
     freeAfter = fmt::kPageSize - (used + data.size() + 2);
     putU16(w.data() + fmt::kDataFreeSpace, uint16_t(freeAfter));
-    return int(n);
+    return int(l->n);
+}
+
+bool removeRow(Pager& pager, RowId id, size_t& freeAfter) {
+    const Page page = pager.get(id.page);
+    std::optional<StoredLayout> l = storedLayout(page.buf->data());
+    if (!l || id.row >= l->n) return false;
+    const size_t i = id.row;
+    const size_t len = l->end(i) - l->start[i];
+    if (l->lval) {
+        bool live = false;
+        for (size_t j = 0; j < l->n && !live; ++j) live = j != i && l->end(j) != l->start[j];
+        if (!live) return false;  // the page is released instead
+    }
+    PageBuf& w = pager.modify(id.page);
+    const size_t lowest = l->start[l->n];
+    // The rows below this one move up into its place.
+    std::memmove(w.data() + lowest + len, w.data() + lowest, l->start[i] - lowest);
+    std::memset(w.data() + lowest, 0, len);
+    for (size_t j = i + 1; j < l->n; ++j) {
+        const size_t at = fmt::kDataRowTable + 2 * j;
+        putU16(w.data() + at, uint16_t(rawU16(w.data(), at) + len));
+        l->start[j] = uint16_t(l->start[j] + len);
+    }
+    l->start[i] = uint16_t(l->end(i));
+    putU16(w.data() + fmt::kDataRowTable + 2 * i,
+           uint16_t(l->start[i] | (l->lval ? 0 : fmt::kRowDeleted | fmt::kRowOverflow)));
+    // A long-value page drops the free slots that end its table.
+    size_t n = l->n;
+    while (l->lval && n > 0 && l->end(n - 1) == l->start[n - 1]) {
+        --n;
+        putU16(w.data() + fmt::kDataRowTable + 2 * n, 0);
+    }
+    putU16(w.data() + fmt::kDataRowCount, uint16_t(n));
+    const size_t used = fmt::kDataRowTable + 2 * n + (fmt::kPageSize - (lowest + len));
+    freeAfter = fmt::kPageSize - used;
+    putU16(w.data() + fmt::kDataFreeSpace, uint16_t(freeAfter));
+    return true;
 }
 
 void initDataPage(PageBuf& buf, uint32_t owner, bool lval) {

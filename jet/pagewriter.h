@@ -51,6 +51,12 @@ struct SlotPage {
 int appendRow(Pager& pager, uint32_t pgno, const std::vector<uint8_t>& data, uint16_t flags,
               size_t& freeAfter);
 
+// Removes row `id` from its data page in place when the page is laid out as SlotPage::store()
+// lays it out, the way SlotPage::remove() and store() would: the rows below move up, the slot
+// keeps its number without bytes. Returns false when the page must go through SlotPage
+// (another layout, or a long-value page left without a live row, which is released).
+bool removeRow(Pager& pager, RowId id, size_t& freeAfter);
+
 // A new data page for a table (`owner` = TDEF page) or a long-value page (lval = true).
 void initDataPage(PageBuf& buf, uint32_t owner, bool lval);
 

@@ -56,6 +56,11 @@ RowId placeRow(Ctx& x, const TableDef& t, uint32_t ownedMap, uint32_t freeMap, b
 }
 
 void removeSlot(Ctx& x, RowId id, uint32_t ownedMap, uint32_t freeMap, bool lval) {
+    size_t freeAfter = 0;
+    if (removeRow(x.pager, id, freeAfter)) {
+        if (freeMap && freeAfter >= kFreeMapThreshold) x.maps.add(freeMap, id.page);
+        return;
+    }
     SlotPage sp = SlotPage::load(x.pager, id.page);
     if (id.row >= sp.slots.size()) throwCorrupt(id.page, "a row pointer names a missing row");
     sp.remove(id.row);

@@ -4,6 +4,7 @@
 // page would put them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -38,9 +39,9 @@ PageBuf emptyIndexPage(bool leaf) {
 
 // A whole entry: key bytes of varying length sharing varying prefixes, then the row pointer
 // (and for a node the child page).
-std::string randomEntry(std::mt19937& rnd, bool leaf) {
+std::string randomEntry(std::mt19937& rnd, bool leaf, const std::string& common) {
     static const char* stems[] = {"", "A", "AB", "ABC", "ABCDEFGH", "ABD", "B", "BBBBBBBBBBBB"};
-    std::string e = stems[rnd() % 8];
+    std::string e = common + stems[rnd() % 8];
     const size_t extra = rnd() % 6;
     for (size_t i = 0; i < extra; ++i) e.push_back(char('A' + rnd() % 4));
     e.push_back(char(0x01));  // keys end like text keys: none is a prefix of another
@@ -55,9 +56,13 @@ std::vector<std::string> wholes(const IndexPage& p) {
 }
 
 TEST(IndexPageEditor, InPlaceEditsLayOutThePageAsAWholeRewriteWould) {
-    for (bool leaf : {true, false}) {
-        SCOPED_TRACE(leaf ? "leaf" : "node");
-        std::mt19937 rnd(leaf ? 11 : 12);
+    // Keys with little in common (the prefix mostly 0), and keys that all share a stem (a
+    // prefix of 5 or more that new first and last entries keep or shorten).
+    for (int kind = 0; kind < 4; ++kind) {
+        const bool leaf = kind % 2 == 0;
+        const std::string common = kind < 2 ? "" : "STEM!";
+        SCOPED_TRACE(std::string(leaf ? "leaf" : "node") + (kind < 2 ? "" : ", shared stem"));
+        std::mt19937 rnd(uint32_t(11 + kind));
         auto buf = std::make_shared<PageBuf>(emptyIndexPage(leaf));
         IndexPage p(Page{7, buf});
         ASSERT_TRUE(p.canonical());
@@ -65,7 +70,7 @@ TEST(IndexPageEditor, InPlaceEditsLayOutThePageAsAWholeRewriteWould) {
         for (int step = 0; step < 4000; ++step) {
             const int op = int(rnd() % 10);
             if (op < 6 || model.size() < 2) {
-                std::string e = randomEntry(rnd, leaf);
+                std::string e = randomEntry(rnd, leaf, common);
                 const size_t i =
                     p.lowerBound(std::string_view(e).substr(0, e.size() - (leaf ? 0 : 4)));
                 if (IndexPageEditor::usedAfterInsert(p, i, e) > fmt::kIdxMaxEntryBytes) continue;
@@ -310,9 +315,9 @@ TEST(UniqueCounts, FollowJetsRuleAcrossLeavesAndRollbacks) {
     EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
 }
 
-// Rows added to a data page in place land where SlotPage would put them, for table rows and
-// long-value rows, until the page is full; a page with a free slot goes through SlotPage.
-TEST(DataPageAppend, AddsRowsWhereTheSlotPageWould) {
+// Rows added to and removed from a data page in place leave it as SlotPage would, for table rows
+// and long-value rows; a page with a free slot goes through SlotPage for an added row.
+TEST(DataPageInPlace, AddsAndRemovesRowsAsTheSlotPageWould) {
     for (bool lval : {false, true}) {
         SCOPED_TRACE(lval ? "long values" : "rows");
         MemEnv env;
@@ -343,12 +348,31 @@ TEST(DataPageAppend, AddsRowsWhereTheSlotPageWould) {
             ASSERT_EQ(freeAfter, sp.freeSpace());
             ASSERT_EQ(*a.get(2).buf, *b.get(2).buf) << "row " << i;
         }
-        // A deleted slot is reused by SlotPage, so the page is left to it.
-        SlotPage sp = SlotPage::load(a, 2);
-        sp.remove(0);
-        sp.store(a);
-        size_t freeAfter = 0;
-        EXPECT_EQ(appendRow(a, 2, std::vector<uint8_t>(4, 1), 0, freeAfter), -1);
+        // Rows removed in place leave the page as SlotPage leaves it, down to the last live
+        // long value (whose page is released instead).
+        std::vector<unsigned> order(SlotPage::load(b, 2).slots.size());
+        for (unsigned k = 0; k < order.size(); ++k) order[k] = k;
+        std::shuffle(order.begin(), order.end(), rnd);
+        for (size_t k = 0; k < order.size(); ++k) {
+            size_t freeAfter = 0;
+            const bool done = removeRow(a, RowId{2, uint8_t(order[k])}, freeAfter);
+            if (lval && k + 1 == order.size()) {
+                EXPECT_FALSE(done);
+                break;
+            }
+            ASSERT_TRUE(done) << "slot " << order[k];
+            SlotPage sp = SlotPage::load(b, 2);
+            sp.remove(order[k]);
+            sp.store(b);
+            ASSERT_EQ(freeAfter, sp.freeSpace());
+            ASSERT_EQ(*a.get(2).buf, *b.get(2).buf) << "slot " << order[k];
+            // A free slot is taken again by SlotPage, so adding is left to it.
+            const bool anyFree = std::any_of(sp.slots.begin(), sp.slots.end(),
+                                             [&](const SlotPage::Slot& x) { return sp.isFree(x); });
+            if (anyFree) {
+                EXPECT_EQ(appendRow(a, 2, std::vector<uint8_t>(4, 1), 0, freeAfter), -1);
+            }
+        }
     }
 }
 
