@@ -102,9 +102,10 @@ size_t IndexPage::lowerBoundKey(std::string_view key) const {
 }
 
 std::shared_ptr<const IndexPage> loadIndexPage(Pager& pager, uint32_t pgno) {
-    if (auto cached = pager.derived(pgno)) return std::static_pointer_cast<const IndexPage>(cached);
+    if (auto cached = pager.derived(pgno, Pager::Derived::IndexPage))
+        return std::static_pointer_cast<const IndexPage>(cached);
     auto p = std::make_shared<const IndexPage>(pager.get(pgno));
-    pager.setDerived(pgno, p, p->heldBytes());
+    pager.setDerived(pgno, Pager::Derived::IndexPage, p, p->heldBytes());
     return p;
 }
 

@@ -436,7 +436,7 @@ void IndexWriter::edit(Step& s, F change) {
     else
         p = std::make_shared<IndexPage>(*s.page);  // a reader still walks the old version
     change(*p, buf);
-    pager_.setDerived(no, p, p->heldBytes());
+    pager_.setDerived(no, Pager::Derived::IndexPage, p, p->heldBytes());
     s.page = std::move(p);
 }
 

@@ -83,11 +83,17 @@ class Pager {
     void releaseSavepoint();
     void rollbackToSavepoint();
 
-    // Objects derived from a page's bytes (parsed index pages), kept until the page changes.
-    // `bytes` is what the object holds, so the cache stays small whatever a page expands to.
-    std::shared_ptr<const void> derived(uint32_t pgno) const { return derived_.get(pgno); }
-    void setDerived(uint32_t pgno, std::shared_ptr<const void> obj, size_t bytes) {
-        derived_.put(pgno, std::move(obj), bytes);
+    // Objects derived from a page's bytes (parsed index pages, the slot layout of data pages),
+    // kept until the page changes: modify() drops them, and whoever changes a page in step with
+    // its object puts the object back. `kind` says what the object is (a page may be asked for
+    // as something it is not); `bytes` is what it holds, so the cache stays small whatever a
+    // page expands to.
+    enum class Derived : uint8_t { IndexPage, SlotLayout };
+    std::shared_ptr<const void> derived(uint32_t pgno, Derived kind) const {
+        return derived_.get(pgno, kind);
+    }
+    void setDerived(uint32_t pgno, Derived kind, std::shared_ptr<const void> obj, size_t bytes) {
+        derived_.put(pgno, kind, std::move(obj), bytes);
     }
 
     // Pages the global map marks free that hold someone else's old contents: never reused.
@@ -111,16 +117,16 @@ class Pager {
     std::unordered_map<uint32_t, std::shared_ptr<const PageBuf>> cache_;
     class DerivedCache {
       public:
-        std::shared_ptr<const void> get(uint32_t pgno) const {
+        std::shared_ptr<const void> get(uint32_t pgno, Derived kind) const {
             auto it = items_.find(pgno);
-            return it == items_.end() ? nullptr : it->second.obj;
+            return it == items_.end() || it->second.kind != kind ? nullptr : it->second.obj;
         }
-        void put(uint32_t pgno, std::shared_ptr<const void> obj, size_t bytes) {
+        void put(uint32_t pgno, Derived kind, std::shared_ptr<const void> obj, size_t bytes) {
             erase(pgno);
             if (bytes > kMaxBytes) return;
             if (bytes_ + bytes > kMaxBytes || (items_.size() >= kMaxItems && !items_.count(pgno)))
                 clear();
-            items_[pgno] = {std::move(obj), bytes};
+            items_[pgno] = {std::move(obj), bytes, kind};
             bytes_ += bytes;
         }
         // Keeps the slot (the page's object usually comes back soon, after a change).
@@ -141,6 +147,7 @@ class Pager {
         struct Item {
             std::shared_ptr<const void> obj;
             size_t bytes = 0;
+            Derived kind = Derived::IndexPage;
         };
         std::unordered_map<uint32_t, Item> items_;
         size_t bytes_ = 0;

@@ -136,13 +136,31 @@ std::optional<StoredLayout> storedLayout(const uint8_t* b) {
     return l;
 }
 
+// The layout of data page `pgno` when SlotPage::store() laid it out: cached with the page (see
+// Pager::derived), else read from its bytes.
+std::shared_ptr<const StoredLayout> layoutOf(Pager& pager, uint32_t pgno) {
+    if (auto cached = pager.derived(pgno, Pager::Derived::SlotLayout))
+        return std::static_pointer_cast<const StoredLayout>(cached);
+    const Page page = pager.get(pgno);
+    std::optional<StoredLayout> l = storedLayout(page.buf->data());
+    if (!l) return nullptr;
+    auto out = std::make_shared<const StoredLayout>(*l);
+    pager.setDerived(pgno, Pager::Derived::SlotLayout, out, sizeof(StoredLayout));
+    return out;
+}
+
+// After a change made in step with `l`: the layout goes back into the cache.
+void keepLayout(Pager& pager, uint32_t pgno, std::shared_ptr<StoredLayout> l) {
+    pager.setDerived(pgno, Pager::Derived::SlotLayout, std::move(l), sizeof(StoredLayout));
+}
+
 }  // namespace
 
 int appendRow(Pager& pager, uint32_t pgno, const std::vector<uint8_t>& data, uint16_t flags,
               size_t& freeAfter) {
-    const Page page = pager.get(pgno);
-    const std::optional<StoredLayout> l = storedLayout(page.buf->data());
-    if (!l || l->freeSlot || l->n >= fmt::kMaxRowsPerPage) return -1;
+    std::shared_ptr<const StoredLayout> cached = layoutOf(pager, pgno);
+    if (!cached || cached->freeSlot || cached->n >= fmt::kMaxRowsPerPage) return -1;
+    const StoredLayout* l = cached.get();
     const size_t used = l->used();
     if (used + data.size() + 2 > fmt::kPageSize) return -1;
     PageBuf& w = pager.modify(pgno);
@@ -152,13 +170,17 @@ int appendRow(Pager& pager, uint32_t pgno, const std::vector<uint8_t>& data, uin
     putU16(w.data() + fmt::kDataRowCount, uint16_t(l->n + 1));
     freeAfter = fmt::kPageSize - (used + data.size() + 2);
     putU16(w.data() + fmt::kDataFreeSpace, uint16_t(freeAfter));
+    auto next = std::make_shared<StoredLayout>(*l);
+    next->start[next->n] = uint16_t(start);
+    next->start[++next->n] = uint16_t(start);
+    keepLayout(pager, pgno, std::move(next));
     return int(l->n);
 }
 
 bool removeRow(Pager& pager, RowId id, size_t& freeAfter) {
-    const Page page = pager.get(id.page);
-    std::optional<StoredLayout> l = storedLayout(page.buf->data());
-    if (!l || id.row >= l->n) return false;
+    std::shared_ptr<const StoredLayout> cached = layoutOf(pager, id.page);
+    if (!cached || id.row >= cached->n) return false;
+    auto l = std::make_shared<StoredLayout>(*cached);
     const size_t i = id.row;
     const size_t len = l->end(i) - l->start[i];
     if (l->lval) {
@@ -189,6 +211,11 @@ bool removeRow(Pager& pager, RowId id, size_t& freeAfter) {
     const size_t used = fmt::kDataRowTable + 2 * n + (fmt::kPageSize - (lowest + len));
     freeAfter = fmt::kPageSize - used;
     putU16(w.data() + fmt::kDataFreeSpace, uint16_t(freeAfter));
+    l->n = n;
+    l->start[n] = uint16_t(lowest + len);
+    l->freeSlot = false;
+    for (size_t j = 0; j < n; ++j) l->freeSlot |= l->end(j) == l->start[j];
+    keepLayout(pager, id.page, std::move(l));
     return true;
 }
 
