@@ -5,6 +5,7 @@
 #   write:   10,000 questions with 4-6 answers into a new test database, a transaction each and
 #            all in one; then updating and deleting them
 #   compact: large-test.mdb, and a copy with half of its questions deleted
+# bench/bank.sh times a whole bank written in one transaction and its growth series.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"

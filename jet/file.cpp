@@ -5,10 +5,12 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "jet/error.h"
@@ -54,6 +56,29 @@ class PosixFile : public File {
                 ioError("Cannot write", path_, errno);
             }
             done += size_t(r);
+        }
+    }
+    void writeParts(uint64_t off, const std::vector<std::span<const uint8_t>>& parts) override {
+        std::vector<iovec> iov;
+        iov.reserve(parts.size());
+        for (const auto& p : parts)
+            if (!p.empty()) iov.push_back({const_cast<uint8_t*>(p.data()), p.size()});
+        size_t first = 0;
+        while (first < iov.size()) {
+            const int count = int(std::min<size_t>(iov.size() - first, IOV_MAX));
+            ssize_t r = ::pwritev(fd_, iov.data() + first, count, off_t(off));
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                ioError("Cannot write", path_, errno);
+            }
+            // A short write: skip what was written and go on with the rest.
+            off += uint64_t(r);
+            size_t done = size_t(r);
+            while (first < iov.size() && done >= iov[first].iov_len) done -= iov[first++].iov_len;
+            if (first < iov.size()) {
+                iov[first].iov_base = static_cast<uint8_t*>(iov[first].iov_base) + done;
+                iov[first].iov_len -= done;
+            }
         }
     }
     void truncate(uint64_t size) override {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,15 @@ class File {
     virtual size_t read(uint64_t off, uint8_t* buf, size_t n) = 0;
     // Writes all n bytes at off or throws an Io error.
     virtual void write(uint64_t off, const uint8_t* buf, size_t n) = 0;
+    // Writes `parts` back to back from `off`: one gathered write where the system has it (a
+    // commit's pages in a few calls instead of one each). By default one write() per part, so
+    // a file system that simulates failures or power loss sees every part on its own.
+    virtual void writeParts(uint64_t off, const std::vector<std::span<const uint8_t>>& parts) {
+        for (const auto& p : parts) {
+            write(off, p.data(), p.size());
+            off += p.size();
+        }
+    }
     virtual void truncate(uint64_t size) = 0;
     virtual void sync() = 0;
     // Takes an exclusive advisory lock for the life of this handle; false when another

@@ -373,6 +373,35 @@ void IndexPageEditor::replace(IndexPage& p, PageBuf& buf, size_t i, std::string_
         splice(p, buf, a, b, keep, {keep.size()});
 }
 
+std::shared_ptr<IndexPage> IndexPageEditor::splitInsert(IndexPage& p, PageBuf& buf, size_t i,
+                                                        std::string_view whole, size_t mid,
+                                                        uint32_t leftNo, PageBuf& leftBuf) {
+    std::shared_ptr<IndexPage> left(new IndexPage());
+    left->no_ = leftNo;
+    left->leaf_ = p.leaf_;
+    left->owner_ = p.owner_;
+    left->prev_ = p.prev_;
+    left->next_ = p.no_;
+    std::string rest;
+    std::vector<uint32_t> restEnds;
+    auto add = [&](std::string_view w, size_t at) {
+        std::string& full = at < mid ? left->full_ : rest;
+        std::vector<uint32_t>& ends = at < mid ? left->ends_ : restEnds;
+        full.append(w);
+        ends.push_back(uint32_t(full.size()));
+    };
+    for (size_t j = 0, at = 0; j <= p.size(); ++j) {
+        if (j == i) add(whole, at++);
+        if (j < p.size()) add(p.whole(j), at++);
+    }
+    p.full_ = std::move(rest);
+    p.ends_ = std::move(restEnds);
+    p.prev_ = leftNo;
+    encode(*left, leftBuf);
+    encode(p, buf);
+    return left;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Walking and searching
 

@@ -143,6 +143,13 @@ class IndexPageEditor {
     static void insert(IndexPage& p, PageBuf& buf, size_t i, std::string_view whole);
     static void erase(IndexPage& p, PageBuf& buf, size_t i);
     static void replace(IndexPage& p, PageBuf& buf, size_t i, std::string_view whole);
+    // Adds `whole` at position i of leaf `p` when it no longer fits: the first `mid` entries
+    // (counted with the new one) move to the new page `leftNo`, which is linked in before `p`,
+    // and both pages are laid out afresh. Returns the new page. REQUIRES: p is a leaf and both
+    // parts fit.
+    static std::shared_ptr<IndexPage> splitInsert(IndexPage& p, PageBuf& buf, size_t i,
+                                                  std::string_view whole, size_t mid,
+                                                  uint32_t leftNo, PageBuf& leftBuf);
     // The shared prefix of a page holding entries from `first` to `last` (n of them).
     static size_t prefixFor(std::string_view first, std::string_view last, size_t n,
                             size_t tailBytes);

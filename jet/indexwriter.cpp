@@ -194,14 +194,18 @@ namespace {
 
 // Split point: the first `mid` entries go to the new left page. Splits near the middle by
 // stored size so both halves fit.
+template <class SizeOf>
+size_t splitPoint(size_t n, SizeOf sizeOf) {
+    size_t total = 0;
+    for (size_t j = 0; j < n; ++j) total += sizeOf(j);
+    size_t acc = 0, mid = 0;
+    while (mid < n - 1 && acc + sizeOf(mid) <= total / 2) acc += sizeOf(mid++);
+    return std::clamp<size_t>(mid, 1, n - 1);
+}
+
 template <class M>
 size_t splitPoint(const M& m) {
-    size_t n = m.keys.size();
-    size_t total = 0;
-    for (auto& k : m.keys) total += k.size();
-    size_t acc = 0, mid = 0;
-    while (mid < n - 1 && acc + m.keys[mid].size() <= total / 2) acc += m.keys[mid++].size();
-    return std::clamp<size_t>(mid, 1, n - 1);
+    return splitPoint(m.keys.size(), [&](size_t j) { return m.keys[j].size(); });
 }
 
 template <class M>
@@ -453,7 +457,8 @@ Entry nodeEntry(std::string_view last, uint32_t child) {
 
 bool IndexWriter::insertInPlace(const Entry& e, std::vector<Step>& path, size_t k) {
     const IndexPage& leaf = *path.back().page;
-    if (IndexPageEditor::usedAfterInsert(leaf, k, e) > fmt::kIdxMaxEntryBytes) return false;
+    if (IndexPageEditor::usedAfterInsert(leaf, k, e) > fmt::kIdxMaxEntryBytes)
+        return splitInPlace(e, path, k);
     // The entry becomes the leaf's last: the node entry that carries the subtree's last key
     // changes too.
     const long c = k == leaf.size() ? carrier(path) : -1;
@@ -470,6 +475,47 @@ bool IndexWriter::insertInPlace(const Entry& e, std::vector<Step>& path, size_t 
         edit(s,
              [&](IndexPage& p, PageBuf& b) { IndexPageEditor::replace(p, b, s.child, carried); });
     }
+    return true;
+}
+
+bool IndexWriter::splitInPlace(const Entry& e, std::vector<Step>& path, size_t k) {
+    const IndexPage& leaf = *path.back().page;
+    // A root leaf, or a new last entry (whose key the ancestors carry): general path.
+    if (path.size() < 2 || k == leaf.size()) return false;
+    Step& up = path[path.size() - 2];
+    // Where the general path splits: by the entries' sizes, the new one counted.
+    auto sizeOf = [&](size_t j) {
+        return j < k ? leaf.whole(j).size() : j == k ? e.size() : leaf.whole(j - 1).size();
+    };
+    const size_t n = leaf.size() + 1;
+    const size_t mid = splitPoint(n, sizeOf);
+    auto entryAt = [&](size_t j) -> std::string_view {
+        return j < k ? leaf.whole(j) : j == k ? std::string_view(e) : leaf.whole(j - 1);
+    };
+    // Both halves and the parent with one more entry (the left half's last, before the split
+    // page's own) must fit; the child page number takes no part in the prefix.
+    auto usedOf = [&](size_t from, size_t to) {
+        size_t full = 0;
+        for (size_t j = from; j < to; ++j) full += entryAt(j).size();
+        const size_t pre = IndexPageEditor::prefixFor(entryAt(from), entryAt(to - 1), to - from, 4);
+        return full - (to - from - 1) * pre;
+    };
+    if (usedOf(0, mid) > fmt::kIdxMaxEntryBytes || usedOf(mid, n) > fmt::kIdxMaxEntryBytes)
+        return false;
+    Entry leftEntry = nodeEntry(entryAt(mid - 1), 0);
+    if (IndexPageEditor::usedAfterInsert(*up.page, up.child, leftEntry) > fmt::kIdxMaxEntryBytes)
+        return false;
+    // As the general path does it: a new page, linked in before the leaf, both laid out afresh,
+    // then the parent's new entry.
+    const uint32_t leftNo = newPage();
+    leftEntry = nodeEntry(entryAt(mid - 1), leftNo);
+    if (leaf.prev()) setSibling(leaf.prev(), true, leftNo);
+    edit(path.back(), [&](IndexPage& p, PageBuf& b) {
+        PageBuf& lb = pager_.modify(leftNo);
+        auto left = IndexPageEditor::splitInsert(p, b, k, e, mid, leftNo, lb);
+        pager_.setDerived(leftNo, Pager::Derived::IndexPage, left, left->heldBytes());
+    });
+    edit(up, [&](IndexPage& p, PageBuf& b) { IndexPageEditor::insert(p, b, up.child, leftEntry); });
     return true;
 }
 

@@ -64,6 +64,8 @@ class IndexWriter {
     void edit(Step& s, F change);
     // The change at position k of the path's leaf, when it needs no page split or merge.
     bool insertInPlace(const Bytes& e, std::vector<Step>& path, size_t k);
+    // The leaf split of an insert, when the parent takes the new page's entry as it is.
+    bool splitInPlace(const Bytes& e, std::vector<Step>& path, size_t k);
     bool removeInPlace(std::vector<Step>& path, size_t k);
 
     struct Piece {

@@ -100,7 +100,8 @@ class Pager {
     std::set<uint32_t> notReusable;
 
     // Test hooks: called before each file write of a commit with a running write counter, so
-    // tests can make the k-th write fail or kill the process at a chosen moment.
+    // tests can make the k-th write fail or kill the process at a chosen moment. Pages count
+    // one each; a run of consecutive pages is written once the hook has passed all of them.
     std::function<void(int writeNo)> beforeWrite;
 
   private:
@@ -154,7 +155,9 @@ class Pager {
     };
     DerivedCache derived_;
     bool inTxn_ = false;
-    std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
+    // Hashed: looked up on every page access of a write; commit() sorts it to write in page
+    // order.
+    std::unordered_map<uint32_t, std::shared_ptr<PageBuf>> dirty_;
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
     bool journaling_ = true;
     // The journal file, open from the first commit on. Between commits its header is void.
