@@ -143,7 +143,7 @@ class Pager {
         }
 
       private:
-        static constexpr size_t kMaxItems = 4096;
+        static constexpr size_t kMaxItems = 32768;
         static constexpr size_t kMaxBytes = size_t(64) << 20;
         struct Item {
             std::shared_ptr<const void> obj;
