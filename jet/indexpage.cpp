@@ -77,11 +77,37 @@ IndexEntry IndexPage::entry(size_t i) const {
     return e;
 }
 
+namespace {
+
+// a < b as unsigned byte strings. Index entries are short, so eight bytes at a time (read
+// big-endian, so that integer order is byte order) beat a call to memcmp.
+bool lessBytes(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y) {
+            if constexpr (std::endian::native == std::endian::little) {
+                x = __builtin_bswap64(x);
+                y = __builtin_bswap64(y);
+            }
+            return x < y;
+        }
+    }
+    for (; i < n; ++i)
+        if (a[i] != b[i]) return uint8_t(a[i]) < uint8_t(b[i]);
+    return a.size() < b.size();
+}
+
+}  // namespace
+
 size_t IndexPage::lowerBound(std::string_view sort) const {
     size_t lo = 0, hi = size();
     while (lo < hi) {
         size_t mid = (lo + hi) / 2;
-        if (sortOf(mid).compare(sort) < 0)
+        if (lessBytes(sortOf(mid), sort))
             lo = mid + 1;
         else
             hi = mid;
@@ -93,7 +119,7 @@ size_t IndexPage::lowerBoundKey(std::string_view key) const {
     size_t lo = 0, hi = size();
     while (lo < hi) {
         size_t mid = (lo + hi) / 2;
-        if (keyOf(mid).compare(key) < 0)
+        if (lessBytes(keyOf(mid), key))
             lo = mid + 1;
         else
             hi = mid;
