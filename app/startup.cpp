@@ -6,7 +6,6 @@
 
 #include "guard.h"
 #include "imagelist.h"
-#include "store/globals.h"
 #include "store/tdatmod.h"
 #include "taboutbox.h"
 #include "tform1.h"
@@ -18,6 +17,7 @@ namespace zn {
 Program::Program() = default;
 
 Program::~Program() {
+    setFailureCleanup(nullptr);
     // The tree listens to the main window's tree view and the main window refers to all the
     // others: they go first, so that taking the windows down reaches no handler.
     tree_.reset();
@@ -36,7 +36,7 @@ bool Program::create() {
 }
 
 void Program::createForm1() {
-    form1_ = std::make_unique<TForm1>();
+    form1_ = std::make_unique<TForm1>(session_);
 }
 
 // The test information dialog belongs to the bulk area and is created here once it exists.
@@ -86,7 +86,10 @@ void Program::connectAreas() {
     c.repaintStatus = [form] { form->repaintStatus(); };
     c.image = [](int index) { return ImageList::icon(index); };
     c.runGuarded = [](const std::function<void()>& handler) { runGuarded(handler); };
-    tree_ = std::make_unique<TopicTree>(*datMod_, std::move(c));
+    c.editingAllowed = [form] { return form->editingEnabled(); };
+    tree_ = std::make_unique<TopicTree>(*datMod_, session_, std::move(c));
+    TDatMod* dm = datMod_.get();
+    setFailureCleanup([dm] { dm->cancelPendingEdits(); });
     form->hooks().startupTreeBuild = [this] { tree_->startupBuild(); };
     form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
     form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };
@@ -96,13 +99,14 @@ void Program::connectAreas() {
 // tab and runs TrBarChange after it.
 void Program::showStep() {
     TDatMod& dm = *datMod_;
-    DatabasePath = QDir::current().filePath(QStringLiteral("test.mdb"));
-    dm.connectTo(DatabasePath);
+    session_.databasePath = QDir::current().filePath(QStringLiteral("test.mdb"));
+    dm.connectTo(session_.databasePath);
     dm.qrtema.open();
     dm.TbTema.close();
     dm.TbTema.open();
     dm.tbSettings.open();
     if (form1_->hooks().startupTreeBuild) form1_->hooks().startupTreeBuild();
+    form1_->announceAccessMode();
 }
 
 void Program::show() {

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "store/session.h"
+
 class TDatMod;
 
 namespace zn {
@@ -41,6 +43,7 @@ class Program {
     TAboutBox* aboutBox() const { return aboutBox_.get(); }
     TForm9* form9() const { return form9_.get(); }
     TopicTree* tree() const { return tree_.get(); }
+    Session& session() { return session_; }
 
   private:
     void createForm1();
@@ -52,6 +55,7 @@ class Program {
     void connectAreas();
     void showStep();
 
+    Session session_;
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TDatMod> datMod_;
     std::unique_ptr<TAboutBox> aboutBox_;

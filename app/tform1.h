@@ -1,12 +1,19 @@
 // The main window TForm1: cool bar with the two tool bars, menus, the tree beside the page
 // control (preview page and the editor page) and the status bar with its progress bar. It
-// coordinates: every command is a slot named after its handler and runs inside the error
-// guard; the work of the commands lives in the areas that own them.
+// coordinates: each command's tool button, menu and popup items run one handler inside the
+// error guard; the areas that own the commands (editor, bulk) set those handlers. The window
+// itself handles only opening a database, the about window and the exit.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "store/feedback.h"
+#include "store/session.h"
 
 class QAction;
 class QLabel;
@@ -42,6 +49,24 @@ class TForm1 : public QMainWindow {
     // Filter of the open dialog OpenDialog1.
     static constexpr const char16_t* kDatabaseFilter = u"Office Access (*.mdb)|*.mdb";
 
+    // The commands of the tool bars, menus and popup menus.
+    enum class Command {
+        OpenDatabase,    // ToolButton9, "Файл" -> "Открыть базу данных"
+        Import,          // ToolButton2
+        Export,          // ToolButton10
+        DeleteAll,       // ToolButton3
+        Compact,         // ToolButton4
+        InfoRecords,     // ToolButton5
+        AddTopic,        // Buttem1, popup N9
+        EditTopic,       // Buttem2, popup N7
+        DeleteTopic,     // Buttem3, popup N8
+        AddQuestion,     // Butvop1, both popups
+        EditQuestion,    // Butvop2, popup
+        DeleteQuestion,  // Butvop3, popup N6
+        About,           // ToolButton17, "Помощь" -> "О программе"
+        Exit,            // "Файл" -> "Выход"
+    };
+
     // Work the frame calls at fixed points but other areas own. An empty hook does nothing.
     struct Hooks {
         // The tree's start-up build: the last data step of the show step, after qrtema was
@@ -59,7 +84,9 @@ class TForm1 : public QMainWindow {
     // Runs the creation step: DataFolder is set from the working directory and the progress
     // bar is placed over the second status panel. Touches no data: the data module is created
     // after the main window.
-    explicit TForm1(QWidget* parent = nullptr);
+    // `session` is the program's; the creation step sets its data folder. It must outlive the
+    // window.
+    explicit TForm1(Session& session, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Secondary windows, created after the main window; not owned.
@@ -78,9 +105,28 @@ class TForm1 : public QMainWindow {
     void TreeObnov();
     void TreeDbChange(QTreeWidgetItem* node);
     void TrBarChange();
-    // The page of the question under the data module's questions cursor (preview/questionpage.h);
-    // empty without a data module.
-    QString VoptoStrUniv(const QString& questionKey);
+
+    Session& session() { return session_; }
+    const Session& session() const { return session_; }
+
+    // The handler every action of `command` runs (inside the error guard); replaces the previous
+    // one. Without a handler the command does nothing.
+    void setCommand(Command command, std::function<void()> handler);
+    // Runs the command's handler as a click would.
+    void runCommand(Command command);
+    // Every action of the command (tool button, menu and popup items).
+    const std::vector<QAction*>& actionsOf(Command command) const;
+    // Editing commands on or off, for a database that can or cannot be written: every action of
+    // the commands that change the database (import, delete all, compaction, information
+    // records, topic and question commands) is disabled while it cannot.
+    void setEditingEnabled(bool on);
+    bool editingEnabled() const { return editingEnabled_; }
+    // Tells the user, when the open database cannot be written, why, and switches the editing
+    // commands off (or back on when it can). Called after every opening of a database.
+    void announceAccessMode();
+
+    // Status text and progress bar for commands, and their message boxes through the modal seam.
+    Feedback& feedback();
 
     // The part of the show step that needs the data module (connect, open the datasets, build
     // the tree). Runs once, inside the error guard, at the first show, after the tree's row
@@ -127,20 +173,8 @@ class TForm1 : public QMainWindow {
     QString statusText() const;
     void repaintStatus();
 
-  public slots:
-    // Command handlers. Connected to their tool buttons and menu items through the error guard.
+    // The window's own command handlers.
     void ToolButton9Click();   // open a test database
-    void ToolButton2Click();   // import from a text file
-    void ToolButton10Click();  // export to a text file
-    void ToolButton3Click();   // delete all data
-    void ToolButton4Click();   // compact and repair
-    void ToolButton5Click();   // test information records
-    void Buttem1Click();       // add a topic
-    void Buttem2Click();       // edit a topic
-    void Buttem3Click();       // delete a topic
-    void Butvop1Click();       // add a question
-    void Butvop2Click();       // edit a question
-    void N6Click();            // delete a question
     void ToolButton17Click();  // about
     void N3Click();            // exit
 
@@ -154,10 +188,9 @@ class TForm1 : public QMainWindow {
     bool event(QEvent* event) override;
 
   private:
-    using Handler = void (TForm1::*)();
-    QAction* makeAction(QObject* owner, const QString& text, int image, Handler handler);
+    QAction* makeAction(QObject* owner, const QString& text, int image, Command command);
     QAction* addToolButton(QToolBar* bar, const char* name, const QString& hint, int image,
-                           Handler handler);
+                           Command command);
     void addToolSeparator(QToolBar* bar, const char* name);
     void buildCoolBar();
     void buildMenus();
@@ -187,7 +220,12 @@ class TForm1 : public QMainWindow {
     TAboutBox* aboutBox_ = nullptr;
     TForm9* pictureWindow_ = nullptr;
     TDatMod* datMod_ = nullptr;
+    Session& session_;
     Hooks hooks_;
+    std::map<Command, std::vector<QAction*>> actions_;
+    std::map<Command, std::function<void()>> handlers_;
+    bool editingEnabled_ = true;
+    std::unique_ptr<Feedback> feedback_;
     std::function<void()> showStep_;
     bool shown_ = false;
     bool outerSizeFitted_ = false;  // the frame was known when the size was set

@@ -13,7 +13,6 @@
 #include "imagelist.h"
 #include "modal.h"
 #include "startup.h"
-#include "store/globals.h"
 #include "taboutbox.h"
 #include "tform1.h"
 #include "tform9.h"
@@ -36,8 +35,8 @@ void settle() {
 
 // The first question picture in DataFolder (the preview's background tiles are not pictures of
 // questions), or a drawn one with a frame and a diagonal so stretching and clipping show.
-QPixmap questionPicture() {
-    const QDir data(zn::DataFolder);
+QPixmap questionPicture(const QString& dataFolder) {
+    const QDir data(dataFolder);
     for (const QString& name : data.entryList({"*.png", "*.jpg", "*.jpeg", "*.bmp"}, QDir::Files)) {
         QPixmap pixmap(data.filePath(name));
         if (!pixmap.isNull()) {
@@ -82,7 +81,7 @@ int main(int argc, char** argv) {
     zn::TForm1& form1 = *program.form1();
     settle();
     std::printf("status: \"%s\"; database: %s\n", qPrintable(form1.statusText()),
-                qPrintable(zn::DatabasePath));
+                qPrintable(program.session().databasePath));
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main.png")));
 
     // The editor tab shown, and the preview focused so its focus border is visible.
@@ -102,7 +101,7 @@ int main(int argc, char** argv) {
 
     // showPicture sizes the window and goes through the seam (answered above); show it by hand.
     zn::TForm9& form9 = *program.form9();
-    form9.showPicture(questionPicture());
+    form9.showPicture(questionPicture(program.session().dataFolder));
     form9.show();
     settle();
     ok &= save(form9.grab(), out.filePath(QStringLiteral("picture.png")));

@@ -21,7 +21,7 @@
 
 #include "preview/htmlview.h"
 #include "store/dbdataset.h"
-#include "store/globals.h"
+#include "store/session.h"
 #include "store/tdatmod.h"
 #include "tree/topictree.h"
 
@@ -33,6 +33,7 @@ const QString kLarge = QStringLiteral(ZN_FIXTURES_DIR "/large-test.mdb");
 struct Bench {
     bool ok = false;
     QTemporaryDir dir;
+    zn::Session session;
     TDatMod dm;
     QTreeWidget treeDb;
     QProgressBar progBar1;
@@ -56,8 +57,7 @@ struct Bench {
         c.treeDb = &treeDb;
         c.progBar1 = &progBar1;
         c.loadPreview = [this](const QString& html) { lastPreview = html; };
-        tree = std::make_unique<zn::TopicTree>(dm, c);
-        zn::TreeEventsOn = zn::TreeComplete = 0;
+        tree = std::make_unique<zn::TopicTree>(dm, session, c);
         tree->startupBuild();
         ok = true;
     }
@@ -67,10 +67,10 @@ struct Bench {
     // questions use, the demo JPEG picture, so that showing a page decodes real pictures.
     void makeDataFolder() {
         const QString demo = QStringLiteral(ZN_DEMO_DATA_DIR);
-        zn::DataFolder = dir.filePath(QStringLiteral("data")) + u'/';
-        QDir().mkpath(zn::DataFolder);
+        session.dataFolder = dir.filePath(QStringLiteral("data")) + u'/';
+        QDir().mkpath(session.dataFolder);
         for (const char* bg : {"bg1.gif", "bg2.gif", "bg3.gif"})
-            QFile::copy(demo + QLatin1String(bg), zn::DataFolder + QLatin1String(bg));
+            QFile::copy(demo + QLatin1String(bg), session.dataFolder + QLatin1String(bg));
         QSet<QString> names;
         DbDataset questions(QStringLiteral("benchPictures"), dm.Conn);
         questions.setTableName(QStringLiteral("Voprosi"));
@@ -78,7 +78,7 @@ struct Bench {
         for (questions.first(); !questions.eof(); questions.next())
             if (!questions.asString("img").isEmpty()) names.insert(questions.asString("img"));
         for (const QString& name : names)
-            QFile::copy(demo + QStringLiteral("p2.jpg"), zn::DataFolder + name);
+            QFile::copy(demo + QStringLiteral("p2.jpg"), session.dataFolder + name);
     }
 
     // The topic node with the most questions.

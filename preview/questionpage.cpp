@@ -3,9 +3,8 @@
 
 #include <QDir>
 #include <QUrl>
-#include <array>
+#include <algorithm>
 
-#include "store/globals.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -27,25 +26,19 @@ QString fileNameReference(const QString& name) {
     return QString::fromLatin1(QUrl::toPercentEncoding(QDir::fromNativeSeparators(name), "/"));
 }
 
-QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFolder) {
-    const QString number = QString::number(questions.asInteger("idvopr"));
-    const QString text = questions.asString("vopros");
-    const qint64 correct = questions.asInteger("otvet");
-    const qint64 count = questions.asInteger("kolotvet");
-    const QString picture = questions.asString("img");
+QString questionPage(const store::Question& question, const std::vector<store::Answer>& answers,
+                     const QString& dataFolder) {
+    const QString number = QString::number(question.idvopr);
+    const QString& text = question.vopros;
+    const qint64 correct = question.otvet;
+    const qint64 count = question.kolotvet;
+    const QString& picture = question.img;
 
-    // Answer k is the k-th row in the dataset's order. When the rows run out, the cursor stays
-    // on the last row, whose text is then repeated. Rows after the N-th, and after the sixth,
-    // are never shown, so the walk stops there.
-    std::array<QString, kMaxAnswers + 1> answer;  // 1..6
-    if (answers.isOpen()) {
-        answers.first();
-        for (qint64 k = 1; k <= count && k <= kMaxAnswers; ++k) {
-            answer[size_t(k)] = answers.asString("otvet");
-            answers.next();
-        }
-        answers.first();
-    }
+    // Answer k is the k-th row; past the last row, the last row's text is repeated.
+    auto answer = [&answers](qint64 k) -> QString {
+        if (answers.empty()) return {};
+        return answers[size_t(std::min<qint64>(k, qint64(answers.size())) - 1)].otvet;
+    };
 
     const QString folder = folderReference(dataFolder);
     QString page;
@@ -92,16 +85,16 @@ QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFo
         page += folder;
         page += isCorrect ? QStringLiteral("bg2.gif);\" align=\"left\"><b>")
                           : QStringLiteral("bg3.gif);\" align=\"left\">");
-        page += answer[size_t(k)];
+        page += answer(k);
         page += isCorrect ? QStringLiteral("</b></td></tr></table>")
                           : QStringLiteral("</td></tr></table>");
     }
     return page;
 }
 
-QString VoptoStrUniv(TDatMod& dm, const QString& questionKey) {
+QString VoptoStrUniv(TDatMod& dm, const QString& dataFolder, const QString& questionKey) {
     (void)questionKey;
-    return questionPage(dm.qrvoprosi, dm.qrotveti, DataFolder);
+    return questionPage(store::questionAt(dm.qrvoprosi), store::answersOf(dm.qrotveti), dataFolder);
 }
 
 }  // namespace zn

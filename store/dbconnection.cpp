@@ -46,6 +46,7 @@ void DbConnection::open() {
     opt.writable = s.writable;
     // Without a password in the connection string the engine refuses a database that has one.
     opt.allowPassword = !s.password.isEmpty();
+    opt.env = env_;
     auto db = jet::Database::open(path, opt);
     if (!s.password.isEmpty() && db->header().password() != s.password.toStdU16String())
         throw jet::Error(jet::ErrorKind::Usage, "Not a valid password.");
@@ -54,6 +55,9 @@ void DbConnection::open() {
 
 void DbConnection::close() {
     if (!isOpen()) return;
+    if (db_->inTransaction())
+        throw jet::Error(jet::ErrorKind::Usage,
+                         "The database cannot be closed while a command is writing to it");
     for (DbDataset* d : datasets_) d->close();
     cache_.clear();
     db_.reset();
@@ -103,4 +107,14 @@ void DbConnection::updateRow(jet::Table& t, jet::RowId id, const jet::Row& row) 
 void DbConnection::removeRow(jet::Table& t, jet::RowId id) {
     cache_.erase(cacheKey(t, id));
     t.remove(id);
+}
+
+bool DbConnection::readOnly() const {
+    return db_ && !db_->writable();
+}
+
+QString DbConnection::readOnlyMessage() const {
+    if (!readOnly()) return {};
+    return QStringLiteral("База данных «%1» открыта только для чтения: изменения в ней невозможны.")
+        .arg(fileName_);
 }

@@ -36,7 +36,9 @@ class DbConnection {
     // "Not a valid password." when the given password is not the database's.
     void open();
     // Closes every dataset on the connection first (pending edits are discarded), then the
-    // database. Does nothing when closed.
+    // database. Does nothing when closed. Refuses (jet::Error(Usage)) while a transaction is
+    // open: a command that closes the connection in the middle of its writes is a bug, and
+    // closing would silently drop them.
     void close();
     bool isOpen() const { return db_ != nullptr; }
 
@@ -54,6 +56,17 @@ class DbConnection {
     void updateRow(jet::Table& t, jet::RowId id, const jet::Row& row);
     void removeRow(jet::Table& t, jet::RowId id);
 
+    // Whether the open database cannot be written, and why (in Russian).
+    bool readOnly() const;
+    QString readOnlyMessage() const;
+
+    // Forgets every cached row (after a rolled-back transaction).
+    void dropRowCache() { cache_.clear(); }
+
+    // The file system the next open() uses (tests plug in a fault-injecting one); nullptr: the
+    // real one. Not owned; must outlive the connection's open database.
+    void setEnv(jet::Env* env) { env_ = env; }
+
     // Turns the row cache off (for measurements); turning it off empties it.
     void setRowCacheEnabled(bool on);
     bool rowCacheEnabled() const { return cacheOn_; }
@@ -70,6 +83,7 @@ class DbConnection {
     QString fileName_;
     std::unique_ptr<jet::Database> db_;
     std::vector<DbDataset*> datasets_;
+    jet::Env* env_ = nullptr;
     bool cacheOn_ = true;
     std::unordered_map<uint64_t, std::shared_ptr<const jet::Row>> cache_;
 };

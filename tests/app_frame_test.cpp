@@ -63,13 +63,14 @@ void compareMenu(const QMenu* menu, const std::vector<Item>& expected) {
 class FrameTest : public QObject {
     Q_OBJECT
 
+    zn::Session session_;
     std::unique_ptr<TForm1> form_;
     std::unique_ptr<TAboutBox> about_;
     std::unique_ptr<TForm9> picture_;
 
   private slots:
     void init() {
-        form_ = std::make_unique<TForm1>();
+        form_ = std::make_unique<TForm1>(session_);
         about_ = std::make_unique<TAboutBox>();
         picture_ = std::make_unique<TForm9>();
         form_->setAboutBox(about_.get());

@@ -17,7 +17,6 @@
 
 #include "preview/htmlview.h"
 #include "preview/questionpage.h"
-#include "store/globals.h"
 #include "tests/preview_testing.h"
 
 using namespace previewtest;
@@ -92,7 +91,6 @@ class PreviewView : public ::testing::Test {
         folder = QString::fromStdString(zntest::tempDir()) +
                  QStringLiteral("/Папка с #1 и 100% (копия)/data/");
         makeDataFolder(folder);
-        zn::DataFolder = folder;
         bank = std::make_unique<TestBank>(dm);
         bank->addTopic(1, QStringLiteral("Тема с картинкой"), 1);
         bank->addQuestion(1, {1,
@@ -104,7 +102,7 @@ class PreviewView : public ::testing::Test {
                                {2, QStringLiteral("верный")},
                                {3, QStringLiteral("третий")}}});
         dm.qrtema.open();
-        page = zn::VoptoStrUniv(dm, QStringLiteral("1_1"));
+        page = zn::VoptoStrUniv(dm, folder, QStringLiteral("1_1"));
     }
     void TearDown() override { bank.reset(); }
 

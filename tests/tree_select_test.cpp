@@ -56,8 +56,8 @@ TEST_F(TreeSelect, QuestionNodeGivesItsStatusButtonsMenuVariablesAndPage) {
                                              "status Тема : 2  Вопрос : 3", "repaint", "preview",
                                              "answers shown"}));
     EXPECT_EQ(buttons(), "000111");
-    EXPECT_EQ(zn::SelectedTopicNo, 2);
-    EXPECT_EQ(zn::SelectedQuestionNo, 3);
+    EXPECT_EQ(tree->SelectedTopicNo, 2);
+    EXPECT_EQ(tree->SelectedQuestionNo, 3);
     EXPECT_EQ(dm.qrtema.asInteger("numtema"), 2);
     EXPECT_EQ(dm.qrvoprosi.asInteger("idvopr"), 3);
     EXPECT_EQ(answers(),
@@ -77,8 +77,8 @@ TEST_F(TreeSelect, TopicNodeShowsTheSummaryOfAllItsQuestions) {
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 0}));
     EXPECT_EQ(progBar1.maximum(), 3);
     EXPECT_EQ(buttons(), "111100");
-    EXPECT_EQ(zn::SelectedTopicNo, 0);
-    EXPECT_EQ(zn::SelectedQuestionNo, 0);
+    EXPECT_EQ(tree->SelectedTopicNo, 0);
+    EXPECT_EQ(tree->SelectedQuestionNo, 0);
     // The summary leaves the datasets on the topic's last question.
     EXPECT_EQ(dm.qrtema.asInteger("numtema"), 2);
     EXPECT_EQ(dm.qrvoprosi.asInteger("idvopr"), 3);
@@ -115,14 +115,14 @@ TEST_F(TreeSelect, GapInNumberingShowsTheFirstQuestionInItsPlace) {
 }
 
 TEST_F(TreeSelect, DuringABuildOnlyThePositioningRuns) {
-    zn::TreeComplete = 0;
+    tree->TreeComplete = 0;
     for (const auto& a : actions) a->setEnabled(false);
     treeDb.setCurrentItem(node(2, 2));
     EXPECT_EQ(log,
               (std::vector<std::string>{"EdImage cleared", "popup PopupMenu2", "answers shown"}));
     EXPECT_EQ(buttons(), "000000");
-    EXPECT_EQ(zn::SelectedTopicNo, 2);
-    EXPECT_EQ(zn::SelectedQuestionNo, 2);
+    EXPECT_EQ(tree->SelectedTopicNo, 2);
+    EXPECT_EQ(tree->SelectedQuestionNo, 2);
     EXPECT_EQ(dm.qrtema.asInteger("numtema"), 2);
     EXPECT_EQ(dm.qrvoprosi.asInteger("idvopr"), 2);
 
@@ -136,10 +136,10 @@ TEST_F(TreeSelect, DuringABuildOnlyThePositioningRuns) {
 }
 
 TEST_F(TreeSelect, NothingRunsWhileTreeEventsAreOff) {
-    zn::TreeEventsOn = 0;
+    tree->TreeEventsOn = 0;
     treeDb.setCurrentItem(node(2, 2));
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(zn::SelectedTopicNo, 1);  // from the build's selection of question 1 of topic 1
+    EXPECT_EQ(tree->SelectedTopicNo, 1);  // from the build's selection of question 1 of topic 1
     EXPECT_EQ(dm.qrtema.asInteger("numtema"), 1);
 }
 

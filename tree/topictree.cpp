@@ -34,8 +34,8 @@ void setEnabled(const std::array<QAction*, 3>& actions, bool on) {
 
 }  // namespace
 
-TopicTree::TopicTree(TDatMod& dm, TreeControls controls, QObject* parent)
-    : QObject(parent), dm_(dm), c_(std::move(controls)) {
+TopicTree::TopicTree(TDatMod& dm, const Session& session, TreeControls controls, QObject* parent)
+    : QObject(parent), dm_(dm), session_(session), c_(std::move(controls)) {
     if (c_.treeDb) {
         connect(c_.treeDb, &QTreeWidget::currentItemChanged, this,
                 [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
@@ -68,15 +68,27 @@ bool TopicTree::hasSlot(int k) const {
 // --- Building
 
 void TopicTree::refreshQuestionCounts() {
-    // Every movement of qrtema re-queries qrvoprosi for the topic it lands on.
+    // Every movement of qrtema re-queries qrvoprosi for the topic it lands on. Only counts that
+    // changed are written, all in one write: a rebuild after a plain selection writes nothing,
+    // and one on a database that cannot be written only shows the counts.
     const int total = 3 * dm_.qrtema.recordCount();
     int step = 0;
+    std::vector<std::pair<qint64, qint64>> changed;  // topic id, count
     for (dm_.qrtema.first(); !dm_.qrtema.eof(); dm_.qrtema.next()) {
-        dm_.qrtema.edit();
-        dm_.qrtema.setInteger("kolvopr", dm_.qrvoprosi.recordCount());
-        dm_.qrtema.post();
+        const qint64 count = dm_.qrvoprosi.recordCount();
+        if (dm_.qrtema.isNull("kolvopr") || dm_.qrtema.asInteger("kolvopr") != count)
+            changed.emplace_back(dm_.qrtema.asInteger("id"), count);
         buildProgress(++step, total);
     }
+    if (changed.empty() || dm_.readOnly()) return;
+    dm_.write([&] {
+        for (auto& [id, count] : changed) {
+            dm_.qrtema.locate(QStringLiteral("id"), id);
+            dm_.qrtema.edit();
+            dm_.qrtema.setInteger("kolvopr", count);
+            dm_.qrtema.post();
+        }
+    });
 }
 
 void TopicTree::fillSlots() {
@@ -84,7 +96,7 @@ void TopicTree::fillSlots() {
     extraSlots_.clear();
     int k = 1;
     for (dm_.qrtema.first(); !dm_.qrtema.eof(); dm_.qrtema.next(), ++k) {
-        TopicSlot s{dm_.qrtema.asString("tema"), int(dm_.qrtema.asInteger("kolvopr"))};
+        TopicSlot s{dm_.qrtema.asString("tema"), int(dm_.qrvoprosi.recordCount())};
         if (k <= kSlotCount)
             TopicSlots[size_t(k)] = std::move(s);
         else
@@ -270,20 +282,21 @@ void TopicTree::TreeDbChange(QTreeWidgetItem* node) {
     }
 
     if (TreeComplete == 1) {
+        const bool editing = editingAllowed();
         if (nb == 0) {
             setEnabled(c_.buttem, false);
-            setEnabled(c_.butvop, true);
+            setEnabled(c_.butvop, editing);
             if (c_.setStatusText)
                 c_.setStatusText(QStringLiteral("Тема : ") +
                                  QString::number(dm_.qrvoprosi.asInteger("idtest")) +
                                  QStringLiteral("  Вопрос : ") +
                                  QString::number(dm_.qrvoprosi.asInteger("idvopr")));
             if (c_.repaintStatus) c_.repaintStatus();
-            const QString page = VoptoStrUniv(dm_, name);
+            const QString page = VoptoStrUniv(dm_, session_.dataFolder, name);
             if (c_.loadPreview) c_.loadPreview(page);
         } else {
-            setEnabled(c_.buttem, true);
-            if (c_.butvop[0]) c_.butvop[0]->setEnabled(true);
+            setEnabled(c_.buttem, editing);
+            if (c_.butvop[0]) c_.butvop[0]->setEnabled(editing);
             if (c_.butvop[1]) c_.butvop[1]->setEnabled(false);
             if (c_.butvop[2]) c_.butvop[2]->setEnabled(false);
             if (c_.setStatusText)
@@ -310,7 +323,7 @@ void TopicTree::showTopicSummary(int k) {
         // A missing number leaves qrvoprosi on the topic's first question, which the topic
         // locate has just put it on.
         if (dm_.qrvoprosi.isOpen()) dm_.qrvoprosi.locate("idvopr", q);
-        summary += VoptoStrUniv(dm_, questionKey(k, q));
+        summary += VoptoStrUniv(dm_, session_.dataFolder, questionKey(k, q));
         // From the loop count, not from value(): a bar that was never set or was reset by
         // setRange() stands at -1.
         if (bar) bar->setValue(q);
