@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 
+#include "editor/editorarea.h"
 #include "guard.h"
 #include "imagelist.h"
 #include "store/tdatmod.h"
@@ -18,6 +19,7 @@ Program::Program() = default;
 
 Program::~Program() {
     setFailureCleanup(nullptr);
+    editor_.reset();
     // The tree listens to the main window's tree view and the main window refers to all the
     // others: they go first, so that taking the windows down reaches no handler.
     tree_.reset();
@@ -49,8 +51,10 @@ bool Program::createDatMod() {
     return false;
 }
 
-// The topic name dialog belongs to the editor area and is created here once it exists.
-void Program::createForm4() {}
+// The topic name dialog, with the editor area that owns it.
+void Program::createForm4() {
+    editor_ = std::make_unique<EditorArea>(*form1_, *datMod_);
+}
 
 void Program::createAboutBox() {
     aboutBox_ = std::make_unique<TAboutBox>();

@@ -16,6 +16,7 @@ class TAboutBox;
 class TForm1;
 class TForm9;
 class TopicTree;
+class EditorArea;
 
 class Program {
   public:
@@ -43,6 +44,7 @@ class Program {
     TAboutBox* aboutBox() const { return aboutBox_.get(); }
     TForm9* form9() const { return form9_.get(); }
     TopicTree* tree() const { return tree_.get(); }
+    EditorArea* editor() const { return editor_.get(); }
     Session& session() { return session_; }
 
   private:
@@ -62,6 +64,7 @@ class Program {
     std::unique_ptr<TForm9> form9_;
     // The areas that work on the main window's controls and the data module.
     std::unique_ptr<TopicTree> tree_;
+    std::unique_ptr<EditorArea> editor_;
 };
 
 }  // namespace zn

@@ -186,6 +186,7 @@ Feedback& TForm1::feedback() {
 QAction* TForm1::addToolButton(QToolBar* bar, const char* name, const QString& hint, int image,
                                Command command) {
     QAction* action = makeAction(bar, hint, image, command);
+    action->setObjectName(QString::fromLatin1(name));
     action->setToolTip(hint);
     bar->addAction(action);
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));

@@ -4,12 +4,17 @@
 // working folder and runs it.
 // Usage: znshots OUTDIR
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTextBrowser>
 #include <cstdio>
 
+#include "editor/editorarea.h"
+#include "editor/tform4.h"
+#include "editor/topiccommands.h"
 #include "imagelist.h"
 #include "modal.h"
 #include "startup.h"
@@ -106,6 +111,18 @@ int main(int argc, char** argv) {
     settle();
     ok &= save(form9.grab(), out.filePath(QStringLiteral("picture.png")));
     form9.hide();
+
+    // The topic dialog as "Добавить тему" fills it.
+    if (zn::EditorArea* editor = program.editor()) {
+        zn::TForm4& form4 = editor->form4();
+        form4.setWindowTitle(QStringLiteral("Добавление темы"));
+        form4.lbTema->setText(QString::number(editor->topics().nextTopicNumber()));
+        form4.Edit1->setText(QStringLiteral("Электробезопасность"));
+        form4.show();
+        settle();
+        ok &= save(form4.grab(), out.filePath(QStringLiteral("topic-dialog.png")));
+        form4.hide();
+    }
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         ok &= save(screen->grabWindow(0), out.filePath(QStringLiteral("screen.png")));

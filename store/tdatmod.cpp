@@ -153,6 +153,28 @@ void TDatMod::endWrite(bool commit) {
     restoreAfterRollback();
 }
 
+void TDatMod::recountQuestions(const std::function<void()>& step) {
+    // Every movement of qrtema re-queries qrvoprosi for the topic it lands on.
+    std::vector<std::pair<qint64, qint64>> changed;  // topic id, count
+    for (qrtema.first(); !qrtema.eof(); qrtema.next()) {
+        const qint64 count = qrvoprosi.recordCount();
+        if (qrtema.isNull("kolvopr") || qrtema.asInteger("kolvopr") != count)
+            changed.emplace_back(qrtema.asInteger("id"), count);
+        if (step) step();
+    }
+    if (!changed.empty() && !readOnly()) {
+        write([&] {
+            for (auto& [id, count] : changed) {
+                qrtema.locate(QStringLiteral("id"), id);
+                qrtema.edit();
+                qrtema.setInteger("kolvopr", count);
+                qrtema.post();
+            }
+        });
+    }
+    qrtema.first();
+}
+
 void TDatMod::cancelPendingEdits() {
     for (Dataset* d : std::initializer_list<Dataset*>{&qrtema, &qrvoprosi, &qrotveti, &tbSettings})
         if (d->isOpen()) d->cancel();

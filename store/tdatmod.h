@@ -26,6 +26,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <type_traits>
 
 #include "store/dbconnection.h"
@@ -87,6 +88,12 @@ class TDatMod : public QObject {
         }
     }
     bool inWrite() const { return writeDepth_ > 0; }
+
+    // Sets every topic's kolvopr to the number of its questions, writing only the counts that
+    // differ, in one write scope (it joins the caller's). Leaves qrtema on its first topic.
+    // `step` (may be empty) is called once per topic. On a database that cannot be written the
+    // counts are only compared and nothing is written.
+    void recountQuestions(const std::function<void()>& step = {});
 
     // Cancels the pending insert or edit of every dataset (a failed command must leave nothing
     // for a later movement to store).

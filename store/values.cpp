@@ -10,8 +10,8 @@ Topic topicAt(const Dataset& d) {
 }
 
 Question questionAt(const Dataset& d) {
-    return {d.asInteger("id"),    d.asInteger("idtest"),   d.asInteger("idvopr"),
-            d.asString("vopros"), d.asInteger("otvet"),    d.asInteger("kolotvet"),
+    return {d.asInteger("id"),    d.asInteger("idtest"), d.asInteger("idvopr"),
+            d.asString("vopros"), d.asInteger("otvet"),  d.asInteger("kolotvet"),
             d.asString("img")};
 }
 

@@ -68,27 +68,11 @@ bool TopicTree::hasSlot(int k) const {
 // --- Building
 
 void TopicTree::refreshQuestionCounts() {
-    // Every movement of qrtema re-queries qrvoprosi for the topic it lands on. Only counts that
-    // changed are written, all in one write: a rebuild after a plain selection writes nothing,
-    // and one on a database that cannot be written only shows the counts.
+    // Only counts that changed are written, all in one write: a rebuild after a plain selection
+    // writes nothing, and one on a database that cannot be written only shows the counts.
     const int total = 3 * dm_.qrtema.recordCount();
     int step = 0;
-    std::vector<std::pair<qint64, qint64>> changed;  // topic id, count
-    for (dm_.qrtema.first(); !dm_.qrtema.eof(); dm_.qrtema.next()) {
-        const qint64 count = dm_.qrvoprosi.recordCount();
-        if (dm_.qrtema.isNull("kolvopr") || dm_.qrtema.asInteger("kolvopr") != count)
-            changed.emplace_back(dm_.qrtema.asInteger("id"), count);
-        buildProgress(++step, total);
-    }
-    if (changed.empty() || dm_.readOnly()) return;
-    dm_.write([&] {
-        for (auto& [id, count] : changed) {
-            dm_.qrtema.locate(QStringLiteral("id"), id);
-            dm_.qrtema.edit();
-            dm_.qrtema.setInteger("kolvopr", count);
-            dm_.qrtema.post();
-        }
-    });
+    dm_.recountQuestions([&] { buildProgress(++step, total); });
 }
 
 void TopicTree::fillSlots() {

@@ -192,4 +192,32 @@ std::string mdbToolsView(const std::string& dump) {
     return r.out;
 }
 
+testing::AssertionResult readersAgree(const std::string& file) {
+    CommandResult check = run({ZN_JETTOOL, "check", file});
+    if (check.exitCode != 0)
+        return testing::AssertionFailure() << "jettool check " << file << ":\n"
+                                           << check.out << check.err;
+    const std::string ours = ourDump(file, {});
+    std::string why;
+    const std::string reader = mdbReaderDump(file, {}, &why);
+    if (why.empty()) {
+        auto same = sameDump(reader, ours);
+        if (!same) return same << "\n(mdb-reader against our engine, " << file << ")";
+    }
+    why.clear();
+    const std::string tools = mdbToolsDump(file, {}, &why);
+    if (why.empty()) {
+        auto same = sameDump(mdbToolsView(tools), mdbToolsView(ours));
+        if (!same) return same << "\n(mdb-export against our engine, " << file << ")";
+    }
+    return testing::AssertionSuccess();
+}
+
+void keepOutput(const std::string& file, const std::string& name) {
+    const char* out = std::getenv("JET_TEST_OUTPUT");
+    if (!out || !*out) return;
+    fs::create_directories(out);
+    fs::copy_file(file, std::string(out) + "/" + name, fs::copy_options::overwrite_existing);
+}
+
 }  // namespace zntest

@@ -46,6 +46,15 @@ testing::AssertionResult sameDump(const std::string& actual, const std::string& 
 // What of a dump mdbtools can represent (applied to both sides of a comparison with it).
 std::string mdbToolsView(const std::string& dump);
 
+// A file our engine wrote is sound for every reader: `jettool check` passes, and the dump of
+// the test tables reads the same in mdb-reader and in mdb-export (over what mdbtools can
+// represent) as in our engine. Readers that are not installed are skipped with a note.
+testing::AssertionResult readersAgree(const std::string& file);
+
+// When JET_TEST_OUTPUT names a folder, copies `file` there as `name`, so that the files tests
+// leave behind can be looked at or fed to other tools.
+void keepOutput(const std::string& file, const std::string& name);
+
 }  // namespace zntest
 
 #define ZN_REQUIRE_FIXTURES()                                                                \
