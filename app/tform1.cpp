@@ -27,7 +27,7 @@
 #include "imagelist.h"
 #include "modal.h"
 #include "opendatabase.h"
-#include "preview/htmlview.h"
+#include "preview/pagefeeder.h"
 #include "preview/questionpage.h"
 #include "store/tdatmod.h"
 #include "taboutbox.h"
@@ -376,6 +376,7 @@ void TForm1::buildBody() {
         QStringLiteral("QTextBrowser#HV { border: 1px solid rgb(255, 255, 230); }"
                        "QTextBrowser#HV:focus { border: 1px solid palette(highlight); }"));
     previewPanelLayout->addWidget(hv_);
+    feeder_ = new PageFeeder(*hv_, this);
 
     tabSh2_ = new QWidget;
     tabSh2_->setObjectName(QStringLiteral("TabSh2"));
@@ -422,8 +423,12 @@ void TForm1::buildStatusBar() {
 }
 
 void TForm1::loadPreview(const QString& html) {
-    hv_->setHtml(htmlForView(html));
+    feeder_->show(html);
     hv_->clearHistory();
+}
+
+void TForm1::finishPreview() {
+    feeder_->finish();
 }
 
 void TForm1::setEditorTabVisible(bool visible) {

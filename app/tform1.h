@@ -31,6 +31,7 @@ class TDatMod;
 
 namespace zn {
 
+class PageFeeder;
 class TAboutBox;
 class TForm9;
 
@@ -154,8 +155,11 @@ class TForm1 : public QMainWindow {
     QAction* butvop3() const { return butvop_[2]; }
 
     // Loads an HTML text into the preview, replacing what it showed; keeps no history. The text
-    // is adapted to what the view understands (see preview/htmlview.h) on the way.
+    // is adapted to what the view understands (see preview/htmlview.h) on the way; a long page
+    // shows its beginning at once and the rest follows from the event loop (preview/pagefeeder.h).
     void loadPreview(const QString& html);
+    // Appends at once what the preview still has to show of its page.
+    void finishPreview();
 
     // Shows or hides the tab of the editor page. Hiding it brings the preview page to the front.
     void setEditorTabVisible(bool visible);
@@ -209,6 +213,7 @@ class TForm1 : public QMainWindow {
     QWidget* tabSh1_ = nullptr;
     QWidget* tabSh2_ = nullptr;
     QTextBrowser* hv_ = nullptr;
+    PageFeeder* feeder_ = nullptr;
     QStatusBar* sb_ = nullptr;
     QLabel* sbPanels_[3] = {};
     QProgressBar* progBar1_ = nullptr;

@@ -2,6 +2,7 @@
 # Whole-process timings of the editor's commands through the data module: wall time and peak
 # memory (GNU time) of each, on copies of large-test.mdb.
 # Usage: bench/commands.sh [BUILD_DIR]   (default build/)
+#   startup: the program brought up on large-test.mdb until its window shows the tree
 #   rekey: the questions of 13 topics re-keyed, one post (transaction) at a time against one
 #          write scope; the output line gives the rows written and the file syncs
 set -euo pipefail
@@ -27,3 +28,11 @@ copy "$work/each.mdb"
 measure "one post at a time" "$build/bench/store_rekey" "$work/each.mdb" each
 copy "$work/scope.mdb"
 measure "one write scope" "$build/bench/store_rekey" "$work/scope.mdb" scope
+
+echo "== start-up on large-test.mdb (window shown, tree built, first page shown)"
+mkdir -p "$work/start/data"
+copy "$work/start/test.mdb"
+cp "$root"/app/demo/* "$work/start/data/"
+for i in 1 2 3; do
+    (cd "$work/start" && QT_QPA_PLATFORM=offscreen measure "start-up, run $i" "$build/bench/app_startup")
+done

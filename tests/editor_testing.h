@@ -182,8 +182,8 @@ class ProgramTest : public ::testing::Test {
         if (QFile::exists(db)) {
             EXPECT_TRUE(zntest::readersAgree(db.toStdString()));
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            zntest::keepOutput(db.toStdString(), std::string(info->test_suite_name()) + "-" +
-                                                     info->name() + ".mdb");
+            zntest::keepOutput(db.toStdString(),
+                               std::string(info->test_suite_name()) + "-" + info->name() + ".mdb");
         }
     }
 
