@@ -20,6 +20,7 @@
 namespace jet {
 
 class Database;
+struct RelationSet;
 
 class Table {
   public:
@@ -165,6 +166,12 @@ class Database {
     // Drops cached catalog and definitions (after schema changes or a rolled-back transaction).
     void invalidate();
 
+    // The enforced relationships (jet/relations.h), read from MSysRelationships on first use and
+    // kept until invalidate() or dropRelations(). Hold a copy of the pointer while writing: a
+    // failed write drops the set.
+    const std::shared_ptr<const RelationSet>& relations();
+    void dropRelations() { relations_.reset(); }
+
     // Transactions: writes between begin() and commit() reach the file together or not at all.
     // A write outside a transaction is a transaction of its own.
     void begin();
@@ -184,6 +191,7 @@ class Database {
     std::string readOnlyReason_;
     std::optional<std::vector<CatalogEntry>> catalog_;
     std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
+    std::shared_ptr<const RelationSet> relations_;
 };
 
 class Transaction {
