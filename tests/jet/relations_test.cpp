@@ -133,16 +133,18 @@ TEST_F(AccessRelations, BrokenRulesAreRefusedNamingTheRelationshipAndChangeNothi
         {"a referring row without its referenced row",
          [](Database& db) {
              Table& t = db.table("Table1");
-             Row r = rowOf(t, {{"id", int64_t(9)}, {"otherfk1", int64_t(99)},
-                               {"otherfk2", int64_t(10)}, {"otherfk3", int64_t(0)}});
+             Row r = rowOf(t, {{"id", int64_t(9)},
+                               {"otherfk1", int64_t(99)},
+                               {"otherfk2", int64_t(10)},
+                               {"otherfk3", int64_t(0)}});
              t.insert(r);
          },
          {"\"Table1\"", "\"Table2Table1\"", "table \"Table2\" with id = 99", "otherfk1"}},
         {"the second key of a row without its referenced row",
          [](Database& db) {
              Table& t = db.table("Table1");
-             Row r = rowOf(t, {{"id", int64_t(9)}, {"otherfk1", int64_t(0)},
-                               {"otherfk2", int64_t(12345)}});
+             Row r = rowOf(
+                 t, {{"id", int64_t(9)}, {"otherfk1", int64_t(0)}, {"otherfk2", int64_t(12345)}});
              t.insert(r);
          },
          {"\"Table3Table1\"", "table \"Table3\" with id = 12345", "otherfk2"}},
@@ -204,11 +206,10 @@ TEST_F(AccessRelations, DeletingAReferencedRowDeletesTheRowsThatReferToIt) {
         auto db = openWritable(path);
         Table& t2 = db->table("Table2");
         t2.remove(findRow(t2, "id", 1));
-        EXPECT_EQ(rowsOf(*db, "Table1"),
-                  (std::vector<std::string>{
-                      "id=0 otherfk1=0 otherfk2=10 data=baz0 otherfk3=0",
-                      "id=3 otherfk1=2 otherfk2=13 data=baz13 otherfk3=0",
-                  }));
+        EXPECT_EQ(rowsOf(*db, "Table1"), (std::vector<std::string>{
+                                             "id=0 otherfk1=0 otherfk2=10 data=baz0 otherfk3=0",
+                                             "id=3 otherfk1=2 otherfk2=13 data=baz13 otherfk3=0",
+                                         }));
         // Nothing refers to id 2 once row 3 is gone: deleting it touches only Table2.
         Table& t1 = db->table("Table1");
         t1.remove(findRow(t1, "id", 3));
@@ -227,13 +228,12 @@ TEST_F(AccessRelations, ChangingAReferencedKeyRewritesTheRowsThatReferToIt) {
         Row r = t3.read(id);
         r[0] = int64_t(-5);
         t3.update(id, r);
-        EXPECT_EQ(rowsOf(*db, "Table1"),
-                  (std::vector<std::string>{
-                      "id=0 otherfk1=0 otherfk2=10 data=baz0 otherfk3=0",
-                      "id=1 otherfk1=1 otherfk2=-5 data=baz11 otherfk3=0",
-                      "id=2 otherfk1=1 otherfk2=-5 data=baz11-2 otherfk3=0",
-                      "id=3 otherfk1=2 otherfk2=13 data=baz13 otherfk3=0",
-                  }));
+        EXPECT_EQ(rowsOf(*db, "Table1"), (std::vector<std::string>{
+                                             "id=0 otherfk1=0 otherfk2=10 data=baz0 otherfk3=0",
+                                             "id=1 otherfk1=1 otherfk2=-5 data=baz11 otherfk3=0",
+                                             "id=2 otherfk1=1 otherfk2=-5 data=baz11-2 otherfk3=0",
+                                             "id=3 otherfk1=2 otherfk2=13 data=baz13 otherfk3=0",
+                                         }));
         // The foreign-key index follows: the old key finds nothing, the new one both rows.
         Table& t1 = db->table("Table1");
         EXPECT_TRUE(t1.findByIndex(*t1.indexOn("otherfk2"), {int64_t(11)}).empty());
@@ -298,9 +298,9 @@ std::string makeDatabase() {
     createTable(*db, {"Pair",
                       {longCol("a"), textCol("b", 10), textCol("label", 10)},
                       {primaryKey({{"b", true}, {"a", false}})}});
-    createTable(*db, {"PairRef",
-                      {longCol("id"), longCol("x"), textCol("y", 10)},
-                      {primaryKey({{"id", true}})}});
+    createTable(
+        *db,
+        {"PairRef", {longCol("id"), longCol("x"), textCol("y", 10)}, {primaryKey({{"id", true}})}});
     createTable(*db, {"Node", {longCol("id"), longCol("up")}, {primaryKey({{"id", true}})}});
     createTable(*db, {"Loose", {longCol("id"), longCol("pid")}, {primaryKey({{"id", true}})}});
     addRelationship(*db, "ParentChild", "Child", {"pid"}, "Parent", {"id"},
@@ -330,7 +330,8 @@ std::string makeDatabase() {
     Row n = rowOf(note, {{"id", int64_t(1)}, {"code", int64_t(102)}});
     note.insert(n);
     Table& pair = db->table("Pair");
-    for (auto& [a, b] : std::vector<std::pair<int, const char*>>{{1, "Abc"}, {1, "d"}, {2, "Abc"}}) {
+    for (auto& [a, b] :
+         std::vector<std::pair<int, const char*>>{{1, "Abc"}, {1, "d"}, {2, "Abc"}}) {
         Row r = rowOf(pair, {{"a", int64_t(a)}, {"b", fromUtf8(b)}});
         pair.insert(r);
     }
@@ -395,7 +396,8 @@ TEST(OwnRelations, KeysOverTwoColumnsMatchAsTheIndexDoesAndCascade) {
         auto db = openWritable(path);
         Table& ref = db->table("PairRef");
         // Both columns must match a referenced row; a key with a NULL part is not checked.
-        Row wrong = rowOf(ref, {{"id", int64_t(9)}, {"x", int64_t(2)}, {"y", std::u16string(u"d")}});
+        Row wrong =
+            rowOf(ref, {{"id", int64_t(9)}, {"x", int64_t(2)}, {"y", std::u16string(u"d")}});
         std::string msg = refusal([&] { ref.insert(wrong); });
         EXPECT_NE(msg.find("table \"Pair\" with a = 2, b = \"d\" (the values of x, y)"),
                   std::string::npos)
@@ -406,9 +408,8 @@ TEST(OwnRelations, KeysOverTwoColumnsMatchAsTheIndexDoesAndCascade) {
         // Text keys compare without regard to case, as the index does: rows 1 and 2 both refer to
         // (1, "Abc") and follow its new key.
         Table& pair = db->table("Pair");
-        RowId abc = pair.findByIndex(pair.def().realIndexes[0], {std::u16string(u"Abc"),
-                                                                 int64_t(1)})
-                        .at(0);
+        RowId abc =
+            pair.findByIndex(pair.def().realIndexes[0], {std::u16string(u"Abc"), int64_t(1)}).at(0);
         Row r = pair.read(abc);
         r[0] = int64_t(7);
         r[1] = std::u16string(u"Q");
@@ -488,7 +489,7 @@ TEST(OwnRelations, SelfReferencesAndCyclesEndAndDeepChainsStopAtTheCap) {
         add(101, int64_t(100));
         Row cycle = rowOf(node, {{"id", int64_t(100)}, {"up", int64_t(101)}});
         node.update(findRow(node, "id", 100), cycle);  // 100 and 101 refer to each other
-        add(200, int64_t(200));                       // a row may refer to itself
+        add(200, int64_t(200));                        // a row may refer to itself
         add(1000, Value{});
         for (int64_t i = 1; i <= kMaxCascadeDepth + 1; ++i) add(1000 + i, 1000 + i - 1);
 
