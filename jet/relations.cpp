@@ -297,15 +297,22 @@ const RelationSet::PerTable* linksOf(Table& t, std::shared_ptr<const RelationSet
 std::vector<Relationship> readRelationships(Database& db) {
     if (!db.hasTable("MSysRelationships")) return {};
     Table& t = db.table("MSysRelationships");
-    const char* names[] = {"szRelationship", "grbit",  "ccolumn",           "icolumn",
-                           "szObject",       "szColumn", "szReferencedObject", "szReferencedColumn"};
+    const char* names[] = {"szRelationship",
+                           "grbit",
+                           "ccolumn",
+                           "icolumn",
+                           "szObject",
+                           "szColumn",
+                           "szReferencedObject",
+                           "szReferencedColumn"};
     size_t idx[8];
     for (int k = 0; k < 8; ++k) {
         int i = t.columnIndex(names[k]);
         if (i < 0)
-            throwCorrupt(t.tdefPage(),
-                         std::string("the relationships table (MSysRelationships) has no column \"") +
-                             names[k] + "\"");
+            throwCorrupt(
+                t.tdefPage(),
+                std::string("the relationships table (MSysRelationships) has no column \"") +
+                    names[k] + "\"");
         idx[k] = size_t(i);
     }
     struct Part {
@@ -352,8 +359,8 @@ std::vector<Relationship> readRelationships(Database& db) {
         }
         for (size_t j = 0; rel.problem.empty() && j < g.parts.size(); ++j) {
             if (g.parts[j].position != int64_t(j))
-                rel.problem = "its column positions (icolumn) are not 0 to " +
-                              std::to_string(g.count - 1);
+                rel.problem =
+                    "its column positions (icolumn) are not 0 to " + std::to_string(g.count - 1);
             else if (g.parts[j].column.empty() || g.parts[j].referencedColumn.empty())
                 rel.problem = "a column name is missing";
         }
@@ -510,9 +517,9 @@ void relationsAfterRemove(Table& table, const Row& oldRow) {
                        "The row cannot be deleted from table \"" + table.name() + "\": table \"" +
                            child.name() + "\" has " + rowsText(referrers.size()) +
                            " to it through the relationship \"" + l->rel.name + "\" (" +
-                           keyText(child, l->child, oldKey) +
-                           "). Delete " + (referrers.size() == 1 ? "that row" : "those rows") +
-                           " or change " + columnList(child, l->child) + " there first");
+                           keyText(child, l->child, oldKey) + "). Delete " +
+                           (referrers.size() == 1 ? "that row" : "those rows") + " or change " +
+                           columnList(child, l->child) + " there first");
         const bool deletes = l->rel.cascadeDeletes();
         runCascade(*l, "Deleting a row of table \"" + table.name() + "\"", [&] {
             for (RowId id : referrers) {

@@ -36,7 +36,7 @@ constexpr uint32_t kRightJoin = 0x02000000;       // default join of queries: al
 // One relationship as MSysRelationships states it. Column lists are in icolumn order.
 struct Relationship {
     std::string name;
-    std::string table;            // the referring table (szObject)
+    std::string table;  // the referring table (szObject)
     std::vector<std::string> columns;
     std::string referencedTable;  // szReferencedObject
     std::vector<std::string> referencedColumns;
@@ -44,9 +44,7 @@ struct Relationship {
     // Why the rows cannot be used (columns missing or contradicting each other); empty if fine.
     std::string problem;
 
-    bool enforced() const {
-        return !(flags & (relflag::kNoIntegrity | relflag::kInherited));
-    }
+    bool enforced() const { return !(flags & (relflag::kNoIntegrity | relflag::kInherited)); }
     bool cascadeUpdates() const { return flags & relflag::kCascadeUpdates; }
     bool cascadeDeletes() const { return flags & relflag::kCascadeDeletes; }
     bool cascadeNull() const { return flags & relflag::kCascadeNull; }
