@@ -80,7 +80,8 @@ class Table {
     // Writes. Each runs inside the database's open transaction, or in a transaction of its own.
     // `row` holds one value per column (TableDef::columns order). An auto-number column left
     // NULL gets the next number, which is stored back into `row`. Values are checked against
-    // their columns and indexes first; a rejected write changes nothing.
+    // their columns and indexes, and the row against the enforced relationships, whose cascades
+    // run as part of the write (jet/relations.h); a rejected write changes nothing.
     RowId insert(Row& row);
     // Replaces the whole row at `id` (the RowId stays the same, even when the row moves).
     void update(RowId id, const Row& row);

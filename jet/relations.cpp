@@ -424,9 +424,14 @@ std::shared_ptr<const RelationSet> RelationSet::build(Database& db) {
         if (!rel.enforced()) continue;
         RelationLink link;
         std::string why = rel.problem;
-        if (why.empty()) why = resolveSide(db, rel.table, rel.columns, link.child);
-        if (why.empty())
-            why = resolveSide(db, rel.referencedTable, rel.referencedColumns, link.parent);
+        try {
+            if (why.empty()) why = resolveSide(db, rel.table, rel.columns, link.child);
+            if (why.empty())
+                why = resolveSide(db, rel.referencedTable, rel.referencedColumns, link.parent);
+        } catch (const Error& e) {
+            // A damaged definition stops writes to the tables of this relationship only.
+            why = e.what();
+        }
         if (why.empty() && link.child.columns.size() != link.parent.columns.size())
             why = "its two sides have different numbers of columns";
         if (!why.empty()) {
@@ -436,7 +441,9 @@ std::shared_ptr<const RelationSet> RelationSet::build(Database& db) {
                                     ". Repair the relationship in Access (or delete it there) "
                                     "before changing these tables";
             for (auto* name : {&rel.table, &rel.referencedTable})
-                if (db.hasTable(*name)) problems.push_back({db.table(*name).tdefPage(), msg});
+                for (auto& e : db.catalog())
+                    if (e.isTable() && equalsIgnoreCase(e.name, *name))
+                        problems.push_back({e.tdefPage(), msg});
             continue;
         }
         link.rel = std::move(rel);
