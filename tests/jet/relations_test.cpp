@@ -513,8 +513,10 @@ TEST(OwnRelations, SelfReferencesAndCyclesEndAndDeepChainsStopAtTheCap) {
 TEST(OwnRelations, ADamagedRelationshipStopsWritesToItsTablesOnly) {
     const std::string path = makeDatabase();
     auto db = openWritable(path);
-    addRelationship(*db, "Broken", "Note", {"missing"}, "Pair", {"a"}, 0);
     Table& note = db->table("Note");
+    Row before = rowOf(note, {{"id", int64_t(4)}});
+    note.insert(before);  // the relationships are read and kept ...
+    addRelationship(*db, "Broken", "Note", {"missing"}, "Pair", {"a"}, 0);  // ... and read again
     Row r = rowOf(note, {{"id", int64_t(5)}});
     try {
         note.insert(r);
