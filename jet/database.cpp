@@ -335,6 +335,7 @@ Table& Database::table(std::string_view name) {
 
 void Database::invalidate() {
     catalog_.reset();
+    relations_.reset();
     for (auto& [pg, t] : tables_) t->invalidateAll();
 }
 

@@ -20,6 +20,7 @@
 namespace jet {
 
 class Database;
+struct RelationSet;
 
 class Table {
   public:
@@ -79,7 +80,8 @@ class Table {
     // Writes. Each runs inside the database's open transaction, or in a transaction of its own.
     // `row` holds one value per column (TableDef::columns order). An auto-number column left
     // NULL gets the next number, which is stored back into `row`. Values are checked against
-    // their columns and indexes first; a rejected write changes nothing.
+    // their columns and indexes, and the row against the enforced relationships, whose cascades
+    // run as part of the write (jet/relations.h); a rejected write changes nothing.
     RowId insert(Row& row);
     // Replaces the whole row at `id` (the RowId stays the same, even when the row moves).
     void update(RowId id, const Row& row);
@@ -165,6 +167,12 @@ class Database {
     // Drops cached catalog and definitions (after schema changes or a rolled-back transaction).
     void invalidate();
 
+    // The enforced relationships (jet/relations.h), read from MSysRelationships on first use and
+    // kept until invalidate() or dropRelations(). Hold a copy of the pointer while writing: a
+    // failed write drops the set.
+    const std::shared_ptr<const RelationSet>& relations();
+    void dropRelations() { relations_.reset(); }
+
     // Transactions: writes between begin() and commit() reach the file together or not at all.
     // A write outside a transaction is a transaction of its own.
     void begin();
@@ -184,6 +192,7 @@ class Database {
     std::string readOnlyReason_;
     std::optional<std::vector<CatalogEntry>> catalog_;
     std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
+    std::shared_ptr<const RelationSet> relations_;
 };
 
 class Transaction {

@@ -15,6 +15,7 @@
 #include "jet/indexwriter.h"
 #include "jet/longvalue.h"
 #include "jet/pagewriter.h"
+#include "jet/relations.h"
 #include "jet/rowstore.h"
 #include "jet/text.h"
 #include "jet/textkey.h"
@@ -380,6 +381,7 @@ RowId Table::insert(Row& row) {
         }
         writeCounters(x, t, t.rowCount + 1, autoNumber, delta);
         invalidate();
+        relationsAfterInsert(*this, row);
         return id;
     });
 }
@@ -497,6 +499,7 @@ void Table::update(RowId id, const Row& newRow) {
         }
         writeCounters(x, t, t.rowCount, t.lastAutoNumber, delta);
         invalidate();
+        relationsAfterUpdate(*this, oldRow, row);
         return 0;
     });
 }
@@ -536,6 +539,7 @@ void Table::remove(RowId id) {
         removeSlot(x, id, 0, t.freeMap, false);
         writeCounters(x, t, t.rowCount ? t.rowCount - 1 : 0, t.lastAutoNumber, delta);
         invalidate();
+        relationsAfterRemove(*this, oldRow);
         return 0;
     });
 }

@@ -66,7 +66,8 @@ TEST_P(RandomWrites, ModelReadersAndCheckAgree) {
         RecordProperty("inserts" + std::to_string(s), st.inserts);
         std::cout << GetParam() << " seed " << seed << ": " << st.inserts << " inserts, "
                   << st.updates << " updates, " << st.deletes << " deletes, " << st.rejected
-                  << " rejected, " << st.rolledBack << " groups rolled back; "
+                  << " rejected (" << st.refusedByRelationship << " by a relationship), "
+                  << st.cascaded << " cascaded, " << st.rolledBack << " groups rolled back; "
                   << std::filesystem::file_size(path) / 4096 << " pages\n";
     }
 }
