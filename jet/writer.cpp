@@ -201,14 +201,22 @@ void requireWritableIndexes(Database& db, Table& table, const TableDef& t) {
             KeyStatus st = appendColumnKey(*c, sample, ic.ascending, db.generalSortOrder(), probe);
             bool textColumnSort = (c->type == ColType::Text || c->type == ColType::Memo) &&
                                   !(c->sortLcid == fmt::kSortGeneral && c->sortVersion == 0);
-            if (st != KeyStatus::Ok || textColumnSort)
+            const std::string what = "The table \"" + table.name() +
+                                     "\" cannot be changed: its index \"" + t.indexName(ix) +
+                                     "\" on column \"" + c->name + "\" ";
+            // Only a sort order is cured by compacting (to General); a key type is not.
+            if (st == KeyStatus::UnsupportedSortOrder || textColumnSort)
                 throwError(ErrorKind::Unsupported,
-                           "The table \"" + table.name() +
-                               "\" cannot be changed: its index on column \"" + c->name +
-                               "\" uses keys this program cannot write (" +
-                               (textColumnSort ? std::string("a sort order other than General")
-                                               : std::string(keyStatusText(st))) +
-                               "); compact the database to the General sort order first");
+                           what +
+                               "uses a sort order other than General, whose text keys this "
+                               "program cannot compute; compact the database to the General "
+                               "sort order first");
+            if (st != KeyStatus::Ok)
+                throwError(ErrorKind::Unsupported,
+                           what + "is of type " + typeName(c->type) +
+                               ", and this program cannot compute index keys for " +
+                               typeName(c->type) +
+                               " columns; the table can be read but not changed here");
         }
     }
 }

@@ -222,3 +222,35 @@ TEST(YesNoKeys, CheckReportsAMissingEntryOfAYesNoIndex) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// An index the engine cannot keep: the refusal names the type, and compacting (which only
+// changes the sort order) is not offered as the cure.
+
+TEST(UnwritableIndex, RefusalNamesTheKeyTypeAndOffersNoCompaction) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("jackcess/jk-numeric-index-types.mdb");
+    const auto before = zntest::readFile(path);
+    {
+        auto db = openWritable(path);
+        Table& t = db->table("Odd");
+        Row r(t.def().columns.size());
+        try {
+            t.insert(r);
+            ADD_FAILURE() << "accepted";
+        } catch (const Error& e) {
+            const std::string m = e.what();
+            EXPECT_EQ(e.kind(), ErrorKind::Unsupported);
+            EXPECT_NE(m.find("\"ix_g\""), std::string::npos) << m;
+            EXPECT_NE(m.find("GUID"), std::string::npos) << m;
+            EXPECT_EQ(m.find("compact"), std::string::npos) << m;
+            EXPECT_EQ(m.find("sort order"), std::string::npos) << m;
+        }
+        // A table without such an index takes the same values.
+        Table& plain = db->table("OddNoIndex");
+        Row p(plain.def().columns.size());
+        p[1] = Guid{};
+        plain.insert(p);
+    }
+    EXPECT_FALSE(zntest::readFile(path) == before);
+}
