@@ -64,7 +64,7 @@ std::string valueText(const Value& v) {
         std::string operator()(const std::u16string& s) const { return shortText(s); }
         std::string operator()(const Blob& b) const { return std::to_string(b.size()) + " bytes"; }
         std::string operator()(const Currency& c) const { return std::to_string(c.scaled / 10000); }
-        std::string operator()(const DateTime& d) const { return std::to_string(d.days); }
+        std::string operator()(const DateTime& d) const { return operator()(d.days); }
         std::string operator()(const Guid&) const { return "GUID"; }
         std::string operator()(const Decimal&) const { return "decimal"; }
     };
@@ -117,9 +117,15 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
         case ColType::Double:
             if (!std::holds_alternative<double>(v)) wrongType();
             return;
-        case ColType::DateTime:
+        case ColType::DateTime: {
             if (!std::holds_alternative<DateTime>(v)) wrongType();
+            // Access' range, 100-01-01 to 9999-12-31 (a negative day's fraction is its time of
+            // day): the other readers, and our dump, cannot show dates beyond it, nor NaN.
+            double d = std::get<DateTime>(v).days;
+            if (!(d > -657435.0 && d < 2958466.0))
+                badValue(table, c, v, "the allowed range is 100-01-01 to 9999-12-31");
             return;
+        }
         case ColType::Text: {
             if (!std::holds_alternative<std::u16string>(v)) wrongType();
             size_t n = std::get<std::u16string>(v).size();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <sstream>
 
@@ -253,4 +254,166 @@ TEST(UnwritableIndex, RefusalNamesTheKeyTypeAndOffersNoCompaction) {
         plain.insert(p);
     }
     EXPECT_FALSE(zntest::readFile(path) == before);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keys at every numeric type's limits (jk-numeric-index-types.mdb: an index on each type,
+// ascending and descending). Each column's values are listed in ascending key order, one row per
+// value with the other columns NULL.
+
+std::string render(const Value& v) {
+    if (auto* d = std::get_if<double>(&v)) {
+        uint64_t bits;
+        std::memcpy(&bits, d, 8);
+        return "double " + std::to_string(bits);
+    }
+    if (auto* d = std::get_if<DateTime>(&v)) return render(Value(d->days)) + " as date";
+    if (auto* c = std::get_if<Currency>(&v)) return "money " + std::to_string(c->scaled);
+    if (auto* i = std::get_if<int64_t>(&v)) return std::to_string(*i);
+    if (auto* b = std::get_if<bool>(&v)) return *b ? "Yes" : "No";
+    if (isNull(v)) return "NULL";
+    return "other";
+}
+
+struct Limits {
+    const char* column;
+    std::vector<Value> ascending;  // in ascending key order
+};
+
+std::vector<Limits> numericLimits() {
+    using F = std::numeric_limits<float>;
+    using D = std::numeric_limits<double>;
+    std::vector<Limits> out;
+    auto add = [&](const char* column, auto make, auto... values) {
+        Limits l{column, {}};
+        (l.ascending.push_back(make(values)), ...);
+        out.push_back(std::move(l));
+    };
+    auto integer = [](int64_t x) { return Value(x); };
+    auto money = [](int64_t x) { return Value(Currency{x}); };
+    auto real = [](double x) { return Value(x); };
+    auto date = [](double x) { return Value(DateTime{x}); };
+    // Floating point keys: negative values have every bit inverted, so -NaN sorts below -inf and
+    // -0.0 below 0.0; NaN sorts above inf.
+    const double negNaN = -D::quiet_NaN();
+    add(
+        "b", [](bool b) { return Value(b); }, true, false);
+    add("by", integer, 0, 1, 127, 128, 254, 255);
+    add("i", integer, -32768, -32767, -1, 0, 1, 32766, 32767);
+    add("l", integer, INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX);
+    add("m", money, INT64_MIN, INT64_MIN + 1, int64_t(-1), int64_t(0), int64_t(1), INT64_MAX);
+    add("f", real, negNaN, -double(F::infinity()), -double(F::max()), -1.0,
+        -double(F::denorm_min()), -0.0, 0.0, double(F::denorm_min()), double(F::min()), 1.0,
+        double(F::max()), double(F::infinity()), double(F::quiet_NaN()));
+    add("d", real, negNaN, -D::infinity(), D::lowest(), -1.0, -D::denorm_min(), -0.0, 0.0,
+        D::denorm_min(), D::min(), 1.0, D::max(), D::infinity(), D::quiet_NaN());
+    // Access' range: 100-01-01 to 9999-12-31 23:59:59.
+    add("dt", date, -657434.0, -1.5, -0.0, 0.0, 0.5, 2958465.0 + 86399.0 / 86400.0);
+    return out;
+}
+
+TEST(NumericKeys, LimitsGiveOrderedKeysThatCheckAndTheReadersConfirm) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("jackcess/jk-numeric-index-types.mdb");
+    const auto limits = numericLimits();
+    {
+        auto db = openWritable(path);
+        Table& t = db->table("Typed");
+        Transaction tx(*db);
+        // Insert in an order unlike the keys', so the index has to sort them.
+        for (auto& lim : limits)
+            for (size_t k = lim.ascending.size(); k-- > 0;) {
+                Row r(t.def().columns.size());
+                r[size_t(t.columnIndex(lim.column))] = lim.ascending[k];
+                t.insert(r);
+            }
+        tx.commit();
+    }
+    auto db = Database::open(path);
+    CheckReport rep = checkDatabase(*db);
+    EXPECT_TRUE(rep.ok()) << testing::PrintToString(rep.problems);
+    EXPECT_EQ(rep.keysNotComparable, 0u);
+    Table& t = db->table("Typed");
+    const TableDef def = t.def();
+    size_t entries = 0;
+    for (auto& ix : def.realIndexes) {
+        const std::string name = def.indexName(ix);
+        SCOPED_TRACE(name);
+        std::vector<RowId> order;
+        forEachIndexEntry(db->pager(), ix, [&](const IndexEntry& e) { order.push_back(e.row); });
+        entries += order.size();
+        if (ix.columns.size() != 1 || name == "PrimaryKey") continue;
+        const Column* c = def.columnByNumber(ix.columns[0].column);
+        auto lim = std::find_if(limits.begin(), limits.end(),
+                                [&](const Limits& l) { return c->name == l.column; });
+        if (lim == limits.end()) continue;
+        // The index order read back as values: the other rows' NULLs (No for Yes/No) first in an
+        // ascending index, last in a descending one.
+        std::vector<std::string> got;
+        for (RowId id : order)
+            got.push_back(render(t.read(id, false)[size_t(t.columnIndex(c->name))]));
+        std::vector<std::string> want;
+        size_t others = def.rowCount - lim->ascending.size();
+        const std::string filler = c->type == ColType::Boolean ? "No" : "NULL";
+        for (size_t k = 0; k < others; ++k) want.push_back(filler);
+        for (auto& v : lim->ascending) {
+            Value stored = v;
+            if (c->type == ColType::Single)  // stored as a float
+                stored = double(float(std::get<double>(v)));
+            want.push_back(render(stored));
+        }
+        if (c->type == ColType::Boolean) {
+            // Yes sorts before No.
+            want = {render(true)};
+            for (size_t k = 0; k + 1 < def.rowCount; ++k) want.push_back("No");
+        }
+        if (!ix.columns[0].ascending) std::reverse(want.begin(), want.end());
+        EXPECT_EQ(got, want);
+    }
+    EXPECT_GE(rep.keysCompared, entries);  // every entry of Typed, and the system tables'
+
+    EXPECT_TRUE(
+        zntest::sameDump(zntest::ourDump(path, {"--all"}), zntest::mdbReaderDump(path, {"--all"})));
+    EXPECT_TRUE(zntest::sameDump(zntest::mdbToolsView(zntest::ourDump(path, {"--all"})),
+                                 zntest::mdbToolsView(zntest::mdbToolsDump(path, {"--all"}))));
+}
+
+// Just beyond the limits: refused with the column named, the file unchanged. Dates outside
+// Access' range (and NaN) used to be stored, and then neither our dump nor the other readers
+// could show them.
+TEST(NumericKeys, ValuesBeyondTheLimitsAreRefused) {
+    ZN_REQUIRE_FIXTURES();
+    const std::string path = copyOf("jackcess/jk-numeric-index-types.mdb");
+    const auto before = zntest::readFile(path);
+    using D = std::numeric_limits<double>;
+    struct Case {
+        const char* column;
+        Value value;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"dt", DateTime{D::quiet_NaN()}, "100-01-01 to 9999-12-31"},
+        {"dt", DateTime{D::infinity()}, "100-01-01 to 9999-12-31"},
+        {"dt", DateTime{-657435.0}, "100-01-01 to 9999-12-31"},
+        {"dt", DateTime{2958466.0}, "100-01-01 to 9999-12-31"},
+        {"f", 3.5e38, "single-precision"},
+        {"by", int64_t(256), "0 to 255"},
+    };
+    {
+        auto db = openWritable(path);
+        Table& t = db->table("Typed");
+        for (auto& c : cases) {
+            SCOPED_TRACE(render(c.value));
+            Row r(t.def().columns.size());
+            r[size_t(t.columnIndex(c.column))] = c.value;
+            try {
+                t.insert(r);
+                ADD_FAILURE() << "accepted";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.kind(), ErrorKind::Constraint);
+                EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            }
+        }
+    }
+    EXPECT_TRUE(zntest::readFile(path) == before) << "the file changed";
 }
