@@ -48,7 +48,18 @@ namespace {
 
 std::string shortText(const std::u16string& s) {
     std::u16string t = s.size() > 40 ? s.substr(0, 40) + u"…" : s;
-    return "\"" + toUtf8(t) + "\"";
+    // Invisible characters (and U+0000, which would end the message) by their code.
+    std::u16string shown;
+    for (char16_t c : t) {
+        if (c < 0x20 || c == 0xFEFF) {
+            char code[12];
+            std::snprintf(code, sizeof code, "<U+%04X>", unsigned(c));
+            shown += fromUtf8(code);
+        } else {
+            shown.push_back(c);
+        }
+    }
+    return "\"" + toUtf8(shown) + "\"";
 }
 
 std::string valueText(const Value& v) {
@@ -76,6 +87,25 @@ std::string valueText(const Value& v) {
     throwError(ErrorKind::Constraint, "The value " + valueText(v) +
                                           " cannot be stored in column \"" + c.name +
                                           "\" of table \"" + table + "\": " + why);
+}
+
+// A text starting with U+FEFF takes the compressed form (see jet/text.h), which a fixed-length
+// column cannot (its bytes are exactly two a character) and which holds only some characters.
+void checkStorableText(const std::string& table, const Column& c, const Value& v) {
+    const auto& s = std::get<std::u16string>(v);
+    if (s.empty() || s[0] != 0xFEFF) return;
+    if (c.fixed())
+        badValue(table, c, v,
+                 "a fixed-length text cannot start with U+FEFF (a byte-order mark); remove it");
+    char16_t bad = 0;
+    if (!storableText(s, &bad)) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%04X", unsigned(bad));
+        badValue(table, c, v,
+                 std::string("a text starting with U+FEFF (a byte-order mark) cannot also hold "
+                             "U+") +
+                     code + "; remove the mark");
+    }
 }
 
 // Checks one value against its column's type and size.
@@ -128,6 +158,7 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
         }
         case ColType::Text: {
             if (!std::holds_alternative<std::u16string>(v)) wrongType();
+            checkStorableText(table, c, v);
             size_t n = std::get<std::u16string>(v).size();
             size_t max = std::min<size_t>(c.maxChars(), 255);
             if (n > max)
@@ -138,6 +169,7 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
         }
         case ColType::Memo: {
             if (!std::holds_alternative<std::u16string>(v)) wrongType();
+            checkStorableText(table, c, v);
             if (std::get<std::u16string>(v).size() * 2 > 0xFFFFFF)
                 badValue(table, c, v, "it is longer than a memo can be");
             return;
