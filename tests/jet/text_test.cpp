@@ -45,7 +45,7 @@ TEST(ByteOrderMark, TextsStartingWithItReadBackInEveryReader) {
     ZN_REQUIRE_FIXTURES();
     const std::string path = copyOf("sample-test.mdb");
     const std::vector<std::u16string> temas = {
-        withMark(u"Алгебра"), withMark(u""),          withMark(u"abc"),
+        withMark(u"Алгебра"),       withMark(u""),       withMark(u"abc"),
         withMark(u"äöü Алгебра 1"), withMark(u"\uFEFF"), withMark(u"x\u20AC\u00FF\u0101z"),
     };
     const std::vector<std::u16string> memos = {withMark(u"Вопрос?"), withMark(longMixed(1500)),
@@ -142,7 +142,7 @@ TEST(ByteOrderMark, TextsItCannotHoldAreRefusedNamingTheColumn) {
 TEST(StoredText, CheckReportsTextThatDoesNotReadBack) {
     ZN_REQUIRE_FIXTURES();
     struct Case {
-        std::u16string stored;  // stored plain (it has characters above U+00FF or is short)
+        std::u16string stored;       // stored plain (it has characters above U+00FF or is short)
         std::vector<uint8_t> first;  // the bytes written over its first character
         const char* message;
         bool namesColumn = true;
