@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -246,8 +246,7 @@ EvaluatedDefault evaluateDefault(const Column& c, std::u16string_view text) {
         auto w = n.whole();
         if (!w) return unfit(c, "it is not a whole number in range");
         if (*w < lo || *w > hi)
-            return unfit(c,
-                         "it is outside " + std::to_string(lo) + " to " + std::to_string(hi));
+            return unfit(c, "it is outside " + std::to_string(lo) + " to " + std::to_string(hi));
         return literal(*w);
     };
     switch (c.type) {

@@ -170,8 +170,13 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
         case ColType::Memo: {
             if (!std::holds_alternative<std::u16string>(v)) wrongType();
             checkStorableText(table, c, v);
-            if (std::get<std::u16string>(v).size() * 2 > 0xFFFFFF)
-                badValue(table, c, v, "it is longer than a memo can be");
+            const auto& s = std::get<std::u16string>(v);
+            // Mixed compressed text (one starting with U+FEFF) can take more than 2 bytes a
+            // character.
+            size_t bytes = s.size() * 2;
+            if (!s.empty() && s[0] == 0xFEFF && bytes > 0xFFFFFF / 2)
+                bytes = encodeText(s, true).size();
+            if (bytes > 0xFFFFFF) badValue(table, c, v, "it is longer than a memo can be");
             return;
         }
         case ColType::Binary:

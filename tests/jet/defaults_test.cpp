@@ -1,8 +1,6 @@
 // Column default values: the literal forms evaluated for each column type, the DefaultValue,
 // Required and AllowZeroLength properties our table creation writes (as Access and mdbtools read
 // them), and inserts that leave columns to their defaults.
-#include "jet/defaultvalue.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +11,7 @@
 #include "jet/check.h"
 #include "jet/create.h"
 #include "jet/database.h"
+#include "jet/defaultvalue.h"
 #include "jet/error.h"
 #include "tests/support/testsupport.h"
 
@@ -156,18 +155,19 @@ TEST(Defaults, CreatedTableKeepsThemWhereAccessAndOtherReadersFindThem) {
     for (auto& l : lines(schema.out))
         if (l.starts_with("\t\"")) columns.push_back(l);
     // mdbtools shows the expressions as stored.
-    EXPECT_EQ(columns, (std::vector<std::string>{
-                           "\t\"id\"\t\t\tSERIAL, ",
-                           "\t\"n\"\t\t\tINTEGER DEFAULT 42, ",
-                           "\t\"b\"\t\t\tBOOLEAN NOT NULL DEFAULT TRUE, ",
-                           "\t\"t\"\t\t\tVARCHAR (20) DEFAULT 'abc', ",
-                           "\t\"m\"\t\t\tNUMERIC(15,2) DEFAULT =1.5, ",
-                           "\t\"dt\"\t\t\tTIMESTAMP WITHOUT TIME ZONE DEFAULT #2024-02-29 13:45:00#, ",
-                           "\t\"made\"\t\t\tTIMESTAMP WITHOUT TIME ZONE DEFAULT =Now(), ",
-                           "\t\"r\"\t\t\tINTEGER NOT NULL DEFAULT =Date(), ",
-                           "\t\"plain\"\t\t\tINTEGER, ",
-                           "\t\"memo\"\t\t\tTEXT DEFAULT 'Ответ'",
-                       }))
+    EXPECT_EQ(columns,
+              (std::vector<std::string>{
+                  "\t\"id\"\t\t\tSERIAL, ",
+                  "\t\"n\"\t\t\tINTEGER DEFAULT 42, ",
+                  "\t\"b\"\t\t\tBOOLEAN NOT NULL DEFAULT TRUE, ",
+                  "\t\"t\"\t\t\tVARCHAR (20) DEFAULT 'abc', ",
+                  "\t\"m\"\t\t\tNUMERIC(15,2) DEFAULT =1.5, ",
+                  "\t\"dt\"\t\t\tTIMESTAMP WITHOUT TIME ZONE DEFAULT #2024-02-29 13:45:00#, ",
+                  "\t\"made\"\t\t\tTIMESTAMP WITHOUT TIME ZONE DEFAULT =Now(), ",
+                  "\t\"r\"\t\t\tINTEGER NOT NULL DEFAULT =Date(), ",
+                  "\t\"plain\"\t\t\tINTEGER, ",
+                  "\t\"memo\"\t\t\tTEXT DEFAULT 'Ответ'",
+              }))
         << schema.out;
     // Access' own names and types of the properties, per column (in no particular order).
     zntest::CommandResult props = zntest::run({"mdb-prop", path, "D"});
@@ -182,7 +182,8 @@ TEST(Defaults, CreatedTableKeepsThemWhereAccessAndOtherReadersFindThem) {
     using Set = std::set<std::string>;
     EXPECT_EQ(byColumn["r"], (Set{"DefaultValue: =Date()", "Required: yes"}));
     EXPECT_EQ(byColumn["t"], (Set{"DefaultValue: \"abc\"", "Required: no", "AllowZeroLength: no"}));
-    EXPECT_EQ(byColumn["memo"], (Set{"DefaultValue: 'Ответ'", "Required: no", "AllowZeroLength: yes"}));
+    EXPECT_EQ(byColumn["memo"],
+              (Set{"DefaultValue: 'Ответ'", "Required: no", "AllowZeroLength: yes"}));
     EXPECT_EQ(byColumn["plain"], (Set{"Required: no"}));
 }
 
