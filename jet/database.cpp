@@ -46,6 +46,7 @@ const Table::ColumnRules& Table::columnRules() {
     ColumnRules r;
     r.required.assign(t.columns.size(), false);
     r.zeroLengthAllowed.assign(t.columns.size(), true);
+    r.defaultValue.assign(t.columns.size(), std::u16string());
     if (tdefPage_ != fmt::kCatalogPage) {
         Table& objects = db_.systemCatalog();
         int cId = objects.columnIndex("Id"), cType = objects.columnIndex("Type"),
@@ -69,6 +70,8 @@ const Table::ColumnRules& Table::columnRules() {
                             r.required[i] = p->second.asBool();
                         if (auto p = it->second.find("AllowZeroLength"); p != it->second.end())
                             r.zeroLengthAllowed[i] = p->second.asBool();
+                        if (auto p = it->second.find("DefaultValue"); p != it->second.end())
+                            r.defaultValue[i] = p->second.asText();
                     }
                 } catch (const Error&) {
                     // A damaged property blob only loses these rules; the data stays readable.

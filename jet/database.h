@@ -83,15 +83,27 @@ class Table {
     // their columns and indexes, and the row against the enforced relationships, whose cascades
     // run as part of the write (jet/relations.h); a rejected write changes nothing.
     RowId insert(Row& row);
+    // Inserts with some columns left to their default values: `given` has one flag per column
+    // (TableDef::columns order), and a column whose flag is false is "left out": its value in
+    // `row` is ignored and replaced by the column's default (see jet/defaultvalue.h), the way
+    // Access adds a row without that column. A column without a default, or whose default is an
+    // expression this engine does not evaluate (Now(), Date()...) or a literal the column cannot
+    // hold, is left NULL (No for Yes/No; an auto-number gets its next number), except that such
+    // a column with the Required property refuses the insert (Constraint, naming the column). A
+    // given column keeps its value; NULL there means NULL. The values used are stored back into
+    // `row`. insert(row) is insert(row, every column given).
+    RowId insert(Row& row, const std::vector<bool>& given);
     // Replaces the whole row at `id` (the RowId stays the same, even when the row moves).
     void update(RowId id, const Row& row);
     void remove(RowId id);
 
     // Column rules kept as Access properties of the table (MSysObjects.LvProp): per column
-    // (TableDef::columns order) whether a value is required, and whether an empty text is allowed.
+    // (TableDef::columns order) whether a value is required, whether an empty text is allowed,
+    // and the DefaultValue property's expression ("" when the column has none).
     struct ColumnRules {
         std::vector<bool> required;
         std::vector<bool> zeroLengthAllowed;
+        std::vector<std::u16string> defaultValue;
     };
     const ColumnRules& columnRules();
 

@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "access/jk-compIndexTestV2000.mdb", "access/jk-bigIndexTestV2000.mdb",
                     "access/jk-testIndexPropertiesV2000.mdb", "access/jk-test2V2000.mdb",
                     "access/jk-delColTestV2000.mdb", "access/jk-fixedTextTestV2000.mdb",
-                    "access/jk-fixedNumericTestV2000.mdb"),
+                    "access/jk-fixedNumericTestV2000.mdb", "jackcess/jk-yesno-index.mdb"),
     [](const testing::TestParamInfo<const char*>& i) {
         std::string n = std::filesystem::path(i.param).stem().string();
         for (char& c : n)

@@ -35,9 +35,10 @@ std::string fixture(const std::string& name) {
 std::vector<std::string> allFixtures() {
     std::vector<std::string> out;
     if (fixturesDir().empty()) return out;
-    for (auto& sub : {std::string(), std::string("/access")})
-        for (auto& e : fs::directory_iterator(fixturesDir() + sub))
-            if (e.path().extension() == ".mdb") out.push_back(e.path().string());
+    for (auto& sub : {std::string(), std::string("/access"), std::string("/jackcess")})
+        if (fs::is_directory(fixturesDir() + sub))
+            for (auto& e : fs::directory_iterator(fixturesDir() + sub))
+                if (e.path().extension() == ".mdb") out.push_back(e.path().string());
     std::sort(out.begin(), out.end());
     return out;
 }

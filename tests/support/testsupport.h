@@ -13,7 +13,7 @@ namespace zntest {
 std::string fixturesDir();
 // Full path of a fixture ("sample-test.mdb", "access/jk-empty.mdb").
 std::string fixture(const std::string& name);
-// Every fixture file (both folders), sorted.
+// Every fixture file (the top folder, access/ and jackcess/), sorted.
 std::vector<std::string> allFixtures();
 
 // A fresh empty folder under the build's temporary area, removed at exit.
