@@ -3,6 +3,7 @@
 // with its tree built and the first node's page shown, and prints the time since the process
 // started and the peak resident memory. bench/commands.sh runs it on large-test.mdb.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -10,7 +11,6 @@
 #include <QtTest/QTest>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 #include <ctime>
 
 #include "imagelist.h"

@@ -87,8 +87,8 @@ std::shared_ptr<const jet::Row> DbConnection::keepRow(jet::Table& t, jet::RowId 
     return p;
 }
 
-jet::RowId DbConnection::insertRow(jet::Table& t, jet::Row& row) {
-    jet::RowId id = t.insert(row);
+jet::RowId DbConnection::insertRow(jet::Table& t, jet::Row& row, const std::vector<bool>& given) {
+    jet::RowId id = t.insert(row, given);
     // A slot freed by a delete may be used again: whatever was cached under it is gone.
     keepRow(t, id, row);
     return id;

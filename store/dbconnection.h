@@ -51,8 +51,10 @@ class DbConnection {
     std::shared_ptr<const jet::Row> readRow(jet::Table& t, jet::RowId id);
     // A row the caller has just read (a scan): kept in the cache.
     std::shared_ptr<const jet::Row> keepRow(jet::Table& t, jet::RowId id, jet::Row row);
-    // The engine's insert; fills the auto-number into `row`. Returns the new row's id.
-    jet::RowId insertRow(jet::Table& t, jet::Row& row);
+    // The engine's insert; fills the auto-number into `row`. Returns the new row's id. Columns
+    // whose `given` flag is false get the column's default value (when it has one the engine can
+    // evaluate), and `row` holds what was stored afterwards.
+    jet::RowId insertRow(jet::Table& t, jet::Row& row, const std::vector<bool>& given);
     void updateRow(jet::Table& t, jet::RowId id, const jet::Row& row);
     void removeRow(jet::Table& t, jet::RowId id);
 

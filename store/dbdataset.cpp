@@ -183,8 +183,9 @@ void DbDataset::doClose() {
 }
 
 Dataset::Record DbDataset::doInsert(jet::Row row, const std::vector<bool>& modified) {
-    (void)modified;  // unwritten columns are NULL in `row`; the auto-number is filled in
-    jet::RowId id = conn_.insertRow(*table_, row);
+    // Columns nobody wrote are left at the database's default (NULL without one); the
+    // auto-number is filled in.
+    jet::RowId id = conn_.insertRow(*table_, row, modified);
     return Record{std::make_shared<const jet::Row>(std::move(row)), id};
 }
 

@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "jet/create.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "store/bank/testbank.h"
 #include "store/tdatmod.h"
 #include "store/values.h"
 #include "tests/store_testing.h"
@@ -313,6 +315,63 @@ TEST(WriteScopeFaults, AnIoErrorAtAnyWriteLeavesTheFileAsItWas) {
             EXPECT_EQ(topics[2].first, 13);
         }
         storetest::expectIntact(file);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Rows the editor inserts leave the columns it never writes at the database's default: a file
+// of our own whose Voprosi columns carry defaults, against one without (NULL stays NULL).
+TEST(DataModuleInserts, UnwrittenColumnsTakeTheDatabaseDefault) {
+    struct Case {
+        const char* what;
+        bool withDefaults;
+    } cases[] = {{"defaults", true}, {"no defaults", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = zntest::tempDir() + "/bank.mdb";
+        {
+            auto db = jet::createDatabase(path);
+            for (jet::TableSpec spec : bank::testSchema()) {
+                for (jet::ColumnSpec& col : spec.columns) {
+                    if (!c.withDefaults) col.defaultValue.clear();
+                    if (c.withDefaults && col.name == "vopros1") col.defaultValue = "\"нет\"";
+                    if (c.withDefaults && col.name == "status") col.defaultValue = "=5";
+                }
+                jet::createTable(*db, spec);
+            }
+        }
+        TDatMod dm;
+        dm.connectTo(QString::fromStdString(path));
+        dm.qrvoprosi.setParam("idtest", 1);
+        dm.qrvoprosi.open();
+        dm.write([&] {
+            dm.qrvoprosi.insert();
+            dm.qrvoprosi.setInteger("idtest", 1);
+            dm.qrvoprosi.setInteger("idvopr", 1);
+            dm.qrvoprosi.setString("vopros", "Вопрос");
+            dm.qrvoprosi.post();
+        });
+        // What was stored reads back on the dataset's row too.
+        EXPECT_EQ(dm.qrvoprosi.isNull("pokaz"), !c.withDefaults);
+        dm.Conn.close();
+        auto db = jet::Database::open(path);
+        jet::Table& t = db->table("Voprosi");
+        auto s = t.scan();
+        ASSERT_TRUE(s.next());
+        auto value = [&](const char* column) { return s.row()[size_t(t.columnIndex(column))]; };
+        if (c.withDefaults) {
+            EXPECT_EQ(value("pokaz"), jet::Value(int64_t(0)));
+            EXPECT_EQ(value("status"), jet::Value(int64_t(5)));
+            EXPECT_EQ(value("reiting"), jet::Value(0.0));
+            EXPECT_EQ(value("vopros1"), jet::Value(std::u16string(u"нет")));
+        } else {
+            for (const char* column : {"pokaz", "status", "reiting", "vopros1"})
+                EXPECT_TRUE(jet::isNull(value(column))) << column;
+        }
+        EXPECT_TRUE(zntest::readersAgree(path));
     }
 }
 
