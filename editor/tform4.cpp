@@ -49,7 +49,8 @@ TForm4::TForm4(TopicCommands& commands, QWidget* parent) : QDialog(parent), comm
     BitBtn2->setGeometry(178, 52, 75, 25);
     BitBtn2->setAutoDefault(false);
     BitBtn2->setDefault(false);
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { runGuarded([this] { BitBtn2Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this,
+            [this] { runGuarded([this] { BitBtn2Click(); }); });
 
     setTabOrder(Edit1, BitBtn2);
 }

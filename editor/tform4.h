@@ -36,8 +36,8 @@ class TForm4 : public QDialog {
     ~TForm4() override;
 
     QLabel* Label1 = nullptr;
-    QLabel* lbTema = nullptr;  // the topic number
-    QLineEdit* Edit1 = nullptr;  // the topic name
+    QLabel* lbTema = nullptr;        // the topic number
+    QLineEdit* Edit1 = nullptr;      // the topic name
     QPushButton* BitBtn2 = nullptr;  // "OK"
 
     // OK: an empty or too long name is reported in an "Ошибка" box and the dialog stays open;

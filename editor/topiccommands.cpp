@@ -23,8 +23,9 @@ int TopicCommands::topicCount() const {
 
 QString TopicCommands::whyNoNewTopic() const {
     if (topicCount() < kMaxTopics) return {};
-    return QStringLiteral("В базе уже %1 тем. Программа тестирования показывает не более %2 тем, "
-                          "поэтому новая тема не добавлена.")
+    return QStringLiteral(
+               "В базе уже %1 тем. Программа тестирования показывает не более %2 тем, "
+               "поэтому новая тема не добавлена.")
         .arg(topicCount())
         .arg(kMaxTopics);
 }

@@ -175,8 +175,8 @@ TEST_F(Topics, DeletingTopic2Of4RenumbersAndReKeysTheRest) {
     ASSERT_EQ(after.topics.size(), 3u);
     std::vector<std::pair<qint64, QString>> topics;
     for (const auto& t : after.topics) topics.emplace_back(t.numtema, t.tema);
-    EXPECT_EQ(topics, (std::vector<std::pair<qint64, QString>>{
-                          {1, "Один"}, {2, "Три"}, {3, "Четыре"}}));
+    EXPECT_EQ(topics,
+              (std::vector<std::pair<qint64, QString>>{{1, "Один"}, {2, "Три"}, {3, "Четыре"}}));
     // Topic 2's questions and answers are gone; the others keep their rows, numbers and
     // answers, re-keyed to their topic's new number.
     EXPECT_EQ(after.questions.size(), before.questions.size() - 3);
@@ -217,7 +217,8 @@ TEST_F(Topics, DeletingTheOnlyTopicEmptiesTheTree) {
 // An I/O error in the middle of a deletion: the general error report says why, the file is
 // byte for byte as it was and the tree still shows it.
 TEST_F(Topics, AnIoErrorDuringADeletionChangesNothing) {
-    edtest::makeBank(db, {edtest::topic("Один", 2), edtest::topic("Два", 3), edtest::topic("Три", 1)});
+    edtest::makeBank(db,
+                     {edtest::topic("Один", 2), edtest::topic("Два", 3), edtest::topic("Три", 1)});
     const auto bytes = zntest::readFile(db.toStdString());
     for (int k : {1, 3, 6}) {
         SCOPED_TRACE(k);
