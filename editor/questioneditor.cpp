@@ -465,6 +465,7 @@ void QuestionEditor::Butvop1Click() {
     QuestionAddMode = 1;
     opened_ = *d;
     openedPicture_.clear();
+    openedDatabase_ = form_.session().databasePath;
     openedWhole_ = true;
 
     RadioButton2->setChecked(true);
@@ -488,6 +489,7 @@ void QuestionEditor::Butvop2Click() {
     QuestionAddMode = 0;
     opened_ = *d;
     openedPicture_ = d->picture;
+    openedDatabase_ = form_.session().databasePath;
     openedWhole_ = false;
 
     RadioButton2->setChecked(true);
@@ -605,6 +607,13 @@ void QuestionEditor::BitBtn4Click() {
         Modal::message(MsgIcon::Exclamation, QStringLiteral("Ошибка"),
                        QStringLiteral("Вопрос открыт не полностью: его изображение не "
                                       "загрузилось. Откройте вопрос снова."));
+        return;
+    }
+    if (openedDatabase_ != form_.session().databasePath) {
+        Modal::message(MsgIcon::Exclamation, QStringLiteral("Ошибка"),
+                       QStringLiteral("Вопрос был открыт в другой базе (%1), поэтому записать его "
+                                      "в открытую базу нельзя.")
+                           .arg(openedDatabase_));
         return;
     }
     commands_.save(draft(), [this] { BitBtn7Click(); });

@@ -87,7 +87,8 @@ class QuestionEditor : public QWidget {
     // question was opened with, or for a question stored without one (or a new question) the
     // file named in EdImage. A picture that cannot be loaded propagates its error.
     void Image7DblClick();
-    // "Записать": the save of the question commands; a successful save hides the page.
+    // "Записать": the save of the question commands; a successful save hides the page. A page
+    // opened on another database than the open one is not saved (an "Ошибка" box says so).
     void BitBtn4Click();
     // "Скрыть": hides the editor tab; nothing else changes.
     void BitBtn7Click();
@@ -139,6 +140,8 @@ class QuestionEditor : public QWidget {
     QuestionDraft opened_;
     // The picture the question had when it was opened for editing (empty for a new one).
     QString openedPicture_;
+    // The database the page was opened on (its rows' ids mean nothing in another).
+    QString openedDatabase_;
     // False while an opening for editing has not got to its end (its picture failed to load):
     // the page then holds a mix of two questions and is not saved.
     bool openedWhole_ = true;

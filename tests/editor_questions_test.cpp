@@ -633,6 +633,29 @@ TEST_F(Questions, TheSaveIsBoundToWhatThePageWasOpenedFor) {
     }
 }
 
+// Ids mean nothing in another database: a page opened before another database was opened is
+// not saved into it.
+TEST_F(Questions, APageOpenedOnAnotherDatabaseIsNotSaved) {
+    startOn({edtest::topic("Первая", 2)});
+    const QString other = work + QStringLiteral("/другая.mdb");
+    edtest::makeBank(other, {edtest::topic("Чужая", 2)});
+    const auto bytes = zntest::readFile(other.toStdString());
+    const auto mine = zntest::readFile(db.toStdString());
+    selectQuestion(1, 1);
+    trigger("Butvop2");
+    ed().MemVopr->setPlainText(QStringLiteral("Не туда"));
+    modal->push(ModalAnswer{zn::Ok, other, 0});
+    trigger("ToolButton9");
+    modal->clear();
+    save();
+    ASSERT_EQ(modal->calls().size(), 1u);
+    EXPECT_EQ(modal->calls()[0].caption, QStringLiteral("Ошибка"));
+    EXPECT_TRUE(modal->calls()[0].text.contains(db)) << modal->calls()[0].text.toStdString();
+    EXPECT_EQ(zntest::readFile(other.toStdString()), bytes);
+    EXPECT_EQ(zntest::readFile(db.toStdString()), mine);
+    EXPECT_TRUE(pageShown());
+}
+
 // A failed write leaves the file and the tree as they were, the page open with what was typed,
 // and the cursors on the selected question (so the next command acts on it).
 TEST_F(Questions, AFailedSaveChangesNothing) {
