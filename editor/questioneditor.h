@@ -75,10 +75,21 @@ class QuestionEditor : public QWidget {
     void Butvop2Click();
     // RB1Click..RB6Click: marks answer n (1..6) as the correct one.
     void RBClick(int n);
+    void RB1Click() { RBClick(1); }
+    void RB2Click() { RBClick(2); }
+    void RB3Click() { RBClick(3); }
+    void RB4Click() { RBClick(4); }
+    void RB5Click() { RBClick(5); }
+    void RB6Click() { RBClick(6); }
     // Shows the answer rows 1..TrBar's position and highlights that count's label.
     void TrBarChange();
     // lb2Click..lb6Click: TrBar's position := n.
     void lbClick(int n);
+    void lb2Click() { lbClick(2); }
+    void lb3Click() { lbClick(3); }
+    void lb4Click() { lbClick(4); }
+    void lb5Click() { lbClick(5); }
+    void lb6Click() { lbClick(6); }
     void RadioButton1Click();  // "С изображением": empties the thumbnail, shows the picture row
     void RadioButton2Click();  // "Без изображения": hides the picture row, keeping its contents
     // Chooses the picture file in the data folder; its name goes into EdImage. Then ProvPath.

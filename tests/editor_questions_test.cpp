@@ -309,9 +309,9 @@ TEST_F(Questions, ClickingTheLabelOfTheCurrentCountChangesNothing) {
     ed().TrBar->setValue(4);
     int changes = 0;
     QObject::connect(ed().TrBar, &QSlider::valueChanged, [&] { ++changes; });
-    ed().lbClick(4);
+    ed().lb4Click();
     EXPECT_EQ(changes, 0);
-    ed().lbClick(6);
+    ed().lb6Click();
     EXPECT_EQ(ed().TrBar->value(), 6);
     EXPECT_EQ(visibleRows(), 6);
     EXPECT_EQ(changes, 1);
