@@ -410,6 +410,50 @@ TEST(QuestionChecks, MessagesInOrder) {
     }
 }
 
+// The commands need no window and no tree: a data module, a feedback and a rebuild callback.
+// The question counts are right in the file after each command even with no tree to rebuild.
+TEST(QuestionCommandsAlone, SaveAndDeleteOnADataModule) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bank.mdb"));
+    edtest::makeBank(path, {edtest::topic("Первая", 2), edtest::topic("Вторая", 1)});
+    struct Recorder : zn::Feedback {
+        QStringList boxes;
+        void message(Box kind, const QString& text) override {
+            EXPECT_EQ(kind, Box::Error);
+            boxes << text;
+        }
+    } feedback;
+    int rebuilt = 0;
+    {
+        TDatMod dm;
+        dm.connectTo(path);
+        dm.qrtema.open();
+        QuestionCommands commands(dm, feedback, [&] { ++rebuilt; });
+        QuestionDraft d = *commands.draftForNew();
+        EXPECT_EQ(d.topicNumber, 1);
+        EXPECT_EQ(d.questionNumber, 3);
+        EXPECT_FALSE(commands.save(d));
+        EXPECT_EQ(feedback.boxes.size(), 4);  // the question and answers 1..3
+        EXPECT_EQ(rebuilt, 0);
+        d.question = QStringLiteral("Третий");
+        d.answers = {"а", "б", "в", "", "", ""};
+        EXPECT_TRUE(commands.save(d));
+        EXPECT_EQ(rebuilt, 1);
+        // The first question of topic 1 goes; the new one becomes number 2.
+        dm.qrtema.first();
+        dm.qrvoprosi.first();
+        commands.deleteQuestion();
+        EXPECT_EQ(rebuilt, 2);
+    }
+    const auto f = edtest::readBank(path);
+    std::vector<std::pair<qint64, QString>> got;
+    for (const auto& q : f.questionsOf(1)) got.emplace_back(q.idvopr, q.vopros);
+    EXPECT_EQ(got, (std::vector<std::pair<qint64, QString>>{{1, "Вопрос 1.2"}, {2, "Третий"}}));
+    EXPECT_EQ(f.topics[0].kolvopr, 2);
+    EXPECT_EQ(f.topics[1].kolvopr, 1);
+    EXPECT_TRUE(zntest::readersAgree(path.toStdString()));
+}
+
 TEST(QuestionChecks, TrimmingTakesCodes0To32AtBothEndsOnly) {
     using namespace std::string_literals;
     EXPECT_EQ(QuestionCommands::trimmed(QString::fromStdU16String(u"\0\x01 \t\r\nа\r\nб \x20\0"s)),
