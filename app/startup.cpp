@@ -65,7 +65,7 @@ void Program::createForm9() {
 }
 
 // Wires the windows, the data module and the areas together. The tree gets the main window's
-// controls and answers its hooks startupTreeBuild and treeObnov; the editor area will fill
+// controls and answers its hooks startupTreeBuild and treeObnov; the editor area answers
 // trBarChange and the tree's editor-page callbacks (clearEdImage, showAnswersPanel).
 void Program::connectAreas() {
     TForm1* form = form1_.get();
@@ -91,6 +91,10 @@ void Program::connectAreas() {
     c.image = [](int index) { return ImageList::icon(index); };
     c.runGuarded = [](const std::function<void()>& handler) { runGuarded(handler); };
     c.editingAllowed = [form] { return form->editingEnabled(); };
+    EditorArea* editor = editor_.get();
+    c.clearEdImage = [editor] { editor->clearEdImage(); };
+    c.showAnswersPanel = [editor] { editor->showAnswersPanel(); };
+    form->hooks().trBarChange = [editor] { editor->TrBarChange(); };
     tree_ = std::make_unique<TopicTree>(*datMod_, session_, std::move(c));
     TDatMod* dm = datMod_.get();
     setFailureCleanup([dm] { dm->cancelPendingEdits(); });

@@ -8,16 +8,23 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTextBrowser>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "editor/editorarea.h"
+#include "editor/picture.h"
+#include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
 #include "imagelist.h"
 #include "modal.h"
 #include "startup.h"
+#include "store/tdatmod.h"
 #include "taboutbox.h"
 #include "tform1.h"
 #include "tform9.h"
@@ -96,6 +103,44 @@ int main(int argc, char** argv) {
     settle();
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main-editor-tab.png")));
     form1.setEditorTabVisible(false);
+
+    // The question editor page, opened as "Редактировать вопрос" opens it: a question of six
+    // answers given a picture, and a question of two answers. The database's first question
+    // with 6 answers and the first with 2 are used; the picture is the first of DataFolder.
+    if (zn::EditorArea* editor = program.editor()) {
+        zn::QuestionEditor& page = editor->questionEditor();
+        QTreeWidget* tree = form1.treeDb();
+        auto questionWith = [&](int answers) -> QTreeWidgetItem* {
+            for (int t = 0; t < tree->topLevelItemCount(); ++t)
+                for (int q = 0; q < tree->topLevelItem(t)->childCount(); ++q) {
+                    QTreeWidgetItem* node = tree->topLevelItem(t)->child(q);
+                    tree->setCurrentItem(node);
+                    if (program.datMod()->qrotveti.recordCount() == answers) return node;
+                }
+            return nullptr;
+        };
+        if (QTreeWidgetItem* six = questionWith(6)) {
+            tree->setCurrentItem(six);
+            form1.runCommand(zn::TForm1::Command::EditQuestion);
+            page.RadioButton1->setChecked(true);
+            const QDir data(program.session().dataFolder);
+            const QStringList pictures = data.entryList({"p*.png", "p*.jpg"}, QDir::Files);
+            if (!pictures.isEmpty()) {
+                page.EdImage->setText(pictures.first());
+                page.Image7->setPixmap(QPixmap::fromImage(
+                    zn::loadPicture(zn::pictureFilePath(data.path() + u'/', pictures.first()))));
+            }
+            settle();
+            ok &= save(form1.grab(), out.filePath(QStringLiteral("editor-6-answers.png")));
+        }
+        if (QTreeWidgetItem* two = questionWith(2)) {
+            tree->setCurrentItem(two);
+            form1.runCommand(zn::TForm1::Command::EditQuestion);
+            settle();
+            ok &= save(form1.grab(), out.filePath(QStringLiteral("editor-2-answers.png")));
+        }
+        form1.setEditorTabVisible(false);
+    }
 
     // The secondary windows are shown modelessly here so they can be grabbed.
     zn::TAboutBox& aboutBox = *program.aboutBox();

@@ -3,7 +3,10 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTreeWidget>
 
+#include "editor/questioncommands.h"
+#include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
 #include "modal.h"
@@ -19,6 +22,13 @@ EditorArea::EditorArea(TForm1& form, TDatMod& dm, QObject* parent)
     form_.setCommand(TForm1::Command::AddTopic, [this] { Buttem1Click(); });
     form_.setCommand(TForm1::Command::EditTopic, [this] { Buttem2Click(); });
     form_.setCommand(TForm1::Command::DeleteTopic, [this] { Buttem3Click(); });
+
+    questions_ =
+        std::make_unique<QuestionCommands>(dm_, form_.feedback(), [this] { form_.TreeObnov(); });
+    questionEditor_ = new QuestionEditor(form_, *questions_);
+    form_.setCommand(TForm1::Command::AddQuestion, [this] { Butvop1Click(); });
+    form_.setCommand(TForm1::Command::EditQuestion, [this] { Butvop2Click(); });
+    form_.setCommand(TForm1::Command::DeleteQuestion, [this] { N6Click(); });
 }
 
 EditorArea::~EditorArea() = default;
@@ -46,6 +56,39 @@ void EditorArea::Buttem2Click() {
 
 void EditorArea::Buttem3Click() {
     topics_->deleteTopic();
+}
+
+bool EditorArea::questionSelected() const {
+    const QTreeWidgetItem* node = form_.treeDb() ? form_.treeDb()->currentItem() : nullptr;
+    return node && node->parent();
+}
+
+void EditorArea::Butvop1Click() {
+    questionEditor_->Butvop1Click();
+}
+
+void EditorArea::Butvop2Click() {
+    if (questionSelected()) questionEditor_->Butvop2Click();
+}
+
+void EditorArea::N6Click() {
+    BitDelVopClick();
+}
+
+void EditorArea::BitDelVopClick() {
+    if (questionSelected()) questions_->deleteQuestion();
+}
+
+void EditorArea::TrBarChange() {
+    questionEditor_->TrBarChange();
+}
+
+void EditorArea::clearEdImage() {
+    questionEditor_->clearEdImage();
+}
+
+void EditorArea::showAnswersPanel() {
+    questionEditor_->showAnswersPanel();
 }
 
 }  // namespace zn

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/modal.h"
@@ -25,6 +26,15 @@ struct Q {
     int correct = 1;
     std::vector<QString> answers;
     QString img;
+    int number = 0;  // idvopr; 0: the question's position in its topic
+    // The columns the editor never writes; NULL unless set.
+    struct Kept {
+        qint64 pokaz = 0;
+        qint64 status = 0;
+        double reiting = 0;
+        QString vopros1;
+    };
+    std::optional<Kept> kept;
 };
 struct T {
     QString name;
@@ -35,7 +45,12 @@ struct T {
 // second correct (t is filled in by makeBank).
 inline T topic(const QString& name, int count) {
     T t{name, {}};
-    for (int q = 1; q <= count; ++q) t.questions.push_back({QString::number(q), 2, {}, {}});
+    for (int q = 1; q <= count; ++q) {
+        Q question;
+        question.text = QString::number(q);
+        question.correct = 2;
+        t.questions.push_back(question);
+    }
     return t;
 }
 
@@ -67,12 +82,18 @@ inline void makeBank(const QString& path, const std::vector<T>& topics) {
                     answers.push_back(QStringLiteral("Ответ ") + label + u'.' + QString::number(a));
             jet::Row v(vopr.def().columns.size());
             v[col(vopr, "idtest")] = int64_t(k);
-            v[col(vopr, "idvopr")] = int64_t(n);
+            v[col(vopr, "idvopr")] = int64_t(q.number ? q.number : n);
             v[col(vopr, "vopros")] =
                 (generated ? QStringLiteral("Вопрос ") + label : q.text).toStdU16String();
             v[col(vopr, "otvet")] = int64_t(q.correct);
             v[col(vopr, "kolotvet")] = int64_t(answers.size());
             v[col(vopr, "img")] = q.img.toStdU16String();
+            if (q.kept) {
+                v[col(vopr, "pokaz")] = int64_t(q.kept->pokaz);
+                v[col(vopr, "status")] = int64_t(q.kept->status);
+                v[col(vopr, "reiting")] = q.kept->reiting;
+                v[col(vopr, "vopros1")] = q.kept->vopros1.toStdU16String();
+            }
             vopr.insert(v);
             const int64_t id = std::get<int64_t>(v[col(vopr, "id")]);
             int a = 0;
