@@ -5,7 +5,8 @@
 #   rekey: the questions of 13 topics re-keyed, one post (transaction) at a time against one
 #          write scope; the output line gives the rows written and the file syncs
 #   bulk:  export of large-test.mdb and import of its bank into a copy of it (a full bank),
-#          whole commands through znbank, then the import's steps apart (bench/bulk_import)
+#          whole commands through znbank, deleting all its data, then the import's steps apart
+#          (bench/bulk_import)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
@@ -39,5 +40,7 @@ measure "znbank export" "$build/tools/znbank" export "$work/export.mdb" "$work/l
 copy "$work/import.mdb"
 measure "znbank import (into the full bank)" "$build/tools/znbank" import "$work/import.mdb" \
     "$work/joined.txt"
+copy "$work/delete.mdb"
+measure "znbank delete-all" "$build/tools/znbank" delete-all "$work/delete.mdb"
 copy "$work/steps.mdb"
 measure "import, step by step" "$build/bench/bulk_import" "$work/steps.mdb" "$work/joined.txt"

@@ -107,6 +107,19 @@ TEST_F(Bulk, ExportWithoutTopicsOrCancelledWritesNothing) {
     EXPECT_EQ(modal->calls()[0].kind, ModalRequest::Kind::SaveFile);
 }
 
+TEST_F(Bulk, AFileThatCannotBeCreatedIsReported) {
+    startOn({edtest::topic("Одна", 1)});
+    const QString out = path("нет-папки/банк.txt");
+    choose(out);
+    trigger("ToolButton10");
+    const ModalRequest* box = onlyMessage();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->icon, zn::MsgIcon::Stop);
+    EXPECT_TRUE(box->text.startsWith("Cannot create file \"" + out + "\". "))
+        << box->text.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+}
+
 // What will not read back is named in one box; the file is written all the same.
 TEST_F(Bulk, ExportWarnsAboutWhatWillNotReadBack) {
     startOn({{"1 класс", {{"Две\r\nстроки", 1, {"да", "нет"}, {}}}},

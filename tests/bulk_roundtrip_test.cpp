@@ -226,4 +226,43 @@ TEST(BulkImport, StatusTextsAndProgress) {
     EXPECT_TRUE(bulktest::compactionLeftovers(QFileInfo(path).path()).isEmpty());
 }
 
+// The real file system, remembering the files it creates.
+class CreationLog : public jet::Env {
+  public:
+    std::unique_ptr<jet::File> open(const std::string& path, jet::OpenMode mode) override {
+        if (mode == jet::OpenMode::Create || mode == jet::OpenMode::CreateNew)
+            created.push_back(path);
+        return jet::Env::posix().open(path, mode);
+    }
+    bool exists(const std::string& p) override { return jet::Env::posix().exists(p); }
+    void remove(const std::string& p) override { jet::Env::posix().remove(p); }
+    void rename(const std::string& a, const std::string& b) override {
+        jet::Env::posix().rename(a, b);
+    }
+    void syncDirOf(const std::string& p) override { jet::Env::posix().syncDirOf(p); }
+    std::vector<std::string> list(const std::string& d) override {
+        return jet::Env::posix().list(d);
+    }
+    std::vector<std::string> created;
+};
+
+// A database path without a folder: the copy is made in the current folder, and replaces the
+// file there.
+TEST(BulkCompaction, APathWithoutAFolderUsesTheCurrentOne) {
+    const QString dir = QString::fromStdString(zntest::tempDir());
+    edtest::makeBank(dir + "/банк.mdb", {edtest::topic("Тема", 3)});
+    const QStringList bank = bulktest::view(edtest::readBank(dir + "/банк.mdb"));
+    storetest::CurrentDir here(dir);
+    CreationLog env;
+    Recorder fb;
+    EXPECT_TRUE(zn::CompactDatabase_JRO(QStringLiteral("банк.mdb"), fb, &env));
+    EXPECT_TRUE(fb.messages.empty());
+    ASSERT_FALSE(env.created.empty());
+    const QString temp = QString::fromStdString(env.created.front());
+    EXPECT_TRUE(temp.startsWith(QStringLiteral("mdb")) && temp.endsWith(QStringLiteral(".tmp")))
+        << temp.toStdString();
+    EXPECT_TRUE(bulktest::compactionLeftovers(dir).isEmpty());
+    EXPECT_EQ(bulktest::view(edtest::readBank(dir + "/банк.mdb")), bank);
+}
+
 }  // namespace
