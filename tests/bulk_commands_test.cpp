@@ -150,10 +150,10 @@ TEST_F(Bulk, ImportReplacesEveryTopicQuestionAndAnswer) {
     const QStringList settingsBefore = bulktest::settings(db);
     start();
     const QString in = path("новый.txt");
-    bulktest::writeBytes(
-        in, zn::exchange::toWindows1251("01.Новая тема\r\n\r\n01.01.Первый?\r\n2\r\n1.а\r\n2.б\r\n"
-                                        "12.jpg\r\n\r\n01.02.Второй\r\n1\r\n1..5\r\n2.x\r\n\r\n"
-                                        "02.Пустая\r\n\r\n"));
+    bulktest::writeBytes(in, zn::exchange::toWindows1251(
+                                 "01.Новая тема\r\n\r\n01.01.Первый?\r\n2\r\n1.а\r\n2.б\r\n"
+                                 "12.jpg\r\n\r\n01.02.Второй\r\n1\r\n1..5\r\n2.x\r\n\r\n"
+                                 "02.Пустая\r\n\r\n05.01.Без темы\r\n1\r\n1.a\r\n2.b\r\n\r\n"));
     choose(in);
     trigger("ToolButton2");
     EXPECT_TRUE(messages().empty()) << messages().front().toStdString();
@@ -167,8 +167,11 @@ TEST_F(Bulk, ImportReplacesEveryTopicQuestionAndAnswer) {
                      "    A 1 [.5]", "    A 2 [x]", "T 2 [Пустая] count 0"}));
     // Nothing old is left, not even what no topic reached; the rows are numbered from 1.
     EXPECT_EQ(f.topics.size(), 2u);
-    ASSERT_EQ(f.questions.size(), 2u);
-    EXPECT_EQ(f.answers.size(), 4u);
+    ASSERT_EQ(f.questions.size(), 3u);
+    EXPECT_EQ(f.answers.size(), 6u);
+    // A question whose topic number no topic line has is stored with that number.
+    EXPECT_EQ(f.questions[2].idtest, 5);
+    EXPECT_EQ(f.questions[2].vopros, QStringLiteral("Без темы"));
     EXPECT_EQ(f.topics[0].id, 1);
     EXPECT_EQ(f.questions[1].id, 2);
     EXPECT_EQ(f.answers[3].id, 4);
