@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 
+#include "bulk/bulkarea.h"
+#include "bulk/tform5.h"
 #include "editor/editorarea.h"
 #include "guard.h"
 #include "imagelist.h"
@@ -19,6 +21,7 @@ Program::Program() = default;
 
 Program::~Program() {
     setFailureCleanup(nullptr);
+    bulk_.reset();
     editor_.reset();
     // The tree listens to the main window's tree view and the main window refers to all the
     // others: they go first, so that taking the windows down reaches no handler.
@@ -41,8 +44,10 @@ void Program::createForm1() {
     form1_ = std::make_unique<TForm1>(session_);
 }
 
-// The test information dialog belongs to the bulk area and is created here once it exists.
-void Program::createForm5() {}
+// The test information dialog; the bulk area that fills and saves it comes with the other areas.
+void Program::createForm5() {
+    form5_ = std::make_unique<TForm5>();
+}
 
 bool Program::createDatMod() {
     datMod_ = std::make_unique<TDatMod>();
@@ -101,6 +106,7 @@ void Program::connectAreas() {
     form->hooks().startupTreeBuild = [this] { tree_->startupBuild(); };
     form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
     form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };
+    bulk_ = std::make_unique<BulkArea>(*form1_, *datMod_, *form5_);
 }
 
 // The data part of the show step; TForm1 sets the tree's row height before it, hides the editor

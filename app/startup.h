@@ -15,8 +15,10 @@ namespace zn {
 class TAboutBox;
 class TForm1;
 class TForm9;
+class TForm5;
 class TopicTree;
 class EditorArea;
+class BulkArea;
 
 class Program {
   public:
@@ -45,6 +47,8 @@ class Program {
     TForm9* form9() const { return form9_.get(); }
     TopicTree* tree() const { return tree_.get(); }
     EditorArea* editor() const { return editor_.get(); }
+    TForm5* form5() const { return form5_.get(); }
+    BulkArea* bulk() const { return bulk_.get(); }
     Session& session() { return session_; }
 
   private:
@@ -59,12 +63,14 @@ class Program {
 
     Session session_;
     std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm5> form5_;
     std::unique_ptr<TDatMod> datMod_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TForm9> form9_;
     // The areas that work on the main window's controls and the data module.
     std::unique_ptr<TopicTree> tree_;
     std::unique_ptr<EditorArea> editor_;
+    std::unique_ptr<BulkArea> bulk_;
 };
 
 }  // namespace zn

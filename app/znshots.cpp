@@ -4,8 +4,10 @@
 // working folder and runs it.
 // Usage: znshots OUTDIR
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -16,6 +18,9 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "bulk/exchange.h"
+#include "bulk/inforecords.h"
+#include "bulk/tform5.h"
 #include "editor/editorarea.h"
 #include "editor/picture.h"
 #include "editor/questioneditor.h"
@@ -167,6 +172,41 @@ int main(int argc, char** argv) {
         settle();
         ok &= save(form4.grab(), out.filePath(QStringLiteral("topic-dialog.png")));
         form4.hide();
+    }
+
+    // The information records dialog as "Информационные записи базы теста" fills it.
+    if (zn::TForm5* form5 = program.form5(); form5 && program.datMod()->tbSettings.isOpen()) {
+        form5->setValues(zn::readInfoRecords(*program.datMod()).values);
+        form5->show();
+        settle();
+        ok &= save(form5->grab(), out.filePath(QStringLiteral("info-records.png")));
+        form5->hide();
+    }
+
+    // The import of a malformed file: its message, in the general error report's box. The file
+    // has a topic whose name begins with a digit; nothing is changed.
+    {
+        const QString bad = QDir::current().filePath(QStringLiteral("неверный.txt"));
+        QFile file(bad);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(zn::exchange::toWindows1251(QStringLiteral(
+                "01.Электробезопасность\r\n\r\n01.01.Вопрос?\r\n1\r\n1.Да\r\n2.Нет\r\n\r\n"
+                "02.1 класс\r\n\r\n")));
+        file.close();
+        QString reported;
+        auto previous = zn::Modal::setResponder([&](const zn::ModalRequest& r) {
+            if (r.kind == zn::ModalRequest::Kind::OpenFile) return zn::ModalAnswer{zn::Ok, bad, 0};
+            if (r.kind == zn::ModalRequest::Kind::Message) reported = r.text;
+            return zn::ModalAnswer{};
+        });
+        form1.runCommand(zn::TForm1::Command::Import);
+        zn::Modal::setResponder(previous);
+        std::printf("import message: %s\n", qPrintable(reported));
+        QMessageBox box(QMessageBox::Critical, zn::appTitle(), reported, QMessageBox::Ok, &form1);
+        box.show();
+        settle();
+        ok &= save(box.grab(), out.filePath(QStringLiteral("import-fault.png")));
+        box.hide();
     }
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
