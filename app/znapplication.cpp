@@ -1,5 +1,9 @@
-// Application object with the exception-catching notify().
+// Application object: the exception-catching notify() and Qt's Russian texts.
 #include "znapplication.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "guard.h"
 #include "modal.h"
@@ -8,7 +12,17 @@ namespace zn {
 
 ZnApplication::ZnApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(appTitle());
+    setDesktopFileName(QString::fromLatin1(kDesktopFileName));
+    // The interface is Russian whatever the system's language: Qt's texts follow it. qtbase
+    // holds the file dialogs, message box and button box buttons and edit box menus.
+    qtTranslator_ = new QTranslator(this);
+    qtTranslationLoaded_ = qtTranslator_->load(QLocale(QLocale::Russian, QLocale::Russia),
+                                               QStringLiteral("qtbase"), QStringLiteral("_"),
+                                               QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (qtTranslationLoaded_) installTranslator(qtTranslator_);
 }
+
+ZnApplication::~ZnApplication() = default;
 
 bool ZnApplication::notify(QObject* receiver, QEvent* event) {
     try {
