@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
         svg.render(&painter);
         painter.end();
         const QString folder = QStringLiteral("%1/%2x%2/apps").arg(out).arg(size);
-        if (!QDir().mkpath(folder) || !image.save(folder + u'/' + name + u".png", "PNG")) {
+        if (!QDir().mkpath(folder) ||
+            !image.save(folder + u'/' + name + QStringLiteral(".png"), "PNG")) {
             std::fprintf(stderr, "zn_render_icon: cannot write into %s\n", qPrintable(folder));
             return 1;
         }

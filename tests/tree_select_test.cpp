@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QToolTip>
 
@@ -200,8 +201,16 @@ TEST_F(TreeSelect, CutCaptionsShowWholeAsTooltips) {
             QHelpEvent help(QEvent::ToolTip, at, treeDb.viewport()->mapToGlobal(at));
             QApplication::sendEvent(treeDb.viewport(), &help);
             EXPECT_EQ(QToolTip::isVisible(), cut) << k;
-            if (cut) EXPECT_EQ(QToolTip::text(), topic->text(0));
+            if (cut) {
+                EXPECT_EQ(QToolTip::text(), topic->text(0));
+            }
+            // The tip fades out after a moment.
             QToolTip::hideText();
+            QElapsedTimer waited;
+            waited.start();
+            while (QToolTip::isVisible() && waited.elapsed() < 5000)
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+            ASSERT_FALSE(QToolTip::isVisible());
         }
     }
     // A hidden node (its topic collapsed) is not cut: nothing of it is shown.
