@@ -55,4 +55,11 @@ done
 
 echo "== dpkg-deb -f"
 dpkg-deb -f "$deb" Package Version Architecture Section Depends Recommends
+# The libraries the program loads: Qt Widgets (linked) and the SVG icon engine (a plugin).
+for dep in libqt6widgets6 libqt6svg6; do
+    dpkg-deb -f "$deb" Depends | grep -qw "$dep" || {
+        echo "the package does not depend on $dep" >&2
+        exit 1
+    }
+done
 echo "package check passed"
