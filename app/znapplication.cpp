@@ -13,12 +13,16 @@ namespace zn {
 ZnApplication::ZnApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(appTitle());
     setDesktopFileName(QString::fromLatin1(kDesktopFileName));
-    // The interface is Russian whatever the system's language: Qt's texts follow it. qtbase
-    // holds the file dialogs, message box and button box buttons and edit box menus.
+    // The interface is Russian whatever the system's language: Qt's texts follow it, and so do
+    // the dates and sizes its file dialogs show. qtbase holds the file dialogs, message box and
+    // button box buttons and edit box menus. (The program's own number conversions use the C
+    // locale explicitly.)
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    QLocale::setDefault(russian);
     qtTranslator_ = new QTranslator(this);
-    qtTranslationLoaded_ = qtTranslator_->load(QLocale(QLocale::Russian, QLocale::Russia),
-                                               QStringLiteral("qtbase"), QStringLiteral("_"),
-                                               QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    qtTranslationLoaded_ =
+        qtTranslator_->load(russian, QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     if (qtTranslationLoaded_) installTranslator(qtTranslator_);
 }
 
