@@ -1,7 +1,9 @@
 // Finding the files of the data folder as the banks' home system finds them. Banks are made on
 // Windows, whose file names ignore letter case: a question whose picture is "P3.JPG" shows
 // "p3.jpg" there, and the data folder may be spelled "Data" or "DATA". These functions give the
-// file a name stands for here; they only read the folder (no caching, no writing).
+// file a name stands for here. They only read; when the exact name is missing they look at the
+// folder's names, which they keep for the few folders read last until the folder changes (a
+// topic summary asks hundreds of times). Safe to call from any thread.
 #pragma once
 
 #include <QString>

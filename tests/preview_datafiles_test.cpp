@@ -1,11 +1,14 @@
 // Data-folder files found as Windows finds them, ignoring letter case: the lookup itself over a
 // table of folder contents, the data folder's own spelling, and the question page written with
 // the names found on disk.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <ctime>
 
 #include "preview/datafiles.h"
 #include "preview/questionpage.h"
@@ -52,6 +55,30 @@ TEST(DataFiles, NameIsMatchedExactlyFirstThenIgnoringCase) {
         EXPECT_EQ(zn::dataFileName(data, c.name), c.expected);
         EXPECT_EQ(zn::dataFilePath(data, c.name), data + c.expected);
     }
+}
+
+// Names are read again once the folder changed: a picture copied in after a lookup is found,
+// and one removed is no longer given.
+TEST(DataFiles, FolderChangesAreSeen) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString data = dir.path() + QStringLiteral("/data/");
+    touch(data + QStringLiteral("other.png"));
+    // As a folder last changed a while ago, whose names are trusted until it changes.
+    auto setFolderTime = [&] {
+        timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(data).constData(), times, 0), 0);
+    };
+    setFolderTime();
+    EXPECT_EQ(zn::dataFileName(data, QStringLiteral("P3.JPG")), QStringLiteral("P3.JPG"));
+
+    touch(data + QStringLiteral("p3.jpg"));
+    EXPECT_EQ(zn::dataFileName(data, QStringLiteral("P3.JPG")), QStringLiteral("p3.jpg"));
+    setFolderTime();
+    EXPECT_EQ(zn::dataFileName(data, QStringLiteral("P3.JPG")), QStringLiteral("p3.jpg"));
+
+    ASSERT_TRUE(QFile::rename(data + QStringLiteral("p3.jpg"), data + QStringLiteral("p4.jpg")));
+    EXPECT_EQ(zn::dataFileName(data, QStringLiteral("P3.JPG")), QStringLiteral("P3.JPG"));
 }
 
 TEST(DataFiles, EmptyNameAndMissingFolder) {
