@@ -13,10 +13,10 @@ namespace zn {
 ZnApplication::ZnApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(appTitle());
     setDesktopFileName(QString::fromLatin1(kDesktopFileName));
-    // The interface is Russian whatever the system's language: Qt's texts follow it, and so do
-    // the dates and sizes its file dialogs show. qtbase holds the file dialogs, message box and
-    // button box buttons and edit box menus. (The program's own number conversions use the C
-    // locale explicitly.)
+    // The interface is Russian whatever the system's language: Qt's texts follow it, and so does
+    // the default locale (the file dialogs name file types by it; their dates and sizes follow
+    // the system's locale). qtbase holds the file dialogs, message box and button box buttons
+    // and edit box menus. The program's own number conversions use the C locale explicitly.
     const QLocale russian(QLocale::Russian, QLocale::Russia);
     QLocale::setDefault(russian);
     qtTranslator_ = new QTranslator(this);
