@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include "bulk/bulkarea.h"
 #include "bulk/tform5.h"
@@ -17,7 +18,27 @@
 
 namespace zn {
 
-Program::Program() = default;
+StartArguments StartArguments::parse(const QStringList& arguments) {
+    StartArguments a;
+    if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0].isEmpty())) {
+        a.ok = false;
+        return a;
+    }
+    if (!arguments.isEmpty()) a.database = arguments[0];
+    return a;
+}
+
+QString StartArguments::usage() {
+    return QStringLiteral(
+        "Usage: znatokar [DATABASE.mdb]\n"
+        "Without an argument the editor opens test.mdb in the working folder and takes pictures\n"
+        "from its data folder; with one, it opens that file and takes pictures from the data\n"
+        "folder beside it.\n");
+}
+
+Program::Program(const QString& startDatabase)
+    : startDatabase_(startDatabase.isEmpty() ? QString()
+                                             : QFileInfo(startDatabase).absoluteFilePath()) {}
 
 Program::~Program() {
     setFailureCleanup(nullptr);
@@ -41,6 +62,9 @@ bool Program::create() {
 }
 
 void Program::createForm1() {
+    // Named before the main window is created, so that its creation step finds DataFolder
+    // beside it.
+    if (!startDatabase_.isEmpty()) session_.databasePath = startDatabase_;
     form1_ = std::make_unique<TForm1>(session_);
 }
 
@@ -51,7 +75,17 @@ void Program::createForm5() {
 
 bool Program::createDatMod() {
     datMod_ = std::make_unique<TDatMod>();
-    if (runGuarded([this] { datMod_->connectDefault(); })) return true;
+    const bool connected = runGuarded([this] {
+        if (startDatabase_.isEmpty()) {
+            datMod_->connectDefault();
+            return;
+        }
+        // What connectDefault does, on the named file.
+        datMod_->connectTo(startDatabase_);
+        datMod_->tbSettings.open();
+        datMod_->TbTema.open();
+    });
+    if (connected) return true;
     datMod_.reset();
     return false;
 }
@@ -113,7 +147,9 @@ void Program::connectAreas() {
 // tab and runs TrBarChange after it.
 void Program::showStep() {
     TDatMod& dm = *datMod_;
-    session_.databasePath = QDir::current().filePath(QStringLiteral("test.mdb"));
+    session_.databasePath = startDatabase_.isEmpty()
+                                ? QDir::current().filePath(QStringLiteral("test.mdb"))
+                                : startDatabase_;
     dm.connectTo(session_.databasePath);
     dm.qrtema.open();
     dm.TbTema.close();

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -27,6 +28,7 @@
 #include "imagelist.h"
 #include "modal.h"
 #include "opendatabase.h"
+#include "preview/datafiles.h"
 #include "preview/pagefeeder.h"
 #include "preview/questionpage.h"
 #include "store/tdatmod.h"
@@ -56,11 +58,6 @@ class RowHeightDelegate : public QStyledItemDelegate {
   private:
     int height_;
 };
-
-// `folder` followed by one separator and `name`.
-QString joinPath(const QString& folder, const QString& name) {
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
-}
 
 void setBaseColour(QWidget* widget, const QColor& colour) {
     QPalette pal = widget->palette();
@@ -109,7 +106,11 @@ class FormFeedback : public Feedback {
 };
 
 TForm1::TForm1(Session& session, QWidget* parent) : QMainWindow(parent), session_(session) {
-    session_.dataFolder = joinPath(QDir::currentPath(), QStringLiteral("data/"));
+    // DataFolder: the "data" folder (in any letter case) of the working directory, or beside the
+    // database the program was started on when one was named.
+    session_.dataFolder = dataFolderIn(session_.databasePath.isEmpty()
+                                           ? QDir::currentPath()
+                                           : QFileInfo(session_.databasePath).absolutePath());
     feedback_ = std::make_unique<FormFeedback>(*this);
 
     setObjectName(QStringLiteral("Form1"));
@@ -264,21 +265,28 @@ void TForm1::buildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu* file = bar->addMenu(QStringLiteral("Файл"));
+    QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
     file->setObjectName(QStringLiteral("MenuFile"));
     QAction* open =
-        makeAction(file, QStringLiteral("Открыть базу данных"), 14, Command::OpenDatabase);
+        makeAction(file, QStringLiteral("&Открыть базу данных"), 14, Command::OpenDatabase);
     open->setObjectName(QStringLiteral("MenuOpenDatabase"));
     file->addAction(open);
-    QAction* exit = makeAction(file, QStringLiteral("Выход"), 3, Command::Exit);
+    QAction* exit = makeAction(file, QStringLiteral("&Выход"), 3, Command::Exit);
     exit->setObjectName(QStringLiteral("N3"));
     file->addAction(exit);
 
-    QMenu* help = bar->addMenu(QStringLiteral("Помощь"));
+    QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
     help->setObjectName(QStringLiteral("MenuHelp"));
-    QAction* about = makeAction(help, QStringLiteral("О программе"), 4, Command::About);
+    QAction* about = makeAction(help, QStringLiteral("&О программе"), 4, Command::About);
     about->setObjectName(QStringLiteral("MenuAbout"));
     help->addAction(about);
+    // Alt+letter opens a menu by its underlined letter, and Alt alone highlights the bar (the
+    // style's Alt navigation); F10 opens the first menu, as desktops do.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    f10->setObjectName(QStringLiteral("MenuKey"));
+    connect(f10, &QShortcut::activated, this, [bar] {
+        if (!bar->actions().isEmpty()) bar->setActiveAction(bar->actions().first());
+    });
 
     popupMenu1_ = new QMenu(this);
     popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
@@ -400,16 +408,13 @@ void TForm1::buildStatusBar() {
     setStatusBar(sb_);
 
     // The panels are placed by hand, not through QStatusBar's layout, so that the progress bar
-    // can lie exactly over the second one.
-    int left = 0;
+    // can lie exactly over the second one (layoutStatusPanels).
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(sb_);
         panel->setObjectName(QStringLiteral("SBPanel%1").arg(i));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setIndent(2);
-        panel->setGeometry(left, 2, kStatusPanelWidths[i] - 2, kStatusHeight - 2);
         sbPanels_[i] = panel;
-        left += kStatusPanelWidths[i];
     }
 
     // Creation step: the progress bar covers the second status panel.
@@ -418,8 +423,41 @@ void TForm1::buildStatusBar() {
     progBar1_->setTextVisible(false);
     progBar1_->setRange(0, 100);
     progBar1_->setValue(0);
-    progBar1_->setGeometry(kStatusPanelWidths[0] + 1, 4, kStatusPanelWidths[1] - 4,
-                           sb_->height() - 4 - 2);
+    layoutStatusPanels();
+    sb_->installEventFilter(this);
+}
+
+// The first panel is 115 pixels wide, or as wide as its text needs: a status text is never cut
+// (a cut "Вопрос : 300" would read "Вопрос : 30"). The second panel and the progress bar over
+// it follow it. Only a text wider than the whole status bar is shortened, with "…", and then
+// shows whole as the panel's tooltip.
+void TForm1::layoutStatusPanels() {
+    QLabel* first = sbPanels_[0];
+    first->setText(statusText_);
+    int width = std::max(kStatusPanelWidths[0], first->sizeHint().width() + 2);
+    const int room = sb_->width();
+    if (sb_->isVisible() && width > room && room > kStatusPanelWidths[0]) {
+        const int frame =
+            first->sizeHint().width() - first->fontMetrics().horizontalAdvance(statusText_);
+        first->setText(
+            first->fontMetrics().elidedText(statusText_, Qt::ElideRight, room - 2 - frame));
+        width = room;
+    }
+    first->setToolTip(first->text() == statusText_ ? QString() : statusText_);
+
+    int left = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int w = i == 0 ? width : kStatusPanelWidths[i];
+        sbPanels_[i]->setGeometry(left, 2, w - 2, kStatusHeight - 2);
+        left += w;
+    }
+    progBar1_->setGeometry(width + 1, 4, kStatusPanelWidths[1] - 4, sb_->height() - 4 - 2);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == sb_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        layoutStatusPanels();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::loadPreview(const QString& html) {
@@ -448,11 +486,12 @@ void TForm1::setTreeRowHeight(int pixels) {
 }
 
 void TForm1::setStatusText(const QString& text) {
-    sbPanels_[0]->setText(text);
+    statusText_ = text;
+    layoutStatusPanels();
 }
 
 QString TForm1::statusText() const {
-    return sbPanels_[0]->text();
+    return statusText_;
 }
 
 void TForm1::repaintStatus() {

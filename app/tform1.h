@@ -43,7 +43,8 @@ class TForm1 : public QMainWindow {
     // Outer size of the window, frame included.
     static constexpr int kOuterWidth = 964;
     static constexpr int kOuterHeight = 629;
-    // Widths of the three status panels; the first carries every status text.
+    // Widths of the three status panels; the first carries every status text and grows when a
+    // text needs more room (the second panel and the progress bar then move right with it).
     static constexpr int kStatusPanelWidths[3] = {115, 150, 50};
     static constexpr int kStatusHeight = 19;
 
@@ -82,11 +83,12 @@ class TForm1 : public QMainWindow {
         std::function<void()> trBarChange;
     };
 
-    // Runs the creation step: DataFolder is set from the working directory and the progress
-    // bar is placed over the second status panel. Touches no data: the data module is created
-    // after the main window.
-    // `session` is the program's; the creation step sets its data folder. It must outlive the
-    // window.
+    // Runs the creation step: DataFolder is set and the progress bar is placed over the second
+    // status panel. Touches no data: the data module is created after the main window.
+    // `session` is the program's; the creation step sets its data folder: the "data" folder
+    // (letter case ignored, see preview/datafiles.h) of the working directory, or, when
+    // session.databasePath already names the database the program starts on, of that file's
+    // folder. It must outlive the window.
     explicit TForm1(Session& session, QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -172,7 +174,8 @@ class TForm1 : public QMainWindow {
     // Sets the height of every row of the tree.
     void setTreeRowHeight(int pixels);
 
-    // The first status panel and an immediate repaint of the status bar.
+    // The first status panel and an immediate repaint of the status bar. The text always shows
+    // whole: the panel grows to it (and is 115 pixels wide at least).
     void setStatusText(const QString& text);
     QString statusText() const;
     void repaintStatus();
@@ -190,6 +193,7 @@ class TForm1 : public QMainWindow {
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QAction* makeAction(QObject* owner, const QString& text, int image, Command command);
@@ -201,6 +205,7 @@ class TForm1 : public QMainWindow {
     void buildBody();
     void buildStatusBar();
     void applyOuterGeometry();
+    void layoutStatusPanels();
 
     QWidget* coolBar1_ = nullptr;
     QToolBar* toolBar1_ = nullptr;
@@ -216,6 +221,7 @@ class TForm1 : public QMainWindow {
     PageFeeder* feeder_ = nullptr;
     QStatusBar* sb_ = nullptr;
     QLabel* sbPanels_[3] = {};
+    QString statusText_;  // the first panel's text, whole
     QProgressBar* progBar1_ = nullptr;
     QMenu* popupMenu1_ = nullptr;
     QMenu* popupMenu2_ = nullptr;

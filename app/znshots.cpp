@@ -2,9 +2,12 @@
 // the current directory (which must hold test.mdb and data/), and saves its windows as PNG
 // files, for checking what a user sees under a real X server. tools/screenshots.sh prepares the
 // working folder and runs it.
-// Usage: znshots OUTDIR
+// Usage: znshots OUTDIR [TOPIC[/QUESTION]]
+// With TOPIC (and QUESTION), that node is selected before the main window is saved.
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -76,8 +79,10 @@ QPixmap questionPicture(const QString& dataFolder) {
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
     app.setWindowIcon(zn::ImageList::appIcon());
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: znshots OUTDIR (run in a folder with test.mdb and data/)\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr,
+                     "usage: znshots OUTDIR [TOPIC[/QUESTION]] (run in a folder with test.mdb and "
+                     "data/)\n");
         return 2;
     }
     const QDir out(QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
@@ -97,6 +102,21 @@ int main(int argc, char** argv) {
     program.show();
     zn::TForm1& form1 = *program.form1();
     settle();
+    if (argc == 3) {
+        const QStringList parts = QString::fromLocal8Bit(argv[2]).split(u'/');
+        QTreeWidgetItem* node = form1.treeDb()->topLevelItem(parts[0].toInt() - 1);
+        if (node && parts.size() > 1) {
+            node->setExpanded(true);
+            node = node->child(parts[1].toInt() - 1);
+        }
+        if (!node) {
+            std::fprintf(stderr, "no node %s\n", argv[2]);
+            return 1;
+        }
+        form1.treeDb()->setCurrentItem(node);
+        form1.treeDb()->scrollToItem(node);
+        settle();
+    }
     std::printf("status: \"%s\"; database: %s\n", qPrintable(form1.statusText()),
                 qPrintable(program.session().databasePath));
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main.png")));
@@ -145,6 +165,26 @@ int main(int argc, char** argv) {
             ok &= save(form1.grab(), out.filePath(QStringLiteral("editor-2-answers.png")));
         }
         form1.setEditorTabVisible(false);
+    }
+
+    // The open dialog as "Открыть базу данных" shows it (Qt's own dialog, in Russian), and a
+    // message box with the standard buttons.
+    {
+        QFileDialog dialog(&form1, QString(), QDir::currentPath(),
+                           zn::Modal::qtFilter(QString::fromUtf16(zn::TForm1::kDatabaseFilter)));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.show();
+        settle();
+        ok &= save(dialog.grab(), out.filePath(QStringLiteral("open-dialog.png")));
+        dialog.hide();
+        QMessageBox box(QMessageBox::Question, zn::appTitle(),
+                        QStringLiteral("Стандартные кнопки Qt:"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &form1);
+        box.show();
+        settle();
+        ok &= save(box.grab(), out.filePath(QStringLiteral("message-box.png")));
+        box.hide();
     }
 
     // The secondary windows are shown modelessly here so they can be grabbed.

@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "preview/datafiles.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -41,6 +42,10 @@ QString questionPage(const store::Question& question, const std::vector<store::A
     };
 
     const QString folder = folderReference(dataFolder);
+    // The background pictures as the data folder spells them (see datafiles.h).
+    const QString bg1 = dataFileName(dataFolder, QStringLiteral("bg1.gif"));
+    const QString bg2 = dataFileName(dataFolder, QStringLiteral("bg2.gif"));
+    const QString bg3 = dataFileName(dataFolder, QStringLiteral("bg3.gif"));
     QString page;
     page += QStringLiteral("<center><h3>Вопрос № ");
     page += number;
@@ -48,18 +53,20 @@ QString questionPage(const store::Question& question, const std::vector<store::A
         "</h3></center><table width=\"98%\" cellspacing=\"0\" cellpadding=\"8\"><tr><td "
         "width=\"3%\" style=\"border: 1px solid #8db2e3;background-image: url(");
     page += folder;
-    page += QStringLiteral("bg1.gif);\" align=\"left\"><b>?</b></td>");
+    page += bg1;
+    page += QStringLiteral(");\" align=\"left\"><b>?</b></td>");
     page += QStringLiteral(
         "<td width=\"100%\" style=\"border: 1px solid #8db2e3;background-image: url(");
     page += folder;
-    page += QStringLiteral("bg1.gif);\" align=\"left\"><b>");
+    page += bg1;
+    page += QStringLiteral(");\" align=\"left\"><b>");
     page += text;
     page += QStringLiteral("</b></td></tr></table>");
 
     if (!picture.isEmpty()) {
         page += QStringLiteral("<div>&nbsp;</div><div align=\"center\"><img src=\"");
         page += folder;
-        page += fileNameReference(picture);
+        page += fileNameReference(dataFileName(dataFolder, picture));
         page += QStringLiteral("\"></img></div>");
     } else {
         page += QStringLiteral("<div>&nbsp;</div>");
@@ -69,13 +76,13 @@ QString questionPage(const store::Question& question, const std::vector<store::A
     for (qint64 k = 1; k <= count; ++k) {
         const bool isCorrect = k == correct;
         // The correct answer's table: bg2.gif and bold type; the others: bg3.gif, plain.
-        const QString background = isCorrect ? QStringLiteral("bg2.gif);\" align=\"left\">")
-                                             : QStringLiteral("bg3.gif);\" align=\"left\">");
+        const QString& background = isCorrect ? bg2 : bg3;
         page += QStringLiteral(
             "<div>&nbsp;</div><table width=\"98%\" cellspacing=\"0\" cellpadding=\"8\"><tr><td "
             "width=\"3%\" style=\"border: 1px solid #8db2e3; background-image: url(");
         page += folder;
         page += background;
+        page += QStringLiteral(");\" align=\"left\">");
         if (isCorrect)
             page += QStringLiteral("<b>") + QString::number(k) + QStringLiteral("</b>");
         else
@@ -83,8 +90,9 @@ QString questionPage(const store::Question& question, const std::vector<store::A
         page += QStringLiteral(
             "</td><td width=\"97%\" style=\"border: 1px solid #8db2e3; background-image: url(");
         page += folder;
-        page += isCorrect ? QStringLiteral("bg2.gif);\" align=\"left\"><b>")
-                          : QStringLiteral("bg3.gif);\" align=\"left\">");
+        page += background;
+        page += isCorrect ? QStringLiteral(");\" align=\"left\"><b>")
+                          : QStringLiteral(");\" align=\"left\">");
         page += answer(k);
         page += isCorrect ? QStringLiteral("</b></td></tr></table>")
                           : QStringLiteral("</td></tr></table>");

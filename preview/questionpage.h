@@ -13,7 +13,9 @@ class TDatMod;
 namespace zn {
 
 // The page of one question with its answer rows (in ascending idotv order); file references
-// point into `dataFolder` (an absolute path ending with the separator). Answer k is the k-th row;
+// point into `dataFolder` (an absolute path ending with the separator); the picture and the
+// backgrounds bg1.gif..bg3.gif are written as the folder spells them when only the letter case
+// differs (dataFileName, preview/datafiles.h). Answer k is the k-th row;
 // when there are fewer rows than the question's answer count, the last row's text stands for the
 // missing ones (an empty text when there are none).
 QString questionPage(const store::Question& question, const std::vector<store::Answer>& answers,

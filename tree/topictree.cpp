@@ -2,8 +2,11 @@
 #include "tree/topictree.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QProgressBar>
+#include <QStyleOptionViewItem>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -44,7 +47,50 @@ TopicTree::TopicTree(TDatMod& dm, const Session& session, TreeControls controls,
                     else
                         TreeDbChange(current);
                 });
+        // Collapsing the topic of the selected question hides it: the selection moves to the
+        // topic, whose selection then runs as any other (the topic's summary shows).
+        connect(c_.treeDb, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* topic) {
+            QTreeWidgetItem* current = c_.treeDb->currentItem();
+            for (QTreeWidgetItem* n = current ? current->parent() : nullptr; n; n = n->parent())
+                if (n == topic) {
+                    c_.treeDb->setCurrentItem(topic);
+                    return;
+                }
+        });
+        c_.treeDb->viewport()->installEventFilter(this);
     }
+}
+
+bool TopicTree::captionIsCut(const QTreeWidget* tree, const QTreeWidgetItem* node) {
+    if (!tree || !node || node->treeWidget() != tree) return false;
+    const QModelIndex index = tree->indexFromItem(node);
+    const QRect room = tree->visualRect(index);
+    if (!room.isValid()) return false;
+    QStyleOptionViewItem option;
+    option.initFrom(tree->viewport());
+    option.font = tree->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.decorationSize = tree->iconSize();
+    option.decorationPosition = QStyleOptionViewItem::Left;
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option.rect = room;
+    return tree->itemDelegateForIndex(index)->sizeHint(option, index).width() > room.width();
+}
+
+bool TopicTree::eventFilter(QObject* watched, QEvent* event) {
+    // A caption the tree had to cut with "…" shows whole as the node's tooltip.
+    if (event->type() == QEvent::ToolTip && c_.treeDb && watched == c_.treeDb->viewport()) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        QTreeWidgetItem* node = c_.treeDb->itemAt(help->pos());
+        if (node && captionIsCut(c_.treeDb, node)) {
+            QToolTip::showText(help->globalPos(), node->text(0), c_.treeDb->viewport(),
+                               c_.treeDb->visualItemRect(node));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 TopicTree::~TopicTree() = default;

@@ -86,7 +86,8 @@ class TopicTree : public QObject {
     static constexpr int kImageRole = Qt::UserRole + 1;
     static constexpr int kSelectedImageRole = Qt::UserRole + 2;
 
-    // Connects TreeDbChange to the tree's selection changes. `dm`, `session` and the controls
+    // Connects TreeDbChange to the tree's selection changes, moves the selection to a topic that is
+    // collapsed over it, and shows cut captions as tooltips. `dm`, `session` and the controls
     // must outlive this object.
     TopicTree(TDatMod& dm, const Session& session, TreeControls controls,
               QObject* parent = nullptr);
@@ -110,6 +111,9 @@ class TopicTree : public QObject {
 
     // The node's position in the fully expanded tree (pre-order index from 0).
     static int nodePosition(const QTreeWidgetItem* node);
+    // Whether the tree shows `node`'s caption cut (with "…") because its column is too narrow;
+    // such a node shows its whole caption as a tooltip.
+    static bool captionIsCut(const QTreeWidget* tree, const QTreeWidgetItem* node);
 
     // Name and question count of topic k (from 1) as of the last build: TopicSlots for k <= 14,
     // extraSlot(k) after that.
@@ -129,6 +133,9 @@ class TopicTree : public QObject {
     // Topic and question number of the selected question node (0 and 0 for a topic node).
     int SelectedTopicNo = 0;
     int SelectedQuestionNo = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void refreshQuestionCounts();
