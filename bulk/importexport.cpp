@@ -257,7 +257,19 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
         for (const auto& q : bank.questions) ++counts[q.idtest];
 
         // The tables are empty now: the rows are numbered from 1, in file order, as a compacted
-        // empty table would number them. Columns not written stay NULL.
+        // empty table would number them. Columns not written are left at the database's
+        // default, as the question editor leaves them.
+        auto given = [](size_t width, std::initializer_list<size_t> columns) {
+            std::vector<bool> g(width, false);
+            for (size_t c : columns) g[c] = true;
+            return g;
+        };
+        const std::vector<bool> topicGiven = given(tWidth, {tId, tNum, tName, tCount});
+        const std::vector<bool> answerGiven = given(aWidth, {aId, aQuestion, aNum, aText});
+        const std::vector<bool> questionGiven =
+            given(vWidth, {vId, vTopic, vNum, vText, vCorrect, vCount, vImg});
+        const std::vector<bool> questionGivenNoPicture =
+            given(vWidth, {vId, vTopic, vNum, vText, vCorrect, vCount});
         int64_t topicId = 0, questionId = 0, answerId = 0;
         auto storeTopic = [&](const exchange::TopicLine& t) {
             jet::Row row(tWidth);
@@ -265,7 +277,7 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
             row[tNum] = int64_t(t.numtema);
             row[tName] = text(t.tema);
             row[tCount] = int64_t(counts.value(t.numtema));
-            dm_.Conn.insertRow(tema, row);
+            dm_.Conn.insertRow(tema, row, topicGiven);
             fb_.progressStep();
         };
         auto storeQuestion = [&](const exchange::QuestionBlock& q) {
@@ -277,14 +289,14 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
             row[vCorrect] = int64_t(q.otvet);
             row[vCount] = int64_t(q.kolotvet);
             if (!q.img.isEmpty()) row[vImg] = text(q.img);
-            dm_.Conn.insertRow(vopr, row);
+            dm_.Conn.insertRow(vopr, row, q.img.isEmpty() ? questionGivenNoPicture : questionGiven);
             for (const exchange::AnswerLine& a : q.answers) {
                 jet::Row answer(aWidth);
                 answer[aId] = ++answerId;
                 answer[aQuestion] = questionId;
                 answer[aNum] = int64_t(a.idotv);
                 answer[aText] = text(a.otvet);
-                dm_.Conn.insertRow(otv, answer);
+                dm_.Conn.insertRow(otv, answer, answerGiven);
             }
         };
         // In file order, so that the progress bar follows the topic lines.

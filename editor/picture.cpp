@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QImageReader>
 
+#include "preview/datafiles.h"
+
 namespace zn {
 
 namespace {
@@ -32,7 +34,7 @@ QString extensionOf(const QString& path) {
 }  // namespace
 
 QString pictureFilePath(const QString& dataFolder, const QString& name) {
-    return dataFolder + name;
+    return dataFilePath(dataFolder, name);
 }
 
 QImage loadPicture(const QString& path) {

@@ -15,7 +15,8 @@ class PictureError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The file of picture `name` (a bare file name) in `dataFolder` (ending with the separator).
+// The file of picture `name` (a bare file name) in `dataFolder` (ending with the separator): the
+// data folder's file of that name, in any letter case (preview/datafiles.h).
 QString pictureFilePath(const QString& dataFolder, const QString& name);
 
 // Loads the picture file at `path` at its own pixel size with the decoder its extension names,

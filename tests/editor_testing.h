@@ -34,7 +34,7 @@ struct Q {
         double reiting = 0;
         QString vopros1;
     };
-    std::optional<Kept> kept;
+    std::optional<Kept> kept = std::nullopt;
 };
 struct T {
     QString name;
