@@ -26,6 +26,10 @@ namespace {
     throw e;
 }
 
+bool locksUnsupported(int err) {
+    return err == EINVAL || err == ENOLCK || err == EOPNOTSUPP || err == ENOSYS;
+}
+
 FileStamp stampOf(const struct stat& st) {
     FileStamp s;
     s.device = uint64_t(st.st_dev);
@@ -88,6 +92,8 @@ class PosixFile : public File {
         while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EACCES) return false;
+            // A file system without byte-range locks: nobody else can hold one either.
+            if (locksUnsupported(errno)) return true;
             ioError("Cannot lock", path_, errno);
         }
         return true;
@@ -103,6 +109,7 @@ class PosixFile : public File {
         struct flock fl = range(F_WRLCK, 0, 0);
         while (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) {
             if (errno == EINTR) continue;
+            if (locksUnsupported(errno)) return false;
             ioError("Cannot query the locks of", path_, errno);
         }
         return fl.l_type != F_UNLCK;
