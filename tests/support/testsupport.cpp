@@ -110,6 +110,7 @@ HoldingChild::HoldingChild(const std::function<std::shared_ptr<void>()>& setUp) 
         char c;
         while (::read(release[0], &c, 1) > 0) {
         }
+        kept.reset();  // closes what setUp opened, as its program would
         ::_exit(0);
     }
     ::close(ready[1]);
