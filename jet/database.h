@@ -3,8 +3,14 @@
 // A Database owns its Pager. Table objects are owned by the Database and stay valid until it is
 // destroyed; their definitions are re-read after writes that change them. Nothing here is
 // thread-safe: one Database is used from one thread.
+//
+// Sharing with other programs (jet/locking.h): one writer at a time holds the database's lock
+// file for as long as it has it open; readers read inside read scopes (Database::ReadScope),
+// during which the writer cannot commit, and each scope starts by noticing what other programs
+// changed since the one before.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,6 +19,7 @@
 
 #include "jet/file.h"
 #include "jet/header.h"
+#include "jet/locking.h"
 #include "jet/pager.h"
 #include "jet/row.h"
 #include "jet/tabledef.h"
@@ -116,9 +123,13 @@ class Table {
     }
 
   private:
+    friend class Database;
+    void requirePresent() const;
+
     Database& db_;
     std::string name_;
     uint32_t tdefPage_;
+    bool gone_ = false;  // another program removed the table
     std::optional<TableDef> def_;
     std::optional<ColumnRules> rules_;
 };
@@ -135,10 +146,20 @@ struct CatalogEntry {
 };
 
 struct OpenOptions {
+    // Open for writing; when that is not possible, open() throws (InUse while another program
+    // has the database, Io when the file or its folder may not be written).
     bool writable = false;
+    // With `writable`: open for reading instead when writing is not possible, and say why
+    // (Database::readOnlyCause(), readOnlyReason()).
+    bool readOnlyFallback = false;
     // Open databases that have a password (the editor's connection does not).
     bool allowPassword = false;
     Env* env = nullptr;  // nullptr: the real file system
+    // How long a commit waits for other programs' reads to end before it fails with InUse.
+    std::chrono::milliseconds writeWait{5000};
+    // How long a read scope waits for another program's commit to end before it fails with
+    // InUse.
+    std::chrono::milliseconds readWait{30000};
 };
 
 enum class TableKind { User, System, All };
@@ -162,9 +183,39 @@ class Database {
     Pager& pager() { return *pager_; }
     Env& env() { return *env_; }
     bool writable() const { return pager_->writable(); }
-    // Why the database was opened read-only although writing was asked for (a Jet lock file);
-    // empty otherwise.
+    // Why the database was opened for reading although writing was asked for
+    // (OpenOptions::readOnlyFallback); None and empty otherwise. The reason is one English
+    // sentence naming the file.
+    ReadOnlyCause readOnlyCause() const { return readOnlyCause_; }
     const std::string& readOnlyReason() const { return readOnlyReason_; }
+
+    // A read of a database that other programs may write: while one is alive no other program
+    // commits, so everything read inside it is one state of the file. The outermost scope waits
+    // (OpenOptions::readWait) while another program commits, and when the file changed since
+    // the previous scope (another program committed, a journal was played back, compaction
+    // replaced the file) it drops every cached page, index page, table definition and the
+    // catalog, so what is read next is the file as it is now. Table references stay valid:
+    // they follow their table by name; one whose table was removed throws NotFound.
+    // A Table::Scan must not outlive the scope it started in.
+    // For a writable database, and one in memory, scopes cost nothing and never see changes.
+    // Reads outside any scope are allowed but not protected against another program's commit.
+    // REQUIRES: no transaction is open in this Database.
+    class ReadScope {
+      public:
+        explicit ReadScope(Database& db);
+        ~ReadScope();
+        ReadScope(const ReadScope&) = delete;
+        ReadScope& operator=(const ReadScope&) = delete;
+        // The file changed since the previous scope (always false for nested scopes).
+        bool changed() const { return changed_; }
+
+      private:
+        Database& db_;
+        bool changed_ = false;
+    };
+    // What the last outermost read scope found: whether another program changed the file since
+    // the scope before it. Datasets built from earlier reads should be read again.
+    bool changedSinceLastRead() const { return changed_; }
     // Text index keys can be computed (General sort order).
     bool generalSortOrder() const { return header_.generalSortOrder(); }
 
@@ -195,16 +246,33 @@ class Database {
   private:
     Database(Env& env, std::unique_ptr<Env> owned, std::string path, std::unique_ptr<File> file,
              bool writable, bool allowPassword);
+    static std::unique_ptr<Database> openForReading(Env& env, const std::string& path,
+                                                    const OpenOptions& opt);
+    void readHeader();
+    bool beginRead();
+    void endRead();
+    bool recoverAsReader();
+    void followTables();
 
     std::unique_ptr<Env> ownedEnv_;
     Env* env_;
     std::string path_;
+    bool allowPassword_;
     Header header_;
     std::unique_ptr<Pager> pager_;
+    std::unique_ptr<LockFile> lockFile_;  // held while open for writing
+    ReadOnlyCause readOnlyCause_ = ReadOnlyCause::None;
     std::string readOnlyReason_;
+    // Reading beside other programs (opened from a file for reading).
+    bool shared_ = false;
+    std::chrono::milliseconds readWait_{30000};
+    int readDepth_ = 0;
+    bool changed_ = false;
+    FileStamp stamp_;  // the file as the last scope left it
     std::optional<std::vector<CatalogEntry>> catalog_;
     std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
     std::shared_ptr<const RelationSet> relations_;
+    std::vector<std::unique_ptr<Table>> goneTables_;     // removed by another program
 };
 
 class Transaction {

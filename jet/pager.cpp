@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/locking.h"
 
 namespace jet {
 
@@ -141,7 +142,11 @@ void Pager::commit() {
     }
     const std::string jpath = journalPath(path_);
     bool fileTouched = false;
+    // Readers in other programs wait while the journal and the pages are written; the lock is
+    // released when this function returns, after the file is whole again whatever happened.
+    WriteLock lock(*file_, path_, lockWait_);
     try {
+        lock.acquire();
         if (journaling_) writeJournal(jpath);
         fileTouched = true;
         for (auto& [no, page] : dirty_) {
@@ -229,6 +234,17 @@ void Pager::rollback() {
     savepoints_.clear();
     pageCount_ = committedPages_;
     inTxn_ = false;
+}
+
+void Pager::reload() {
+    if (inTxn_) throwError(ErrorKind::Usage, "The file cannot be reloaded inside a transaction");
+    cache_.clear();
+    derived_.clear();
+    notReusable.clear();
+    uint64_t size = file_->size();
+    if (size / fmt::kPageSize > 0x7FFFFFFF)
+        throwError(ErrorKind::Unsupported, "The database file is larger than Jet allows");
+    pageCount_ = committedPages_ = uint32_t(size / fmt::kPageSize);
 }
 
 bool Pager::recover(Env& env, const std::string& dbPath, File& file) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -35,7 +36,7 @@ struct Page {
 class Pager {
   public:
     // `file` is already open; `path` names it (for the journal). For a writable pager the caller
-    // has taken the file's lock.
+    // holds the database's lock file (no other writer); commit() takes the commit lock itself.
     Pager(Env& env, std::string path, std::unique_ptr<File> file, bool writable);
     ~Pager();
     Pager(const Pager&) = delete;
@@ -51,6 +52,14 @@ class Pager {
     bool writable() const { return writable_; }
     uint32_t pageCount() const { return pageCount_; }
     const std::string& path() const { return path_; }
+    File& file() { return *file_; }
+
+    // How long commit() waits for other programs' reads to end before it gives up (InUse, the
+    // transaction rolled back and the file untouched).
+    void setLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
+    // Another program changed the file: drops every cached page and derived object and reads the
+    // page count again. REQUIRES: no open transaction.
+    void reload();
 
     // REQUIRES: pgno < pageCount(); otherwise a corruption error naming `pgno` is thrown.
     Page get(uint32_t pgno);
@@ -141,6 +150,7 @@ class Pager {
     std::map<uint32_t, std::shared_ptr<PageBuf>> dirty_;  // ordered: written in page order
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
     bool journaling_ = true;
+    std::chrono::milliseconds lockWait_{5000};
     struct Savepoint {
         std::map<uint32_t, std::shared_ptr<PageBuf>> undo;  // nullptr: the page was not dirty
         uint32_t pageCount = 0;

@@ -11,3 +11,4 @@ zn_engine_test(jet_relations_test ${CMAKE_CURRENT_LIST_DIR}/jet/relations_test.c
 zn_engine_test(jet_keys_test ${CMAKE_CURRENT_LIST_DIR}/jet/keys_test.cpp)
 zn_engine_test(jet_text_test ${CMAKE_CURRENT_LIST_DIR}/jet/text_test.cpp)
 zn_engine_test(jet_defaults_test ${CMAKE_CURRENT_LIST_DIR}/jet/defaults_test.cpp)
+zn_engine_test(jet_locking_test ${CMAKE_CURRENT_LIST_DIR}/jet/locking_test.cpp)

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -86,6 +87,68 @@ std::string slurp(int fd) {
 }
 
 }  // namespace
+
+HoldingChild::HoldingChild(const std::function<std::shared_ptr<void>()>& setUp) {
+    int ready[2], release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) {
+        error_ = "cannot make pipes";
+        return;
+    }
+    std::fflush(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(ready[0]);
+        ::close(release[1]);
+        std::string msg = "ok";
+        std::shared_ptr<void> kept;
+        try {
+            kept = setUp();
+        } catch (const std::exception& e) {
+            msg = std::string("error: ") + e.what();
+        }
+        (void)!::write(ready[1], msg.data(), msg.size());
+        ::close(ready[1]);
+        char c;
+        while (::read(release[0], &c, 1) > 0) {
+        }
+        kept.reset();  // closes what setUp opened, as its program would
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    release_ = release[1];
+    std::string msg = slurp(ready[0]);
+    ::close(ready[0]);
+    if (pid_ < 0) msg = "cannot fork";
+    if (msg != "ok") error_ = msg.empty() ? "the child died" : msg;
+}
+
+HoldingChild::~HoldingChild() {
+    if (release_ >= 0) ::close(release_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+}
+
+int inChild(const std::function<int()>& body, bool asNobody) {
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 0;
+        if (asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(77);
+        try {
+            code = body();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "child: %s\n", e.what());
+            code = 99;
+        }
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
+    if (pid < 0) return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 CommandResult run(const std::vector<std::string>& argv) {
     CommandResult r;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,28 @@ struct CommandResult {
 };
 // Runs argv (no shell), capturing standard output and error.
 CommandResult run(const std::vector<std::string>& argv);
+
+// A child process (fork) that runs `setUp` and then waits, keeping what it returned alive (open
+// databases, files, locks), until this object is destroyed. The constructor returns once setUp
+// has finished; error() says what it threw ("" when it succeeded).
+class HoldingChild {
+  public:
+    explicit HoldingChild(const std::function<std::shared_ptr<void>()>& setUp);
+    ~HoldingChild();
+    HoldingChild(const HoldingChild&) = delete;
+    HoldingChild& operator=(const HoldingChild&) = delete;
+    const std::string& error() const { return error_; }
+
+  private:
+    int pid_ = -1;
+    int release_ = -1;
+    std::string error_;
+};
+
+// Runs `body` in a child process (fork) and returns its result (0..255), or -1 when the child
+// died. With `asNobody`, a child of root first becomes the unprivileged user 65534, so that
+// file permissions apply to it; it returns 77 when it cannot.
+int inChild(const std::function<int()>& body, bool asNobody = false);
 
 // The canonical dump of FILE as read by us (jettool), by mdb-reader and by mdbtools. `args` are
 // the dump options ("--all", "--system"). The oracle functions return "" and set `why` when the
