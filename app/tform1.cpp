@@ -17,6 +17,7 @@
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -120,6 +121,10 @@ TForm1::TForm1(Session& session, QWidget* parent) : QMainWindow(parent), session
 
     buildMenus();
     buildCoolBar();
+    followTimer_ = new QTimer(this);
+    followTimer_->setInterval(3000);
+    connect(followTimer_, &QTimer::timeout, this,
+            [this] { runGuarded([this] { followOtherPrograms(); }); });
     setCommand(Command::OpenDatabase, [this] { ToolButton9Click(); });
     setCommand(Command::About, [this] { ToolButton17Click(); });
     setCommand(Command::Exit, [this] { N3Click(); });
@@ -176,8 +181,29 @@ void TForm1::setEditingEnabled(bool on) {
 void TForm1::announceAccessMode() {
     const bool writable = datMod_ && datMod_->Conn.isOpen() && !datMod_->readOnly();
     setEditingEnabled(writable || !datMod_ || !datMod_->Conn.isOpen());
-    if (datMod_ && datMod_->readOnly())
+    if (datMod_ && datMod_->readOnly()) {
+        followTimer_->start();
         Modal::message(MsgIcon::Information, appTitle(), datMod_->readOnlyMessage());
+    } else {
+        followTimer_->stop();
+    }
+}
+
+void TForm1::followOtherPrograms() {
+    if (!datMod_ || !datMod_->readOnly() || !datMod_->refreshIfChangedByOthers()) return;
+    // The node at the same place (topic, question) is selected again when it still exists.
+    int topic = -1, question = -1;
+    if (QTreeWidgetItem* current = treeDb_->currentItem()) {
+        QTreeWidgetItem* parent = current->parent();
+        topic = treeDb_->indexOfTopLevelItem(parent ? parent : current);
+        question = parent ? parent->indexOfChild(current) : -1;
+    }
+    TreeObnov();
+    if (QTreeWidgetItem* t = treeDb_->topLevelItem(topic)) {
+        QTreeWidgetItem* q = question >= 0 ? t->child(question) : nullptr;
+        if (q) t->setExpanded(true);
+        treeDb_->setCurrentItem(q ? q : t);
+    }
 }
 
 Feedback& TForm1::feedback() {
@@ -538,6 +564,9 @@ bool TForm1::event(QEvent* event) {
             centreOnScreen(this);
         }
     }
+    // Back in the window: what another program changed meanwhile shows at once.
+    if (event->type() == QEvent::WindowActivate && followTimer_->isActive())
+        QTimer::singleShot(0, this, [this] { runGuarded([this] { followOtherPrograms(); }); });
     return QMainWindow::event(event);
 }
 

@@ -23,6 +23,7 @@ class QSplitter;
 class QStatusBar;
 class QTabWidget;
 class QTextBrowser;
+class QTimer;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -127,6 +128,11 @@ class TForm1 : public QMainWindow {
     // Tells the user, when the open database cannot be written, why, and switches the editing
     // commands off (or back on when it can). Called after every opening of a database.
     void announceAccessMode();
+
+    // For a database open for reading: when another program has committed since it was read,
+    // the datasets are read again and the tree rebuilt, its selection kept where it can be.
+    // Runs every few seconds while the database is read-only, and when the window is activated.
+    void followOtherPrograms();
 
     // Status text and progress bar for commands, and their message boxes through the modal seam.
     Feedback& feedback();
@@ -237,6 +243,7 @@ class TForm1 : public QMainWindow {
     std::map<Command, std::function<void()>> handlers_;
     bool editingEnabled_ = true;
     std::unique_ptr<Feedback> feedback_;
+    QTimer* followTimer_ = nullptr;
     std::function<void()> showStep_;
     bool shown_ = false;
     bool outerSizeFitted_ = false;  // the frame was known when the size was set

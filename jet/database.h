@@ -272,7 +272,7 @@ class Database {
     std::optional<std::vector<CatalogEntry>> catalog_;
     std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
     std::shared_ptr<const RelationSet> relations_;
-    std::vector<std::unique_ptr<Table>> goneTables_;     // removed by another program
+    std::vector<std::unique_ptr<Table>> goneTables_;  // removed by another program
 };
 
 class Transaction {

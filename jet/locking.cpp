@@ -269,7 +269,16 @@ LockFile::Result LockFile::acquire(Env& env, const std::string& dbPath) {
 LockFile::~LockFile() {
     try {
         auto now = env_.stamp(path_);
-        if (now && now->sameFile(f_->stamp())) env_.remove(path_);
+        // Another Jet program may have opened the database beside us (it holds its user's byte
+        // of the lock file): the file is theirs to remove then, and only our record goes.
+        if (now && now->sameFile(f_->stamp())) {
+            if (!f_->rangeLockedElsewhere()) {
+                env_.remove(path_);
+            } else {
+                const uint8_t none[kLockRecordSize] = {};
+                f_->write(0, none, sizeof none);
+            }
+        }
     } catch (const Error&) {
     }
     f_.reset();

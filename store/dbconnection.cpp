@@ -44,6 +44,9 @@ void DbConnection::open() {
 
     jet::OpenOptions opt;
     opt.writable = s.writable;
+    // A file that cannot be written (permissions, a read-only folder, another program using it)
+    // opens for reading; readOnlyMessage() says why.
+    opt.readOnlyFallback = s.writable;
     // Without a password in the connection string the engine refuses a database that has one.
     opt.allowPassword = !s.password.isEmpty();
     opt.env = env_;
@@ -115,6 +118,43 @@ bool DbConnection::readOnly() const {
 
 QString DbConnection::readOnlyMessage() const {
     if (!readOnly()) return {};
-    return QStringLiteral("База данных «%1» открыта только для чтения: изменения в ней невозможны.")
-        .arg(fileName_);
+    const QString file = QStringLiteral("«") + fileName_ + QStringLiteral("»");
+    const QString readOnly = QStringLiteral(
+        "Она открыта только для чтения: её можно просматривать и экспортировать, но не изменять.");
+    switch (db_->readOnlyCause()) {
+        case jet::ReadOnlyCause::FileReadOnly:
+            return QStringLiteral("Файл базы данных %1 защищён от записи. ").arg(file) + readOnly;
+        case jet::ReadOnlyCause::FolderReadOnly:
+            return QStringLiteral(
+                       "В папку базы данных %1 нельзя записывать: программе негде "
+                       "создать свои служебные файлы. ")
+                       .arg(file) +
+                   readOnly;
+        case jet::ReadOnlyCause::InUseByThisProgram:
+            return QStringLiteral(
+                       "База данных %1 уже открыта для изменения в другом окне "
+                       "программы «Знатокар». ")
+                       .arg(file) +
+                   readOnly + QStringLiteral(" Изменять её можно в том окне.");
+        case jet::ReadOnlyCause::InUseByOtherProgram:
+            return QStringLiteral(
+                       "База данных %1 открыта в другой программе (Microsoft Access "
+                       "или другой программе для баз Jet). ")
+                       .arg(file) +
+                   readOnly +
+                   QStringLiteral(
+                       " Чтобы изменять её, закройте ту программу и откройте базу "
+                       "снова.");
+        case jet::ReadOnlyCause::None:
+            break;
+    }
+    return QStringLiteral("База данных %1 открыта только для чтения.").arg(file);
+}
+
+bool DbConnection::changedByOthers() {
+    if (!db_) return false;
+    jet::Database::ReadScope scope(*db_);
+    if (!scope.changed()) return false;
+    cache_.clear();
+    return true;
 }

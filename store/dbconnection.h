@@ -58,9 +58,15 @@ class DbConnection {
     void updateRow(jet::Table& t, jet::RowId id, const jet::Row& row);
     void removeRow(jet::Table& t, jet::RowId id);
 
-    // Whether the open database cannot be written, and why (in Russian).
+    // Whether the open database cannot be written, and why (in Russian, for the person using
+    // the program: the file or its folder is protected, another copy of the program or another
+    // Jet program has it open).
     bool readOnly() const;
     QString readOnlyMessage() const;
+    // For a database opened for reading beside other programs: whether another program has
+    // changed the file since the last read (the cached rows are dropped then, and the datasets
+    // should be opened again). Always false for a database this connection writes.
+    bool changedByOthers();
 
     // Forgets every cached row (after a rolled-back transaction).
     void dropRowCache() { cache_.clear(); }

@@ -115,6 +115,10 @@ void DbDataset::doOpen(std::vector<Field>& fields, std::vector<Record>& rows) {
     }
 
     conn_.open();  // a dataset opens its connection, as the connection's owner would
+    // One state of the file, whatever other programs commit meanwhile (a database opened for
+    // reading); rows cached before another program changed the file are not used.
+    jet::Database::ReadScope scope(conn_.database());
+    if (scope.changed()) conn_.dropRowCache();
     jet::Table& t = conn_.database().table(stmt_.table.toStdString());
     const jet::TableDef& def = t.def();
 

@@ -212,6 +212,17 @@ void reopen(DbDataset& d, const Position& p, const QString& param) {
 void TDatMod::restoreAfterRollback() {
     cancelPendingEdits();
     Conn.dropRowCache();
+    reopenOnTheirRows();
+}
+
+bool TDatMod::refreshIfChangedByOthers() {
+    if (!Conn.isOpen() || inWrite() || !Conn.changedByOthers()) return false;
+    cancelPendingEdits();
+    reopenOnTheirRows();
+    return true;
+}
+
+void TDatMod::reopenOnTheirRows() {
     if (!Conn.isOpen()) return;
     const QString idtest = QStringLiteral("idtest"), idvopr = QStringLiteral("idvopr");
     const Position topics = positionOf(qrtema, {});

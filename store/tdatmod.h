@@ -99,6 +99,11 @@ class TDatMod : public QObject {
     // for a later movement to store).
     void cancelPendingEdits();
 
+    // For a database opened for reading: when another program has changed the file since it was
+    // last read, every open dataset is opened again on its row (by id, else its first row) and
+    // true is returned, so that the caller shows the file as it is now.
+    bool refreshIfChangedByOthers();
+
     // Whether the open database can be written, and why not (in Russian, for the person using
     // the program); empty when it can or nothing is open.
     bool readOnly() const;
@@ -120,6 +125,7 @@ class TDatMod : public QObject {
     void requeryAnswers();
     // After a rollback: cancel, drop the row cache, reopen every open dataset on its row.
     void restoreAfterRollback();
+    void reopenOnTheirRows();
     void endWrite(bool commit);
 
     int writeDepth_ = 0;

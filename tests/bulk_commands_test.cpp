@@ -11,9 +11,11 @@
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTreeWidget>
+#include <optional>
 
 #include "bulk/exchange.h"
 #include "bulk/tform5.h"
+#include "jet/locking.h"
 #include "modal.h"
 #include "store/tdatmod.h"
 #include "tests/bulk_testing.h"
@@ -330,44 +332,33 @@ TEST_F(Bulk, CompactionKeepsTheBank) {
     EXPECT_TRUE(form().editingEnabled());
 }
 
-// Another program that holds the database open the way Access does: it has the file open and
-// its lock file beside it, for as long as this object lives.
+// Another program that opens the database the way Access does beside the editor: it writes
+// its record as the lock file's second user and holds that user's byte, for as long as this
+// object lives.
 class OtherProgram {
   public:
     explicit OtherProgram(const QString& database) {
         const std::string path = database.toStdString();
-        const std::string lock = path.substr(0, path.rfind('.')) + ".ldb";
-        int ready[2], stop[2];
-        if (::pipe(ready) != 0 || ::pipe(stop) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(ready[0]);
-            ::close(stop[1]);
-            const int fd = ::open(path.c_str(), O_RDONLY);
-            const int lockFd = ::open(lock.c_str(), O_CREAT | O_EXCL | O_RDWR, 0644);
-            char c = fd >= 0 && lockFd >= 0 ? 1 : 0;
-            if (::write(ready[1], &c, 1) != 1) ::_exit(1);
-            (void)!::read(stop[0], &c, 1);  // until the test closes its end
-            if (lockFd >= 0) ::unlink(lock.c_str());
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(stop[0]);
-        stop_ = stop[1];
-        char c = 0;
-        ok_ = ::read(ready[0], &c, 1) == 1 && c == 1;
-        ::close(ready[0]);
+        const std::string ldb = path.substr(0, path.rfind('.')) + ".ldb";
+        child_.emplace([ldb] {
+            const int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0644);
+            if (fd < 0) throw std::runtime_error("cannot open the lock file");
+            const std::vector<uint8_t> record = zntest::jetLockFile({{"OFFICE-PC", "Admin"}});
+            if (::pwrite(fd, record.data(), record.size(), 64) != ssize_t(record.size()))
+                throw std::runtime_error("cannot write the lock file");
+            struct flock fl {};
+            fl.l_type = F_WRLCK;
+            fl.l_whence = SEEK_SET;
+            fl.l_start = off_t(jet::lockbytes::kJetUserSlot + 1);
+            fl.l_len = 1;
+            if (::fcntl(fd, F_SETLK, &fl) != 0) throw std::runtime_error("cannot lock");
+            return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
+        });
     }
-    ~OtherProgram() {
-        if (stop_ >= 0) ::close(stop_);
-        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-    }
-    bool ok() const { return ok_; }
+    bool ok() const { return child_->error().empty(); }
 
   private:
-    pid_t pid_ = -1;
-    int stop_ = -1;
-    bool ok_ = false;
+    std::optional<zntest::HoldingChild> child_;
 };
 
 TEST_F(Bulk, CompactionOfAFileHeldByAnotherProgramChangesNothingAndTheEditorGoesOn) {

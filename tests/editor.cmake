@@ -6,6 +6,7 @@ endif()
 zn_gui_test(editor_test
     SOURCES
         ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/editor_readonly_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/editor_topics_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/editor_questions_test.cpp
     LIBS znprogram zn_testsupport Qt6::Widgets GTest::gtest)

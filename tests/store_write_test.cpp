@@ -201,11 +201,11 @@ TEST_F(WriteScope, AFailedSaveThenACorrectedOneStoresExactlyOneCompleteQuestion)
 TEST_F(WriteScope, ARefusedWriteIsNotRetriedByLaterMovements) {
     ZN_REQUIRE_FIXTURES();
     file = storetest::copyOfFixture("sample-test.mdb");
-    const QString lock = QFileInfo(file).path() + "/sample-test.ldb";
-    {
-        QFile f(lock);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    // Another Jet program has the database open.
+    zntest::HoldingChild other([&] {
+        return zntest::holdLikeJet(QFileInfo(file).path().toStdString() + "/sample-test.ldb");
+    });
+    ASSERT_EQ(other.error(), "");
     dm.connectTo(file);
     ASSERT_TRUE(dm.readOnly());
     EXPECT_FALSE(dm.readOnlyMessage().isEmpty());
@@ -219,7 +219,6 @@ TEST_F(WriteScope, ARefusedWriteIsNotRetriedByLaterMovements) {
     EXPECT_EQ(dm.qrtema.asString("tema"), QStringLiteral("Общие положения охраны труда"));
     EXPECT_THROW(dm.write([] {}), jet::Error);
     dm.Conn.close();
-    QFile::remove(lock);
 }
 
 TEST_F(WriteScope, NestedScopesJoinAndAFailedInnerScopeDoomsTheCommand) {

@@ -260,10 +260,15 @@ TEST(Defaults, AccessMadeDefaultsApply) {
     std::vector<bool> given(n, false);
     r[size_t(t.columnIndex("id"))] = int64_t(77);
     given[size_t(t.columnIndex("id"))] = true;
+    // otherfk2's default 0 names no row of Table3, which its enforced relationship refuses: it
+    // is given a parent that exists.
+    r[size_t(t.columnIndex("otherfk2"))] = int64_t(10);
+    given[size_t(t.columnIndex("otherfk2"))] = true;
     RowId id = t.insert(r, given);
     Row back = t.read(id);
-    for (const char* c : {"otherfk1", "otherfk2", "otherfk3"})
+    for (const char* c : {"otherfk1", "otherfk3"})
         EXPECT_EQ(back[size_t(t.columnIndex(c))], Value(int64_t(0))) << c;
+    EXPECT_EQ(back[size_t(t.columnIndex("otherfk2"))], Value(int64_t(10)));
     EXPECT_EQ(back[size_t(t.columnIndex("data"))], Value());
     CheckReport rep = checkDatabase(*db);
     EXPECT_TRUE(rep.ok()) << testing::PrintToString(rep.problems);

@@ -4,16 +4,19 @@
 // database wanted for writing could only be read.
 #include "jet/locking.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "jet/check.h"
@@ -391,29 +394,8 @@ std::vector<LockFileRecord> recordsOf(const std::string& ldb) {
     return parseLockFile(zntest::readFile(ldb));
 }
 
-std::vector<uint8_t> jetLockFile(const std::vector<std::pair<std::string, std::string>>& users) {
-    std::vector<uint8_t> b(users.size() * kLockRecordSize, 0);
-    for (size_t i = 0; i < users.size(); ++i) {
-        std::memcpy(b.data() + i * 64, users[i].first.data(), users[i].first.size());
-        std::memcpy(b.data() + i * 64 + 32, users[i].second.data(), users[i].second.size());
-    }
-    return b;
-}
-
-// In a child: what a Jet program does when it opens the database (as Wine runs it): writes its
-// record and holds a record lock on its user byte of the lock file.
-std::shared_ptr<void> holdLikeJet(const std::string& ldb) {
-    zntest::writeFile(ldb, jetLockFile({{"OFFICE-PC", "Admin"}}));
-    int fd = ::open(ldb.c_str(), O_RDWR);
-    struct flock fl;
-    std::memset(&fl, 0, sizeof fl);
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = off_t(lockbytes::kJetUserSlot);
-    fl.l_len = 1;
-    if (fd < 0 || ::fcntl(fd, F_SETLK, &fl) != 0) throw std::runtime_error("cannot lock");
-    return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
-}
+using zntest::holdLikeJet;
+using zntest::jetLockFile;
 
 TEST(LockFile, RecordsAreJetsSixtyFourByteLayout) {
     std::vector<uint8_t> b = jetLockFile({{"PC1", "Admin"}, {"", ""}, {"PC2", "Teacher"}});
@@ -465,6 +447,45 @@ TEST(LockFile, AWriterHoldsOneWithItsRecordAndRemovesItOnClose) {
         EXPECT_EQ(checkItems(*reader), "");
     }
     EXPECT_FALSE(fs::exists(ldb));
+
+    // A Jet program that opened the database beside the writer (its user's byte locked) keeps
+    // the lock file: it is not removed from under it, and only our record is cleared. The
+    // other program is a child started before the writer opens, so that it shares none of the
+    // writer's open files.
+    int go[2], ready[2], stop[2];
+    ASSERT_EQ(::pipe(go), 0);
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(stop), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        char c = 0;
+        if (::read(go[0], &c, 1) != 1) ::_exit(1);
+        const int fd = ::open(ldb.c_str(), O_RDWR);
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = off_t(lockbytes::kJetUserSlot + 1);
+        fl.l_len = 1;
+        c = fd >= 0 && ::fcntl(fd, F_SETLK, &fl) == 0 ? 1 : 0;
+        if (::write(ready[1], &c, 1) != 1) ::_exit(1);
+        (void)!::read(stop[0], &c, 1);
+        ::_exit(0);
+    }
+    char c = 0;
+    {
+        auto db = Database::open(path, writable());
+        ASSERT_EQ(::write(go[1], "g", 1), 1);
+        ASSERT_EQ(::read(ready[0], &c, 1), 1);
+        ASSERT_EQ(c, 1);
+    }
+    EXPECT_TRUE(fs::exists(ldb));
+    EXPECT_TRUE(recordsOf(ldb).empty());
+    // ... and while the other program holds it, the database is in use for a writer.
+    EXPECT_EQ(Database::open(path, writableOrReadOnly())->readOnlyCause(),
+              ReadOnlyCause::InUseByOtherProgram);
+    ASSERT_EQ(::write(stop[1], "s", 1), 1);
+    ::waitpid(child, nullptr, 0);
+    for (int fd : {go[0], go[1], ready[0], ready[1], stop[0], stop[1]}) ::close(fd);
 }
 
 TEST(LockFile, AStaleOneIsTakenOver) {

@@ -10,9 +10,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "jet/locking.h"
 
 extern char** environ;
 
@@ -282,6 +285,28 @@ void keepOutput(const std::string& file, const std::string& name) {
     if (!out || !*out) return;
     fs::create_directories(out);
     fs::copy_file(file, std::string(out) + "/" + name, fs::copy_options::overwrite_existing);
+}
+
+std::vector<uint8_t> jetLockFile(const std::vector<std::pair<std::string, std::string>>& users) {
+    std::vector<uint8_t> b(users.size() * jet::kLockRecordSize, 0);
+    for (size_t i = 0; i < users.size(); ++i) {
+        std::memcpy(b.data() + i * 64, users[i].first.data(), users[i].first.size());
+        std::memcpy(b.data() + i * 64 + 32, users[i].second.data(), users[i].second.size());
+    }
+    return b;
+}
+
+std::shared_ptr<void> holdLikeJet(const std::string& ldb) {
+    writeFile(ldb, jetLockFile({{"OFFICE-PC", "Admin"}}));
+    int fd = ::open(ldb.c_str(), O_RDWR);
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = off_t(jet::lockbytes::kJetUserSlot);
+    fl.l_len = 1;
+    if (fd < 0 || ::fcntl(fd, F_SETLK, &fl) != 0) throw std::runtime_error("cannot lock");
+    return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
 }
 
 }  // namespace zntest

@@ -55,6 +55,13 @@ class HoldingChild {
 // file permissions apply to it; it returns 77 when it cannot.
 int inChild(const std::function<int()>& body, bool asNobody = false);
 
+// A Jet lock file's bytes holding one 64-byte record per (computer, user) pair.
+std::vector<uint8_t> jetLockFile(const std::vector<std::pair<std::string, std::string>>& users);
+// What a Jet program does when it opens a database (as Wine runs it): writes its record into
+// the lock file `ldb` and holds a record lock on its user byte until the result is released.
+// For a HoldingChild's setUp.
+std::shared_ptr<void> holdLikeJet(const std::string& ldb);
+
 // The canonical dump of FILE as read by us (jettool), by mdb-reader and by mdbtools. `args` are
 // the dump options ("--all", "--system"). The oracle functions return "" and set `why` when the
 // reader is not installed.
