@@ -39,9 +39,9 @@ TEST_F(ReadOnlyProgram, SaysWhyOffersNoEditingAndFollowsTheWriter) {
         EXPECT_NE(a, nullptr) << name;
         return a && a->isEnabled();
     };
-    for (const char* name : {"ToolButton2", "ToolButton3", "ToolButton4", "ToolButton5", "Buttem1",
-                             "Buttem2", "Buttem3", "Butvop1", "Butvop2", "Butvop3", "N9", "N7",
-                             "N8", "N6"})
+    for (const char* name :
+         {"ToolButton2", "ToolButton3", "ToolButton4", "ToolButton5", "Buttem1", "Buttem2",
+          "Buttem3", "Butvop1", "Butvop2", "Butvop3", "N9", "N7", "N8", "N6"})
         EXPECT_FALSE(enabled(name)) << name;
     EXPECT_TRUE(enabled("ToolButton10"));  // export only reads
     EXPECT_TRUE(enabled("ToolButton9"));

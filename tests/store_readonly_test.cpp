@@ -83,9 +83,8 @@ TEST(ReadOnlyOpen, ALockFileHeldByAnotherProgramOrCopyOpensForReadingAndSaysWhy)
          "открыта в другой программе"},
         {"another copy of the editor",
          [](const std::string& path) {
-             return std::shared_ptr<void>(
-                 jet::Database::open(path, {.writable = true}).release(),
-                 [](void* db) { delete static_cast<jet::Database*>(db); });
+             return std::shared_ptr<void>(jet::Database::open(path, {.writable = true}).release(),
+                                          [](void* db) { delete static_cast<jet::Database*>(db); });
          },
          "в другом окне программы «Знатокар»"},
     };
