@@ -36,6 +36,12 @@ bool setOuterSize(QWidget* window, QSize outer) {
     return !extra.isNull();
 }
 
+void setFixedDialogFrame(QWidget* dialog) {
+    // CustomizeWindowHint: the window system gets exactly these buttons, not its defaults.
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+}
+
 void centreOnScreen(QWidget* window) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;

@@ -29,6 +29,10 @@ void setBackground(QWidget* widget, const QColor& colour);
 // the window system does not know the frame yet; the size set then is the client size.
 bool setOuterSize(QWidget* window, QSize outer);
 
+// Gives a dialog of fixed size the frame of one: a title bar with the close button only (no
+// minimize, maximize or help button, no resizing). Call before the window is first shown.
+void setFixedDialogFrame(QWidget* dialog);
+
 // Moves top-level `window` to the centre of the available area of its screen.
 void centreOnScreen(QWidget* window);
 

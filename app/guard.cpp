@@ -24,12 +24,33 @@ void reportError(const QString& message) {
     Modal::error(errorReportText(message));
 }
 
+namespace {
+
+std::function<void()>& failureCleanup() {
+    static std::function<void()> cleanup;
+    return cleanup;
+}
+
+}  // namespace
+
+void setFailureCleanup(std::function<void()> cleanup) {
+    failureCleanup() = std::move(cleanup);
+}
+
 bool runGuarded(const std::function<void()>& command) {
     try {
         command();
         return true;
     } catch (...) {
-        reportError(currentExceptionMessage());
+        const QString message = currentExceptionMessage();
+        if (failureCleanup()) {
+            try {
+                failureCleanup()();
+            } catch (...) {
+                // The command's own error is the one to show.
+            }
+        }
+        reportError(message);
         return false;
     }
 }

@@ -21,8 +21,13 @@ QString currentExceptionMessage();
 // Shows the general error report for `message` (formatted by errorReportText).
 void reportError(const QString& message);
 
-// Runs `command`; an exception escaping it is reported and swallowed. Returns false when the
-// command ended with an exception.
+// What runs after a command failed and before its error is shown: the program cancels every
+// pending insert or edit of the data module there, so that nothing a failed command left half
+// made is stored by a later movement. Replaces the previous one; empty: nothing.
+void setFailureCleanup(std::function<void()> cleanup);
+
+// Runs `command`; an exception escaping it is reported and swallowed (after the failure
+// cleanup). Returns false when the command ended with an exception.
 bool runGuarded(const std::function<void()>& command);
 
 }  // namespace zn

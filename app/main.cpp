@@ -1,12 +1,25 @@
-// Entry point of znatokar: no arguments, no settings; the working folder fixes the database and
-// the data folder. Runs the start-up sequence and the event loop until the main window is closed.
+// Entry point of znatokar: no settings; the working folder fixes the database and the data
+// folder, unless one argument names the database to open (see startup.h). Runs the start-up
+// sequence and the event loop until the main window is closed.
+#include <QFile>
+#include <QStringList>
+#include <cstdio>
+
 #include "imagelist.h"
 #include "startup.h"
 #include "znapplication.h"
 
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
+    // Qt has taken its own options out of argv.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QFile::decodeName(argv[i]);
+    const zn::StartArguments start = zn::StartArguments::parse(arguments);
+    if (!start.ok) {
+        std::fputs(qPrintable(zn::StartArguments::usage()), stderr);
+        return 2;
+    }
     app.setWindowIcon(zn::ImageList::appIcon());
-    zn::Program program;
+    zn::Program program(start.database);
     return program.run();
 }

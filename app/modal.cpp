@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QWindow>
 #include <utility>
 
 namespace zn {
@@ -146,6 +147,14 @@ int Modal::exec(QDialog& window) {
         req.text = window.objectName();
         req.window = &window;
         return responder()(req).result;
+    }
+    // A window of the program's own (created without a parent) is made the active window's
+    // dialog for the window system: it stays in front of it and is framed as a dialog.
+    QWidget* owner = dialogParent();
+    if (!window.parentWidget() && owner && owner != &window) {
+        window.winId();
+        if (QWindow* handle = window.windowHandle())
+            handle->setTransientParent(owner->window()->windowHandle());
     }
     return window.exec();
 }

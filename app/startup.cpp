@@ -3,10 +3,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 
+#include "bulk/bulkarea.h"
+#include "bulk/tform5.h"
+#include "editor/editorarea.h"
 #include "guard.h"
 #include "imagelist.h"
-#include "store/globals.h"
 #include "store/tdatmod.h"
 #include "taboutbox.h"
 #include "tform1.h"
@@ -15,9 +18,32 @@
 
 namespace zn {
 
-Program::Program() = default;
+StartArguments StartArguments::parse(const QStringList& arguments) {
+    StartArguments a;
+    if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0].isEmpty())) {
+        a.ok = false;
+        return a;
+    }
+    if (!arguments.isEmpty()) a.database = arguments[0];
+    return a;
+}
+
+QString StartArguments::usage() {
+    return QStringLiteral(
+        "Usage: znatokar [DATABASE.mdb]\n"
+        "Without an argument the editor opens test.mdb in the working folder and takes pictures\n"
+        "from its data folder; with one, it opens that file and takes pictures from the data\n"
+        "folder beside it.\n");
+}
+
+Program::Program(const QString& startDatabase)
+    : startDatabase_(startDatabase.isEmpty() ? QString()
+                                             : QFileInfo(startDatabase).absoluteFilePath()) {}
 
 Program::~Program() {
+    setFailureCleanup(nullptr);
+    bulk_.reset();
+    editor_.reset();
     // The tree listens to the main window's tree view and the main window refers to all the
     // others: they go first, so that taking the windows down reaches no handler.
     tree_.reset();
@@ -36,21 +62,38 @@ bool Program::create() {
 }
 
 void Program::createForm1() {
-    form1_ = std::make_unique<TForm1>();
+    // Named before the main window is created, so that its creation step finds DataFolder
+    // beside it.
+    if (!startDatabase_.isEmpty()) session_.databasePath = startDatabase_;
+    form1_ = std::make_unique<TForm1>(session_);
 }
 
-// The test information dialog belongs to the bulk area and is created here once it exists.
-void Program::createForm5() {}
+// The test information dialog; the bulk area that fills and saves it comes with the other areas.
+void Program::createForm5() {
+    form5_ = std::make_unique<TForm5>();
+}
 
 bool Program::createDatMod() {
     datMod_ = std::make_unique<TDatMod>();
-    if (runGuarded([this] { datMod_->connectDefault(); })) return true;
+    const bool connected = runGuarded([this] {
+        if (startDatabase_.isEmpty()) {
+            datMod_->connectDefault();
+            return;
+        }
+        // What connectDefault does, on the named file.
+        datMod_->connectTo(startDatabase_);
+        datMod_->tbSettings.open();
+        datMod_->TbTema.open();
+    });
+    if (connected) return true;
     datMod_.reset();
     return false;
 }
 
-// The topic name dialog belongs to the editor area and is created here once it exists.
-void Program::createForm4() {}
+// The topic name dialog, with the editor area that owns it.
+void Program::createForm4() {
+    editor_ = std::make_unique<EditorArea>(*form1_, *datMod_);
+}
 
 void Program::createAboutBox() {
     aboutBox_ = std::make_unique<TAboutBox>();
@@ -61,7 +104,7 @@ void Program::createForm9() {
 }
 
 // Wires the windows, the data module and the areas together. The tree gets the main window's
-// controls and answers its hooks startupTreeBuild and treeObnov; the editor area will fill
+// controls and answers its hooks startupTreeBuild and treeObnov; the editor area answers
 // trBarChange and the tree's editor-page callbacks (clearEdImage, showAnswersPanel).
 void Program::connectAreas() {
     TForm1* form = form1_.get();
@@ -86,23 +129,34 @@ void Program::connectAreas() {
     c.repaintStatus = [form] { form->repaintStatus(); };
     c.image = [](int index) { return ImageList::icon(index); };
     c.runGuarded = [](const std::function<void()>& handler) { runGuarded(handler); };
-    tree_ = std::make_unique<TopicTree>(*datMod_, std::move(c));
+    c.editingAllowed = [form] { return form->editingEnabled(); };
+    EditorArea* editor = editor_.get();
+    c.clearEdImage = [editor] { editor->clearEdImage(); };
+    c.showAnswersPanel = [editor] { editor->showAnswersPanel(); };
+    form->hooks().trBarChange = [editor] { editor->TrBarChange(); };
+    tree_ = std::make_unique<TopicTree>(*datMod_, session_, std::move(c));
+    TDatMod* dm = datMod_.get();
+    setFailureCleanup([dm] { dm->cancelPendingEdits(); });
     form->hooks().startupTreeBuild = [this] { tree_->startupBuild(); };
     form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
     form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };
+    bulk_ = std::make_unique<BulkArea>(*form1_, *datMod_, *form5_);
 }
 
 // The data part of the show step; TForm1 sets the tree's row height before it, hides the editor
 // tab and runs TrBarChange after it.
 void Program::showStep() {
     TDatMod& dm = *datMod_;
-    DatabasePath = QDir::current().filePath(QStringLiteral("test.mdb"));
-    dm.connectTo(DatabasePath);
+    session_.databasePath = startDatabase_.isEmpty()
+                                ? QDir::current().filePath(QStringLiteral("test.mdb"))
+                                : startDatabase_;
+    dm.connectTo(session_.databasePath);
     dm.qrtema.open();
     dm.TbTema.close();
     dm.TbTema.open();
     dm.tbSettings.open();
     if (form1_->hooks().startupTreeBuild) form1_->hooks().startupTreeBuild();
+    form1_->announceAccessMode();
 }
 
 void Program::show() {

@@ -2,9 +2,18 @@
 // their fixed order, the main window's show step, and the run until the main window is closed.
 // main() only makes the application object and calls run(); tests drive the same steps
 // in-process with the working directory of their choice.
+//
+// The program takes one optional argument, the path of a database to open in place of test.mdb
+// in the working directory (what a desktop entry passes for a double-clicked file). DataFolder
+// is then the "data" folder beside that file. Without it everything follows the working
+// directory.
 #pragma once
 
+#include <QString>
+#include <QStringList>
 #include <memory>
+
+#include "store/session.h"
 
 class TDatMod;
 
@@ -13,18 +22,34 @@ namespace zn {
 class TAboutBox;
 class TForm1;
 class TForm9;
+class TForm5;
 class TopicTree;
+class EditorArea;
+class BulkArea;
+
+// The command line, without the program's own name and Qt's options: no argument, or the path
+// of the database to start on.
+struct StartArguments {
+    bool ok = true;    // false: more than one argument, or an empty one
+    QString database;  // empty: test.mdb in the working directory
+    static StartArguments parse(const QStringList& arguments);
+    // The text printed for a command line that is not ok.
+    static QString usage();
+};
 
 class Program {
   public:
-    Program();
+    // `startDatabase`: the database to start on (relative to the working directory or
+    // absolute); empty: test.mdb in the working directory.
+    explicit Program(const QString& startDatabase = QString());
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     // Creates everything in start-up order. The data module connects to test.mdb in the
-    // working directory; when that fails, the engine's error goes to the general error report
-    // and false is returned, with no window shown and the later objects not created.
+    // working directory (or to the start database); when that fails, the engine's error goes to
+    // the general error report and false is returned, with no window shown and the later
+    // objects not created.
     // REQUIRES: a QApplication exists; called once.
     bool create();
     // Shows the main window, which runs its show step.
@@ -41,6 +66,10 @@ class Program {
     TAboutBox* aboutBox() const { return aboutBox_.get(); }
     TForm9* form9() const { return form9_.get(); }
     TopicTree* tree() const { return tree_.get(); }
+    EditorArea* editor() const { return editor_.get(); }
+    TForm5* form5() const { return form5_.get(); }
+    BulkArea* bulk() const { return bulk_.get(); }
+    Session& session() { return session_; }
 
   private:
     void createForm1();
@@ -52,12 +81,17 @@ class Program {
     void connectAreas();
     void showStep();
 
+    QString startDatabase_;  // absolute; empty: test.mdb in the working directory
+    Session session_;
     std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm5> form5_;
     std::unique_ptr<TDatMod> datMod_;
     std::unique_ptr<TAboutBox> aboutBox_;
     std::unique_ptr<TForm9> form9_;
     // The areas that work on the main window's controls and the data module.
     std::unique_ptr<TopicTree> tree_;
+    std::unique_ptr<EditorArea> editor_;
+    std::unique_ptr<BulkArea> bulk_;
 };
 
 }  // namespace zn

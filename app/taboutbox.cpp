@@ -12,10 +12,15 @@ namespace zn {
 
 namespace {
 
-// The maker's web site and e-mail address are not settled yet; these say so. They are kept short
-// enough to fit between their captions and the panel's right edge.
-const char16_t kWebSite[] = u"https://zn.example (заглушка)";
-const char16_t kEmail[] = u"info@zn.example (заглушка)";
+// The program's home page and contact address, fixed when the program is built (ZN_HOMEPAGE_URL
+// and ZN_CONTACT_EMAIL, see CMakeLists.txt). Empty unless given: the window then leaves out the
+// line of each rather than show an address that is not the program's.
+#ifndef ZN_HOMEPAGE_URL
+#define ZN_HOMEPAGE_URL ""
+#endif
+#ifndef ZN_CONTACT_EMAIL
+#define ZN_CONTACT_EMAIL ""
+#endif
 
 QLabel* addLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
                  bool blue) {
@@ -38,9 +43,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("О программе"));
     setFont(formFont());
     setBackground(this, creamColour());
+    setFixedDialogFrame(this);
     setFixedSize(kClientWidth, kClientHeight);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
 
     // Lowered outer and raised inner bevel: Qt draws that as a sunken box.
     auto* panel = new QFrame(this);
@@ -65,10 +69,18 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     comments->setWordWrap(true);
     comments->setFixedWidth(265);
     comments->setFixedHeight(comments->heightForWidth(265));
-    addLabel(panel, "Label3", QStringLiteral("Сайт программы : "), 8, 144, false);
-    addLabel(panel, "WebSite", QString::fromUtf16(kWebSite), 132, 144, true);
-    addLabel(panel, "Label4", QStringLiteral("Электронная почта : "), 8, 164, false);
-    addLabel(panel, "Email", QString::fromUtf16(kEmail), 132, 164, true);
+    const QString webSite = QString::fromUtf8(ZN_HOMEPAGE_URL);
+    if (!webSite.isEmpty()) {
+        addLabel(panel, "Label3", QStringLiteral("Сайт программы : "), 8, 144, false);
+        QLabel* link = addLabel(panel, "WebSite", webSite, 132, 144, true);
+        link->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+    const QString email = QString::fromUtf8(ZN_CONTACT_EMAIL);
+    if (!email.isEmpty()) {
+        addLabel(panel, "Label4", QStringLiteral("Электронная почта : "), 8, 164, false);
+        QLabel* mail = addLabel(panel, "Email", email, 132, 164, true);
+        mail->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
     addLabel(panel, "Label5", QStringLiteral("Версия :"), 98, 190, false);
     addLabel(panel, "Version", QStringLiteral("1.0"), 146, 190, true);
     addLabel(panel, "Copyright", QStringLiteral("2016"), 124, 212, true);

@@ -1,5 +1,6 @@
 // The about window TAboutBox: program name, purpose, web site, e-mail, version and year on a
-// bevelled panel, closed with "OK". Shown modally through the modal seam.
+// bevelled panel, closed with "OK". Shown modally through the modal seam. The web site and
+// e-mail lines are shown only when the build names them (ZN_HOMEPAGE_URL, ZN_CONTACT_EMAIL).
 #pragma once
 
 #include <QDialog>

@@ -11,11 +11,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -27,9 +29,9 @@
 #include "imagelist.h"
 #include "modal.h"
 #include "opendatabase.h"
-#include "preview/htmlview.h"
+#include "preview/datafiles.h"
+#include "preview/pagefeeder.h"
 #include "preview/questionpage.h"
-#include "store/globals.h"
 #include "store/tdatmod.h"
 #include "taboutbox.h"
 #include "toolseparator.h"
@@ -58,11 +60,6 @@ class RowHeightDelegate : public QStyledItemDelegate {
     int height_;
 };
 
-// `folder` followed by one separator and `name`.
-QString joinPath(const QString& folder, const QString& name) {
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
-}
-
 void setBaseColour(QWidget* widget, const QColor& colour) {
     QPalette pal = widget->palette();
     pal.setColor(QPalette::Base, colour);
@@ -71,8 +68,51 @@ void setBaseColour(QWidget* widget, const QColor& colour) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
-    DataFolder = joinPath(QDir::currentPath(), QStringLiteral("data/"));
+// The window's status bar, progress bar and message boxes, as commands see them.
+class FormFeedback : public Feedback {
+  public:
+    explicit FormFeedback(TForm1& form) : form_(form) {}
+    void status(const QString& text) override {
+        form_.setStatusText(text);
+        form_.repaintStatus();
+    }
+    void progressMax(int max) override {
+        // A maximum of 0 would make the bar show "busy"; an empty range keeps it empty.
+        QProgressBar* bar = form_.progBar1();
+        const int value = bar->value();
+        bar->setRange(0, std::max(max, 1));
+        bar->setValue(std::max(value, 0));
+    }
+    void progressPosition(int position) override { form_.progBar1()->setValue(position); }
+    void progressStep() override {
+        QProgressBar* bar = form_.progBar1();
+        bar->setValue(std::max(bar->value(), 0) + 1);
+    }
+    void message(Box kind, const QString& text) override {
+        switch (kind) {
+            case Box::Error:
+                Modal::message(MsgIcon::Exclamation, QStringLiteral("Ошибка"), text);
+                break;
+            case Box::Plain:
+                Modal::plain(text);
+                break;
+            case Box::Info:
+                Modal::message(MsgIcon::Information, appTitle(), text);
+                break;
+        }
+    }
+
+  private:
+    TForm1& form_;
+};
+
+TForm1::TForm1(Session& session, QWidget* parent) : QMainWindow(parent), session_(session) {
+    // DataFolder: the "data" folder (in any letter case) of the working directory, or beside the
+    // database the program was started on when one was named.
+    session_.dataFolder = dataFolderIn(session_.databasePath.isEmpty()
+                                           ? QDir::currentPath()
+                                           : QFileInfo(session_.databasePath).absolutePath());
+    feedback_ = std::make_unique<FormFeedback>(*this);
 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(appTitle());
@@ -81,6 +121,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     buildMenus();
     buildCoolBar();
+    followTimer_ = new QTimer(this);
+    followTimer_->setInterval(3000);
+    connect(followTimer_, &QTimer::timeout, this,
+            [this] { runGuarded([this] { followOtherPrograms(); }); });
+    setCommand(Command::OpenDatabase, [this] { ToolButton9Click(); });
+    setCommand(Command::About, [this] { ToolButton17Click(); });
+    setCommand(Command::Exit, [this] { N3Click(); });
     buildBody();
     buildStatusBar();
 
@@ -97,17 +144,76 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
 TForm1::~TForm1() = default;
 
-QAction* TForm1::makeAction(QObject* owner, const QString& text, int image, Handler handler) {
+QAction* TForm1::makeAction(QObject* owner, const QString& text, int image, Command command) {
     auto* action = new QAction(ImageList::icon(image), text, owner);
-    // Commands never let an exception cross the slot boundary: the guard reports it.
-    connect(action, &QAction::triggered, this,
-            [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); });
+    connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+    actions_[command].push_back(action);
     return action;
 }
 
+void TForm1::setCommand(Command command, std::function<void()> handler) {
+    handlers_[command] = std::move(handler);
+}
+
+void TForm1::runCommand(Command command) {
+    auto it = handlers_.find(command);
+    if (it == handlers_.end() || !it->second) return;
+    // Commands never let an exception cross the slot boundary: the guard reports it. The
+    // handler is copied: a command may replace handlers while it runs.
+    const std::function<void()> handler = it->second;
+    runGuarded(handler);
+}
+
+const std::vector<QAction*>& TForm1::actionsOf(Command command) const {
+    static const std::vector<QAction*> none;
+    auto it = actions_.find(command);
+    return it == actions_.end() ? none : it->second;
+}
+
+void TForm1::setEditingEnabled(bool on) {
+    editingEnabled_ = on;
+    for (Command c : {Command::Import, Command::DeleteAll, Command::Compact, Command::InfoRecords,
+                      Command::AddTopic, Command::EditTopic, Command::DeleteTopic,
+                      Command::AddQuestion, Command::EditQuestion, Command::DeleteQuestion})
+        for (QAction* a : actionsOf(c)) a->setEnabled(on);
+}
+
+void TForm1::announceAccessMode() {
+    const bool writable = datMod_ && datMod_->Conn.isOpen() && !datMod_->readOnly();
+    setEditingEnabled(writable || !datMod_ || !datMod_->Conn.isOpen());
+    if (datMod_ && datMod_->readOnly()) {
+        followTimer_->start();
+        Modal::message(MsgIcon::Information, appTitle(), datMod_->readOnlyMessage());
+    } else {
+        followTimer_->stop();
+    }
+}
+
+void TForm1::followOtherPrograms() {
+    if (!datMod_ || !datMod_->readOnly() || !datMod_->refreshIfChangedByOthers()) return;
+    // The node at the same place (topic, question) is selected again when it still exists.
+    int topic = -1, question = -1;
+    if (QTreeWidgetItem* current = treeDb_->currentItem()) {
+        QTreeWidgetItem* parent = current->parent();
+        topic = treeDb_->indexOfTopLevelItem(parent ? parent : current);
+        question = parent ? parent->indexOfChild(current) : -1;
+    }
+    TreeObnov();
+    if (QTreeWidgetItem* t = treeDb_->topLevelItem(topic)) {
+        QTreeWidgetItem* q = question >= 0 ? t->child(question) : nullptr;
+        if (q) t->setExpanded(true);
+        treeDb_->setCurrentItem(q ? q : t);
+    }
+}
+
+Feedback& TForm1::feedback() {
+    return *feedback_;
+}
+
 QAction* TForm1::addToolButton(QToolBar* bar, const char* name, const QString& hint, int image,
-                               Handler handler) {
-    QAction* action = makeAction(bar, hint, image, handler);
+                               Command command) {
+    QAction* action = makeAction(bar, hint, image, command);
+    action->setObjectName(QString::fromLatin1(name));
     action->setToolTip(hint);
     bar->addAction(action);
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
@@ -150,78 +256,88 @@ void TForm1::buildCoolBar() {
 
     toolBar1_ = makeBar("ToolBar1");
     addToolButton(toolBar1_, "ToolButton9", QStringLiteral("Открыть базу теста"), 14,
-                  &TForm1::ToolButton9Click);
+                  Command::OpenDatabase);
     addToolButton(toolBar1_, "ToolButton2", QStringLiteral("Импорт данных в базу"), 17,
-                  &TForm1::ToolButton2Click);
+                  Command::Import);
     addToolButton(toolBar1_, "ToolButton10", QStringLiteral("Экспорт данных из базы"), 18,
-                  &TForm1::ToolButton10Click);
+                  Command::Export);
     addToolButton(toolBar1_, "ToolButton3", QStringLiteral("Удаление данных из базы"), 26,
-                  &TForm1::ToolButton3Click);
+                  Command::DeleteAll);
     addToolButton(toolBar1_, "ToolButton4", QStringLiteral("Сжать и восстановить базу"), 15,
-                  &TForm1::ToolButton4Click);
+                  Command::Compact);
     addToolSeparator(toolBar1_, "ToolSep1");
     addToolButton(toolBar1_, "ToolButton5", QStringLiteral("Информационные записи базы теста"), 16,
-                  &TForm1::ToolButton5Click);
+                  Command::InfoRecords);
 
     toolBar2_ = makeBar("ToolBar2");
-    buttem_[0] = addToolButton(toolBar2_, "Buttem1", QStringLiteral("Добавить тему"), 20,
-                               &TForm1::Buttem1Click);
+    buttem_[0] =
+        addToolButton(toolBar2_, "Buttem1", QStringLiteral("Добавить тему"), 20, Command::AddTopic);
     buttem_[1] = addToolButton(toolBar2_, "Buttem2", QStringLiteral("Редактировать тему"), 21,
-                               &TForm1::Buttem2Click);
+                               Command::EditTopic);
     buttem_[2] = addToolButton(toolBar2_, "Buttem3", QStringLiteral("Удалить тему"), 22,
-                               &TForm1::Buttem3Click);
+                               Command::DeleteTopic);
     addToolSeparator(toolBar2_, "ToolSep2");
     butvop_[0] = addToolButton(toolBar2_, "Butvop1", QStringLiteral("Добавить вопрос"), 23,
-                               &TForm1::Butvop1Click);
+                               Command::AddQuestion);
     butvop_[1] = addToolButton(toolBar2_, "Butvop2", QStringLiteral("Редактировать вопрос"), 24,
-                               &TForm1::Butvop2Click);
-    butvop_[2] =
-        addToolButton(toolBar2_, "Butvop3", QStringLiteral("Удалить вопрос"), 25, &TForm1::N6Click);
+                               Command::EditQuestion);
+    butvop_[2] = addToolButton(toolBar2_, "Butvop3", QStringLiteral("Удалить вопрос"), 25,
+                               Command::DeleteQuestion);
     addToolSeparator(toolBar2_, "ToolSep3");
-    addToolButton(toolBar2_, "ToolButton17", QStringLiteral("О программе"), 4,
-                  &TForm1::ToolButton17Click);
+    addToolButton(toolBar2_, "ToolButton17", QStringLiteral("О программе"), 4, Command::About);
 }
 
 void TForm1::buildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu* file = bar->addMenu(QStringLiteral("Файл"));
+    QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
     file->setObjectName(QStringLiteral("MenuFile"));
     QAction* open =
-        makeAction(file, QStringLiteral("Открыть базу данных"), 14, &TForm1::ToolButton9Click);
+        makeAction(file, QStringLiteral("&Открыть базу данных"), 14, Command::OpenDatabase);
     open->setObjectName(QStringLiteral("MenuOpenDatabase"));
     file->addAction(open);
-    QAction* exit = makeAction(file, QStringLiteral("Выход"), 3, &TForm1::N3Click);
+    QAction* exit = makeAction(file, QStringLiteral("&Выход"), 3, Command::Exit);
     exit->setObjectName(QStringLiteral("N3"));
     file->addAction(exit);
 
-    QMenu* help = bar->addMenu(QStringLiteral("Помощь"));
+    QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
     help->setObjectName(QStringLiteral("MenuHelp"));
-    QAction* about = makeAction(help, QStringLiteral("О программе"), 4, &TForm1::ToolButton17Click);
+    QAction* about = makeAction(help, QStringLiteral("&О программе"), 4, Command::About);
     about->setObjectName(QStringLiteral("MenuAbout"));
     help->addAction(about);
+    // Alt+letter opens a menu by its underlined letter, and Alt alone highlights the bar (the
+    // style's Alt navigation); F10 opens the first menu, as desktops do.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    f10->setObjectName(QStringLiteral("MenuKey"));
+    connect(f10, &QShortcut::activated, this, [bar] {
+        if (!bar->actions().isEmpty()) bar->setActiveAction(bar->actions().first());
+    });
 
     popupMenu1_ = new QMenu(this);
     popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
-    popupMenu1_->addAction(
-        makeAction(popupMenu1_, QStringLiteral("Добавить тему"), 20, &TForm1::Buttem1Click));
-    popupMenu1_->addAction(
-        makeAction(popupMenu1_, QStringLiteral("Редактировать тему"), 21, &TForm1::Buttem2Click));
-    popupMenu1_->addAction(
-        makeAction(popupMenu1_, QStringLiteral("Удалить тему"), 22, &TForm1::Buttem3Click));
+    QAction* n9 = makeAction(popupMenu1_, QStringLiteral("Добавить тему"), 20, Command::AddTopic);
+    n9->setObjectName(QStringLiteral("N9"));
+    popupMenu1_->addAction(n9);
+    QAction* n7 =
+        makeAction(popupMenu1_, QStringLiteral("Редактировать тему"), 21, Command::EditTopic);
+    n7->setObjectName(QStringLiteral("N7"));
+    popupMenu1_->addAction(n7);
+    QAction* n8 = makeAction(popupMenu1_, QStringLiteral("Удалить тему"), 22, Command::DeleteTopic);
+    n8->setObjectName(QStringLiteral("N8"));
+    popupMenu1_->addAction(n8);
     popupMenu1_->addSeparator();
     popupMenu1_->addAction(
-        makeAction(popupMenu1_, QStringLiteral("Добавить вопрос"), 23, &TForm1::Butvop1Click));
+        makeAction(popupMenu1_, QStringLiteral("Добавить вопрос"), 23, Command::AddQuestion));
 
     popupMenu2_ = new QMenu(this);
     popupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
     popupMenu2_->addAction(
-        makeAction(popupMenu2_, QStringLiteral("Добавить вопрос"), 23, &TForm1::Butvop1Click));
+        makeAction(popupMenu2_, QStringLiteral("Добавить вопрос"), 23, Command::AddQuestion));
     popupMenu2_->addAction(
-        makeAction(popupMenu2_, QStringLiteral("Редактировать вопрос"), 24, &TForm1::Butvop2Click));
+        makeAction(popupMenu2_, QStringLiteral("Редактировать вопрос"), 24, Command::EditQuestion));
     QAction* deleteQuestion =
-        makeAction(popupMenu2_, QStringLiteral("Удалить вопрос"), 25, &TForm1::N6Click);
+        makeAction(popupMenu2_, QStringLiteral("Удалить вопрос"), 25, Command::DeleteQuestion);
     deleteQuestion->setObjectName(QStringLiteral("N6"));
     popupMenu2_->addAction(deleteQuestion);
 
@@ -294,6 +410,7 @@ void TForm1::buildBody() {
         QStringLiteral("QTextBrowser#HV { border: 1px solid rgb(255, 255, 230); }"
                        "QTextBrowser#HV:focus { border: 1px solid palette(highlight); }"));
     previewPanelLayout->addWidget(hv_);
+    feeder_ = new PageFeeder(*hv_, this);
 
     tabSh2_ = new QWidget;
     tabSh2_->setObjectName(QStringLiteral("TabSh2"));
@@ -317,16 +434,13 @@ void TForm1::buildStatusBar() {
     setStatusBar(sb_);
 
     // The panels are placed by hand, not through QStatusBar's layout, so that the progress bar
-    // can lie exactly over the second one.
-    int left = 0;
+    // can lie exactly over the second one (layoutStatusPanels).
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(sb_);
         panel->setObjectName(QStringLiteral("SBPanel%1").arg(i));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setIndent(2);
-        panel->setGeometry(left, 2, kStatusPanelWidths[i] - 2, kStatusHeight - 2);
         sbPanels_[i] = panel;
-        left += kStatusPanelWidths[i];
     }
 
     // Creation step: the progress bar covers the second status panel.
@@ -335,13 +449,50 @@ void TForm1::buildStatusBar() {
     progBar1_->setTextVisible(false);
     progBar1_->setRange(0, 100);
     progBar1_->setValue(0);
-    progBar1_->setGeometry(kStatusPanelWidths[0] + 1, 4, kStatusPanelWidths[1] - 4,
-                           sb_->height() - 4 - 2);
+    layoutStatusPanels();
+    sb_->installEventFilter(this);
+}
+
+// The first panel is 115 pixels wide, or as wide as its text needs: a status text is never cut
+// (a cut "Вопрос : 300" would read "Вопрос : 30"). The second panel and the progress bar over
+// it follow it. Only a text wider than the whole status bar is shortened, with "…", and then
+// shows whole as the panel's tooltip.
+void TForm1::layoutStatusPanels() {
+    QLabel* first = sbPanels_[0];
+    first->setText(statusText_);
+    int width = std::max(kStatusPanelWidths[0], first->sizeHint().width() + 2);
+    const int room = sb_->width();
+    if (sb_->isVisible() && width > room && room > kStatusPanelWidths[0]) {
+        const int frame =
+            first->sizeHint().width() - first->fontMetrics().horizontalAdvance(statusText_);
+        first->setText(
+            first->fontMetrics().elidedText(statusText_, Qt::ElideRight, room - 2 - frame));
+        width = room;
+    }
+    first->setToolTip(first->text() == statusText_ ? QString() : statusText_);
+
+    int left = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int w = i == 0 ? width : kStatusPanelWidths[i];
+        sbPanels_[i]->setGeometry(left, 2, w - 2, kStatusHeight - 2);
+        left += w;
+    }
+    progBar1_->setGeometry(width + 1, 4, kStatusPanelWidths[1] - 4, sb_->height() - 4 - 2);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == sb_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        layoutStatusPanels();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::loadPreview(const QString& html) {
-    hv_->setHtml(htmlForView(html));
+    feeder_->show(html);
     hv_->clearHistory();
+}
+
+void TForm1::finishPreview() {
+    feeder_->finish();
 }
 
 void TForm1::setEditorTabVisible(bool visible) {
@@ -361,11 +512,12 @@ void TForm1::setTreeRowHeight(int pixels) {
 }
 
 void TForm1::setStatusText(const QString& text) {
-    sbPanels_[0]->setText(text);
+    statusText_ = text;
+    layoutStatusPanels();
 }
 
 QString TForm1::statusText() const {
-    return sbPanels_[0]->text();
+    return statusText_;
 }
 
 void TForm1::repaintStatus() {
@@ -397,10 +549,6 @@ void TForm1::TreeDbChange(QTreeWidgetItem* node) {
     if (hooks_.treeDbChange) hooks_.treeDbChange(node);
 }
 
-QString TForm1::VoptoStrUniv(const QString& questionKey) {
-    return datMod_ ? zn::VoptoStrUniv(*datMod_, questionKey) : QString();
-}
-
 void TForm1::TrBarChange() {
     if (hooks_.trBarChange) hooks_.trBarChange();
 }
@@ -416,6 +564,9 @@ bool TForm1::event(QEvent* event) {
             centreOnScreen(this);
         }
     }
+    // Back in the window: what another program changed meanwhile shows at once.
+    if (event->type() == QEvent::WindowActivate && followTimer_->isActive())
+        QTimer::singleShot(0, this, [this] { runGuarded([this] { followOtherPrograms(); }); });
     return QMainWindow::event(event);
 }
 
@@ -428,26 +579,14 @@ void TForm1::ToolButton9Click() {
         Modal::openFile(QString(), QDir::currentPath(), QString::fromUtf16(kDatabaseFilter));
     if (path.isEmpty()) return;
     switchDatabase(*datMod_, path);
-    DatabasePath = QFileInfo(path).absoluteFilePath();
+    session_.databasePath = QFileInfo(path).absoluteFilePath();
     setStatusText(QStringLiteral("Открытие базы"));
     repaintStatus();
     datMod_->qrtema.open();
     datMod_->tbSettings.open();
     TreeObnov();
+    announceAccessMode();
 }
-
-// The topic, question and bulk commands are filled in by the areas that own them.
-void TForm1::ToolButton2Click() {}
-void TForm1::ToolButton10Click() {}
-void TForm1::ToolButton3Click() {}
-void TForm1::ToolButton4Click() {}
-void TForm1::ToolButton5Click() {}
-void TForm1::Buttem1Click() {}
-void TForm1::Buttem2Click() {}
-void TForm1::Buttem3Click() {}
-void TForm1::Butvop1Click() {}
-void TForm1::Butvop2Click() {}
-void TForm1::N6Click() {}
 
 void TForm1::ToolButton17Click() {
     if (aboutBox_) Modal::exec(*aboutBox_);

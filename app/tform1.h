@@ -1,12 +1,19 @@
 // The main window TForm1: cool bar with the two tool bars, menus, the tree beside the page
 // control (preview page and the editor page) and the status bar with its progress bar. It
-// coordinates: every command is a slot named after its handler and runs inside the error
-// guard; the work of the commands lives in the areas that own them.
+// coordinates: each command's tool button, menu and popup items run one handler inside the
+// error guard; the areas that own the commands (editor, bulk) set those handlers. The window
+// itself handles only opening a database, the about window and the exit.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "store/feedback.h"
+#include "store/session.h"
 
 class QAction;
 class QLabel;
@@ -16,6 +23,7 @@ class QSplitter;
 class QStatusBar;
 class QTabWidget;
 class QTextBrowser;
+class QTimer;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -24,6 +32,7 @@ class TDatMod;
 
 namespace zn {
 
+class PageFeeder;
 class TAboutBox;
 class TForm9;
 
@@ -35,12 +44,31 @@ class TForm1 : public QMainWindow {
     // Outer size of the window, frame included.
     static constexpr int kOuterWidth = 964;
     static constexpr int kOuterHeight = 629;
-    // Widths of the three status panels; the first carries every status text.
+    // Widths of the three status panels; the first carries every status text and grows when a
+    // text needs more room (the second panel and the progress bar then move right with it).
     static constexpr int kStatusPanelWidths[3] = {115, 150, 50};
     static constexpr int kStatusHeight = 19;
 
     // Filter of the open dialog OpenDialog1.
     static constexpr const char16_t* kDatabaseFilter = u"Office Access (*.mdb)|*.mdb";
+
+    // The commands of the tool bars, menus and popup menus.
+    enum class Command {
+        OpenDatabase,    // ToolButton9, "Файл" -> "Открыть базу данных"
+        Import,          // ToolButton2
+        Export,          // ToolButton10
+        DeleteAll,       // ToolButton3
+        Compact,         // ToolButton4
+        InfoRecords,     // ToolButton5
+        AddTopic,        // Buttem1, popup N9
+        EditTopic,       // Buttem2, popup N7
+        DeleteTopic,     // Buttem3, popup N8
+        AddQuestion,     // Butvop1, both popups
+        EditQuestion,    // Butvop2, popup
+        DeleteQuestion,  // Butvop3, popup N6
+        About,           // ToolButton17, "Помощь" -> "О программе"
+        Exit,            // "Файл" -> "Выход"
+    };
 
     // Work the frame calls at fixed points but other areas own. An empty hook does nothing.
     struct Hooks {
@@ -56,10 +84,13 @@ class TForm1 : public QMainWindow {
         std::function<void()> trBarChange;
     };
 
-    // Runs the creation step: DataFolder is set from the working directory and the progress
-    // bar is placed over the second status panel. Touches no data: the data module is created
-    // after the main window.
-    explicit TForm1(QWidget* parent = nullptr);
+    // Runs the creation step: DataFolder is set and the progress bar is placed over the second
+    // status panel. Touches no data: the data module is created after the main window.
+    // `session` is the program's; the creation step sets its data folder: the "data" folder
+    // (letter case ignored, see preview/datafiles.h) of the working directory, or, when
+    // session.databasePath already names the database the program starts on, of that file's
+    // folder. It must outlive the window.
+    explicit TForm1(Session& session, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Secondary windows, created after the main window; not owned.
@@ -78,9 +109,33 @@ class TForm1 : public QMainWindow {
     void TreeObnov();
     void TreeDbChange(QTreeWidgetItem* node);
     void TrBarChange();
-    // The page of the question under the data module's questions cursor (preview/questionpage.h);
-    // empty without a data module.
-    QString VoptoStrUniv(const QString& questionKey);
+
+    Session& session() { return session_; }
+    const Session& session() const { return session_; }
+
+    // The handler every action of `command` runs (inside the error guard); replaces the previous
+    // one. Without a handler the command does nothing.
+    void setCommand(Command command, std::function<void()> handler);
+    // Runs the command's handler as a click would.
+    void runCommand(Command command);
+    // Every action of the command (tool button, menu and popup items).
+    const std::vector<QAction*>& actionsOf(Command command) const;
+    // Editing commands on or off, for a database that can or cannot be written: every action of
+    // the commands that change the database (import, delete all, compaction, information
+    // records, topic and question commands) is disabled while it cannot.
+    void setEditingEnabled(bool on);
+    bool editingEnabled() const { return editingEnabled_; }
+    // Tells the user, when the open database cannot be written, why, and switches the editing
+    // commands off (or back on when it can). Called after every opening of a database.
+    void announceAccessMode();
+
+    // For a database open for reading: when another program has committed since it was read,
+    // the datasets are read again and the tree rebuilt, its selection kept where it can be.
+    // Runs every few seconds while the database is read-only, and when the window is activated.
+    void followOtherPrograms();
+
+    // Status text and progress bar for commands, and their message boxes through the modal seam.
+    Feedback& feedback();
 
     // The part of the show step that needs the data module (connect, open the datasets, build
     // the tree). Runs once, inside the error guard, at the first show, after the tree's row
@@ -108,8 +163,11 @@ class TForm1 : public QMainWindow {
     QAction* butvop3() const { return butvop_[2]; }
 
     // Loads an HTML text into the preview, replacing what it showed; keeps no history. The text
-    // is adapted to what the view understands (see preview/htmlview.h) on the way.
+    // is adapted to what the view understands (see preview/htmlview.h) on the way; a long page
+    // shows its beginning at once and the rest follows from the event loop (preview/pagefeeder.h).
     void loadPreview(const QString& html);
+    // Appends at once what the preview still has to show of its page.
+    void finishPreview();
 
     // Shows or hides the tab of the editor page. Hiding it brings the preview page to the front.
     void setEditorTabVisible(bool visible);
@@ -122,25 +180,14 @@ class TForm1 : public QMainWindow {
     // Sets the height of every row of the tree.
     void setTreeRowHeight(int pixels);
 
-    // The first status panel and an immediate repaint of the status bar.
+    // The first status panel and an immediate repaint of the status bar. The text always shows
+    // whole: the panel grows to it (and is 115 pixels wide at least).
     void setStatusText(const QString& text);
     QString statusText() const;
     void repaintStatus();
 
-  public slots:
-    // Command handlers. Connected to their tool buttons and menu items through the error guard.
+    // The window's own command handlers.
     void ToolButton9Click();   // open a test database
-    void ToolButton2Click();   // import from a text file
-    void ToolButton10Click();  // export to a text file
-    void ToolButton3Click();   // delete all data
-    void ToolButton4Click();   // compact and repair
-    void ToolButton5Click();   // test information records
-    void Buttem1Click();       // add a topic
-    void Buttem2Click();       // edit a topic
-    void Buttem3Click();       // delete a topic
-    void Butvop1Click();       // add a question
-    void Butvop2Click();       // edit a question
-    void N6Click();            // delete a question
     void ToolButton17Click();  // about
     void N3Click();            // exit
 
@@ -152,18 +199,19 @@ class TForm1 : public QMainWindow {
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    using Handler = void (TForm1::*)();
-    QAction* makeAction(QObject* owner, const QString& text, int image, Handler handler);
+    QAction* makeAction(QObject* owner, const QString& text, int image, Command command);
     QAction* addToolButton(QToolBar* bar, const char* name, const QString& hint, int image,
-                           Handler handler);
+                           Command command);
     void addToolSeparator(QToolBar* bar, const char* name);
     void buildCoolBar();
     void buildMenus();
     void buildBody();
     void buildStatusBar();
     void applyOuterGeometry();
+    void layoutStatusPanels();
 
     QWidget* coolBar1_ = nullptr;
     QToolBar* toolBar1_ = nullptr;
@@ -176,8 +224,10 @@ class TForm1 : public QMainWindow {
     QWidget* tabSh1_ = nullptr;
     QWidget* tabSh2_ = nullptr;
     QTextBrowser* hv_ = nullptr;
+    PageFeeder* feeder_ = nullptr;
     QStatusBar* sb_ = nullptr;
     QLabel* sbPanels_[3] = {};
+    QString statusText_;  // the first panel's text, whole
     QProgressBar* progBar1_ = nullptr;
     QMenu* popupMenu1_ = nullptr;
     QMenu* popupMenu2_ = nullptr;
@@ -187,7 +237,13 @@ class TForm1 : public QMainWindow {
     TAboutBox* aboutBox_ = nullptr;
     TForm9* pictureWindow_ = nullptr;
     TDatMod* datMod_ = nullptr;
+    Session& session_;
     Hooks hooks_;
+    std::map<Command, std::vector<QAction*>> actions_;
+    std::map<Command, std::function<void()>> handlers_;
+    bool editingEnabled_ = true;
+    std::unique_ptr<Feedback> feedback_;
+    QTimer* followTimer_ = nullptr;
     std::function<void()> showStep_;
     bool shown_ = false;
     bool outerSizeFitted_ = false;  // the frame was known when the size was set

@@ -14,8 +14,7 @@ TForm9::TForm9(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Form9"));
     setWindowTitle(QStringLiteral("Изображение"));
     setFont(formFont());
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
+    setFixedDialogFrame(this);
     setFixedSize(kClientWidth, kClientHeight);
 
     image1_ = new QLabel(this);

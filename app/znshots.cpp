@@ -2,18 +2,37 @@
 // the current directory (which must hold test.mdb and data/), and saves its windows as PNG
 // files, for checking what a user sees under a real X server. tools/screenshots.sh prepares the
 // working folder and runs it.
-// Usage: znshots OUTDIR
+// Usage: znshots OUTDIR [TOPIC[/QUESTION]]
+// With TOPIC (and QUESTION), that node is selected before the main window is saved.
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTextBrowser>
+#include <QTreeWidget>
 #include <cstdio>
 
+#include "bulk/exchange.h"
+#include "bulk/inforecords.h"
+#include "bulk/tform5.h"
+#include "editor/editorarea.h"
+#include "editor/picture.h"
+#include "editor/questioneditor.h"
+#include "editor/tform4.h"
+#include "editor/topiccommands.h"
 #include "imagelist.h"
 #include "modal.h"
 #include "startup.h"
-#include "store/globals.h"
+#include "store/tdatmod.h"
 #include "taboutbox.h"
 #include "tform1.h"
 #include "tform9.h"
@@ -36,8 +55,8 @@ void settle() {
 
 // The first question picture in DataFolder (the preview's background tiles are not pictures of
 // questions), or a drawn one with a frame and a diagonal so stretching and clipping show.
-QPixmap questionPicture() {
-    const QDir data(zn::DataFolder);
+QPixmap questionPicture(const QString& dataFolder) {
+    const QDir data(dataFolder);
     for (const QString& name : data.entryList({"*.png", "*.jpg", "*.jpeg", "*.bmp"}, QDir::Files)) {
         QPixmap pixmap(data.filePath(name));
         if (!pixmap.isNull()) {
@@ -60,8 +79,10 @@ QPixmap questionPicture() {
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
     app.setWindowIcon(zn::ImageList::appIcon());
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: znshots OUTDIR (run in a folder with test.mdb and data/)\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr,
+                     "usage: znshots OUTDIR [TOPIC[/QUESTION]] (run in a folder with test.mdb and "
+                     "data/)\n");
         return 2;
     }
     const QDir out(QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
@@ -81,8 +102,23 @@ int main(int argc, char** argv) {
     program.show();
     zn::TForm1& form1 = *program.form1();
     settle();
+    if (argc == 3) {
+        const QStringList parts = QString::fromLocal8Bit(argv[2]).split(u'/');
+        QTreeWidgetItem* node = form1.treeDb()->topLevelItem(parts[0].toInt() - 1);
+        if (node && parts.size() > 1) {
+            node->setExpanded(true);
+            node = node->child(parts[1].toInt() - 1);
+        }
+        if (!node) {
+            std::fprintf(stderr, "no node %s\n", argv[2]);
+            return 1;
+        }
+        form1.treeDb()->setCurrentItem(node);
+        form1.treeDb()->scrollToItem(node);
+        settle();
+    }
     std::printf("status: \"%s\"; database: %s\n", qPrintable(form1.statusText()),
-                qPrintable(zn::DatabasePath));
+                qPrintable(program.session().databasePath));
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main.png")));
 
     // The editor tab shown, and the preview focused so its focus border is visible.
@@ -93,6 +129,64 @@ int main(int argc, char** argv) {
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main-editor-tab.png")));
     form1.setEditorTabVisible(false);
 
+    // The question editor page, opened as "Редактировать вопрос" opens it: a question of six
+    // answers given a picture, and a question of two answers. The database's first question
+    // with 6 answers and the first with 2 are used; the picture is the first of DataFolder.
+    if (zn::EditorArea* editor = program.editor()) {
+        zn::QuestionEditor& page = editor->questionEditor();
+        QTreeWidget* tree = form1.treeDb();
+        auto questionWith = [&](int answers) -> QTreeWidgetItem* {
+            for (int t = 0; t < tree->topLevelItemCount(); ++t)
+                for (int q = 0; q < tree->topLevelItem(t)->childCount(); ++q) {
+                    QTreeWidgetItem* node = tree->topLevelItem(t)->child(q);
+                    tree->setCurrentItem(node);
+                    if (program.datMod()->qrotveti.recordCount() == answers) return node;
+                }
+            return nullptr;
+        };
+        if (QTreeWidgetItem* six = questionWith(6)) {
+            tree->setCurrentItem(six);
+            form1.runCommand(zn::TForm1::Command::EditQuestion);
+            page.RadioButton1->setChecked(true);
+            const QDir data(program.session().dataFolder);
+            const QStringList pictures = data.entryList({"p*.png", "p*.jpg"}, QDir::Files);
+            if (!pictures.isEmpty()) {
+                page.EdImage->setText(pictures.first());
+                page.Image7->setPixmap(QPixmap::fromImage(
+                    zn::loadPicture(zn::pictureFilePath(data.path() + u'/', pictures.first()))));
+            }
+            settle();
+            ok &= save(form1.grab(), out.filePath(QStringLiteral("editor-6-answers.png")));
+        }
+        if (QTreeWidgetItem* two = questionWith(2)) {
+            tree->setCurrentItem(two);
+            form1.runCommand(zn::TForm1::Command::EditQuestion);
+            settle();
+            ok &= save(form1.grab(), out.filePath(QStringLiteral("editor-2-answers.png")));
+        }
+        form1.setEditorTabVisible(false);
+    }
+
+    // The open dialog as "Открыть базу данных" shows it (Qt's own dialog, in Russian), and a
+    // message box with the standard buttons.
+    {
+        QFileDialog dialog(&form1, QString(), QDir::currentPath(),
+                           zn::Modal::qtFilter(QString::fromUtf16(zn::TForm1::kDatabaseFilter)));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.show();
+        settle();
+        ok &= save(dialog.grab(), out.filePath(QStringLiteral("open-dialog.png")));
+        dialog.hide();
+        QMessageBox box(QMessageBox::Question, zn::appTitle(),
+                        QStringLiteral("Стандартные кнопки Qt:"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &form1);
+        box.show();
+        settle();
+        ok &= save(box.grab(), out.filePath(QStringLiteral("message-box.png")));
+        box.hide();
+    }
+
     // The secondary windows are shown modelessly here so they can be grabbed.
     zn::TAboutBox& aboutBox = *program.aboutBox();
     aboutBox.show();
@@ -102,11 +196,58 @@ int main(int argc, char** argv) {
 
     // showPicture sizes the window and goes through the seam (answered above); show it by hand.
     zn::TForm9& form9 = *program.form9();
-    form9.showPicture(questionPicture());
+    form9.showPicture(questionPicture(program.session().dataFolder));
     form9.show();
     settle();
     ok &= save(form9.grab(), out.filePath(QStringLiteral("picture.png")));
     form9.hide();
+
+    // The topic dialog as "Добавить тему" fills it.
+    if (zn::EditorArea* editor = program.editor()) {
+        zn::TForm4& form4 = editor->form4();
+        form4.setWindowTitle(QStringLiteral("Добавление темы"));
+        form4.lbTema->setText(QString::number(editor->topics().nextTopicNumber()));
+        form4.Edit1->setText(QStringLiteral("Электробезопасность"));
+        form4.show();
+        settle();
+        ok &= save(form4.grab(), out.filePath(QStringLiteral("topic-dialog.png")));
+        form4.hide();
+    }
+
+    // The information records dialog as "Информационные записи базы теста" fills it.
+    if (zn::TForm5* form5 = program.form5(); form5 && program.datMod()->tbSettings.isOpen()) {
+        form5->setValues(zn::readInfoRecords(*program.datMod()).values);
+        form5->show();
+        settle();
+        ok &= save(form5->grab(), out.filePath(QStringLiteral("info-records.png")));
+        form5->hide();
+    }
+
+    // The import of a malformed file: its message, in the general error report's box. The file
+    // has a topic whose name begins with a digit; nothing is changed.
+    {
+        const QString bad = QDir::current().filePath(QStringLiteral("неверный.txt"));
+        QFile file(bad);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(zn::exchange::toWindows1251(QStringLiteral(
+                "01.Электробезопасность\r\n\r\n01.01.Вопрос?\r\n1\r\n1.Да\r\n2.Нет\r\n\r\n"
+                "02.1 класс\r\n\r\n")));
+        file.close();
+        QString reported;
+        auto previous = zn::Modal::setResponder([&](const zn::ModalRequest& r) {
+            if (r.kind == zn::ModalRequest::Kind::OpenFile) return zn::ModalAnswer{zn::Ok, bad, 0};
+            if (r.kind == zn::ModalRequest::Kind::Message) reported = r.text;
+            return zn::ModalAnswer{};
+        });
+        form1.runCommand(zn::TForm1::Command::Import);
+        zn::Modal::setResponder(previous);
+        std::printf("import message: %s\n", qPrintable(reported));
+        QMessageBox box(QMessageBox::Critical, zn::appTitle(), reported, QMessageBox::Ok, &form1);
+        box.show();
+        settle();
+        ok &= save(box.grab(), out.filePath(QStringLiteral("import-fault.png")));
+        box.hide();
+    }
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         ok &= save(screen->grabWindow(0), out.filePath(QStringLiteral("screen.png")));

@@ -7,3 +7,9 @@ target_link_libraries(tree_bench PRIVATE zntree Qt6::Widgets benchmark::benchmar
 target_compile_definitions(tree_bench PRIVATE
     ZN_FIXTURES_DIR="${ZN_BENCH_FIXTURES_DIR}"
     ZN_DEMO_DATA_DIR="${PROJECT_SOURCE_DIR}/app/demo/")
+
+# Whole-process: the program's start-up in a folder with test.mdb (bench/commands.sh).
+if(TARGET znprogram)
+    add_executable(app_startup ${CMAKE_CURRENT_LIST_DIR}/app_startup.cpp)
+    target_link_libraries(app_startup PRIVATE znprogram Qt6::Test)
+endif()

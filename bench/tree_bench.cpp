@@ -10,6 +10,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -20,8 +21,9 @@
 #include <memory>
 
 #include "preview/htmlview.h"
+#include "preview/pagefeeder.h"
 #include "store/dbdataset.h"
-#include "store/globals.h"
+#include "store/session.h"
 #include "store/tdatmod.h"
 #include "tree/topictree.h"
 
@@ -33,6 +35,7 @@ const QString kLarge = QStringLiteral(ZN_FIXTURES_DIR "/large-test.mdb");
 struct Bench {
     bool ok = false;
     QTemporaryDir dir;
+    zn::Session session;
     TDatMod dm;
     QTreeWidget treeDb;
     QProgressBar progBar1;
@@ -56,8 +59,7 @@ struct Bench {
         c.treeDb = &treeDb;
         c.progBar1 = &progBar1;
         c.loadPreview = [this](const QString& html) { lastPreview = html; };
-        tree = std::make_unique<zn::TopicTree>(dm, c);
-        zn::TreeEventsOn = zn::TreeComplete = 0;
+        tree = std::make_unique<zn::TopicTree>(dm, session, c);
         tree->startupBuild();
         ok = true;
     }
@@ -67,10 +69,10 @@ struct Bench {
     // questions use, the demo JPEG picture, so that showing a page decodes real pictures.
     void makeDataFolder() {
         const QString demo = QStringLiteral(ZN_DEMO_DATA_DIR);
-        zn::DataFolder = dir.filePath(QStringLiteral("data")) + u'/';
-        QDir().mkpath(zn::DataFolder);
+        session.dataFolder = dir.filePath(QStringLiteral("data")) + u'/';
+        QDir().mkpath(session.dataFolder);
         for (const char* bg : {"bg1.gif", "bg2.gif", "bg3.gif"})
-            QFile::copy(demo + QLatin1String(bg), zn::DataFolder + QLatin1String(bg));
+            QFile::copy(demo + QLatin1String(bg), session.dataFolder + QLatin1String(bg));
         QSet<QString> names;
         DbDataset questions(QStringLiteral("benchPictures"), dm.Conn);
         questions.setTableName(QStringLiteral("Voprosi"));
@@ -78,7 +80,7 @@ struct Bench {
         for (questions.first(); !questions.eof(); questions.next())
             if (!questions.asString("img").isEmpty()) names.insert(questions.asString("img"));
         for (const QString& name : names)
-            QFile::copy(demo + QStringLiteral("p2.jpg"), zn::DataFolder + name);
+            QFile::copy(demo + QStringLiteral("p2.jpg"), session.dataFolder + name);
     }
 
     // The topic node with the most questions.
@@ -131,6 +133,77 @@ void BM_SelectLargestTopic_SummaryShown(benchmark::State& state) {
     state.counters["pictures"] = double(b.lastPreview.count(QStringLiteral("<img src=")));
 }
 BENCHMARK(BM_SelectLargestTopic_SummaryShown)->Unit(benchmark::kMillisecond);
+
+// The real selection of the largest topic as the main window shows it: the time until its
+// page is on screen and the window takes input again (the selection, the first questions laid
+// out and painted), the longest step of the rest (the window takes no input during one), and the
+// time until the whole summary is in the view.
+void BM_SelectLargestTopic_Responsive(benchmark::State& state) {
+    Bench b(state);
+    if (!b.ok) return;
+    QTextBrowser hv;
+    hv.setOpenLinks(false);
+    hv.resize(760, 480);
+    hv.show();
+    zn::PageFeeder feeder(hv);
+    b.tree->controls().loadPreview = [&feeder](const QString& html) { feeder.show(html); };
+    QTreeWidgetItem* topic = b.largestTopic();
+    QElapsedTimer clock;
+    double longestStep = 0, complete = 0;
+    for (auto _ : state) {
+        b.tree->TreeDbChange(topic);
+        benchmark::DoNotOptimize(hv.document()->documentLayout()->documentSize());
+        hv.viewport()->repaint();
+        state.PauseTiming();
+        clock.start();
+        while (feeder.pending()) {
+            QElapsedTimer step;
+            step.start();
+            QCoreApplication::processEvents();
+            longestStep = std::max(longestStep, double(step.nsecsElapsed()) / 1e6);
+        }
+        complete = double(clock.nsecsElapsed()) / 1e6;
+        state.ResumeTiming();
+    }
+    state.counters["longestStepMs"] = longestStep;
+    state.counters["restMs"] = complete;
+    state.counters["heightPx"] = hv.document()->documentLayout()->documentSize().height();
+}
+BENCHMARK(BM_SelectLargestTopic_Responsive)->Unit(benchmark::kMillisecond);
+
+// Resident memory after showing every topic's summary once and then a second time, in the
+// main window's way: nothing may grow per visit.
+long residentKb() {
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * 4 : 0;
+}
+
+void BM_VisitEveryTopicTwice(benchmark::State& state) {
+    Bench b(state);
+    if (!b.ok) return;
+    QTextBrowser hv;
+    hv.resize(760, 480);
+    hv.show();
+    zn::PageFeeder feeder(hv);
+    b.tree->controls().loadPreview = [&feeder](const QString& html) { feeder.show(html); };
+    long after[3] = {};
+    for (auto _ : state) {
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 0; i < b.treeDb.topLevelItemCount(); ++i) {
+                b.tree->TreeDbChange(b.treeDb.topLevelItem(i));
+                feeder.finish();
+                QCoreApplication::processEvents();
+            }
+            after[round] = residentKb();
+        }
+    }
+    state.counters["rssOnceMB"] = double(after[0]) / 1024;
+    state.counters["rssTwiceMB"] = double(after[1]) / 1024;
+    state.counters["rssThriceMB"] = double(after[2]) / 1024;
+}
+BENCHMARK(BM_VisitEveryTopicTwice)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "jet/indexkey.h"
 #include "jet/indexpage.h"
 #include "jet/longvalue.h"
+#include "jet/text.h"
 #include "jet/usagemap.h"
 
 namespace jet {
@@ -122,6 +123,7 @@ struct Checker {
                 if (auto* v = std::get_if<int64_t>(&s.row()[size_t(autoCol)]))
                     maxAuto = std::max(maxAuto, *v);
             RowLayout l = parseRowLayout(def, s.rowBytes());
+            checkTexts(what, def, l, s);
             for (auto& c : def.columns) {
                 Bytes f;
                 if (!isLongValue(c.type) || !columnBytes(def, l, s.rowBytes(), c, f) || f.empty())
@@ -168,6 +170,27 @@ struct Checker {
             }
         }
         for (auto& ix : def.realIndexes) checkIndex(name, def, ix, rows);
+    }
+
+    // Text values whose bytes do not read back as written (see storedTextProblem).
+    void checkTexts(const std::string& what, const TableDef& def, const RowLayout& l,
+                    const Table::Scan& s) {
+        for (auto& c : def.columns) {
+            if (c.type != ColType::Text && c.type != ColType::Memo) continue;
+            Bytes f;
+            if (!columnBytes(def, l, s.rowBytes(), c, f)) continue;
+            std::string why;
+            if (c.type == ColType::Text) {
+                why = storedTextProblem(f);
+            } else if (!f.empty()) {
+                std::vector<uint8_t> data = readLongValue(pager(), f);
+                why = storedTextProblem(Bytes(data.data(), data.size()));
+            }
+            if (!why.empty())
+                problem(what + ": the text in column \"" + c.name + "\" of row " +
+                        std::to_string(s.id().row) + " of page " + std::to_string(s.id().page) +
+                        " does not read back: " + why);
+        }
     }
 
     // Walks the tree: page ownership, node keys equal to the last entry below them, free space,

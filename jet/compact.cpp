@@ -308,14 +308,20 @@ namespace {
 
 std::unique_ptr<Database> openSource(const std::string& source, Env& env) {
     OpenOptions o;
-    o.writable = true;  // takes the file's lock: nobody may change it while it is copied
+    // Holding the lock file keeps every other writer out while the file is copied. Readers are
+    // no obstacle: they read the old file to the end of their read scope and the new one after.
+    o.writable = true;
     o.allowPassword = true;
     o.env = &env;
-    auto src = Database::open(source, o);
-    if (!src->readOnlyReason().empty())
-        throwError(ErrorKind::InUse,
-                   "The database \"" + source + "\" cannot be compacted: " + src->readOnlyReason());
-    return src;
+    try {
+        return Database::open(source, o);
+    } catch (const Error& e) {
+        if (e.kind() != ErrorKind::InUse) throw;
+        throwError(ErrorKind::InUse, "The database \"" + source +
+                                         "\" cannot be compacted while another program has it "
+                                         "open for writing: " +
+                                         e.what());
+    }
 }
 
 CompactResult compactInto(Database& src, const std::string& destination, Env& env) {

@@ -9,10 +9,12 @@
 #include <set>
 
 #include "jet/datapage.h"
+#include "jet/defaultvalue.h"
 #include "jet/error.h"
 #include "jet/format.h"
 #include "jet/header.h"
 #include "jet/pagewriter.h"
+#include "jet/properties.h"
 #include "jet/rowstore.h"
 #include "jet/tdefbuild.h"
 
@@ -364,6 +366,27 @@ std::vector<TdefDef> systemTables() {
     return out;
 }
 
+// The table's property blob, as Access keeps column rules: Required for every column,
+// AllowZeroLength for TEXT and MEMO columns, DefaultValue where one is given. Empty when every
+// column has the rules a table without properties has (nothing required, empty texts allowed,
+// no defaults), as for tables Jet itself creates.
+Blob columnProperties(const TableSpec& spec) {
+    bool any = false;
+    for (auto& c : spec.columns) any |= c.required || !c.allowZeroLength || !c.defaultValue.empty();
+    if (!any) return {};
+    std::vector<PropertyObject> objects;
+    for (auto& c : spec.columns) {
+        PropertyObject o{c.name, {}};
+        if (!c.defaultValue.empty())
+            o.values.push_back({"DefaultValue", textProperty(fromUtf8(c.defaultValue))});
+        o.values.push_back({"Required", booleanProperty(c.required)});
+        if (c.type == ColType::Text || c.type == ColType::Memo)
+            o.values.push_back({"AllowZeroLength", booleanProperty(c.allowZeroLength)});
+        objects.push_back(std::move(o));
+    }
+    return buildProperties(objects);
+}
+
 const char* const kSystemNames[] = {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"};
 
 // Usage-map rows of a table in the order Jet keeps them: owned, free, the long-value columns'
@@ -473,6 +496,24 @@ void validate(Database& db, const TableSpec& spec) {
             throwError(ErrorKind::Unsupported,
                        std::string("Columns of type ") + typeName(c.type) + " cannot be created");
         if (!isVariable(c.type)) fixedBytes += fixedSize(c.type);
+        if (!c.defaultValue.empty()) {
+            std::u16string expr = fromUtf8(c.defaultValue);
+            if (expr.size() > 255)
+                throwError(ErrorKind::Constraint, "The default value of column \"" + c.name +
+                                                      "\" is longer than 255 "
+                                                      "characters");
+            Column probe;
+            probe.name = c.name;
+            probe.type = c.type;
+            probe.length = storedLength(c);
+            probe.precision = c.precision;
+            probe.scale = c.scale;
+            EvaluatedDefault d = evaluateDefault(probe, expr);
+            if (d.kind == EvaluatedDefault::Unfit)
+                throwError(ErrorKind::Constraint, "The default value " + c.defaultValue +
+                                                      " of column \"" + c.name +
+                                                      "\" does not fit it: " + d.why);
+        }
     }
     if (fixedBytes > 2000)
         throwError(ErrorKind::Constraint, "The fixed-size columns of a row exceed 2000 bytes");
@@ -540,6 +581,15 @@ Table& createTable(Database& db, const TableSpec& spec) {
         Table& objects = db.systemCatalog();
         Row obj = catalogRow(objects, int32_t(tdef), kTablesId, spec.name, fmt::kObjTable,
                              info.dbOwner, 0, now);
+        if (Blob props = columnProperties(spec); !props.empty()) {
+            const int cProp = objects.columnIndex("LvProp");
+            if (cProp < 0)
+                throwError(ErrorKind::Unsupported,
+                           "\"" + db.path() +
+                               "\" keeps no object properties (MSysObjects has no "
+                               "LvProp column); the column rules cannot be stored");
+            obj[size_t(cProp)] = std::move(props);
+        }
         objects.insert(obj);
         if (db.hasTable("MSysACEs")) {
             Table& aces = db.table("MSysACEs");

@@ -23,6 +23,14 @@ struct ColumnSpec {
     uint16_t binaryLength = 255;        // BINARY (bytes)
     bool autoNumber = false;            // LONG only
     uint8_t precision = 18, scale = 0;  // NUMERIC
+    // Access properties of the column, kept in the table's property blob (MSysObjects.LvProp):
+    // Required (a value must be given), AllowZeroLength (TEXT and MEMO: an empty text is
+    // allowed) and DefaultValue, an Access expression in UTF-8 ("0", "\"text\"", "Yes",
+    // "#2024-01-31#", "=Now()"; empty for none; see jet/defaultvalue.h for what this engine
+    // evaluates). A literal default the column cannot hold is refused when the table is created.
+    bool required = false;
+    bool allowZeroLength = true;
+    std::string defaultValue{};
 };
 
 struct IndexSpec {

@@ -15,14 +15,6 @@ namespace jet {
 
 namespace {
 
-std::string lockFilePath(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return path + ".ldb";
-    return path.substr(0, dot) + ".ldb";
-}
-
 bool startsWithMSys(std::string_view n) {
     return n.size() >= 4 && equalsIgnoreCase(n.substr(0, 4), "msys");
 }
@@ -35,11 +27,18 @@ bool startsWithMSys(std::string_view n) {
 Table::Table(Database& db, std::string name, uint32_t tdefPage)
     : db_(db), name_(std::move(name)), tdefPage_(tdefPage) {}
 
+void Table::requirePresent() const {
+    if (gone_)
+        throwError(ErrorKind::NotFound,
+                   "The table \"" + name_ + "\" no longer exists in \"" + db_.path() + "\"");
+}
+
 const TableDef& Table::def() {
     return *sharedDef();
 }
 
 std::shared_ptr<TableDef> Table::sharedDef() {
+    requirePresent();
     if (!def_) def_ = std::make_shared<TableDef>(readTableDef(db_.pager(), tdefPage_));
     return def_;
 }
@@ -50,6 +49,7 @@ const Table::ColumnRules& Table::columnRules() {
     ColumnRules r;
     r.required.assign(t.columns.size(), false);
     r.zeroLengthAllowed.assign(t.columns.size(), true);
+    r.defaultValue.assign(t.columns.size(), std::u16string());
     if (tdefPage_ != fmt::kCatalogPage) {
         Table& objects = db_.systemCatalog();
         int cId = objects.columnIndex("Id"), cType = objects.columnIndex("Type"),
@@ -73,6 +73,8 @@ const Table::ColumnRules& Table::columnRules() {
                             r.required[i] = p->second.asBool();
                         if (auto p = it->second.find("AllowZeroLength"); p != it->second.end())
                             r.zeroLengthAllowed[i] = p->second.asBool();
+                        if (auto p = it->second.find("DefaultValue"); p != it->second.end())
+                            r.defaultValue[i] = p->second.asText();
                     }
                 } catch (const Error&) {
                     // A damaged property blob only loses these rules; the data stays readable.
@@ -110,6 +112,7 @@ DataPage ownedDataPage(Pager& pager, uint32_t pgno, uint32_t tdef, const std::st
 }  // namespace
 
 std::optional<RowId> Table::resolve(RowId id) {
+    requirePresent();
     DataPage dp = ownedDataPage(db_.pager(), id.page, tdefPage_, name_);
     uint16_t raw = dp.rawOffset(id.row);
     if (raw & fmt::kRowDeleted) return std::nullopt;
@@ -199,63 +202,85 @@ bool CatalogEntry::isSystem() const {
 
 Database::Database(Env& env, std::unique_ptr<Env> owned, std::string path,
                    std::unique_ptr<File> file, bool writable, bool allowPassword)
-    : ownedEnv_(std::move(owned)), env_(&env), path_(std::move(path)) {
-    PageBuf page0{};
-    size_t got = file->read(0, page0.data(), page0.size());
-    header_ =
-        Header::parse(std::span<const uint8_t>(page0.data(), got), file->size(), allowPassword);
+    : ownedEnv_(std::move(owned)),
+      env_(&env),
+      path_(std::move(path)),
+      allowPassword_(allowPassword) {
     pager_ = std::make_unique<Pager>(env, path_, std::move(file), writable);
 }
 
 Database::~Database() = default;
 
+void Database::readHeader() {
+    PageBuf page0{};
+    File& f = pager_->file();
+    size_t got = f.read(0, page0.data(), page0.size());
+    header_ = Header::parse(std::span<const uint8_t>(page0.data(), got), f.size(), allowPassword_);
+}
+
 std::unique_ptr<Database> Database::open(const std::string& path, const OpenOptions& opt) {
     Env& env = opt.env ? *opt.env : Env::posix();
-    bool writable = opt.writable;
-    std::string reason;
-    if (writable && env.exists(lockFilePath(path))) {
-        writable = false;
-        reason = "The database \"" + path +
-                 "\" is open in Access or another Jet program (its "
-                 "lock file " +
-                 lockFilePath(path) + " exists), so it was opened for reading only";
-    }
-    const std::string journal = Pager::journalPath(path);
+    if (!opt.writable) return openForReading(env, path, opt);
+
+    ReadOnlyCause cause = ReadOnlyCause::None;
+    std::string why;
     std::unique_ptr<File> file;
-    if (writable) {
+    std::unique_ptr<LockFile> lock;
+    try {
         file = env.open(path, OpenMode::ReadWrite);
-        if (!file->tryLockExclusive())
-            throwError(ErrorKind::InUse,
-                       "The database \"" + path + "\" is in use by another program");
-        Pager::recover(env, path, *file);
-    } else {
-        if (env.exists(journal)) {
-            // An interrupted write left its journal: put the file back before reading it. A void
-            // journal (a writer between commits, or one that ended) needs nothing; it is only
-            // removed when no writer holds the file.
-            const bool live = Pager::journalIsLive(env, path);
-            std::unique_ptr<File> rw;
-            try {
-                rw = env.open(path, OpenMode::ReadWrite);
-            } catch (const Error& e) {
-                if (live)
-                    throwError(ErrorKind::Io,
-                               "The database \"" + path +
-                                   "\" must be recovered from "
-                                   "an interrupted write, but it cannot be opened for writing: " +
-                                   e.what());
-            }
-            if (rw && rw->tryLockExclusive())
-                Pager::recover(env, path, *rw);
-            else if (live)
-                throwError(ErrorKind::InUse,
-                           "The database \"" + path + "\" is being written by another program");
+    } catch (const Error& e) {
+        if (!e.permissionDenied()) throw;
+        cause = ReadOnlyCause::FileReadOnly;
+        why = std::string("the file may not be written (") + e.what() + ")";
+    }
+    if (file) {
+        LockFile::Result r = LockFile::acquire(env, path);
+        lock = std::move(r.lock);
+        if (!lock) {
+            cause = r.cause;
+            why = r.why;
+            file.reset();
         }
-        file = env.open(path, OpenMode::Read);
+    }
+    if (!lock) {
+        const bool inUse = cause == ReadOnlyCause::InUseByThisProgram ||
+                           cause == ReadOnlyCause::InUseByOtherProgram;
+        if (!opt.readOnlyFallback)
+            throwError(inUse ? ErrorKind::InUse : ErrorKind::Io,
+                       "The database \"" + path + "\" " +
+                           (inUse ? "is in use and cannot" : "cannot") +
+                           " be opened for writing: " + why);
+        auto db = openForReading(env, path, opt);
+        db->readOnlyCause_ = cause;
+        db->readOnlyReason_ = "The database \"" + path + "\" was opened for reading only: " + why;
+        return db;
+    }
+    // An interrupted commit left its journal: put the file back before anything reads it. A
+    // reader may be doing the same; the commit lock keeps us apart.
+    if (env.exists(Pager::journalPath(path))) {
+        WriteLock w(*file, path, opt.writeWait);
+        w.acquire();
+        Pager::recover(env, path, *file);
     }
     std::unique_ptr<Database> db(
-        new Database(env, nullptr, path, std::move(file), writable, opt.allowPassword));
-    db->readOnlyReason_ = reason;
+        new Database(env, nullptr, path, std::move(file), true, opt.allowPassword));
+    db->readHeader();
+    db->pager_->setLockWait(opt.writeWait);
+    db->lockFile_ = std::move(lock);
+    return db;
+}
+
+std::unique_ptr<Database> Database::openForReading(Env& env, const std::string& path,
+                                                   const OpenOptions& opt) {
+    std::unique_ptr<Database> db(
+        new Database(env, nullptr, path, env.open(path, OpenMode::Read), false, opt.allowPassword));
+    db->shared_ = true;
+    db->readWait_ = opt.readWait;
+    {
+        // The first scope plays back an interrupted commit's journal and reads the header.
+        ReadScope first(*db);
+    }
+    db->changed_ = false;
     return db;
 }
 
@@ -266,8 +291,132 @@ std::unique_ptr<Database> Database::fromBytes(std::vector<uint8_t> bytes, bool w
     env->put(path, std::move(bytes));
     auto file = env->open(path, writable ? OpenMode::ReadWrite : OpenMode::Read);
     Env& e = *env;
-    return std::unique_ptr<Database>(
+    std::unique_ptr<Database> db(
         new Database(e, std::move(env), path, std::move(file), writable, allowPassword));
+    db->readHeader();
+    return db;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading beside other programs
+
+Database::ReadScope::ReadScope(Database& db) : db_(db) {
+    changed_ = db_.beginRead();
+}
+
+Database::ReadScope::~ReadScope() {
+    db_.endRead();
+}
+
+bool Database::beginRead() {
+    if (readDepth_ > 0 || !shared_) {
+        if (readDepth_++ == 0) changed_ = false;
+        return false;
+    }
+    bool changed = false;
+    for (int round = 0;; ++round) {
+        if (round > 20)
+            throwError(ErrorKind::InUse, "The database \"" + path_ +
+                                             "\" keeps being replaced or recovered by other "
+                                             "programs; try again in a moment");
+        File* f = &pager_->file();
+        lockForReading(*f, readWait_, path_);
+        try {
+            // Another program died while it committed: play its journal back first. (A void
+            // journal is a writer's between its commits.)
+            if (Pager::journalIsLive(*env_, path_)) {
+                unlockCommit(*f);
+                f = nullptr;
+                recoverAsReader();
+                changed = true;
+                continue;
+            }
+            const FileStamp now = f->stamp();
+            // Compaction (or a copy) may have put another file at the path.
+            auto named = env_->stamp(path_);
+            if (named && !named->sameFile(now)) {
+                unlockCommit(*f);
+                f = nullptr;
+                pager_ =
+                    std::make_unique<Pager>(*env_, path_, env_->open(path_, OpenMode::Read), false);
+                changed = true;
+                continue;
+            }
+            if (!(now == stamp_)) changed = true;
+            if (changed) {
+                pager_->reload();
+                readHeader();
+                invalidate();
+                followTables();
+                stamp_ = now;
+            }
+        } catch (...) {
+            if (f) unlockCommit(*f);
+            throw;
+        }
+        break;
+    }
+    ++readDepth_;
+    changed_ = changed;
+    return changed;
+}
+
+void Database::endRead() {
+    if (readDepth_ == 0) return;
+    if (--readDepth_ == 0 && shared_) unlockCommit(pager_->file());
+}
+
+bool Database::recoverAsReader() {
+    std::unique_ptr<File> rw;
+    try {
+        rw = env_->open(path_, OpenMode::ReadWrite);
+    } catch (const Error& e) {
+        throwError(ErrorKind::Io, "The database \"" + path_ +
+                                      "\" must be recovered from an interrupted write, but it "
+                                      "cannot be opened for writing: " +
+                                      e.what());
+    }
+    WriteLock w(*rw, path_, readWait_);
+    w.acquire();
+    return Pager::recover(*env_, path_, *rw, /*keepVoid=*/true);
+}
+
+void Database::followTables() {
+    bool any = false;
+    for (auto& [pg, t] : tables_) any = any || pg != fmt::kCatalogPage;
+    if (!any) return;
+    // Where each table lives now, by name; read before anything moves, so a failure here leaves
+    // the map as it was.
+    std::vector<std::pair<Table*, std::optional<uint32_t>>> moves;
+    const auto& cat = catalog();
+    for (auto& [pg, t] : tables_) {
+        if (pg == fmt::kCatalogPage) continue;
+        std::optional<uint32_t> to;
+        for (auto& e : cat) {
+            if (!e.isTable() || !equalsIgnoreCase(e.name, t->name())) continue;
+            if (e.tdefPage() >= 3) to = e.tdefPage();
+            break;
+        }
+        moves.push_back({t.get(), to});
+    }
+    std::map<uint32_t, std::unique_ptr<Table>> next;
+    for (auto& [pg, t] : tables_) {
+        if (pg == fmt::kCatalogPage) next[pg] = std::move(t);
+    }
+    for (auto& [pg, t] : tables_) {
+        if (!t) continue;
+        Table* raw = t.get();
+        auto it =
+            std::find_if(moves.begin(), moves.end(), [&](const auto& m) { return m.first == raw; });
+        if (it->second && !next.count(*it->second)) {
+            t->tdefPage_ = *it->second;
+            next[*it->second] = std::move(t);
+        } else {
+            t->gone_ = true;
+            goneTables_.push_back(std::move(t));
+        }
+    }
+    tables_ = std::move(next);
 }
 
 Table& Database::systemCatalog() {
@@ -344,6 +493,7 @@ Table& Database::table(std::string_view name) {
 
 void Database::invalidate() {
     catalog_.reset();
+    relations_.reset();
     for (auto& [pg, t] : tables_) t->invalidateAll();
 }
 

@@ -3,8 +3,14 @@
 // A Database owns its Pager. Table objects are owned by the Database and stay valid until it is
 // destroyed; their definitions are re-read after writes that change them. Nothing here is
 // thread-safe: one Database is used from one thread.
+//
+// Sharing with other programs (jet/locking.h): one writer at a time holds the database's lock
+// file for as long as it has it open; readers read inside read scopes (Database::ReadScope),
+// during which the writer cannot commit, and each scope starts by noticing what other programs
+// changed since the one before.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,6 +19,7 @@
 
 #include "jet/file.h"
 #include "jet/header.h"
+#include "jet/locking.h"
 #include "jet/pager.h"
 #include "jet/row.h"
 #include "jet/tabledef.h"
@@ -20,6 +27,7 @@
 namespace jet {
 
 class Database;
+struct RelationSet;
 
 class Table {
   public:
@@ -79,17 +87,30 @@ class Table {
     // Writes. Each runs inside the database's open transaction, or in a transaction of its own.
     // `row` holds one value per column (TableDef::columns order). An auto-number column left
     // NULL gets the next number, which is stored back into `row`. Values are checked against
-    // their columns and indexes first; a rejected write changes nothing.
+    // their columns and indexes, and the row against the enforced relationships, whose cascades
+    // run as part of the write (jet/relations.h); a rejected write changes nothing.
     RowId insert(Row& row);
+    // Inserts with some columns left to their default values: `given` has one flag per column
+    // (TableDef::columns order), and a column whose flag is false is "left out": its value in
+    // `row` is ignored and replaced by the column's default (see jet/defaultvalue.h), the way
+    // Access adds a row without that column. A column without a default, or whose default is an
+    // expression this engine does not evaluate (Now(), Date()...) or a literal the column cannot
+    // hold, is left NULL (No for Yes/No; an auto-number gets its next number), except that such
+    // a column with the Required property refuses the insert (Constraint, naming the column). A
+    // given column keeps its value; NULL there means NULL. The values used are stored back into
+    // `row`. insert(row) is insert(row, every column given).
+    RowId insert(Row& row, const std::vector<bool>& given);
     // Replaces the whole row at `id` (the RowId stays the same, even when the row moves).
     void update(RowId id, const Row& row);
     void remove(RowId id);
 
     // Column rules kept as Access properties of the table (MSysObjects.LvProp): per column
-    // (TableDef::columns order) whether a value is required, and whether an empty text is allowed.
+    // (TableDef::columns order) whether a value is required, whether an empty text is allowed,
+    // and the DefaultValue property's expression ("" when the column has none).
     struct ColumnRules {
         std::vector<bool> required;
         std::vector<bool> zeroLengthAllowed;
+        std::vector<std::u16string> defaultValue;
     };
     const ColumnRules& columnRules();
 
@@ -102,9 +123,13 @@ class Table {
     }
 
   private:
+    friend class Database;
+    void requirePresent() const;
+
     Database& db_;
     std::string name_;
     uint32_t tdefPage_;
+    bool gone_ = false;  // another program removed the table
     // The cached definition. A write holds it for as long as it runs (so a nested failure that
     // drops the cache cannot pull it away) and keeps its counters equal to the TDEF page's.
     std::shared_ptr<TableDef> def_;
@@ -128,10 +153,20 @@ struct CatalogEntry {
 };
 
 struct OpenOptions {
+    // Open for writing; when that is not possible, open() throws (InUse while another program
+    // has the database, Io when the file or its folder may not be written).
     bool writable = false;
+    // With `writable`: open for reading instead when writing is not possible, and say why
+    // (Database::readOnlyCause(), readOnlyReason()).
+    bool readOnlyFallback = false;
     // Open databases that have a password (the editor's connection does not).
     bool allowPassword = false;
     Env* env = nullptr;  // nullptr: the real file system
+    // How long a commit waits for other programs' reads to end before it fails with InUse.
+    std::chrono::milliseconds writeWait{5000};
+    // How long a read scope waits for another program's commit to end before it fails with
+    // InUse.
+    std::chrono::milliseconds readWait{30000};
 };
 
 enum class TableKind { User, System, All };
@@ -155,9 +190,39 @@ class Database {
     Pager& pager() { return *pager_; }
     Env& env() { return *env_; }
     bool writable() const { return pager_->writable(); }
-    // Why the database was opened read-only although writing was asked for (a Jet lock file);
-    // empty otherwise.
+    // Why the database was opened for reading although writing was asked for
+    // (OpenOptions::readOnlyFallback); None and empty otherwise. The reason is one English
+    // sentence naming the file.
+    ReadOnlyCause readOnlyCause() const { return readOnlyCause_; }
     const std::string& readOnlyReason() const { return readOnlyReason_; }
+
+    // A read of a database that other programs may write: while one is alive no other program
+    // commits, so everything read inside it is one state of the file. The outermost scope waits
+    // (OpenOptions::readWait) while another program commits, and when the file changed since
+    // the previous scope (another program committed, a journal was played back, compaction
+    // replaced the file) it drops every cached page, index page, table definition and the
+    // catalog, so what is read next is the file as it is now. Table references stay valid:
+    // they follow their table by name; one whose table was removed throws NotFound.
+    // A Table::Scan must not outlive the scope it started in.
+    // For a writable database, and one in memory, scopes cost nothing and never see changes.
+    // Reads outside any scope are allowed but not protected against another program's commit.
+    // REQUIRES: no transaction is open in this Database.
+    class ReadScope {
+      public:
+        explicit ReadScope(Database& db);
+        ~ReadScope();
+        ReadScope(const ReadScope&) = delete;
+        ReadScope& operator=(const ReadScope&) = delete;
+        // The file changed since the previous scope (always false for nested scopes).
+        bool changed() const { return changed_; }
+
+      private:
+        Database& db_;
+        bool changed_ = false;
+    };
+    // What the last outermost read scope found: whether another program changed the file since
+    // the scope before it. Datasets built from earlier reads should be read again.
+    bool changedSinceLastRead() const { return changed_; }
     // Text index keys can be computed (General sort order).
     bool generalSortOrder() const { return header_.generalSortOrder(); }
 
@@ -172,6 +237,12 @@ class Database {
     // Drops cached catalog and definitions (after schema changes or a rolled-back transaction).
     void invalidate();
 
+    // The enforced relationships (jet/relations.h), read from MSysRelationships on first use and
+    // kept until invalidate() or dropRelations(). Hold a copy of the pointer while writing: a
+    // failed write drops the set.
+    const std::shared_ptr<const RelationSet>& relations();
+    void dropRelations() { relations_.reset(); }
+
     // Transactions: writes between begin() and commit() reach the file together or not at all.
     // A write outside a transaction is a transaction of its own.
     void begin();
@@ -182,15 +253,33 @@ class Database {
   private:
     Database(Env& env, std::unique_ptr<Env> owned, std::string path, std::unique_ptr<File> file,
              bool writable, bool allowPassword);
+    static std::unique_ptr<Database> openForReading(Env& env, const std::string& path,
+                                                    const OpenOptions& opt);
+    void readHeader();
+    bool beginRead();
+    void endRead();
+    bool recoverAsReader();
+    void followTables();
 
     std::unique_ptr<Env> ownedEnv_;
     Env* env_;
     std::string path_;
+    bool allowPassword_;
     Header header_;
     std::unique_ptr<Pager> pager_;
+    std::unique_ptr<LockFile> lockFile_;  // held while open for writing
+    ReadOnlyCause readOnlyCause_ = ReadOnlyCause::None;
     std::string readOnlyReason_;
+    // Reading beside other programs (opened from a file for reading).
+    bool shared_ = false;
+    std::chrono::milliseconds readWait_{30000};
+    int readDepth_ = 0;
+    bool changed_ = false;
+    FileStamp stamp_;  // the file as the last scope left it
     std::optional<std::vector<CatalogEntry>> catalog_;
     std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
+    std::shared_ptr<const RelationSet> relations_;
+    std::vector<std::unique_ptr<Table>> goneTables_;  // removed by another program
 };
 
 class Transaction {

@@ -1,6 +1,8 @@
 // Construction of engine errors.
 #include "jet/error.h"
 
+#include <cerrno>
+
 namespace jet {
 
 void throwCorrupt(int64_t page, const std::string& what, const char* where, int line) {
@@ -12,6 +14,10 @@ void throwCorrupt(int64_t page, const std::string& what, const char* where, int 
         file = file.substr(slash + 1);
     e.setWhere(file + ":" + std::to_string(line));
     throw e;
+}
+
+bool Error::permissionDenied() const {
+    return sysError_ == EACCES || sysError_ == EPERM || sysError_ == EROFS;
 }
 
 void throwError(ErrorKind kind, const std::string& message, int64_t page) {

@@ -32,11 +32,17 @@ class Error : public std::runtime_error {
     // Where in the engine a corruption was detected ("file:line"); empty for other kinds.
     const std::string& where() const { return where_; }
     void setWhere(std::string w) { where_ = std::move(w); }
+    // The operating system's error number (errno) behind an Io or NotFound error; 0 otherwise.
+    int sysError() const { return sysError_; }
+    void setSysError(int err) { sysError_ = err; }
+    // The operating system refused for want of permission (or a read-only file system).
+    bool permissionDenied() const;
 
   private:
     ErrorKind kind_;
     int64_t page_;
     std::string where_;
+    int sysError_ = 0;
 };
 
 // The single place that builds corruption errors: put a breakpoint here to catch every path

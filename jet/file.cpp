@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
+#include <thread>
 
 #include "jet/error.h"
 
@@ -20,8 +22,23 @@ namespace jet {
 namespace {
 
 [[noreturn]] void ioError(const std::string& what, const std::string& path, int err) {
-    throwError(err == ENOENT ? ErrorKind::NotFound : ErrorKind::Io,
-               what + " \"" + path + "\": " + std::strerror(err));
+    Error e(err == ENOENT ? ErrorKind::NotFound : ErrorKind::Io,
+            what + " \"" + path + "\": " + std::strerror(err));
+    e.setSysError(err);
+    throw e;
+}
+
+bool locksUnsupported(int err) {
+    return err == EINVAL || err == ENOLCK || err == EOPNOTSUPP || err == ENOSYS;
+}
+
+FileStamp stampOf(const struct stat& st) {
+    FileStamp s;
+    s.device = uint64_t(st.st_dev);
+    s.inode = uint64_t(st.st_ino);
+    s.size = uint64_t(st.st_size);
+    s.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return s;
 }
 
 class PosixFile : public File {
@@ -95,8 +112,74 @@ class PosixFile : public File {
         }
         return true;
     }
+    bool tryLockRange(uint64_t off, uint64_t len, LockMode mode) override {
+        struct flock fl = range(mode == LockMode::Shared ? F_RDLCK : F_WRLCK, off, len);
+        while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EACCES) return false;
+            // A file system without byte-range locks: nobody else can hold one either.
+            if (locksUnsupported(errno)) return true;
+            ioError("Cannot lock", path_, errno);
+        }
+        return true;
+    }
+    void unlockRange(uint64_t off, uint64_t len) override {
+        struct flock fl = range(F_UNLCK, off, len);
+        while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0 && errno == EINTR) {
+        }
+    }
+    bool rangeLockedElsewhere() override {
+        // Asks whether a write lock on the whole file (and beyond) could be placed: any lock
+        // another handle holds says no.
+        struct flock fl = range(F_WRLCK, 0, 0);
+        while (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) {
+            if (errno == EINTR) continue;
+            if (locksUnsupported(errno)) return false;
+            ioError("Cannot query the locks of", path_, errno);
+        }
+        return fl.l_type != F_UNLCK;
+    }
+    FileStamp stamp() override {
+        struct stat st;
+        if (::fstat(fd_, &st) != 0) ioError("Cannot read the state of", path_, errno);
+        return stampOf(st);
+    }
+    void touch(const FileStamp& before) override {
+        try {
+            FileStamp now = stamp();
+            if (!now.sameFile(before) || now.size != before.size ||
+                now.modifiedNs > before.modifiedNs)
+                return;
+            // The write fell in the same clock tick as the one before it. Setting a time needs
+            // the file's owner; anyone who may write it can set "now", which moves on with the
+            // next tick.
+            const int64_t want = before.modifiedNs + 1000;
+            struct timespec ts[2];
+            ts[0].tv_sec = 0;
+            ts[0].tv_nsec = UTIME_OMIT;
+            ts[1].tv_sec = time_t(want / 1000000000);
+            ts[1].tv_nsec = long(want % 1000000000);
+            if (::futimens(fd_, ts) == 0 && stamp().modifiedNs > before.modifiedNs) return;
+            for (int i = 0; i < 100; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                if (::futimens(fd_, nullptr) != 0) return;
+                if (stamp().modifiedNs > before.modifiedNs) return;
+            }
+        } catch (const Error&) {
+        }
+    }
 
   private:
+    static struct flock range(short type, uint64_t off, uint64_t len) {
+        struct flock fl;
+        std::memset(&fl, 0, sizeof fl);
+        fl.l_type = type;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = off_t(off);
+        fl.l_len = off_t(len);
+        return fl;
+    }
+
     int fd_;
     std::string path_;
 };
@@ -150,6 +233,19 @@ class PosixEnv : public Env {
         // Some file systems do not support syncing a directory; that is not fatal.
         if (rc != 0 && err != EINVAL && err != EROFS) ioError("Cannot flush folder", dir, err);
     }
+    std::optional<FileStamp> stamp(const std::string& path) override {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT) return std::nullopt;
+            ioError("Cannot read the state of", path, errno);
+        }
+        return stampOf(st);
+    }
+    std::string computerName() override {
+        char buf[256] = {};
+        if (::gethostname(buf, sizeof buf - 1) != 0 || !buf[0]) return "localhost";
+        return buf;
+    }
     std::vector<std::string> list(const std::string& dir) override {
         std::vector<std::string> out;
         DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
@@ -188,6 +284,11 @@ class MemFile : public File {
 };
 
 }  // namespace
+
+std::optional<FileStamp> Env::stamp(const std::string& path) {
+    if (!exists(path)) return std::nullopt;
+    return open(path, OpenMode::Read)->stamp();
+}
 
 Env& Env::posix() {
     static PosixEnv env;

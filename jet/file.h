@@ -6,11 +6,25 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace jet {
+
+enum class LockMode { Shared, Exclusive };
+
+// What tells one state of a file from another without reading it: which file it is, its size and
+// when it was last modified (nanoseconds since the epoch).
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;
+    bool sameFile(const FileStamp& o) const { return device == o.device && inode == o.inode; }
+    bool operator==(const FileStamp&) const = default;
+};
 
 class File {
   public:
@@ -31,9 +45,28 @@ class File {
     }
     virtual void truncate(uint64_t size) = 0;
     virtual void sync() = 0;
-    // Takes an exclusive advisory lock for the life of this handle; false when another
-    // handle (in any process) holds it.
+    // Takes an exclusive advisory lock on the whole file (flock) for the life of this handle;
+    // false when another handle (in any process) holds it.
     virtual bool tryLockExclusive() { return true; }
+
+    // Advisory byte-range locks (POSIX open-file-description locks): every other handle, in this
+    // process or another, sees them, and they go with this handle. The range may lie past the end
+    // of the file. Returns false at once when another handle holds a conflicting lock.
+    // REQUIRES for Exclusive: the file is open for writing.
+    virtual bool tryLockRange(uint64_t /*off*/, uint64_t /*len*/, LockMode) { return true; }
+    virtual void unlockRange(uint64_t /*off*/, uint64_t /*len*/) {}
+    // Whether another handle holds a byte-range lock anywhere in the file.
+    virtual bool rangeLockedElsewhere() { return false; }
+
+    virtual FileStamp stamp() {
+        FileStamp s;
+        s.size = size();
+        return s;
+    }
+    // After writes: makes the modification time later than `before`'s when the clock's coarse
+    // ticks left it unchanged, so that every change of the contents changes stamp(). Best effort:
+    // never throws.
+    virtual void touch(const FileStamp& /*before*/) {}
 };
 
 enum class OpenMode {
@@ -57,6 +90,10 @@ class Env {
     virtual void syncDirOf(const std::string& path) = 0;
     // Names in `dir` (no "." or ".."); used to find leftovers.
     virtual std::vector<std::string> list(const std::string& dir) = 0;
+    // The stamp of the file the path names now; nullopt when there is none.
+    virtual std::optional<FileStamp> stamp(const std::string& path);
+    // This computer's name, as Jet writes it into lock files.
+    virtual std::string computerName() { return "localhost"; }
 
     // The real file system.
     static Env& posix();

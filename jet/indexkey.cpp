@@ -42,8 +42,9 @@ const char* keyStatusText(KeyStatus s) {
 KeyStatus appendColumnKey(const Column& c, const Value& v, bool ascending, bool generalSort,
                           std::vector<uint8_t>& out) {
     if (c.type == ColType::Boolean) {
-        // A flag byte like any value (NULL counts as false), then 0x00 for true, 0xFF for false;
-        // a descending column inverts the value byte.
+        // Never NULL: the row's null-mask bit is the value itself (a missing value is No). A
+        // flag byte like any value, then 0x00 for Yes, 0xFF for No (Yes sorts first); a
+        // descending column inverts the value byte.
         bool b = std::holds_alternative<bool>(v) && std::get<bool>(v);
         out.push_back(ascending ? 0x7F : 0x80);
         uint8_t byte = b ? 0x00 : 0xFF;
@@ -118,8 +119,8 @@ KeyStatus indexKey(const TableDef& t, const RealIndex& ix, const Row& row, bool 
 bool allKeyColumnsNull(const TableDef& t, const RealIndex& ix, const Row& row) {
     for (auto& ic : ix.columns)
         for (size_t i = 0; i < t.columns.size(); ++i)
-            if (t.columns[i].number == ic.column && !isNull(row[i]) &&
-                t.columns[i].type != ColType::Boolean)
+            if (t.columns[i].number == ic.column &&
+                (t.columns[i].type == ColType::Boolean || !isNull(row[i])))
                 return false;
     return true;
 }

@@ -27,7 +27,8 @@ KeyStatus appendColumnKey(const Column& c, const Value& v, bool ascending, bool 
 KeyStatus indexKey(const TableDef& t, const RealIndex& ix, const Row& row, bool generalSort,
                    std::vector<uint8_t>& out);
 
-// True when every column of the index is NULL in `row` (what "ignore nulls" skips).
+// True when every column of the index is NULL in `row` (what "ignore nulls" skips). A Yes/No
+// column is never NULL: its null-mask bit holds its value.
 bool allKeyColumnsNull(const TableDef& t, const RealIndex& ix, const Row& row);
 
 const char* keyStatusText(KeyStatus s);

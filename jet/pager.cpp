@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/locking.h"
 
 namespace jet {
 
@@ -85,6 +86,10 @@ Page Pager::get(uint32_t pgno) {
 void Pager::begin() {
     if (!writable_) throwError(ErrorKind::ReadOnly, "The database is open for reading only");
     if (inTxn_) throwError(ErrorKind::Usage, "A transaction is already open");
+    if (unrestored_)
+        throwError(ErrorKind::Io, "A failed write to \"" + path_ +
+                                      "\" could not be undone; close the database and open it "
+                                      "again to restore it from its journal");
     inTxn_ = true;
     savepoints_.clear();
     writeNo_ = 0;
@@ -177,7 +182,11 @@ void Pager::commit() {
     }
     const std::string jpath = journalPath(path_);
     bool fileTouched = false;
+    // Readers in other programs wait while the journal and the pages are written; the lock is
+    // released when this function returns, after the file is whole again whatever happened.
+    WriteLock lock(*file_, path_, lockWait_);
     try {
+        lock.acquire();
         if (journaling_) writeJournal(jpath);
         fileTouched = true;
         // In page order; runs of consecutive pages go in one gathered write each (the test hook
@@ -222,6 +231,9 @@ void Pager::commit() {
             }
             if (journaling_) dropJournal();
         } catch (...) {
+            // The journal stays live and is the only way back: the next commit must not write
+            // over it, so this pager writes nothing more.
+            unrestored_ = true;
         }
         dirty_.clear();
         originals_.clear();
@@ -315,9 +327,21 @@ bool Pager::journalIsLive(Env& env, const std::string& dbPath) {
            std::memcmp(magic, kJournalMagic, sizeof magic) == 0;
 }
 
-bool Pager::recover(Env& env, const std::string& dbPath, File& file) {
+void Pager::reload() {
+    if (inTxn_) throwError(ErrorKind::Usage, "The file cannot be reloaded inside a transaction");
+    cache_.clear();
+    derived_.clear();
+    notReusable.clear();
+    uint64_t size = file_->size();
+    if (size / fmt::kPageSize > 0x7FFFFFFF)
+        throwError(ErrorKind::Unsupported, "The database file is larger than Jet allows");
+    pageCount_ = committedPages_ = uint32_t(size / fmt::kPageSize);
+}
+
+bool Pager::recover(Env& env, const std::string& dbPath, File& file, bool keepVoid) {
     const std::string jpath = journalPath(dbPath);
     if (!env.exists(jpath)) return false;
+    if (keepVoid && !journalIsLive(env, dbPath)) return false;
     std::vector<uint8_t> buf;
     {
         auto j = env.open(jpath, OpenMode::Read);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -37,7 +38,7 @@ struct Page {
 class Pager {
   public:
     // `file` is already open; `path` names it (for the journal). For a writable pager the caller
-    // has taken the file's lock.
+    // holds the database's lock file (no other writer); commit() takes the commit lock itself.
     Pager(Env& env, std::string path, std::unique_ptr<File> file, bool writable);
     ~Pager();
     Pager(const Pager&) = delete;
@@ -46,9 +47,12 @@ class Pager {
     // Path of the rollback journal of the database at `dbPath`.
     static std::string journalPath(const std::string& dbPath) { return dbPath + "-journal"; }
     // Puts back the original pages from a complete journal and removes it; removes an
-    // incomplete one (the file was not touched then). Returns true when pages were restored.
-    // REQUIRES: `file` is open for writing and locked.
-    static bool recover(Env& env, const std::string& dbPath, File& file);
+    // incomplete one (the file was not touched then). A void journal is removed too, unless
+    // `keepVoid`: a reader passes that, as the void journal may belong to a writer that is still
+    // running and will write its next commit's journal into it. Returns true when pages were
+    // restored.
+    // REQUIRES: `file` is open for writing and the commit lock is held.
+    static bool recover(Env& env, const std::string& dbPath, File& file, bool keepVoid = false);
     // Whether the journal beside `dbPath` may hold a transaction to undo: its header is not
     // void. A void journal belongs to a writer between commits, or one that ended without
     // removing it; it never needs playing back.
@@ -57,6 +61,14 @@ class Pager {
     bool writable() const { return writable_; }
     uint32_t pageCount() const { return pageCount_; }
     const std::string& path() const { return path_; }
+    File& file() { return *file_; }
+
+    // How long commit() waits for other programs' reads to end before it gives up (InUse, the
+    // transaction rolled back and the file untouched).
+    void setLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
+    // Another program changed the file: drops every cached page and derived object and reads the
+    // page count again. REQUIRES: no open transaction.
+    void reload();
 
     // REQUIRES: pgno < pageCount(); otherwise a corruption error naming `pgno` is thrown.
     Page get(uint32_t pgno);
@@ -164,6 +176,8 @@ class Pager {
     std::unique_ptr<File> journal_;
     uint64_t journalSize_ = 0;
     bool journalLive_ = false;  // its header is valid: the next open would play it back
+    bool unrestored_ = false;   // a failed commit could not be undone: the journal must stay
+    std::chrono::milliseconds lockWait_{5000};
     struct Savepoint {
         std::map<uint32_t, std::shared_ptr<PageBuf>> undo;  // nullptr: the page was not dirty
         uint32_t pageCount = 0;

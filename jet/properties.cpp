@@ -7,9 +7,11 @@
 //     value bytes
 #include "jet/properties.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/text.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -53,6 +55,7 @@ PropertyMap parseProperties(Bytes blob) {
                 if (entryLen < 8) throwCorrupt(blob.page(), "a property entry is too short");
                 if (index < names.size()) {
                     PropertyValue v;
+                    v.flag = chunk.u8(p + 2);
                     v.type = chunk.u8(p + 3);
                     v.bytes = chunk.sub(p + 8, size, "property value").copy();
                     props[names[index]] = std::move(v);
@@ -61,6 +64,68 @@ PropertyMap parseProperties(Bytes blob) {
             }
         }
         pos += len;
+    }
+    return out;
+}
+
+std::u16string PropertyValue::asText() const {
+    return decodeText(Bytes(bytes.data(), bytes.size()));
+}
+
+PropertyValue booleanProperty(bool b) {
+    return PropertyValue{uint8_t(ColType::Boolean), {uint8_t(b ? 1 : 0)}, 1};
+}
+
+PropertyValue textProperty(std::u16string_view s) {
+    PropertyValue v{uint8_t(ColType::Memo), {}, 1};
+    v.bytes.resize(s.size() * 2);
+    for (size_t i = 0; i < s.size(); ++i) putU16(v.bytes.data() + 2 * i, s[i]);
+    return v;
+}
+
+std::vector<uint8_t> buildProperties(const std::vector<PropertyObject>& objects) {
+    std::vector<uint8_t> out = {'M', 'R', '2', 0};
+    auto put16 = [&](size_t v) {
+        out.push_back(uint8_t(v));
+        out.push_back(uint8_t(v >> 8));
+    };
+    auto put32At = [&](size_t at, size_t v) { putU32(out.data() + at, uint32_t(v)); };
+    auto putName = [&](const std::string& name) {
+        std::u16string u = fromUtf8(name);
+        put16(u.size() * 2);
+        for (char16_t c : u) put16(c);
+    };
+    auto chunk = [&](uint16_t kind, auto body) {
+        const size_t start = out.size();
+        out.resize(start + 4);
+        put16(kind);
+        body();
+        put32At(start, out.size() - start);
+    };
+    std::vector<std::string> names;
+    for (auto& o : objects)
+        for (auto& [name, value] : o.values)
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    chunk(0x80, [&] {
+        for (auto& n : names) putName(n);
+    });
+    for (auto& o : objects) {
+        chunk(o.name.empty() ? 0x00 : 0x01, [&] {
+            const size_t head = out.size();
+            out.resize(head + 4);
+            putName(o.name);
+            put32At(head, out.size() - head);
+            for (auto& [name, value] : o.values) {
+                const size_t index =
+                    size_t(std::find(names.begin(), names.end(), name) - names.begin());
+                put16(8 + value.bytes.size());
+                out.push_back(value.flag);
+                out.push_back(value.type);
+                put16(index);
+                put16(value.bytes.size());
+                out.insert(out.end(), value.bytes.begin(), value.bytes.end());
+            }
+        });
     }
     return out;
 }

@@ -15,6 +15,7 @@
 #include "jet/indexwriter.h"
 #include "jet/longvalue.h"
 #include "jet/pagewriter.h"
+#include "jet/relations.h"
 #include "jet/rowstore.h"
 #include "jet/text.h"
 #include "jet/textkey.h"
@@ -48,7 +49,18 @@ namespace {
 
 std::string shortText(const std::u16string& s) {
     std::u16string t = s.size() > 40 ? s.substr(0, 40) + u"…" : s;
-    return "\"" + toUtf8(t) + "\"";
+    // Invisible characters (and U+0000, which would end the message) by their code.
+    std::u16string shown;
+    for (char16_t c : t) {
+        if (c < 0x20 || c == 0xFEFF) {
+            char code[12];
+            std::snprintf(code, sizeof code, "<U+%04X>", unsigned(c));
+            shown += fromUtf8(code);
+        } else {
+            shown.push_back(c);
+        }
+    }
+    return "\"" + toUtf8(shown) + "\"";
 }
 
 std::string valueText(const Value& v) {
@@ -64,7 +76,7 @@ std::string valueText(const Value& v) {
         std::string operator()(const std::u16string& s) const { return shortText(s); }
         std::string operator()(const Blob& b) const { return std::to_string(b.size()) + " bytes"; }
         std::string operator()(const Currency& c) const { return std::to_string(c.scaled / 10000); }
-        std::string operator()(const DateTime& d) const { return std::to_string(d.days); }
+        std::string operator()(const DateTime& d) const { return operator()(d.days); }
         std::string operator()(const Guid&) const { return "GUID"; }
         std::string operator()(const Decimal&) const { return "decimal"; }
     };
@@ -76,6 +88,25 @@ std::string valueText(const Value& v) {
     throwError(ErrorKind::Constraint, "The value " + valueText(v) +
                                           " cannot be stored in column \"" + c.name +
                                           "\" of table \"" + table + "\": " + why);
+}
+
+// A text starting with U+FEFF takes the compressed form (see jet/text.h), which a fixed-length
+// column cannot (its bytes are exactly two a character) and which holds only some characters.
+void checkStorableText(const std::string& table, const Column& c, const Value& v) {
+    const auto& s = std::get<std::u16string>(v);
+    if (s.empty() || s[0] != 0xFEFF) return;
+    if (c.fixed())
+        badValue(table, c, v,
+                 "a fixed-length text cannot start with U+FEFF (a byte-order mark); remove it");
+    char16_t bad = 0;
+    if (!storableText(s, &bad)) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%04X", unsigned(bad));
+        badValue(table, c, v,
+                 std::string("a text starting with U+FEFF (a byte-order mark) cannot also hold "
+                             "U+") +
+                     code + "; remove the mark");
+    }
 }
 
 // Checks one value against its column's type and size.
@@ -117,11 +148,18 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
         case ColType::Double:
             if (!std::holds_alternative<double>(v)) wrongType();
             return;
-        case ColType::DateTime:
+        case ColType::DateTime: {
             if (!std::holds_alternative<DateTime>(v)) wrongType();
+            // Access' range, 100-01-01 to 9999-12-31 (a negative day's fraction is its time of
+            // day): the other readers, and our dump, cannot show dates beyond it, nor NaN.
+            double d = std::get<DateTime>(v).days;
+            if (!(d > -657435.0 && d < 2958466.0))
+                badValue(table, c, v, "the allowed range is 100-01-01 to 9999-12-31");
             return;
+        }
         case ColType::Text: {
             if (!std::holds_alternative<std::u16string>(v)) wrongType();
+            checkStorableText(table, c, v);
             size_t n = std::get<std::u16string>(v).size();
             size_t max = std::min<size_t>(c.maxChars(), 255);
             if (n > max)
@@ -132,8 +170,14 @@ void checkValue(const std::string& table, const Column& c, const Value& v) {
         }
         case ColType::Memo: {
             if (!std::holds_alternative<std::u16string>(v)) wrongType();
-            if (std::get<std::u16string>(v).size() * 2 > 0xFFFFFF)
-                badValue(table, c, v, "it is longer than a memo can be");
+            checkStorableText(table, c, v);
+            const auto& s = std::get<std::u16string>(v);
+            // Mixed compressed text (one starting with U+FEFF) can take more than 2 bytes a
+            // character.
+            size_t bytes = s.size() * 2;
+            if (!s.empty() && s[0] == 0xFEFF && bytes > 0xFFFFFF / 2)
+                bytes = encodeText(s, true).size();
+            if (bytes > 0xFFFFFF) badValue(table, c, v, "it is longer than a memo can be");
             return;
         }
         case ColType::Binary:
@@ -201,14 +245,22 @@ void requireWritableIndexes(Database& db, Table& table, const TableDef& t) {
             KeyStatus st = appendColumnKey(*c, sample, ic.ascending, db.generalSortOrder(), probe);
             bool textColumnSort = (c->type == ColType::Text || c->type == ColType::Memo) &&
                                   !(c->sortLcid == fmt::kSortGeneral && c->sortVersion == 0);
-            if (st != KeyStatus::Ok || textColumnSort)
+            const std::string what = "The table \"" + table.name() +
+                                     "\" cannot be changed: its index \"" + t.indexName(ix) +
+                                     "\" on column \"" + c->name + "\" ";
+            // Only a sort order is cured by compacting (to General); a key type is not.
+            if (st == KeyStatus::UnsupportedSortOrder || textColumnSort)
                 throwError(ErrorKind::Unsupported,
-                           "The table \"" + table.name() +
-                               "\" cannot be changed: its index on column \"" + c->name +
-                               "\" uses keys this program cannot write (" +
-                               (textColumnSort ? std::string("a sort order other than General")
-                                               : std::string(keyStatusText(st))) +
-                               "); compact the database to the General sort order first");
+                           what +
+                               "uses a sort order other than General, whose text keys this "
+                               "program cannot compute; compact the database to the General "
+                               "sort order first");
+            if (st != KeyStatus::Ok)
+                throwError(ErrorKind::Unsupported,
+                           what + "is of type " + typeName(c->type) +
+                               ", and this program cannot compute index keys for " +
+                               typeName(c->type) +
+                               " columns; the table can be read but not changed here");
         }
     }
 }
@@ -400,6 +452,7 @@ RowId Table::insert(Row& row) {
             delta[i] = IndexWriter(x.pager, x.alloc, x.maps, t.page, ix).insert(keys.key[i], id);
         }
         writeCounters(x, t, t.rowCount + 1, autoNumber, delta);
+        relationsAfterInsert(*this, row);
         return id;
     });
 }
@@ -511,6 +564,7 @@ void Table::update(RowId id, const Row& newRow) {
             if (!keys.skip[i]) delta[i] = w.insert(keys.key[i], id);
         }
         writeCounters(x, t, t.rowCount, t.lastAutoNumber, delta);
+        relationsAfterUpdate(*this, oldRow, row);
         return 0;
     });
 }
@@ -549,6 +603,7 @@ void Table::remove(RowId id) {
         if (*where != id) removeSlot(x, *where, 0, t.freeMap, false);
         removeSlot(x, id, 0, t.freeMap, false);
         writeCounters(x, t, t.rowCount ? t.rowCount - 1 : 0, t.lastAutoNumber, delta);
+        relationsAfterRemove(*this, oldRow);
         return 0;
     });
 }

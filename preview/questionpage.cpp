@@ -3,9 +3,9 @@
 
 #include <QDir>
 #include <QUrl>
-#include <array>
+#include <algorithm>
 
-#include "store/globals.h"
+#include "preview/datafiles.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -27,27 +27,25 @@ QString fileNameReference(const QString& name) {
     return QString::fromLatin1(QUrl::toPercentEncoding(QDir::fromNativeSeparators(name), "/"));
 }
 
-QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFolder) {
-    const QString number = QString::number(questions.asInteger("idvopr"));
-    const QString text = questions.asString("vopros");
-    const qint64 correct = questions.asInteger("otvet");
-    const qint64 count = questions.asInteger("kolotvet");
-    const QString picture = questions.asString("img");
+QString questionPage(const store::Question& question, const std::vector<store::Answer>& answers,
+                     const QString& dataFolder) {
+    const QString number = QString::number(question.idvopr);
+    const QString& text = question.vopros;
+    const qint64 correct = question.otvet;
+    const qint64 count = question.kolotvet;
+    const QString& picture = question.img;
 
-    // Answer k is the k-th row in the dataset's order. When the rows run out, the cursor stays
-    // on the last row, whose text is then repeated. Rows after the N-th, and after the sixth,
-    // are never shown, so the walk stops there.
-    std::array<QString, kMaxAnswers + 1> answer;  // 1..6
-    if (answers.isOpen()) {
-        answers.first();
-        for (qint64 k = 1; k <= count && k <= kMaxAnswers; ++k) {
-            answer[size_t(k)] = answers.asString("otvet");
-            answers.next();
-        }
-        answers.first();
-    }
+    // Answer k is the k-th row; past the last row, the last row's text is repeated.
+    auto answer = [&answers](qint64 k) -> QString {
+        if (answers.empty()) return {};
+        return answers[size_t(std::min<qint64>(k, qint64(answers.size())) - 1)].otvet;
+    };
 
     const QString folder = folderReference(dataFolder);
+    // The background pictures as the data folder spells them (see datafiles.h).
+    const QString bg1 = dataFileName(dataFolder, QStringLiteral("bg1.gif"));
+    const QString bg2 = dataFileName(dataFolder, QStringLiteral("bg2.gif"));
+    const QString bg3 = dataFileName(dataFolder, QStringLiteral("bg3.gif"));
     QString page;
     page += QStringLiteral("<center><h3>Вопрос № ");
     page += number;
@@ -55,18 +53,20 @@ QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFo
         "</h3></center><table width=\"98%\" cellspacing=\"0\" cellpadding=\"8\"><tr><td "
         "width=\"3%\" style=\"border: 1px solid #8db2e3;background-image: url(");
     page += folder;
-    page += QStringLiteral("bg1.gif);\" align=\"left\"><b>?</b></td>");
+    page += bg1;
+    page += QStringLiteral(");\" align=\"left\"><b>?</b></td>");
     page += QStringLiteral(
         "<td width=\"100%\" style=\"border: 1px solid #8db2e3;background-image: url(");
     page += folder;
-    page += QStringLiteral("bg1.gif);\" align=\"left\"><b>");
+    page += bg1;
+    page += QStringLiteral(");\" align=\"left\"><b>");
     page += text;
     page += QStringLiteral("</b></td></tr></table>");
 
     if (!picture.isEmpty()) {
         page += QStringLiteral("<div>&nbsp;</div><div align=\"center\"><img src=\"");
         page += folder;
-        page += fileNameReference(picture);
+        page += fileNameReference(dataFileName(dataFolder, picture));
         page += QStringLiteral("\"></img></div>");
     } else {
         page += QStringLiteral("<div>&nbsp;</div>");
@@ -76,13 +76,13 @@ QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFo
     for (qint64 k = 1; k <= count; ++k) {
         const bool isCorrect = k == correct;
         // The correct answer's table: bg2.gif and bold type; the others: bg3.gif, plain.
-        const QString background = isCorrect ? QStringLiteral("bg2.gif);\" align=\"left\">")
-                                             : QStringLiteral("bg3.gif);\" align=\"left\">");
+        const QString& background = isCorrect ? bg2 : bg3;
         page += QStringLiteral(
             "<div>&nbsp;</div><table width=\"98%\" cellspacing=\"0\" cellpadding=\"8\"><tr><td "
             "width=\"3%\" style=\"border: 1px solid #8db2e3; background-image: url(");
         page += folder;
         page += background;
+        page += QStringLiteral(");\" align=\"left\">");
         if (isCorrect)
             page += QStringLiteral("<b>") + QString::number(k) + QStringLiteral("</b>");
         else
@@ -90,18 +90,19 @@ QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFo
         page += QStringLiteral(
             "</td><td width=\"97%\" style=\"border: 1px solid #8db2e3; background-image: url(");
         page += folder;
-        page += isCorrect ? QStringLiteral("bg2.gif);\" align=\"left\"><b>")
-                          : QStringLiteral("bg3.gif);\" align=\"left\">");
-        page += answer[size_t(k)];
+        page += background;
+        page += isCorrect ? QStringLiteral(");\" align=\"left\"><b>")
+                          : QStringLiteral(");\" align=\"left\">");
+        page += answer(k);
         page += isCorrect ? QStringLiteral("</b></td></tr></table>")
                           : QStringLiteral("</td></tr></table>");
     }
     return page;
 }
 
-QString VoptoStrUniv(TDatMod& dm, const QString& questionKey) {
+QString VoptoStrUniv(TDatMod& dm, const QString& dataFolder, const QString& questionKey) {
     (void)questionKey;
-    return questionPage(dm.qrvoprosi, dm.qrotveti, DataFolder);
+    return questionPage(store::questionAt(dm.qrvoprosi), store::answersOf(dm.qrotveti), dataFolder);
 }
 
 }  // namespace zn

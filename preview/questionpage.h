@@ -4,21 +4,28 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
-class Dataset;
+#include "store/values.h"
+
 class TDatMod;
 
 namespace zn {
 
-// The page of the question under the cursor of `dm.qrvoprosi`, with the answers held by
-// `dm.qrotveti`; file references point into DataFolder. `questionKey` ("3_7") names the question
-// for the caller's sake only: the positioned rows decide what is shown.
-// Leaves qrvoprosi where it is and qrotveti on its first row.
-QString VoptoStrUniv(TDatMod& dm, const QString& questionKey);
+// The page of one question with its answer rows (in ascending idotv order); file references
+// point into `dataFolder` (an absolute path ending with the separator); the picture and the
+// backgrounds bg1.gif..bg3.gif are written as the folder spells them when only the letter case
+// differs (dataFileName, preview/datafiles.h). Answer k is the k-th row;
+// when there are fewer rows than the question's answer count, the last row's text stands for the
+// missing ones (an empty text when there are none).
+QString questionPage(const store::Question& question, const std::vector<store::Answer>& answers,
+                     const QString& dataFolder);
 
-// The same page from explicit datasets and data folder. `questions` must be open; `answers` may
-// be closed, which reads as no answer rows.
-QString questionPage(Dataset& questions, Dataset& answers, const QString& dataFolder);
+// The page of the question under the cursor of `dm.qrvoprosi`, with the answers held by
+// `dm.qrotveti`. `questionKey` ("3_7") names the question for the caller's sake only: the
+// positioned rows decide what is shown. Leaves qrvoprosi where it is and qrotveti on its first
+// row.
+QString VoptoStrUniv(TDatMod& dm, const QString& dataFolder, const QString& questionKey);
 
 // How `dataFolder` (an absolute path ending with the separator) is written in front of a file
 // name on the page: a file URL with every character other than letters, digits, "-", ".", "_",

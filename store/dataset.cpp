@@ -218,9 +218,16 @@ void Dataset::insert() {
 void Dataset::post() {
     checkOpen();
     if (state_ == DatasetState::Browse) return;
-    Record stored = state_ == DatasetState::Insert
-                        ? doInsert(buffer_, modified_)
-                        : doUpdate(rows_[size_t(cur_)], buffer_, modified_);
+    Record stored;
+    try {
+        stored = state_ == DatasetState::Insert ? doInsert(buffer_, modified_)
+                                                : doUpdate(rows_[size_t(cur_)], buffer_, modified_);
+    } catch (...) {
+        // A refused row is dropped, not kept pending: the next movement would store it again
+        // (a half-made command's row, or the same refusal at every movement).
+        cancel();
+        throw;
+    }
     rows_[size_t(cur_)] = std::move(stored);
     size_t to = placeAfterPost(rows_, size_t(cur_));
     if (to != size_t(cur_)) {

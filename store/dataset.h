@@ -16,7 +16,8 @@
 //   stores it, after which its auto-number (`id`) reads back. cancel() drops it again and
 //   returns to the row that was current before.
 // - edit() lets the current row's columns be written; post() stores only the columns written,
-//   so stored values of other columns stay as they are.
+//   so stored values of other columns stay as they are. A post() the engine refuses cancels the
+//   insert or edit before the error propagates: nothing is left pending for a later movement.
 // - remove() deletes the current row; the following row becomes current, else the previous one.
 // - first(), next(), locate(), insert() and remove() post a pending edit or insert first (one
 //   that wrote no column is cancelled instead); close() discards it.

@@ -36,7 +36,9 @@ class DbConnection {
     // "Not a valid password." when the given password is not the database's.
     void open();
     // Closes every dataset on the connection first (pending edits are discarded), then the
-    // database. Does nothing when closed.
+    // database. Does nothing when closed. Refuses (jet::Error(Usage)) while a transaction is
+    // open: a command that closes the connection in the middle of its writes is a bug, and
+    // closing would silently drop them.
     void close();
     bool isOpen() const { return db_ != nullptr; }
 
@@ -49,10 +51,29 @@ class DbConnection {
     std::shared_ptr<const jet::Row> readRow(jet::Table& t, jet::RowId id);
     // A row the caller has just read (a scan): kept in the cache.
     std::shared_ptr<const jet::Row> keepRow(jet::Table& t, jet::RowId id, jet::Row row);
-    // The engine's insert; fills the auto-number into `row`. Returns the new row's id.
-    jet::RowId insertRow(jet::Table& t, jet::Row& row);
+    // The engine's insert; fills the auto-number into `row`. Returns the new row's id. Columns
+    // whose `given` flag is false get the column's default value (when it has one the engine can
+    // evaluate), and `row` holds what was stored afterwards.
+    jet::RowId insertRow(jet::Table& t, jet::Row& row, const std::vector<bool>& given);
     void updateRow(jet::Table& t, jet::RowId id, const jet::Row& row);
     void removeRow(jet::Table& t, jet::RowId id);
+
+    // Whether the open database cannot be written, and why (in Russian, for the person using
+    // the program: the file or its folder is protected, another copy of the program or another
+    // Jet program has it open).
+    bool readOnly() const;
+    QString readOnlyMessage() const;
+    // For a database opened for reading beside other programs: whether another program has
+    // changed the file since the last read (the cached rows are dropped then, and the datasets
+    // should be opened again). Always false for a database this connection writes.
+    bool changedByOthers();
+
+    // Forgets every cached row (after a rolled-back transaction).
+    void dropRowCache() { cache_.clear(); }
+
+    // The file system the next open() uses (tests plug in a fault-injecting one); nullptr: the
+    // real one. Not owned; must outlive the connection's open database.
+    void setEnv(jet::Env* env) { env_ = env; }
 
     // Turns the row cache off (for measurements); turning it off empties it.
     void setRowCacheEnabled(bool on);
@@ -70,6 +91,7 @@ class DbConnection {
     QString fileName_;
     std::unique_ptr<jet::Database> db_;
     std::vector<DbDataset*> datasets_;
+    jet::Env* env_ = nullptr;
     bool cacheOn_ = true;
     std::unordered_map<uint64_t, std::shared_ptr<const jet::Row>> cache_;
 };

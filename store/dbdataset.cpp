@@ -115,6 +115,10 @@ void DbDataset::doOpen(std::vector<Field>& fields, std::vector<Record>& rows) {
     }
 
     conn_.open();  // a dataset opens its connection, as the connection's owner would
+    // One state of the file, whatever other programs commit meanwhile (a database opened for
+    // reading); rows cached before another program changed the file are not used.
+    jet::Database::ReadScope scope(conn_.database());
+    if (scope.changed()) conn_.dropRowCache();
     jet::Table& t = conn_.database().table(stmt_.table.toStdString());
     const jet::TableDef& def = t.def();
 
@@ -183,8 +187,9 @@ void DbDataset::doClose() {
 }
 
 Dataset::Record DbDataset::doInsert(jet::Row row, const std::vector<bool>& modified) {
-    (void)modified;  // unwritten columns are NULL in `row`; the auto-number is filled in
-    jet::RowId id = conn_.insertRow(*table_, row);
+    // Columns nobody wrote are left at the database's default (NULL without one); the
+    // auto-number is filled in.
+    jet::RowId id = conn_.insertRow(*table_, row, modified);
     return Record{std::make_shared<const jet::Row>(std::move(row)), id};
 }
 

@@ -1,6 +1,9 @@
 // The data module: datasets, their master-detail chain and the connection strings.
 #include "store/tdatmod.h"
 
+#include <optional>
+
+#include "jet/error.h"
 #include "store/schema.h"
 
 TDatMod::TDatMod(QObject* parent)
@@ -86,4 +89,157 @@ void TDatMod::connectTo(const QString& databasePath) {
     Conn.close();
     Conn.setConnectionString(connectionString(databasePath));
     Conn.open();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Write scopes
+
+TDatMod::WriteScope::WriteScope(TDatMod& dm) : dm_(dm) {
+    if (dm_.writeDepth_ == 0) {
+        dm_.Conn.database().begin();
+        dm_.writeDoomed_ = false;
+    }
+    ++dm_.writeDepth_;
+}
+
+TDatMod::WriteScope::~WriteScope() {
+    if (done_) return;
+    done_ = true;
+    try {
+        dm_.endWrite(false);
+    } catch (...) {
+        // A destructor runs while the command's own error is on its way to the user.
+    }
+}
+
+void TDatMod::WriteScope::commit() {
+    if (done_) return;
+    done_ = true;
+    dm_.endWrite(true);
+}
+
+void TDatMod::endWrite(bool commit) {
+    const bool outermost = writeDepth_ == 1;
+    --writeDepth_;
+    if (!outermost) {
+        if (!commit) writeDoomed_ = true;
+        return;
+    }
+    if (commit) {
+        try {
+            if (writeDoomed_)
+                throw jet::Error(jet::ErrorKind::Usage,
+                                 "A part of the command failed, so none of it was written");
+            for (Dataset* d :
+                 std::initializer_list<Dataset*>{&qrtema, &qrvoprosi, &qrotveti, &tbSettings})
+                if (d->state() == DatasetState::Edit || d->state() == DatasetState::Insert)
+                    throw jet::Error(jet::ErrorKind::Usage,
+                                     d->name().toStdString() +
+                                         ": a change was not posted before the command ended, "
+                                         "so none of the command was written");
+            Conn.database().commit();
+            return;
+        } catch (...) {
+            // A failed commit has already put the file back; a refused one is rolled back here.
+            try {
+                if (Conn.isOpen()) Conn.database().rollback();
+            } catch (...) {
+            }
+            restoreAfterRollback();
+            throw;
+        }
+    }
+    if (Conn.isOpen()) Conn.database().rollback();
+    restoreAfterRollback();
+}
+
+void TDatMod::recountQuestions(const std::function<void()>& step) {
+    // Every movement of qrtema re-queries qrvoprosi for the topic it lands on.
+    std::vector<std::pair<qint64, qint64>> changed;  // topic id, count
+    for (qrtema.first(); !qrtema.eof(); qrtema.next()) {
+        const qint64 count = qrvoprosi.recordCount();
+        if (qrtema.isNull("kolvopr") || qrtema.asInteger("kolvopr") != count)
+            changed.emplace_back(qrtema.asInteger("id"), count);
+        if (step) step();
+    }
+    if (!changed.empty() && !readOnly()) {
+        write([&] {
+            for (auto& [id, count] : changed) {
+                qrtema.locate(QStringLiteral("id"), id);
+                qrtema.edit();
+                qrtema.setInteger("kolvopr", count);
+                qrtema.post();
+            }
+        });
+    }
+    qrtema.first();
+}
+
+void TDatMod::cancelPendingEdits() {
+    for (Dataset* d : std::initializer_list<Dataset*>{&qrtema, &qrvoprosi, &qrotveti, &tbSettings})
+        if (d->isOpen()) d->cancel();
+}
+
+namespace {
+
+// Where a dataset stood: its parameter and the id of its current row.
+struct Position {
+    bool open = false;
+    std::optional<qint64> id;
+    std::optional<qint64> param;
+};
+
+Position positionOf(DbDataset& d, const QString& param) {
+    Position p;
+    p.open = d.isOpen();
+    if (!p.open) return p;
+    if (d.recNo() > 0 && !d.isNull("id")) p.id = d.asInteger("id");
+    if (!param.isEmpty()) p.param = d.param(param);
+    return p;
+}
+
+// Opens `d` again (with its former parameter) and puts the cursor back on its row.
+void reopen(DbDataset& d, const Position& p, const QString& param) {
+    if (!p.open) return;  // a detail the master's reopening opened stays as the chain left it
+    d.close();
+    if (p.param) d.setParam(param, *p.param);
+    d.open();
+    if (p.id) d.locate(QStringLiteral("id"), *p.id);
+}
+
+}  // namespace
+
+void TDatMod::restoreAfterRollback() {
+    cancelPendingEdits();
+    Conn.dropRowCache();
+    reopenOnTheirRows();
+}
+
+bool TDatMod::refreshIfChangedByOthers() {
+    if (!Conn.isOpen() || inWrite() || !Conn.changedByOthers()) return false;
+    cancelPendingEdits();
+    reopenOnTheirRows();
+    return true;
+}
+
+void TDatMod::reopenOnTheirRows() {
+    if (!Conn.isOpen()) return;
+    const QString idtest = QStringLiteral("idtest"), idvopr = QStringLiteral("idvopr");
+    const Position topics = positionOf(qrtema, {});
+    const Position questions = positionOf(qrvoprosi, idtest);
+    const Position answers = positionOf(qrotveti, idvopr);
+    const Position settings = positionOf(tbSettings, {});
+    // Master first: its movements re-query the details, which are then put on their own rows.
+    reopen(qrtema, topics, {});
+    reopen(qrvoprosi, questions, idtest);
+    reopen(qrotveti, answers, idvopr);
+    reopen(tbSettings, settings, {});
+}
+
+bool TDatMod::readOnly() const {
+    return Conn.isOpen() && Conn.readOnly();
+}
+
+QString TDatMod::readOnlyMessage() const {
+    return Conn.isOpen() ? Conn.readOnlyMessage() : QString();
 }

@@ -14,10 +14,20 @@
 // current row written) and it then has no rows, topicsEmptied() is emitted; the main window
 // clears the preview on it.
 //
+// Commands that change the database run in a write scope: write(fn), or a WriteScope object.
+// Everything fn writes is one transaction of the engine: it lands whole when fn returns, or not
+// at all when fn throws (or the commit fails). After a rollback the datasets show what the file
+// holds: pending inserts and edits are cancelled, the row cache is emptied and every open
+// dataset is opened again with its cursor back on the row it stood on (by id), or on its first
+// row when that row is gone. Scopes nest: an inner scope joins the outer one, and an inner scope
+// that fails dooms the whole command, so the outer commit refuses even if the error was caught.
+//
 // Nothing is caught here: engine and field errors propagate to the caller.
 #pragma once
 
 #include <QObject>
+#include <functional>
+#include <type_traits>
 
 #include "store/dbconnection.h"
 #include "store/dbdataset.h"
@@ -44,6 +54,61 @@ class TDatMod : public QObject {
     // it. Datasets stay closed; the caller opens qrtema and tbSettings.
     void connectTo(const QString& databasePath);
 
+    // --- Write scopes (see the top of this file)
+    class WriteScope {
+      public:
+        // Begins the engine's transaction, or joins the open one. Throws when the database
+        // cannot be written (the engine's read-only error).
+        explicit WriteScope(TDatMod& dm);
+        // Without commit(): the command failed. The outermost scope rolls back and restores
+        // the datasets; an inner one dooms the outer scope.
+        ~WriteScope();
+        WriteScope(const WriteScope&) = delete;
+        WriteScope& operator=(const WriteScope&) = delete;
+        // The outermost scope commits (a failed commit rolls back, restores and throws); an
+        // inner one only ends. REQUIRES: no dataset holds an unposted insert or edit.
+        void commit();
+
+      private:
+        TDatMod& dm_;
+        bool done_ = false;
+    };
+
+    // Runs `fn` inside one write scope and returns its result.
+    template <class F>
+    auto write(F&& fn) -> std::invoke_result_t<F&> {
+        WriteScope scope(*this);
+        if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+            fn();
+            scope.commit();
+        } else {
+            auto result = fn();
+            scope.commit();
+            return result;
+        }
+    }
+    bool inWrite() const { return writeDepth_ > 0; }
+
+    // Sets every topic's kolvopr to the number of its questions, writing only the counts that
+    // differ, in one write scope (it joins the caller's). Leaves qrtema on its first topic.
+    // `step` (may be empty) is called once per topic. On a database that cannot be written the
+    // counts are only compared and nothing is written.
+    void recountQuestions(const std::function<void()>& step = {});
+
+    // Cancels the pending insert or edit of every dataset (a failed command must leave nothing
+    // for a later movement to store).
+    void cancelPendingEdits();
+
+    // For a database opened for reading: when another program has changed the file since it was
+    // last read, every open dataset is opened again on its row (by id, else its first row) and
+    // true is returned, so that the caller shows the file as it is now.
+    bool refreshIfChangedByOthers();
+
+    // Whether the open database can be written, and why not (in Russian, for the person using
+    // the program); empty when it can or nothing is open.
+    bool readOnly() const;
+    QString readOnlyMessage() const;
+
     DbConnection Conn;
     DbDataset qrtema;      // "select * from Tema order by numtema;"
     DbDataset qrvoprosi;   // "select * from Voprosi where idtest=:idtest order by idvopr;"
@@ -58,4 +123,11 @@ class TDatMod : public QObject {
   private:
     void requeryQuestions();
     void requeryAnswers();
+    // After a rollback: cancel, drop the row cache, reopen every open dataset on its row.
+    void restoreAfterRollback();
+    void reopenOnTheirRows();
+    void endWrite(bool commit);
+
+    int writeDepth_ = 0;
+    bool writeDoomed_ = false;
 };

@@ -10,5 +10,6 @@ zn_gui_test(app_test
         ${CMAKE_CURRENT_LIST_DIR}/app_frame_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/app_guard_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/app_startup_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/app_teacher_test.cpp
     LIBS znprogram Qt6::Test)
 target_compile_definitions(app_test PRIVATE ZN_FIXTURES_DIR="${ZN_FIXTURES_DIR}")

@@ -21,11 +21,11 @@
 #include "jet/database.h"
 #include "modal.h"
 #include "startup.h"
-#include "store/globals.h"
 #include "store/tdatmod.h"
 #include "taboutbox.h"
 #include "tform1.h"
 #include "tform9.h"
+#include "tree/topictree.h"
 
 using zn::ModalAnswer;
 using zn::ModalRequest;
@@ -99,8 +99,8 @@ struct Observed {
     QString currentNode;
 
     static Observed of(const TForm1& form, const TDatMod& dm) {
-        Observed o{zn::DatabasePath,
-                   zn::DataFolder,
+        Observed o{form.session().databasePath,
+                   form.session().dataFolder,
                    dm.Conn.isOpen() ? dm.Conn.fileName() : QString(),
                    dm.Conn.connectionString(),
                    form.statusText(),
@@ -167,8 +167,6 @@ class StartupTest : public QObject {
         oldCurrent_ = QDir::currentPath();
         QVERIFY(QDir::setCurrent(work_));
         // As at program start.
-        zn::TreeEventsOn = 0;
-        zn::TreeComplete = 0;
     }
     void cleanup() {
         if (!oldCurrent_.isEmpty()) QDir::setCurrent(oldCurrent_);
@@ -195,7 +193,7 @@ class StartupTest : public QObject {
         TDatMod& dm = *p.datMod();
 
         // Creation: DataFolder from the working directory, the default connection, nothing shown.
-        QCOMPARE(zn::DataFolder, work_ + QStringLiteral("/data/"));
+        QCOMPARE(form.session().dataFolder, work_ + QStringLiteral("/data/"));
         QCOMPARE(dm.Conn.connectionString(), TDatMod::creationConnectionString());
         QVERIFY(dm.tbSettings.isOpen() && dm.TbTema.isOpen() && !dm.qrtema.isOpen());
         QVERIFY(!anyWindowVisible());
@@ -214,9 +212,10 @@ class StartupTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
         QCOMPARE(modal.calls().size(), size_t(0));
-        QCOMPARE(zn::DatabasePath, work_ + QStringLiteral("/test.mdb"));
-        QCOMPARE(dm.Conn.connectionString(), TDatMod::connectionString(zn::DatabasePath));
-        QCOMPARE(dm.Conn.fileName(), zn::DatabasePath);
+        QCOMPARE(form.session().databasePath, work_ + QStringLiteral("/test.mdb"));
+        QCOMPARE(dm.Conn.connectionString(),
+                 TDatMod::connectionString(form.session().databasePath));
+        QCOMPARE(dm.Conn.fileName(), form.session().databasePath);
         QVERIFY(dm.qrtema.isOpen());
         QCOMPARE(dm.qrtema.recordCount(), topics);
         QVERIFY(dm.tbSettings.isOpen());
@@ -224,16 +223,16 @@ class StartupTest : public QObject {
         // The tree was built and its first node selected, which fills the preview; with no
         // topics the tree stays empty, its change handling off, and the preview is emptied.
         QCOMPARE(form.treeDb()->topLevelItemCount(), topics);
-        QCOMPARE(zn::TreeComplete, (unsigned char)1);
+        QCOMPARE(p.tree()->TreeComplete, (unsigned char)1);
         if (topics > 0) {
-            QCOMPARE(zn::TreeEventsOn, (unsigned char)1);
+            QCOMPARE(p.tree()->TreeEventsOn, (unsigned char)1);
             QTreeWidgetItem* current = form.treeDb()->currentItem();
             QVERIFY(current && current->parent() == form.treeDb()->topLevelItem(0));
             QVERIFY(!form.hv()->toPlainText().isEmpty());
             QVERIFY(dm.qrvoprosi.isOpen());
             QCOMPARE(dm.qrvoprosi.asInteger("idtest"), dm.qrtema.asInteger("numtema"));
         } else {
-            QCOMPARE(zn::TreeEventsOn, (unsigned char)0);
+            QCOMPARE(p.tree()->TreeEventsOn, (unsigned char)0);
             QVERIFY(form.hv()->toPlainText().isEmpty());
         }
 
@@ -291,7 +290,7 @@ class StartupTest : public QObject {
         QVERIFY(p);
         TForm1& form = *p->form1();
         TDatMod& dm = *p->datMod();
-        const QString first = zn::DatabasePath;
+        const QString first = form.session().databasePath;
 
         // Another folder: DataFolder must not follow the database.
         const QString otherDir = dir_->path() + QStringLiteral("/другая");
@@ -310,8 +309,8 @@ class StartupTest : public QObject {
         QCOMPARE(r.folder, QDir::currentPath());
         QCOMPARE(r.filter, QStringLiteral("Office Access (*.mdb)|*.mdb"));
 
-        QCOMPARE(zn::DatabasePath, other);
-        QCOMPARE(zn::DataFolder, work_ + QStringLiteral("/data/"));
+        QCOMPARE(form.session().databasePath, other);
+        QCOMPARE(form.session().dataFolder, work_ + QStringLiteral("/data/"));
         QCOMPARE(dm.Conn.fileName(), other);
         QCOMPARE(dm.Conn.connectionString(), TDatMod::connectionString(other));
         QVERIFY(dm.qrtema.isOpen() && dm.tbSettings.isOpen());
@@ -347,7 +346,7 @@ class StartupTest : public QObject {
         form.findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
 
         QCOMPARE(modal.calls().size(), size_t(1));
-        QCOMPARE(zn::DatabasePath, empty);
+        QCOMPARE(form.session().databasePath, empty);
         QCOMPARE(form.treeDb()->topLevelItemCount(), 0);
         QVERIFY(form.hv()->toPlainText().isEmpty());
         QCOMPARE(form.statusText(), QStringLiteral("Открытие базы"));
@@ -365,15 +364,16 @@ class StartupTest : public QObject {
         ScriptedModal modal;
         auto p = startOn(QStringLiteral("sample-test.mdb"), &log);
         QVERIFY(p);
-        QString chosen = zn::DatabasePath;
+        TForm1& form = *p->form1();
+        QString chosen = form.session().databasePath;
         if (throughLink) {
             chosen = dir_->path() + QStringLiteral("/link.mdb");
-            QVERIFY(QFile::link(zn::DatabasePath, chosen));
+            QVERIFY(QFile::link(form.session().databasePath, chosen));
         }
         modal.push(ModalAnswer{zn::Ok, chosen, 0});
         p->form1()->findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
         QCOMPARE(modal.calls().size(), size_t(1));  // the dialog only, no error
-        QCOMPARE(zn::DatabasePath, chosen);
+        QCOMPARE(form.session().databasePath, chosen);
         QVERIFY(p->datMod()->Conn.isOpen());
         QCOMPARE(p->datMod()->qrtema.recordCount(), 3);
         QCOMPARE(log.events.last(), QStringLiteral("obnov"));
@@ -464,7 +464,7 @@ class StartupTest : public QObject {
         modal.push(ModalAnswer{zn::Ok, bad, 0});
         form.findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
         QCOMPARE(modal.calls().size(), size_t(3));
-        QCOMPARE(zn::DatabasePath, bad);
+        QCOMPARE(form.session().databasePath, bad);
         QCOMPARE(dm.qrtema.recordCount(), 0);
     }
 

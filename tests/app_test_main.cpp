@@ -7,6 +7,7 @@
 int runFrameTests(int argc, char** argv);
 int runGuardTests(int argc, char** argv);
 int runStartupTests(int argc, char** argv);
+int runTeacherTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
     failures += runGuardTests(argc, argv);
     failures += runFrameTests(argc, argv);
     failures += runStartupTests(argc, argv);
+    failures += runTeacherTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

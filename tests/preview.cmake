@@ -6,6 +6,7 @@ endif()
 zn_gui_test(preview_test
     SOURCES
         ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/preview_datafiles_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/preview_page_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/preview_view_test.cpp
     LIBS znpreview zn_testsupport Qt6::Widgets GTest::gtest)

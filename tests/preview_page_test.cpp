@@ -8,7 +8,6 @@
 #include <QUrl>
 
 #include "preview/questionpage.h"
-#include "store/globals.h"
 #include "tests/preview_testing.h"
 
 using previewtest::AnswerRow;
@@ -128,7 +127,6 @@ TEST(QuestionPage, EqualsThePageAssembledFromItsPieces) {
         all[i].row.idvopr = int(i + 1);
         bank.addQuestion(1, all[i].row);
     }
-    zn::DataFolder = kFolder;
     dm.qrtema.open();
 
     for (const Case& c : all) {
@@ -139,7 +137,7 @@ TEST(QuestionPage, EqualsThePageAssembledFromItsPieces) {
         if (dm.qrotveti.recordCount() > 1) dm.qrotveti.next();
 
         const QString key = QStringLiteral("1_%1").arg(c.row.idvopr);
-        const QString page = zn::VoptoStrUniv(dm, key);
+        const QString page = zn::VoptoStrUniv(dm, kFolder, key);
         EXPECT_EQ(page.toStdString(), expectedPage(c.row.idvopr, c.row.text, c.row.otvet,
                                                    c.row.kolotvet, c.row.img, c.shown)
                                           .toStdString());

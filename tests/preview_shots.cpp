@@ -19,7 +19,7 @@
 #include <cstdio>
 
 #include "preview/htmlview.h"
-#include "store/globals.h"
+#include "store/session.h"
 #include "tests/preview_testing.h"
 #include "tree/topictree.h"
 
@@ -30,11 +30,12 @@ QString outDir;
 TEST(PreviewShots, QuestionPageAndTopicSummary) {
     ZN_REQUIRE_FIXTURES();
     const QString demo = QStringLiteral(ZN_DEMO_DATA_DIR);
-    zn::DataFolder =
+    zn::Session session;
+    session.dataFolder =
         QString::fromStdString(zntest::tempDir()) + QStringLiteral("/Мои тесты #2 (100%)/data/");
-    ASSERT_TRUE(QDir().mkpath(zn::DataFolder));
+    ASSERT_TRUE(QDir().mkpath(session.dataFolder));
     for (const char* f : {"bg1.gif", "bg2.gif", "bg3.gif", "p1.png"})
-        ASSERT_TRUE(QFile::copy(demo + QLatin1String(f), zn::DataFolder + QLatin1String(f)));
+        ASSERT_TRUE(QFile::copy(demo + QLatin1String(f), session.dataFolder + QLatin1String(f)));
 
     TDatMod dm;
     previewtest::TestBank bank(dm);
@@ -88,7 +89,7 @@ TEST(PreviewShots, QuestionPageAndTopicSummary) {
     c.treeDb = treeDb;
     c.progBar1 = &bar;
     c.loadPreview = [hv](const QString& html) { hv->setHtml(zn::htmlForView(html)); };
-    zn::TopicTree tree(dm, c);
+    zn::TopicTree tree(dm, session, c);
     tree.startupBuild();
     window.show();
 

@@ -9,6 +9,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -16,8 +17,8 @@
 #include <QTextLayout>
 
 #include "preview/htmlview.h"
+#include "preview/pagefeeder.h"
 #include "preview/questionpage.h"
-#include "store/globals.h"
 #include "tests/preview_testing.h"
 
 using namespace previewtest;
@@ -92,7 +93,6 @@ class PreviewView : public ::testing::Test {
         folder = QString::fromStdString(zntest::tempDir()) +
                  QStringLiteral("/Папка с #1 и 100% (копия)/data/");
         makeDataFolder(folder);
-        zn::DataFolder = folder;
         bank = std::make_unique<TestBank>(dm);
         bank->addTopic(1, QStringLiteral("Тема с картинкой"), 1);
         bank->addQuestion(1, {1,
@@ -104,7 +104,7 @@ class PreviewView : public ::testing::Test {
                                {2, QStringLiteral("верный")},
                                {3, QStringLiteral("третий")}}});
         dm.qrtema.open();
-        page = zn::VoptoStrUniv(dm, QStringLiteral("1_1"));
+        page = zn::VoptoStrUniv(dm, folder, QStringLiteral("1_1"));
     }
     void TearDown() override { bank.reset(); }
 
@@ -202,6 +202,53 @@ TEST(HtmlForView, RemoteResourcesAreNotLoaded) {
         doc->resource(QTextDocument::ImageResource, QUrl("http://127.0.0.1:9/x.png")).isValid());
     EXPECT_FALSE(
         doc->resource(QTextDocument::ImageResource, QUrl("http://127.0.0.1:9/bg.gif")).isValid());
+}
+
+// A topic summary fed in steps draws, once complete, exactly as the whole page set at once:
+// same height, same pixels from top to bottom. The questions carry what makes the margins and
+// alignment differ between neighbours: pictures, markup, missing answer tables, long texts.
+TEST_F(PreviewView, ASummaryFedInStepsDrawsAsTheWholePage) {
+    QString summary = QStringLiteral("<center><big><h3>Тема № 1. Тема с картинкой</h3></big>");
+    for (int q = 1; q <= 40; ++q) {
+        bank->addQuestion(1, {q + 1,
+                              QStringLiteral("Вопрос <i>%1</i> ").arg(q) + QString(q * 7, u'ж'),
+                              q % 4 == 0 ? 0 : 1 + q % 3,
+                              2 + q % 5,
+                              q % 6 == 0 ? kPictureName : QString(),
+                              {{1, QStringLiteral("один")},
+                               {2, QStringLiteral("<b>два</b>")},
+                               {3, QStringLiteral("три")}}});
+    }
+    dm.qrtema.close();
+    dm.qrtema.open();
+    for (int q = 1; q <= 41; ++q) {
+        dm.qrvoprosi.locate("idvopr", q);
+        summary += zn::VoptoStrUniv(dm, folder, QStringLiteral("1_%1").arg(q));
+    }
+    ASSERT_GT(zn::PageFeeder::split(summary).size(), zn::PageFeeder::kFirstQuestions + 10);
+
+    View whole, fed;
+    whole.load(summary);
+    fed.browser.show();
+    zn::PageFeeder feeder(fed.browser);
+    feeder.show(QStringLiteral("<p>an earlier page, dropped</p>") + summary);
+    feeder.show(summary);  // a new page replaces what was still pending
+    EXPECT_TRUE(feeder.pending());
+    while (feeder.pending()) QApplication::processEvents();
+
+    const QSizeF size = whole.browser.document()->documentLayout()->documentSize();
+    ASSERT_EQ(fed.browser.document()->documentLayout()->documentSize(), size);
+    auto strip = [&](QTextBrowser& b, int top) {
+        QImage img(int(size.width()), 4000, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.translate(0, -top);
+        b.document()->drawContents(&p, QRectF(0, top, size.width(), 4000));
+        return img;
+    };
+    for (int top = 0; top < size.height(); top += 4000)
+        EXPECT_TRUE(strip(whole.browser, top) == strip(fed.browser, top)) << "at " << top;
+    EXPECT_EQ(fed.browser.toPlainText(), whole.browser.toPlainText());
 }
 
 }  // namespace

@@ -7,6 +7,8 @@ add_executable(store_test
     ${CMAKE_CURRENT_LIST_DIR}/store_connection_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/store_dataset_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/store_datmod_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/store_readonly_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/store_write_test.cpp
 )
 target_link_libraries(store_test PRIVATE znstore zn_testsupport GTest::gtest_main)
 add_test(NAME store_test COMMAND store_test)

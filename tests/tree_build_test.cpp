@@ -51,21 +51,21 @@ class TreeBuild : public treetest::TreeHarness {
                                                         {4, 3, "Тема 3. Геометрия", 0, 0},
                                                         {5, 0, "3_1", 3, 1}}));
         EXPECT_EQ(bank->storedCounts(), (std::vector<int>{2, 0, 1}));
-        EXPECT_EQ(zn::TopicSlots[1].name, QStringLiteral("Алгебра"));
-        EXPECT_EQ(zn::TopicSlots[1].count, 2);
-        EXPECT_EQ(zn::TopicSlots[2].count, 0);
-        EXPECT_EQ(zn::TopicSlots[3].name, QStringLiteral("Геометрия"));
-        EXPECT_EQ(zn::TopicSlots[3].count, 1);
+        EXPECT_EQ(tree->TopicSlots[1].name, QStringLiteral("Алгебра"));
+        EXPECT_EQ(tree->TopicSlots[1].count, 2);
+        EXPECT_EQ(tree->TopicSlots[2].count, 0);
+        EXPECT_EQ(tree->TopicSlots[3].name, QStringLiteral("Геометрия"));
+        EXPECT_EQ(tree->TopicSlots[3].count, 1);
 
         // Node 1, the first topic's first question, is selected and handled in full.
         ASSERT_NE(treeDb.currentItem(), nullptr);
         EXPECT_EQ(zn::TopicTree::nodePosition(treeDb.currentItem()), 1);
         EXPECT_TRUE(treeDb.currentItem()->isSelected());
         EXPECT_TRUE(node(1)->isExpanded());
-        EXPECT_EQ(zn::TreeEventsOn, 1);
-        EXPECT_EQ(zn::TreeComplete, 1);
-        EXPECT_EQ(zn::SelectedTopicNo, 1);
-        EXPECT_EQ(zn::SelectedQuestionNo, 1);
+        EXPECT_EQ(tree->TreeEventsOn, 1);
+        EXPECT_EQ(tree->TreeComplete, 1);
+        EXPECT_EQ(tree->SelectedTopicNo, 1);
+        EXPECT_EQ(tree->SelectedQuestionNo, 1);
         ASSERT_EQ(previews.size(), 1u);
         EXPECT_EQ(previews[0], pageOf(1, 1));
         EXPECT_EQ(buttons(), "000111");
@@ -74,7 +74,7 @@ class TreeBuild : public treetest::TreeHarness {
 
 TEST_F(TreeBuild, TreeObnovGivesSixNodesRowsAndCountsForTopicsWithTwoNoneAndOneQuestion) {
     threeTopics();
-    zn::TreeEventsOn = zn::TreeComplete = 1;
+    tree->TreeEventsOn = tree->TreeComplete = 1;
     tree->TreeObnov();
     expectThreeTopicTree();
     EXPECT_EQ(log, (std::vector<std::string>{"EdImage cleared", "popup PopupMenu2",
@@ -97,10 +97,13 @@ TEST_F(TreeBuild, TreeObnovGivesSixNodesRowsAndCountsForTopicsWithTwoNoneAndOneQ
     EXPECT_EQ(progress[progress.size() - 2], 9);
     EXPECT_EQ(progress.back(), 0);
 
-    // A second build over the now correct database gives the same tree again.
+    // A second build over the now correct database gives the same tree again, and writes
+    // nothing: every count is right already.
     clearRecords();
+    const auto bytes = zntest::readFile(bank->file().toStdString());
     tree->TreeObnov();
     expectThreeTopicTree();
+    EXPECT_EQ(zntest::readFile(bank->file().toStdString()), bytes);
 }
 
 TEST_F(TreeBuild, StartupBuildSelectsTheFirstNodeWhileOnlyTheFirstTopicExists) {
@@ -118,8 +121,8 @@ TEST_F(TreeBuild, FirstTopicWithoutQuestionsIsTheSelectedNode) {
     tree->TreeObnov();
     ASSERT_EQ(treeDb.currentItem(), node(1));
     EXPECT_EQ(node(1)->childCount(), 0);
-    EXPECT_EQ(zn::SelectedTopicNo, 0);
-    EXPECT_EQ(zn::SelectedQuestionNo, 0);
+    EXPECT_EQ(tree->SelectedTopicNo, 0);
+    EXPECT_EQ(tree->SelectedQuestionNo, 0);
     ASSERT_EQ(previews.size(), 1u);
     EXPECT_EQ(previews[0], QStringLiteral("<center><big><h3>Тема № 1. Пустая</h3></big>"));
     EXPECT_EQ(log.back(), "answers shown");
@@ -131,31 +134,31 @@ TEST_F(TreeBuild, EmptyTemaLeavesAnEmptyTreeAndRunsNoSelection) {
     // What an earlier build left: a node, a TbTema row, a slot, TreeComplete.
     treeDb.addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("old")}));
     treeDb.setCurrentItem(treeDb.topLevelItem(0));
-    zn::TopicSlots[1] = {QStringLiteral("old slot"), 4};
+    tree->TopicSlots[1] = {QStringLiteral("old slot"), 4};
     dm.TbTema.insert();
     dm.TbTema.setInteger("id", 0);
     dm.TbTema.setInteger("nb", 1);
     dm.TbTema.post();
-    zn::TreeComplete = 0;
+    tree->TreeComplete = 0;
     clearRecords();
 
     tree->TreeObnov();
     EXPECT_EQ(treeDb.topLevelItemCount(), 0);
     EXPECT_EQ(treeDb.currentItem(), nullptr);
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(zn::TreeEventsOn, 1);
-    EXPECT_EQ(zn::TreeComplete, 0);
-    EXPECT_EQ(zn::TopicSlots[1].name, QStringLiteral("old slot"));
+    EXPECT_EQ(tree->TreeEventsOn, 1);
+    EXPECT_EQ(tree->TreeComplete, 0);
+    EXPECT_EQ(tree->TopicSlots[1].name, QStringLiteral("old slot"));
     EXPECT_EQ(dm.TbTema.recordCount(), 1);
-    EXPECT_EQ(zn::SelectedTopicNo, -1);
+    EXPECT_EQ(tree->SelectedTopicNo, -1);
 
     // The start-up build on no topics opens TreeComplete only; TreeEventsOn stays 0.
-    zn::TreeEventsOn = 0;
+    tree->TreeEventsOn = 0;
     tree->startupBuild();
     EXPECT_EQ(treeDb.topLevelItemCount(), 0);
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(zn::TreeEventsOn, 0);
-    EXPECT_EQ(zn::TreeComplete, 1);
+    EXPECT_EQ(tree->TreeEventsOn, 0);
+    EXPECT_EQ(tree->TreeComplete, 1);
 }
 
 TEST_F(TreeBuild, TopicsAfterTheFourteenthGetCaptionsQuestionNodesAndSummaries) {
@@ -172,7 +175,7 @@ TEST_F(TreeBuild, TopicsAfterTheFourteenthGetCaptionsQuestionNodesAndSummaries) 
     EXPECT_EQ(node(15)->childCount(), 0);
     EXPECT_EQ(node(16)->childCount(), 1);
     EXPECT_EQ(bank->storedCounts()[15], 1);
-    EXPECT_EQ(zn::TopicSlots[14].name, QStringLiteral("T14"));
+    EXPECT_EQ(tree->TopicSlots[14].name, QStringLiteral("T14"));
     EXPECT_EQ(tree->slot(16).name, QStringLiteral("T16"));
 
     const std::vector<TbTemaRow> rows = tbTemaRows();
@@ -186,8 +189,8 @@ TEST_F(TreeBuild, TopicsAfterTheFourteenthGetCaptionsQuestionNodesAndSummaries) 
               QStringLiteral("<center><big><h3>Тема № 16. T16</h3></big>") + pageOf(16, 1));
     EXPECT_EQ(log[2], "status Вопросы темы 16");
     treeDb.setCurrentItem(node(16, 1));
-    EXPECT_EQ(zn::SelectedTopicNo, 16);
-    EXPECT_EQ(zn::SelectedQuestionNo, 1);
+    EXPECT_EQ(tree->SelectedTopicNo, 16);
+    EXPECT_EQ(tree->SelectedQuestionNo, 1);
     EXPECT_EQ(previews.back(), pageOf(16, 1));
 }
 

@@ -1,8 +1,14 @@
 // The selection handler: a question node and topic nodes (with questions, without, with a gap
 // in their numbering, with "_" in the name) give the status texts, buttons, popup menu,
 // variables, dataset positions and preview expected of them; the gates cut the handling down
-// to the positioning during a build and to nothing while the tree's events are off.
+// to the positioning during a build and to nothing while the tree's events are off. Collapsing
+// the topic of the selected question selects the topic; cut captions show as tooltips.
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include "tests/tree_testing.h"
 
@@ -56,8 +62,8 @@ TEST_F(TreeSelect, QuestionNodeGivesItsStatusButtonsMenuVariablesAndPage) {
                                              "status Тема : 2  Вопрос : 3", "repaint", "preview",
                                              "answers shown"}));
     EXPECT_EQ(buttons(), "000111");
-    EXPECT_EQ(zn::SelectedTopicNo, 2);
-    EXPECT_EQ(zn::SelectedQuestionNo, 3);
+    EXPECT_EQ(tree->SelectedTopicNo, 2);
+    EXPECT_EQ(tree->SelectedQuestionNo, 3);
     EXPECT_EQ(dm.qrtema.asInteger("numtema"), 2);
     EXPECT_EQ(dm.qrvoprosi.asInteger("idvopr"), 3);
     EXPECT_EQ(answers(),
@@ -77,8 +83,8 @@ TEST_F(TreeSelect, TopicNodeShowsTheSummaryOfAllItsQuestions) {
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 0}));
     EXPECT_EQ(progBar1.maximum(), 3);
     EXPECT_EQ(buttons(), "111100");
-    EXPECT_EQ(zn::SelectedTopicNo, 0);
-    EXPECT_EQ(zn::SelectedQuestionNo, 0);
+    EXPECT_EQ(tree->SelectedTopicNo, 0);
+    EXPECT_EQ(tree->SelectedQuestionNo, 0);
     // The summary leaves the datasets on the topic's last question.
     EXPECT_EQ(dm.qrtema.asInteger("numtema"), 2);
     EXPECT_EQ(dm.qrvoprosi.asInteger("idvopr"), 3);
@@ -115,14 +121,14 @@ TEST_F(TreeSelect, GapInNumberingShowsTheFirstQuestionInItsPlace) {
 }
 
 TEST_F(TreeSelect, DuringABuildOnlyThePositioningRuns) {
-    zn::TreeComplete = 0;
+    tree->TreeComplete = 0;
     for (const auto& a : actions) a->setEnabled(false);
     treeDb.setCurrentItem(node(2, 2));
     EXPECT_EQ(log,
               (std::vector<std::string>{"EdImage cleared", "popup PopupMenu2", "answers shown"}));
     EXPECT_EQ(buttons(), "000000");
-    EXPECT_EQ(zn::SelectedTopicNo, 2);
-    EXPECT_EQ(zn::SelectedQuestionNo, 2);
+    EXPECT_EQ(tree->SelectedTopicNo, 2);
+    EXPECT_EQ(tree->SelectedQuestionNo, 2);
     EXPECT_EQ(dm.qrtema.asInteger("numtema"), 2);
     EXPECT_EQ(dm.qrvoprosi.asInteger("idvopr"), 2);
 
@@ -136,11 +142,80 @@ TEST_F(TreeSelect, DuringABuildOnlyThePositioningRuns) {
 }
 
 TEST_F(TreeSelect, NothingRunsWhileTreeEventsAreOff) {
-    zn::TreeEventsOn = 0;
+    tree->TreeEventsOn = 0;
     treeDb.setCurrentItem(node(2, 2));
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(zn::SelectedTopicNo, 1);  // from the build's selection of question 1 of topic 1
+    EXPECT_EQ(tree->SelectedTopicNo, 1);  // from the build's selection of question 1 of topic 1
     EXPECT_EQ(dm.qrtema.asInteger("numtema"), 1);
+}
+
+// Collapsing the topic of the selected question hides the question: the selection moves to the
+// topic and is handled as a selection of the topic (status, buttons, summary).
+TEST_F(TreeSelect, CollapsingTheSelectedQuestionsTopicSelectsTheTopic) {
+    node(2)->setExpanded(true);
+    treeDb.setCurrentItem(node(2, 3));
+    clearRecords();
+
+    node(2)->setExpanded(false);
+    EXPECT_EQ(treeDb.currentItem(), node(2));
+    EXPECT_EQ(treeDb.selectedItems(), QList<QTreeWidgetItem*>{node(2)});
+    EXPECT_EQ(log, (std::vector<std::string>{"EdImage cleared", "popup PopupMenu1",
+                                             "status Вопросы темы 2", "repaint", "preview",
+                                             "status Вопросов : 3", "answers shown"}));
+    ASSERT_EQ(previews.size(), 1u);
+    EXPECT_EQ(previews[0], summary(2, QStringLiteral("Вторая_тема"), {1, 2, 3}));
+    EXPECT_EQ(buttons(), "111100");
+    EXPECT_EQ(tree->SelectedTopicNo, 0);
+    EXPECT_EQ(tree->SelectedQuestionNo, 0);
+    EXPECT_EQ(dm.qrtema.asInteger("numtema"), 2);
+}
+
+// Collapsing a topic the selection is not in, or the selected topic itself, moves nothing.
+TEST_F(TreeSelect, CollapsingAnotherTopicKeepsTheSelection) {
+    node(2)->setExpanded(true);
+    treeDb.setCurrentItem(node(2, 3));
+    clearRecords();
+    node(1)->setExpanded(false);
+    EXPECT_EQ(treeDb.currentItem(), node(2, 3));
+    EXPECT_TRUE(log.empty());
+
+    treeDb.setCurrentItem(node(2));
+    clearRecords();
+    node(2)->setExpanded(false);
+    EXPECT_EQ(treeDb.currentItem(), node(2));
+    EXPECT_TRUE(log.empty());
+}
+
+// A caption the tree cuts with "…" shows whole as a tooltip; one it shows whole has none.
+TEST_F(TreeSelect, CutCaptionsShowWholeAsTooltips) {
+    treeDb.show();
+    for (int width : {50, 600}) {
+        SCOPED_TRACE(width);
+        treeDb.resize(width, 300);
+        QApplication::processEvents();
+        const bool cut = width == 50;
+        for (int k = 1; k <= 4; ++k) {
+            QTreeWidgetItem* topic = node(k);
+            EXPECT_EQ(zn::TopicTree::captionIsCut(&treeDb, topic), cut) << k;
+            const QPoint at = treeDb.visualItemRect(topic).center();
+            QHelpEvent help(QEvent::ToolTip, at, treeDb.viewport()->mapToGlobal(at));
+            QApplication::sendEvent(treeDb.viewport(), &help);
+            EXPECT_EQ(QToolTip::isVisible(), cut) << k;
+            if (cut) {
+                EXPECT_EQ(QToolTip::text(), topic->text(0));
+            }
+            // The tip fades out after a moment.
+            QToolTip::hideText();
+            QElapsedTimer waited;
+            waited.start();
+            while (QToolTip::isVisible() && waited.elapsed() < 5000)
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+            ASSERT_FALSE(QToolTip::isVisible());
+        }
+    }
+    // A hidden node (its topic collapsed) is not cut: nothing of it is shown.
+    node(2)->setExpanded(false);
+    EXPECT_FALSE(zn::TopicTree::captionIsCut(&treeDb, node(2, 1)));
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "preview/questionpage.h"
-#include "store/globals.h"
 #include "tests/preview_testing.h"
 #include "tree/topictree.h"
 
@@ -41,10 +40,7 @@ class TreeHarness : public ::testing::Test {
   protected:
     void SetUp() override {
         ZN_REQUIRE_FIXTURES();
-        zn::TreeEventsOn = 0;
-        zn::TreeComplete = 0;
-        zn::SelectedTopicNo = zn::SelectedQuestionNo = -1;
-        zn::DataFolder = QStringLiteral("/data folder/");
+        session.dataFolder = QStringLiteral("/data folder/");
         bank = std::make_unique<previewtest::TestBank>(dm);
         popupMenu1.setObjectName(QStringLiteral("PopupMenu1"));
         popupMenu2.setObjectName(QStringLiteral("PopupMenu2"));
@@ -76,7 +72,8 @@ class TreeHarness : public ::testing::Test {
         };
         c.clearEdImage = [this] { log.push_back("EdImage cleared"); };
         c.showAnswersPanel = [this] { log.push_back("answers shown"); };
-        tree = std::make_unique<zn::TopicTree>(dm, c);
+        tree = std::make_unique<zn::TopicTree>(dm, session, c);
+        tree->SelectedTopicNo = tree->SelectedQuestionNo = -1;
         progBar1.setValue(0);  // as the main window's creation step leaves it
         QObject::connect(&progBar1, &QProgressBar::valueChanged,
                          [this](int v) { progress.push_back(v); });
@@ -108,7 +105,8 @@ class TreeHarness : public ::testing::Test {
     QString pageOf(int k, int q) {
         EXPECT_TRUE(dm.qrtema.locate("numtema", k));
         dm.qrvoprosi.locate("idvopr", q);
-        return zn::VoptoStrUniv(dm, QString::number(k) + u'_' + QString::number(q));
+        return zn::VoptoStrUniv(dm, session.dataFolder,
+                                QString::number(k) + u'_' + QString::number(q));
     }
 
     QTreeWidgetItem* node(int topic, int question = 0) {
@@ -123,6 +121,7 @@ class TreeHarness : public ::testing::Test {
         progress.clear();
     }
 
+    zn::Session session;
     TDatMod dm;
     std::unique_ptr<previewtest::TestBank> bank;
     QTreeWidget treeDb;

@@ -31,6 +31,8 @@ int usage() {
     return 2;
 }
 
+// Each command reads inside one read scope: what it shows is one state of the file, however
+// another program writes it meanwhile.
 std::unique_ptr<jet::Database> openRead(const std::string& path) {
     jet::OpenOptions o;
     o.allowPassword = true;  // a debugging tool reads any database
@@ -91,11 +93,13 @@ int run(int argc, char** argv) {
     std::string cmd = argv[1], file = argv[2];
     if (cmd == "tables") {
         auto db = openRead(file);
+        jet::Database::ReadScope read(*db);  // no commit of another program in between
         for (auto& n : db->tableNames(jet::TableKind::User)) std::cout << n << "\n";
         return 0;
     }
     if (cmd == "schema") {
         auto db = openRead(file);
+        jet::Database::ReadScope read(*db);  // no commit of another program in between
         if (argc > 3) {
             printSchema(db->table(argv[3]));
         } else {
@@ -105,6 +109,7 @@ int run(int argc, char** argv) {
     }
     if (cmd == "dump") {
         auto db = openRead(file);
+        jet::Database::ReadScope read(*db);  // no commit of another program in between
         std::vector<std::string> names;
         bool explicitList = false;
         for (int i = 3; i < argc; ++i) {
@@ -129,6 +134,7 @@ int run(int argc, char** argv) {
     }
     if (cmd == "check") {
         auto db = openRead(file);
+        jet::Database::ReadScope read(*db);  // no commit of another program in between
         jet::CheckReport r = jet::checkDatabase(*db);
         if (r.ok()) {
             std::cout << "OK\n";

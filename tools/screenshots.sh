@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Saves PNG screenshots of the program as a user sees it after start-up (main window, main
-# window with the editor tab, about window, picture window, the whole virtual screen and the
+# window with the editor tab, the question editor page on a question of six answers given a
+# picture and on one of two answers, about window, picture window, topic dialog, information
+# records dialog, the import's message for a malformed file, the whole virtual screen and the
 # image list) into OUTDIR, using a virtual X server so that real fonts and the real style are
 # used. The program runs in a fresh working folder holding a copy of DATABASE as test.mdb and
 # the demo pictures of app/demo/ in data/, so the database is never changed.
 #
-# Usage: tools/screenshots.sh OUTDIR [DATABASE]
-# DATABASE defaults to the shared sample test database (../shared/fixtures/mdb/sample-test.mdb).
+# Usage: tools/screenshots.sh OUTDIR [DATABASE [TOPIC[/QUESTION]]]
+# DATABASE defaults to the shared sample test database (../shared/fixtures/mdb/sample-test.mdb);
+# with TOPIC/QUESTION (for instance 14/300) that node is selected before the main window is
+# saved. The open dialog and a message box are saved too, to check Qt's texts are Russian.
 # The build directory is $ZN_BUILD_DIR (default: build/ in the repository); the znshots tool is
 # brought up to date there first. Needs xvfb-run (package xvfb).
 set -euo pipefail
 
-if [[ $# -lt 1 || $# -gt 2 ]]; then
-    echo "usage: $0 OUTDIR [DATABASE]" >&2
+if [[ $# -lt 1 || $# -gt 3 ]]; then
+    echo "usage: $0 OUTDIR [DATABASE [TOPIC[/QUESTION]]]" >&2
     exit 2
 fi
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,4 +40,4 @@ mkdir "$work/data"
 cp "$repo"/app/demo/* "$work/data/"
 
 cd "$work"
-QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$shots" "$out"
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$shots" "$out" ${3:+"$3"}

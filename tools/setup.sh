@@ -3,7 +3,8 @@
 # Debian 12 machine: compilers and build tools, Qt 6, test and benchmark
 # libraries, the reference Jet readers (mdbtools; mdb-reader from npm into
 # tools/oracle/node_modules), an X server for headless GUI runs and
-# screenshots, GNU time and fonts. Safe to run again: it only asks apt and npm
+# screenshots, GNU time and fonts, Qt's Russian translations and the tools that
+# build and check the Debian package. Safe to run again: it only asks apt and npm
 # for what is missing and says nothing when everything is there.
 #
 #   tools/setup.sh          (as root, or as a user who may use sudo)
@@ -18,6 +19,11 @@ packages=(
     clang libclang-rt-14-dev
     # Qt 6 Widgets, SVG icons, JPEG/GIF/... image plugins, OpenGL headers Qt's CMake files want
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl1-mesa-dev
+    # Qt's own Russian texts (file dialogs, standard buttons): qtbase_ru.qm
+    qt6-translations-l10n
+    # the Debian package and the desktop metadata: cpack's dpkg-shlibdeps and file, AppStream
+    # and desktop entry validators
+    dpkg-dev file appstream desktop-file-utils
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     # reference reader of Jet files (mdb-export, mdb-schema, mdb-tables)

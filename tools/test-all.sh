@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything and runs every test:
 #   0. the formatting of every C++ file against the committed .clang-format;
 #   1. the whole project (engine, tools, editor) and all its tests;
-#   2. the engine again with AddressSanitizer and UndefinedBehaviorSanitizer, and its tests;
+#   2. the engine and the data module again with AddressSanitizer and UndefinedBehaviorSanitizer,
+#      and their tests;
 #   3. the reader's fuzz target, briefly, on the small shared fixtures.
 # Safe to run again; an unchanged tree rebuilds nothing. Exits non-zero when anything fails.
 set -euo pipefail
@@ -24,12 +25,12 @@ cmake --build build -j "$jobs"
 step "tests (build/)"
 (cd build && ctest --output-on-failure -j "$jobs")
 
-step "engine tests with sanitizers (build-asan/)"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN_ENGINE_ONLY=ON \
+step "engine and data module tests with sanitizers (build-asan/)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN_GUI=OFF \
     -DZN_SANITIZE=ON -DZN_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 # The random write test runs shorter here; the full run is in build/.
-(cd build-asan && ZN_RANDOM_OPS=600 ZN_RANDOM_SEEDS=2 ctest -L engine --output-on-failure -j "$jobs")
+(cd build-asan && ZN_RANDOM_OPS=600 ZN_RANDOM_SEEDS=2 ctest -L 'engine|store' --output-on-failure -j "$jobs")
 
 step "fuzzing the reader (build-fuzz/)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

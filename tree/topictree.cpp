@@ -2,8 +2,11 @@
 #include "tree/topictree.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QProgressBar>
+#include <QStyleOptionViewItem>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -34,8 +37,8 @@ void setEnabled(const std::array<QAction*, 3>& actions, bool on) {
 
 }  // namespace
 
-TopicTree::TopicTree(TDatMod& dm, TreeControls controls, QObject* parent)
-    : QObject(parent), dm_(dm), c_(std::move(controls)) {
+TopicTree::TopicTree(TDatMod& dm, const Session& session, TreeControls controls, QObject* parent)
+    : QObject(parent), dm_(dm), session_(session), c_(std::move(controls)) {
     if (c_.treeDb) {
         connect(c_.treeDb, &QTreeWidget::currentItemChanged, this,
                 [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
@@ -44,7 +47,50 @@ TopicTree::TopicTree(TDatMod& dm, TreeControls controls, QObject* parent)
                     else
                         TreeDbChange(current);
                 });
+        // Collapsing the topic of the selected question hides it: the selection moves to the
+        // topic, whose selection then runs as any other (the topic's summary shows).
+        connect(c_.treeDb, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* topic) {
+            QTreeWidgetItem* current = c_.treeDb->currentItem();
+            for (QTreeWidgetItem* n = current ? current->parent() : nullptr; n; n = n->parent())
+                if (n == topic) {
+                    c_.treeDb->setCurrentItem(topic);
+                    return;
+                }
+        });
+        c_.treeDb->viewport()->installEventFilter(this);
     }
+}
+
+bool TopicTree::captionIsCut(const QTreeWidget* tree, const QTreeWidgetItem* node) {
+    if (!tree || !node || node->treeWidget() != tree) return false;
+    const QModelIndex index = tree->indexFromItem(node);
+    const QRect room = tree->visualRect(index);
+    if (!room.isValid()) return false;
+    QStyleOptionViewItem option;
+    option.initFrom(tree->viewport());
+    option.font = tree->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.decorationSize = tree->iconSize();
+    option.decorationPosition = QStyleOptionViewItem::Left;
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option.rect = room;
+    return tree->itemDelegateForIndex(index)->sizeHint(option, index).width() > room.width();
+}
+
+bool TopicTree::eventFilter(QObject* watched, QEvent* event) {
+    // A caption the tree had to cut with "…" shows whole as the node's tooltip.
+    if (event->type() == QEvent::ToolTip && c_.treeDb && watched == c_.treeDb->viewport()) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        QTreeWidgetItem* node = c_.treeDb->itemAt(help->pos());
+        if (node && captionIsCut(c_.treeDb, node)) {
+            QToolTip::showText(help->globalPos(), node->text(0), c_.treeDb->viewport(),
+                               c_.treeDb->visualItemRect(node));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 TopicTree::~TopicTree() = default;
@@ -68,15 +114,11 @@ bool TopicTree::hasSlot(int k) const {
 // --- Building
 
 void TopicTree::refreshQuestionCounts() {
-    // Every movement of qrtema re-queries qrvoprosi for the topic it lands on.
+    // Only counts that changed are written, all in one write: a rebuild after a plain selection
+    // writes nothing, and one on a database that cannot be written only shows the counts.
     const int total = 3 * dm_.qrtema.recordCount();
     int step = 0;
-    for (dm_.qrtema.first(); !dm_.qrtema.eof(); dm_.qrtema.next()) {
-        dm_.qrtema.edit();
-        dm_.qrtema.setInteger("kolvopr", dm_.qrvoprosi.recordCount());
-        dm_.qrtema.post();
-        buildProgress(++step, total);
-    }
+    dm_.recountQuestions([&] { buildProgress(++step, total); });
 }
 
 void TopicTree::fillSlots() {
@@ -84,7 +126,7 @@ void TopicTree::fillSlots() {
     extraSlots_.clear();
     int k = 1;
     for (dm_.qrtema.first(); !dm_.qrtema.eof(); dm_.qrtema.next(), ++k) {
-        TopicSlot s{dm_.qrtema.asString("tema"), int(dm_.qrtema.asInteger("kolvopr"))};
+        TopicSlot s{dm_.qrtema.asString("tema"), int(dm_.qrvoprosi.recordCount())};
         if (k <= kSlotCount)
             TopicSlots[size_t(k)] = std::move(s);
         else
@@ -270,20 +312,21 @@ void TopicTree::TreeDbChange(QTreeWidgetItem* node) {
     }
 
     if (TreeComplete == 1) {
+        const bool editing = editingAllowed();
         if (nb == 0) {
             setEnabled(c_.buttem, false);
-            setEnabled(c_.butvop, true);
+            setEnabled(c_.butvop, editing);
             if (c_.setStatusText)
                 c_.setStatusText(QStringLiteral("Тема : ") +
                                  QString::number(dm_.qrvoprosi.asInteger("idtest")) +
                                  QStringLiteral("  Вопрос : ") +
                                  QString::number(dm_.qrvoprosi.asInteger("idvopr")));
             if (c_.repaintStatus) c_.repaintStatus();
-            const QString page = VoptoStrUniv(dm_, name);
+            const QString page = VoptoStrUniv(dm_, session_.dataFolder, name);
             if (c_.loadPreview) c_.loadPreview(page);
         } else {
-            setEnabled(c_.buttem, true);
-            if (c_.butvop[0]) c_.butvop[0]->setEnabled(true);
+            setEnabled(c_.buttem, editing);
+            if (c_.butvop[0]) c_.butvop[0]->setEnabled(editing);
             if (c_.butvop[1]) c_.butvop[1]->setEnabled(false);
             if (c_.butvop[2]) c_.butvop[2]->setEnabled(false);
             if (c_.setStatusText)
@@ -310,7 +353,7 @@ void TopicTree::showTopicSummary(int k) {
         // A missing number leaves qrvoprosi on the topic's first question, which the topic
         // locate has just put it on.
         if (dm_.qrvoprosi.isOpen()) dm_.qrvoprosi.locate("idvopr", q);
-        summary += VoptoStrUniv(dm_, questionKey(k, q));
+        summary += VoptoStrUniv(dm_, session_.dataFolder, questionKey(k, q));
         // From the loop count, not from value(): a bar that was never set or was reset by
         // setRange() stands at -1.
         if (bar) bar->setValue(q);

@@ -25,7 +25,7 @@
 #include <functional>
 #include <vector>
 
-#include "store/globals.h"
+#include "store/session.h"
 
 class QAction;
 class QMenu;
@@ -35,6 +35,12 @@ class QTreeWidgetItem;
 class TDatMod;
 
 namespace zn {
+
+// Name and question count of a topic as of the last build.
+struct TopicSlot {
+    QString name;
+    int count = 0;
+};
 
 // The main window's controls the tree works with. Pointers are not owned and may be null
 // (that control is then left alone); empty callbacks do nothing.
@@ -62,6 +68,9 @@ struct TreeControls {
     // Runs a selection the user made (the tree's notification) so that an error is reported
     // and ends only the handler; empty: errors propagate to whoever changed the selection.
     std::function<void(const std::function<void()>&)> runGuarded;
+    // Whether the editing commands may be offered (false while the database is read-only): the
+    // selection then leaves every topic and question button disabled. Empty: always.
+    std::function<bool()> editingAllowed;
 };
 
 class TopicTree : public QObject {
@@ -77,9 +86,11 @@ class TopicTree : public QObject {
     static constexpr int kImageRole = Qt::UserRole + 1;
     static constexpr int kSelectedImageRole = Qt::UserRole + 2;
 
-    // Connects TreeDbChange to the tree's selection changes. `dm` and the controls must outlive
-    // this object.
-    TopicTree(TDatMod& dm, TreeControls controls, QObject* parent = nullptr);
+    // Connects TreeDbChange to the tree's selection changes, moves the selection to a topic that is
+    // collapsed over it, and shows cut captions as tooltips. `dm`, `session` and the controls
+    // must outlive this object.
+    TopicTree(TDatMod& dm, const Session& session, TreeControls controls,
+              QObject* parent = nullptr);
     ~TopicTree() override;
 
     TreeControls& controls() { return c_; }
@@ -100,6 +111,9 @@ class TopicTree : public QObject {
 
     // The node's position in the fully expanded tree (pre-order index from 0).
     static int nodePosition(const QTreeWidgetItem* node);
+    // Whether the tree shows `node`'s caption cut (with "…") because its column is too narrow;
+    // such a node shows its whole caption as a tooltip.
+    static bool captionIsCut(const QTreeWidget* tree, const QTreeWidgetItem* node);
 
     // Name and question count of topic k (from 1) as of the last build: TopicSlots for k <= 14,
     // extraSlot(k) after that.
@@ -108,6 +122,20 @@ class TopicTree : public QObject {
     const TopicSlot& extraSlot(int k) const;
     // Whether the last build gave topic k a slot (1..14 always; after that, if it existed).
     bool hasSlot(int k) const;
+
+    // --- The tree's state, read by the selection and set by the builds (public for tests)
+    // Gates: while TreeEventsOn is not 1 a selection does nothing; while TreeComplete is not 1 a
+    // selection only positions the datasets. Both 0 before the first build.
+    unsigned char TreeEventsOn = 0;
+    unsigned char TreeComplete = 0;
+    // The first 14 topics in topic-number order: slots 1..14 (slot 0 unused).
+    std::array<TopicSlot, 15> TopicSlots;
+    // Topic and question number of the selected question node (0 and 0 for a topic node).
+    int SelectedTopicNo = 0;
+    int SelectedQuestionNo = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void refreshQuestionCounts();
@@ -124,7 +152,10 @@ class TopicTree : public QObject {
     // The build's share of the progress bar: `step` of `total`.
     void buildProgress(int step, int total);
 
+    bool editingAllowed() const { return !c_.editingAllowed || c_.editingAllowed(); }
+
     TDatMod& dm_;
+    const Session& session_;
     TreeControls c_;
     std::vector<TopicSlot> extraSlots_;  // topics 15.. of the last build
     QIcon topicIcon_, questionIcon_;

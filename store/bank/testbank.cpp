@@ -47,11 +47,11 @@ const std::vector<TableInfo>& tables() {
           {"idtest", T::Int, 0, u"№ Теста"},
           {"idvopr", T::Int, 0, u"№ Вопроса"},
           {"vopros", T::Memo, 0, u"Вопрос"},
-          {"pokaz", T::Int, 0, u"Показов"},
+          {"pokaz", T::Int, 0, u"Показов", false, "0"},
           {"otvet", T::Byte, 0, u"Ответ"},
           {"kolotvet", T::Byte, 0, u"Кол. Ответов"},
-          {"status", T::Int, 0, u"Статус"},
-          {"reiting", T::Double, 0, u"Рейтинг"},
+          {"status", T::Int, 0, u"Статус", false, "0"},
+          {"reiting", T::Double, 0, u"Рейтинг", false, "0"},
           {"vopros1", T::Text, 255},
           {"img", T::Text, 10}},
          {primaryKey(), plain("idtest"), plain("idvopr")}},
@@ -97,6 +97,7 @@ std::vector<jet::TableSpec> testSchema() {
             jet::ColumnSpec col{c.name, c.type};
             if (c.type == jet::ColType::Text) col.maxChars = c.maxChars;
             col.autoNumber = c.autoNumber;
+            col.defaultValue = c.defaultValue;
             spec.columns.push_back(col);
         }
         out.push_back(std::move(spec));

@@ -18,6 +18,7 @@ struct Column {
     uint16_t maxChars = 0;            // TEXT: characters the column holds
     const char16_t* label = nullptr;  // caption in messages; nullptr: none
     bool autoNumber = false;
+    const char* defaultValue = "";  // the DefaultValue a new file gives the column
 };
 
 struct TableInfo {

@@ -5,10 +5,12 @@
 
 #include <filesystem>
 
+#include "jet/check.h"
 #include "jet/create.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "store/bank/testbank.h"
+#include "tests/support/faultenv.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -103,8 +105,9 @@ TEST(Commit, TheVoidJournalStaysBetweenCommitsAndGoesWithTheDatabase) {
         EXPECT_EQ(reader->table("Tema").def().rowCount, 1u);
     }
     EXPECT_TRUE(std::filesystem::exists(journal));
-    // Left behind by a writer that ended without closing: the next open removes it, whether it
-    // reads or writes, and the file is as the last commit left it.
+    // Left behind by a writer that ended without closing: a reader passes it (it cannot tell
+    // that writer from one between commits), the next writer removes it, and the file is as the
+    // last commit left it.
     const std::vector<uint8_t> leftover = zntest::readFile(journal);
     writer.reset();
     EXPECT_FALSE(std::filesystem::exists(journal));
@@ -115,11 +118,66 @@ TEST(Commit, TheVoidJournalStaysBetweenCommitsAndGoesWithTheDatabase) {
         OpenOptions w;
         w.writable = writable;
         auto db = Database::open(path, w);
-        EXPECT_FALSE(std::filesystem::exists(journal));
+        EXPECT_EQ(std::filesystem::exists(journal), !writable);
         EXPECT_EQ(db->table("Tema").def().rowCount, 1u);
         db.reset();
         EXPECT_EQ(zntest::readFile(path), committed);
     }
+}
+
+// Two operations in a row fail: where they hit a page of the commit and the first write that
+// would put the file back, the journal is the only way back, and nothing may write over it:
+// later transactions are refused until the database is opened again, which restores the file.
+// Wherever they hit, what reopening finds is whole and holds exactly the commits that landed.
+TEST(Commit, ACommitThatCannotBeUndoneKeepsItsJournalForTheNextOpen) {
+    bool refusedOnce = false;
+    for (int k = 1; k <= 12; ++k) {
+        SCOPED_TRACE("failing operations " + std::to_string(k) + " and " + std::to_string(k + 1) +
+                     " after the open");
+        const std::string path = zntest::tempDir() + "/db.mdb";
+        {
+            auto db = createDatabase(path);
+            bank::createTestSchema(*db);
+            addTopic(*db, 1);
+        }
+        const std::vector<uint8_t> before = zntest::readFile(path);
+        zntest::FaultEnv env(0);
+        int from = 0;
+        env.onStep = [&](int n) {
+            if (from && (n == from || n == from + 1))
+                throwError(ErrorKind::Io, "injected I/O error");
+        };
+        OpenOptions o;
+        o.env = &env;
+        o.writable = true;
+        auto db = Database::open(path, o);
+        from = env.operations() + k;
+        uint32_t landed = 1;
+        bool failed = false, refused = false;
+        try {
+            addTopic(*db, 2);
+            ++landed;
+        } catch (const Error&) {
+            failed = true;
+        }
+        try {
+            addTopic(*db, 3);
+            ++landed;
+        } catch (const Error& e) {
+            if (std::string(e.what()).find("open it again") != std::string::npos) refused = true;
+        }
+        EXPECT_TRUE(!refused || failed);
+        refusedOnce = refusedOnce || refused;
+        db.reset();
+        OpenOptions w;
+        w.writable = true;
+        auto again = Database::open(path, w);
+        EXPECT_TRUE(checkDatabase(*again).ok());
+        EXPECT_EQ(again->table("Tema").def().rowCount, landed);
+        again.reset();
+        if (refused) EXPECT_EQ(zntest::readFile(path), before);
+    }
+    EXPECT_TRUE(refusedOnce);
 }
 
 }  // namespace

@@ -202,7 +202,7 @@ TEST(Crash, KilledProcessLeavesBeforeOrAfter) {
 TEST(Fault, IoErrorAtEveryWriteLeavesTheFileUnchanged) {
     ZN_REQUIRE_FIXTURES();
     const Expected& ex = expected();
-    int ops = 0;
+    int ops = 0, opening = 0;
     {
         const std::string path = zntest::tempDir() + "/db.mdb";
         zntest::copyFile(zntest::fixture("sample-test.mdb"), path);
@@ -211,11 +211,12 @@ TEST(Fault, IoErrorAtEveryWriteLeavesTheFileUnchanged) {
         o.writable = true;
         o.env = &env;
         auto db = Database::open(path, o);
+        opening = env.operations();  // the lock file's record, which may fail harmlessly
         bigTransaction(*db);
         ops = env.operations();
     }
-    ASSERT_GT(ops, 5);
-    for (int k = 1; k <= ops; ++k) {
+    ASSERT_GT(ops, opening + 5);
+    for (int k = opening + 1; k <= ops; ++k) {
         for (bool lasting : {false, true}) {
             SCOPED_TRACE("failing operation " + std::to_string(k) +
                          (lasting ? " and all after it" : ""));

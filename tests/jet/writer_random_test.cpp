@@ -66,7 +66,8 @@ TEST_P(RandomWrites, ModelReadersAndCheckAgree) {
         RecordProperty("inserts" + std::to_string(s), st.inserts);
         std::cout << GetParam() << " seed " << seed << ": " << st.inserts << " inserts, "
                   << st.updates << " updates, " << st.deletes << " deletes, " << st.rejected
-                  << " rejected, " << st.rolledBack << " groups rolled back; "
+                  << " rejected (" << st.refusedByRelationship << " by a relationship), "
+                  << st.cascaded << " cascaded, " << st.rolledBack << " groups rolled back; "
                   << std::filesystem::file_size(path) / 4096 << " pages\n";
     }
 }
@@ -77,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "access/jk-compIndexTestV2000.mdb", "access/jk-bigIndexTestV2000.mdb",
                     "access/jk-testIndexPropertiesV2000.mdb", "access/jk-test2V2000.mdb",
                     "access/jk-delColTestV2000.mdb", "access/jk-fixedTextTestV2000.mdb",
-                    "access/jk-fixedNumericTestV2000.mdb"),
+                    "access/jk-fixedNumericTestV2000.mdb", "jackcess/jk-yesno-index.mdb"),
     [](const testing::TestParamInfo<const char*>& i) {
         std::string n = std::filesystem::path(i.param).stem().string();
         for (char& c : n)

@@ -1,5 +1,6 @@
 // Focused writer behaviours: value checks that leave the file unchanged, index rules, long-value
-// storage kinds, moved rows, auto-numbers, locking and Jet's lock file.
+// storage kinds, moved rows, auto-numbers and a second writer (tests/jet/locking_test.cpp has the
+// rest of locking).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -360,8 +361,9 @@ TEST(Lock, SecondWriterGetsInUseAndTheFileIsUnharmed) {
         EXPECT_EQ(e.kind(), ErrorKind::InUse);
         EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos);
     }
-    // Another process is refused the same way.
-    zntest::CommandResult r = zntest::run({"flock", "-n", "-x", path, "true"});
+    // Other programs see its lock file held.
+    const std::string ldb = std::filesystem::path(path).replace_extension(".ldb").string();
+    zntest::CommandResult r = zntest::run({"flock", "-n", "-x", ldb, "true"});
     EXPECT_NE(r.exitCode, 0);
     Table& t = first->table("Tema");
     Row row = blankRow(t);
@@ -370,27 +372,6 @@ TEST(Lock, SecondWriterGetsInUseAndTheFileIsUnharmed) {
     first.reset();
     auto db = Database::open(path);
     expectClean(*db);
-}
-
-TEST(Lock, JetLockFileMeansReadOnlyAndTheFirstWriteSaysSo) {
-    ZN_REQUIRE_FIXTURES();
-    const std::string path = copyOf("sample-test.mdb");
-    const std::string ldb = std::filesystem::path(path).replace_extension(".ldb").string();
-    std::ofstream(ldb) << "jet";
-    const auto before = zntest::readFile(path);
-    auto db = openWritable(path);
-    EXPECT_FALSE(db->readOnlyReason().empty());
-    Table& t = db->table("Tema");
-    Row row = blankRow(t);
-    try {
-        t.insert(row);
-        ADD_FAILURE();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), ErrorKind::ReadOnly);
-        EXPECT_NE(std::string(e.what()).find(".ldb"), std::string::npos) << e.what();
-    }
-    db.reset();
-    EXPECT_EQ(zntest::readFile(path), before);
 }
 
 }  // namespace

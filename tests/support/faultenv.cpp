@@ -28,6 +28,13 @@ class FaultFile : public jet::File {
         f_->sync();
     }
     bool tryLockExclusive() override { return f_->tryLockExclusive(); }
+    bool tryLockRange(uint64_t off, uint64_t len, jet::LockMode mode) override {
+        return f_->tryLockRange(off, len, mode);
+    }
+    void unlockRange(uint64_t off, uint64_t len) override { f_->unlockRange(off, len); }
+    bool rangeLockedElsewhere() override { return f_->rangeLockedElsewhere(); }
+    jet::FileStamp stamp() override { return f_->stamp(); }
+    void touch(const jet::FileStamp& before) override { f_->touch(before); }
 
   private:
     std::unique_ptr<jet::File> f_;

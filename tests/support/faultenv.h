@@ -32,6 +32,9 @@ class FaultEnv : public jet::Env {
     std::vector<std::string> list(const std::string& dir) override {
         return jet::Env::posix().list(dir);
     }
+    std::optional<jet::FileStamp> stamp(const std::string& path) override {
+        return jet::Env::posix().stamp(path);
+    }
 
     int operations() const { return count_; }
     // Called with each operation's number before it runs (a test can end the process there).

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -127,6 +128,190 @@ std::vector<bool> requiredColumns(const TableDef& t) {
     return req;
 }
 
+// An enforced relationship between two modelled tables, read from MSysRelationships here (not
+// through the engine's own reading of it).
+struct ModelRelation {
+    std::string name;
+    size_t child = 0, parent = 0;  // model positions
+    std::vector<size_t> childCols, parentCols;
+    uint32_t flags = 0;
+    bool cascadeUpdates() const { return flags & 0x100; }
+    bool cascadeDeletes() const { return flags & 0x1000; }
+    bool cascadeNull() const { return flags & 0x2000; }
+};
+
+// What the enforced relationships make of writes to the model: refusals and cascades, as Jet
+// keeps them (a key with a NULL column refers to nothing; a referenced key that another row
+// still holds keeps its referrers). Keys are compared as values: the modelled relationships are
+// over numbers (text keys, which Jet compares without regard to case, are not modelled).
+class RelationModel {
+  public:
+    RelationModel(Database& db, const std::vector<TableModel>& models) {
+        if (!db.hasTable("MSysRelationships")) return;
+        Table& t = db.table("MSysRelationships");
+        auto col = [&](const char* n) { return size_t(t.columnIndex(n)); };
+        const size_t cName = col("szRelationship"), cFlags = col("grbit"), cCount = col("ccolumn"),
+                     cPos = col("icolumn"), cObj = col("szObject"), cCol = col("szColumn"),
+                     cRef = col("szReferencedObject"), cRefCol = col("szReferencedColumn");
+        auto text = [](const Value& v) { return toUtf8(std::get<std::u16string>(v)); };
+        auto modelOf = [&](const std::string& name) {
+            for (size_t i = 0; i < models.size(); ++i)
+                if (models[i].name == name) return int(i);
+            return -1;
+        };
+        std::map<std::string, std::map<int64_t, std::pair<std::string, std::string>>> columns;
+        std::map<std::string, ModelRelation> rels;
+        for (auto sc = t.scan(); sc.next();) {
+            const Row& r = sc.row();
+            const int64_t flags = std::get<int64_t>(r[cFlags]);
+            const int child = modelOf(text(r[cObj])), parent = modelOf(text(r[cRef]));
+            if ((flags & 0x6) || child < 0 || parent < 0) continue;  // not enforced or not ours
+            ModelRelation& m = rels[text(r[cName])];
+            m.name = text(r[cName]);
+            m.child = size_t(child);
+            m.parent = size_t(parent);
+            m.flags = uint32_t(flags);
+            columns[m.name][std::get<int64_t>(r[cPos])] = {text(r[cCol]), text(r[cRefCol])};
+            EXPECT_LE(int64_t(columns[m.name].size()), std::get<int64_t>(r[cCount]));
+        }
+        for (auto& [name, m] : rels) {
+            Table& child = db.table(models[m.child].name);
+            Table& parent = db.table(models[m.parent].name);
+            for (auto& [pos, names] : columns[name]) {
+                m.childCols.push_back(size_t(child.columnIndex(names.first)));
+                m.parentCols.push_back(size_t(parent.columnIndex(names.second)));
+            }
+            rels_.push_back(m);
+        }
+    }
+
+    bool involves(size_t m) const {
+        return std::any_of(rels_.begin(), rels_.end(),
+                           [&](const ModelRelation& r) { return r.child == m || r.parent == m; });
+    }
+    const std::vector<ModelRelation>& relations() const { return rels_; }
+
+    // Whether the relationships accept `row` as a new row of table `m`.
+    bool acceptsInsert(const std::vector<TableModel>& models, size_t m, const Row& row) const {
+        for (auto& r : rels_) {
+            if (r.child != m) continue;
+            auto k = key(row, r.childCols);
+            if (anyNull(k)) continue;
+            bool self = r.parent == m && key(row, r.parentCols) == k;
+            if (!self && !holds(models[r.parent], r.parentCols, k)) return false;
+        }
+        return true;
+    }
+
+    // Applies an update or a delete with its cascades; false when a relationship refuses it
+    // (`models` is then partly changed: the caller keeps a copy). `touched` counts rows changed
+    // besides the one written.
+    bool update(std::vector<TableModel>& models, size_t m, uint32_t id, const Row& row,
+                int& touched, int depth = 0) const {
+        Row old = models[m].rows.at(id);
+        models[m].rows[id] = row;
+        for (auto& r : rels_) {
+            if (r.child != m || key(old, r.childCols) == key(row, r.childCols)) continue;
+            auto k = key(row, r.childCols);
+            if (!anyNull(k) && !holds(models[r.parent], r.parentCols, k)) return false;
+        }
+        for (auto& r : rels_) {
+            if (r.parent != m) continue;
+            auto oldKey = key(old, r.parentCols), newKey = key(row, r.parentCols);
+            if (anyNull(oldKey) || oldKey == newKey || holds(models[m], r.parentCols, oldKey))
+                continue;
+            auto refs = referrers(models[r.child], r.childCols, oldKey);
+            if (refs.empty()) continue;
+            if (!r.cascadeUpdates() || depth >= 64) return false;
+            for (uint32_t rid : refs) {
+                auto it = models[r.child].rows.find(rid);
+                if (it == models[r.child].rows.end() || key(it->second, r.childCols) != oldKey)
+                    continue;
+                Row changed = it->second;
+                for (size_t j = 0; j < r.childCols.size(); ++j) changed[r.childCols[j]] = newKey[j];
+                ++touched;
+                if (!update(models, r.child, rid, changed, touched, depth + 1)) return false;
+            }
+        }
+        return true;
+    }
+
+    bool remove(std::vector<TableModel>& models, size_t m, uint32_t id, int& touched,
+                int depth = 0) const {
+        Row old = models[m].rows.at(id);
+        models[m].rows.erase(id);
+        for (auto& r : rels_) {
+            if (r.parent != m) continue;
+            auto oldKey = key(old, r.parentCols);
+            if (anyNull(oldKey) || holds(models[m], r.parentCols, oldKey)) continue;
+            auto refs = referrers(models[r.child], r.childCols, oldKey);
+            if (refs.empty()) continue;
+            if ((!r.cascadeDeletes() && !r.cascadeNull()) || depth >= 64) return false;
+            for (uint32_t rid : refs) {
+                auto it = models[r.child].rows.find(rid);
+                if (it == models[r.child].rows.end() || key(it->second, r.childCols) != oldKey)
+                    continue;
+                ++touched;
+                if (r.cascadeDeletes()) {
+                    if (!remove(models, r.child, rid, touched, depth + 1)) return false;
+                } else {
+                    Row changed = it->second;
+                    for (size_t c : r.childCols) changed[c] = std::monostate{};
+                    if (!update(models, r.child, rid, changed, touched, depth + 1)) return false;
+                }
+            }
+        }
+        return true;
+    }
+
+  private:
+    static std::vector<Value> key(const Row& row, const std::vector<size_t>& cols) {
+        std::vector<Value> k;
+        for (size_t c : cols) k.push_back(row[c]);
+        return k;
+    }
+    static bool anyNull(const std::vector<Value>& k) {
+        return std::any_of(k.begin(), k.end(), [](const Value& v) { return isNull(v); });
+    }
+    static std::vector<uint32_t> referrers(const TableModel& t, const std::vector<size_t>& cols,
+                                           const std::vector<Value>& k) {
+        std::vector<uint32_t> out;
+        for (auto& [id, row] : t.rows)
+            if (key(row, cols) == k) out.push_back(id);
+        return out;
+    }
+    static bool holds(const TableModel& t, const std::vector<size_t>& cols,
+                      const std::vector<Value>& k) {
+        for (auto& [id, row] : t.rows)
+            if (key(row, cols) == k) return true;
+        return false;
+    }
+
+    std::vector<ModelRelation> rels_;
+};
+
+// Mostly (`percent` of the time) gives the referring columns of `row` the key of an existing
+// row, so that writes to referring tables are not nearly all refused.
+void referToExistingRows(Generator& g, const RelationModel& rm,
+                         const std::vector<TableModel>& models, size_t m, Row& row,
+                         const std::vector<bool>& changed) {
+    for (auto& r : rm.relations()) {
+        if (r.child != m || models[r.parent].rows.empty()) continue;
+        bool any = false;
+        for (size_t c : r.childCols) any = any || changed[c];
+        if (!any || !g.chance(85)) continue;
+        auto it = models[r.parent].rows.begin();
+        std::advance(it, g.next(uint32_t(models[r.parent].rows.size())));
+        for (size_t j = 0; j < r.childCols.size(); ++j)
+            row[r.childCols[j]] = it->second[r.parentCols[j]];
+    }
+}
+
+bool refusedByRelationship(const Error& e) {
+    return e.kind() == ErrorKind::Constraint &&
+           std::string(e.what()).find("relationship") != std::string::npos;
+}
+
 }  // namespace
 
 std::string modelDump(Database& db, const std::vector<TableModel>& models) {
@@ -158,6 +343,7 @@ std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int
         for (auto s = t.scan(); s.next();) m.rows.emplace(s.id().raw(), s.row());
         models.push_back(std::move(m));
     }
+    const RelationModel relations(*db, models);
     int done = 0;
     while (done < ops) {
         // Mostly single writes (each its own transaction), sometimes a group, sometimes a group
@@ -175,14 +361,28 @@ std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int
             Table& t = db->table(m.name);
             const TableDef def = t.def();
             auto req = requiredColumns(def);
+            const size_t mi = size_t(&m - models.data());
+            const bool related = relations.involves(mi);
             int kind =
                 m.rows.size() < 5 ? 0 : int(g.next(10));  // 0-3 insert, 4-7 update, 8-9 delete
+            // What the relationships say of the write: accepted (with `after`, the model with its
+            // cascades applied) or refused.
+            bool accepted = true;
+            std::vector<TableModel> after;
+            int touched = 0;
             try {
                 if (kind <= 3) {
                     Row r(def.columns.size());
                     for (size_t i = 0; i < r.size(); ++i)
                         if (!def.columns[i].autoNumber()) r[i] = g.value(def.columns[i], req[i]);
+                    if (related) {
+                        referToExistingRows(g, relations, models, mi, r,
+                                            std::vector<bool>(r.size(), true));
+                        accepted = relations.acceptsInsert(models, mi, r);
+                    }
                     RowId id = t.insert(r);
+                    EXPECT_TRUE(accepted) << "an insert into " << m.name
+                                          << " that a relationship refuses was accepted";
                     m.rows[id.raw()] = r;
                     ++st.inserts;
                 } else {
@@ -191,31 +391,60 @@ std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int
                     RowId id = RowId::fromRaw(it->first);
                     if (kind <= 7) {
                         Row r = it->second;
+                        std::vector<bool> changed(r.size(), false);
                         int changes = 1 + int(g.next(3));
                         for (int c = 0; c < changes; ++c) {
                             size_t i = g.next(uint32_t(r.size()));
-                            if (!def.columns[i].autoNumber() && !def.columns[i].autoGuid())
+                            if (!def.columns[i].autoNumber() && !def.columns[i].autoGuid()) {
                                 r[i] = g.value(def.columns[i], req[i]);
+                                changed[i] = true;
+                            }
+                        }
+                        if (related) {
+                            referToExistingRows(g, relations, models, mi, r, changed);
+                            after = models;
+                            accepted = relations.update(after, mi, it->first, r, touched);
                         }
                         t.update(id, r);
-                        it->second = r;
+                        EXPECT_TRUE(accepted) << "an update of " << m.name
+                                              << " that a relationship refuses was accepted";
+                        if (related)
+                            models = std::move(after);
+                        else
+                            it->second = r;
                         ++st.updates;
                     } else {
+                        if (related) {
+                            after = models;
+                            accepted = relations.remove(after, mi, it->first, touched);
+                        }
                         t.remove(id);
-                        m.rows.erase(it);
+                        EXPECT_TRUE(accepted) << "a delete from " << m.name
+                                              << " that a relationship refuses was accepted";
+                        if (related)
+                            models = std::move(after);
+                        else
+                            m.rows.erase(it);
                         ++st.deletes;
                     }
+                    if (touched) ++st.cascaded;
                 }
             } catch (const Error& e) {
-                // Only a broken rule (a duplicate in a unique index) may reject a write.
+                // Only a broken rule (a duplicate in a unique index, a relationship) may reject a
+                // write; a relationship only when the model says so.
                 if (e.kind() != ErrorKind::Constraint) throw;
+                if (refusedByRelationship(e)) {
+                    EXPECT_FALSE(accepted) << "refused, but the model accepts it: " << e.what();
+                    ++st.refusedByRelationship;
+                }
                 ++st.rejected;
             }
             if (envInt("ZN_RANDOM_PARANOID", 0)) {
                 CheckReport rep = checkDatabase(*db);
                 if (!rep.ok()) {
                     ADD_FAILURE() << "after write " << done << " (kind " << kind << ", table "
-                                  << m.name << "): " << testing::PrintToString(rep.problems);
+                                  << models[mi].name
+                                  << "): " << testing::PrintToString(rep.problems);
                     return models;
                 }
             }

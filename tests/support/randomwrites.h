@@ -21,10 +21,14 @@ struct TableModel {
 
 struct WriteStats {
     int inserts = 0, updates = 0, deletes = 0, rejected = 0, rolledBack = 0;
+    // Writes refused by an enforced relationship, and accepted writes that cascaded to other rows.
+    int refusedByRelationship = 0, cascaded = 0;
 };
 
 // Runs `ops` random inserts, updates and deletes (alone or in groups, some groups rolled back)
-// on the database at `path`; returns the model of what the tables should hold. With
+// on the database at `path`; returns the model of what the tables should hold. The model keeps
+// the enforced relationships of MSysRelationships: it knows which writes they refuse and what
+// their cascades change, and the generator mostly picks keys that refer to existing rows. With
 // ZN_RANDOM_PARANOID=1 the integrity check runs after every write.
 std::vector<TableModel> randomWrites(const std::string& path, uint32_t seed, int ops,
                                      WriteStats& st);

@@ -8,10 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "jet/locking.h"
 
 extern char** environ;
 
@@ -35,9 +39,10 @@ std::string fixture(const std::string& name) {
 std::vector<std::string> allFixtures() {
     std::vector<std::string> out;
     if (fixturesDir().empty()) return out;
-    for (auto& sub : {std::string(), std::string("/access")})
-        for (auto& e : fs::directory_iterator(fixturesDir() + sub))
-            if (e.path().extension() == ".mdb") out.push_back(e.path().string());
+    for (auto& sub : {std::string(), std::string("/access"), std::string("/jackcess")})
+        if (fs::is_directory(fixturesDir() + sub))
+            for (auto& e : fs::directory_iterator(fixturesDir() + sub))
+                if (e.path().extension() == ".mdb") out.push_back(e.path().string());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -85,6 +90,68 @@ std::string slurp(int fd) {
 }
 
 }  // namespace
+
+HoldingChild::HoldingChild(const std::function<std::shared_ptr<void>()>& setUp) {
+    int ready[2], release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) {
+        error_ = "cannot make pipes";
+        return;
+    }
+    std::fflush(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(ready[0]);
+        ::close(release[1]);
+        std::string msg = "ok";
+        std::shared_ptr<void> kept;
+        try {
+            kept = setUp();
+        } catch (const std::exception& e) {
+            msg = std::string("error: ") + e.what();
+        }
+        (void)!::write(ready[1], msg.data(), msg.size());
+        ::close(ready[1]);
+        char c;
+        while (::read(release[0], &c, 1) > 0) {
+        }
+        kept.reset();  // closes what setUp opened, as its program would
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    release_ = release[1];
+    std::string msg = slurp(ready[0]);
+    ::close(ready[0]);
+    if (pid_ < 0) msg = "cannot fork";
+    if (msg != "ok") error_ = msg.empty() ? "the child died" : msg;
+}
+
+HoldingChild::~HoldingChild() {
+    if (release_ >= 0) ::close(release_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+}
+
+int inChild(const std::function<int()>& body, bool asNobody) {
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 0;
+        if (asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(77);
+        try {
+            code = body();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "child: %s\n", e.what());
+            code = 99;
+        }
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
+    if (pid < 0) return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 CommandResult run(const std::vector<std::string>& argv) {
     CommandResult r;
@@ -190,6 +257,56 @@ std::string mdbToolsView(const std::string& dump) {
              "node '" + std::string(ZN_ORACLE_DIR) + "/lossy.mjs' --mdbtools < '" + in + "'"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return r.out;
+}
+
+testing::AssertionResult readersAgree(const std::string& file) {
+    CommandResult check = run({ZN_JETTOOL, "check", file});
+    if (check.exitCode != 0)
+        return testing::AssertionFailure() << "jettool check " << file << ":\n"
+                                           << check.out << check.err;
+    const std::string ours = ourDump(file, {});
+    std::string why;
+    const std::string reader = mdbReaderDump(file, {}, &why);
+    if (why.empty()) {
+        auto same = sameDump(reader, ours);
+        if (!same) return same << "\n(mdb-reader against our engine, " << file << ")";
+    }
+    why.clear();
+    const std::string tools = mdbToolsDump(file, {}, &why);
+    if (why.empty()) {
+        auto same = sameDump(mdbToolsView(tools), mdbToolsView(ours));
+        if (!same) return same << "\n(mdb-export against our engine, " << file << ")";
+    }
+    return testing::AssertionSuccess();
+}
+
+void keepOutput(const std::string& file, const std::string& name) {
+    const char* out = std::getenv("JET_TEST_OUTPUT");
+    if (!out || !*out) return;
+    fs::create_directories(out);
+    fs::copy_file(file, std::string(out) + "/" + name, fs::copy_options::overwrite_existing);
+}
+
+std::vector<uint8_t> jetLockFile(const std::vector<std::pair<std::string, std::string>>& users) {
+    std::vector<uint8_t> b(users.size() * jet::kLockRecordSize, 0);
+    for (size_t i = 0; i < users.size(); ++i) {
+        std::memcpy(b.data() + i * 64, users[i].first.data(), users[i].first.size());
+        std::memcpy(b.data() + i * 64 + 32, users[i].second.data(), users[i].second.size());
+    }
+    return b;
+}
+
+std::shared_ptr<void> holdLikeJet(const std::string& ldb) {
+    writeFile(ldb, jetLockFile({{"OFFICE-PC", "Admin"}}));
+    int fd = ::open(ldb.c_str(), O_RDWR);
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = off_t(jet::lockbytes::kJetUserSlot);
+    fl.l_len = 1;
+    if (fd < 0 || ::fcntl(fd, F_SETLK, &fl) != 0) throw std::runtime_error("cannot lock");
+    return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
 }
 
 }  // namespace zntest

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +15,7 @@ namespace zntest {
 std::string fixturesDir();
 // Full path of a fixture ("sample-test.mdb", "access/jk-empty.mdb").
 std::string fixture(const std::string& name);
-// Every fixture file (both folders), sorted.
+// Every fixture file (the top folder, access/ and jackcess/), sorted.
 std::vector<std::string> allFixtures();
 
 // A fresh empty folder under the build's temporary area, removed at exit.
@@ -31,6 +33,35 @@ struct CommandResult {
 // Runs argv (no shell), capturing standard output and error.
 CommandResult run(const std::vector<std::string>& argv);
 
+// A child process (fork) that runs `setUp` and then waits, keeping what it returned alive (open
+// databases, files, locks), until this object is destroyed. The constructor returns once setUp
+// has finished; error() says what it threw ("" when it succeeded).
+class HoldingChild {
+  public:
+    explicit HoldingChild(const std::function<std::shared_ptr<void>()>& setUp);
+    ~HoldingChild();
+    HoldingChild(const HoldingChild&) = delete;
+    HoldingChild& operator=(const HoldingChild&) = delete;
+    const std::string& error() const { return error_; }
+
+  private:
+    int pid_ = -1;
+    int release_ = -1;
+    std::string error_;
+};
+
+// Runs `body` in a child process (fork) and returns its result (0..255), or -1 when the child
+// died. With `asNobody`, a child of root first becomes the unprivileged user 65534, so that
+// file permissions apply to it; it returns 77 when it cannot.
+int inChild(const std::function<int()>& body, bool asNobody = false);
+
+// A Jet lock file's bytes holding one 64-byte record per (computer, user) pair.
+std::vector<uint8_t> jetLockFile(const std::vector<std::pair<std::string, std::string>>& users);
+// What a Jet program does when it opens a database (as Wine runs it): writes its record into
+// the lock file `ldb` and holds a record lock on its user byte until the result is released.
+// For a HoldingChild's setUp.
+std::shared_ptr<void> holdLikeJet(const std::string& ldb);
+
 // The canonical dump of FILE as read by us (jettool), by mdb-reader and by mdbtools. `args` are
 // the dump options ("--all", "--system"). The oracle functions return "" and set `why` when the
 // reader is not installed.
@@ -45,6 +76,15 @@ testing::AssertionResult sameDump(const std::string& actual, const std::string& 
 
 // What of a dump mdbtools can represent (applied to both sides of a comparison with it).
 std::string mdbToolsView(const std::string& dump);
+
+// A file our engine wrote is sound for every reader: `jettool check` passes, and the dump of
+// the test tables reads the same in mdb-reader and in mdb-export (over what mdbtools can
+// represent) as in our engine. Readers that are not installed are skipped with a note.
+testing::AssertionResult readersAgree(const std::string& file);
+
+// When JET_TEST_OUTPUT names a folder, copies `file` there as `name`, so that the files tests
+// leave behind can be looked at or fed to other tools.
+void keepOutput(const std::string& file, const std::string& name);
 
 }  // namespace zntest
 

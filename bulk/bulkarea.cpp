@@ -1,0 +1,71 @@
+// Wiring the bulk commands to the main window.
+#include "bulk/bulkarea.h"
+
+#include <QAction>
+#include <QDir>
+
+#include "bulk/importexport.h"
+#include "bulk/inforecords.h"
+#include "bulk/tform5.h"
+#include "modal.h"
+#include "store/tdatmod.h"
+#include "tform1.h"
+
+namespace zn {
+
+BulkArea::BulkArea(TForm1& form, TDatMod& dm, TForm5& form5, QObject* parent)
+    : QObject(parent), form_(form), dm_(dm), form5_(form5) {
+    exchange_ = std::make_unique<BankExchange>(dm_, form_.feedback(), form_.session(),
+                                               [this] { form_.TreeObnov(); });
+    // After the connection was opened again, the editing commands follow whether the file can
+    // still be written (another program may hold it now).
+    exchange_->deletion().afterReopen = [this] { form_.announceAccessMode(); };
+    form5_.save = [this](const TForm5::Values& values) { saveInfoRecords(dm_, values); };
+    form_.setCommand(TForm1::Command::Import, [this] { ToolButton2Click(); });
+    form_.setCommand(TForm1::Command::Export, [this] { ToolButton10Click(); });
+    form_.setCommand(TForm1::Command::DeleteAll, [this] { ToolButton3Click(); });
+    form_.setCommand(TForm1::Command::Compact, [this] { ToolButton4Click(); });
+    form_.setCommand(TForm1::Command::InfoRecords, [this] { ToolButton5Click(); });
+}
+
+BulkArea::~BulkArea() {
+    form5_.save = nullptr;
+}
+
+void BulkArea::ToolButton2Click() {
+    const QString path =
+        Modal::openFile(QString(), QDir::currentPath(), QString::fromUtf16(kTextFilter));
+    if (path.isEmpty()) return;
+    exchange_->importFrom(path);
+}
+
+void BulkArea::ToolButton10Click() {
+    const QString path =
+        Modal::saveFile(QString(), QDir::currentPath(), QString::fromUtf16(kTextFilter));
+    if (path.isEmpty()) return;
+    exchange_->exportTo(path);
+}
+
+void BulkArea::ToolButton3Click() {
+    exchange_->deletion().Deletezap();
+    form_.TreeObnov();
+    form_.loadPreview(QString());
+    // The topic commands, whatever the last selection left them in (not on a database that
+    // cannot be written).
+    if (form_.editingEnabled())
+        for (QAction* a : {form_.buttem1(), form_.buttem2(), form_.buttem3()}) a->setEnabled(true);
+}
+
+void BulkArea::ToolButton4Click() {
+    exchange_->deletion().compactAndReopen();
+    form_.TreeObnov();
+}
+
+void BulkArea::ToolButton5Click() {
+    if (!dm_.tbSettings.isOpen() || dm_.tbSettings.isEmpty()) return;
+    const InfoRecords records = readInfoRecords(dm_);
+    form5_.setValues(records.values);
+    Modal::exec(form5_);
+}
+
+}  // namespace zn

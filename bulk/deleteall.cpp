@@ -1,0 +1,132 @@
+// Deleting all data and compacting the database file.
+#include "bulk/deleteall.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "jet/compact.h"
+#include "jet/database.h"
+#include "store/schema.h"
+#include "store/tdatmod.h"
+
+namespace zn {
+
+namespace {
+
+qint64 integerOf(const jet::Value& v) {
+    if (auto* n = std::get_if<int64_t>(&v)) return *n;
+    return 0;  // NULL reads as 0, as the datasets read it
+}
+
+jet::Table& tableOf(TDatMod& dm, const QString& name) {
+    return dm.Conn.database().table(name.toStdString());
+}
+
+}  // namespace
+
+bool CompactDatabase_JRO(const QString& databasePath, Feedback& feedback, jet::Env* env) {
+    try {
+        jet::compactInPlace(databasePath.toStdString(), env);
+        return true;
+    } catch (const std::exception& e) {
+        feedback.message(Feedback::Box::Plain, QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+BulkDeletion::BulkDeletion(TDatMod& dm, Feedback& feedback, const Session& session)
+    : dm_(dm), fb_(feedback), session_(session) {}
+
+void BulkDeletion::deleteRows() {
+    TDatMod::WriteScope scope(dm_);
+    jet::Table& tema = tableOf(dm_, schema::kTema);
+    jet::Table& vopr = tableOf(dm_, schema::kVoprosi);
+    jet::Table& otv = tableOf(dm_, schema::kOtveti);
+
+    // Who belongs to whom, from one pass over each table (long values are not read).
+    struct TopicRow {
+        qint64 numtema;
+        jet::RowId row;
+    };
+    std::vector<TopicRow> topics;
+    {
+        const size_t numtema = size_t(tema.columnIndex("numtema"));
+        for (auto s = tema.scan(false); s.next();)
+            topics.push_back({integerOf(s.row()[numtema]), s.id()});
+        // The order of qrtema: by number, then as stored.
+        std::stable_sort(topics.begin(), topics.end(), [](const TopicRow& a, const TopicRow& b) {
+            return a.numtema < b.numtema;
+        });
+    }
+    struct QuestionRow {
+        qint64 id;
+        jet::RowId row;
+    };
+    QHash<qint64, std::vector<QuestionRow>> questionsOf;  // by idtest
+    {
+        const size_t id = size_t(vopr.columnIndex("id"));
+        const size_t idtest = size_t(vopr.columnIndex("idtest"));
+        for (auto s = vopr.scan(false); s.next();)
+            questionsOf[integerOf(s.row()[idtest])].push_back({integerOf(s.row()[id]), s.id()});
+    }
+    QHash<qint64, std::vector<jet::RowId>> answersOf;  // by idvopr
+    {
+        const size_t idvopr = size_t(otv.columnIndex("idvopr"));
+        for (auto s = otv.scan(false); s.next();)
+            answersOf[integerOf(s.row()[idvopr])].push_back(s.id());
+    }
+
+    auto removeQuestions = [&](const std::vector<QuestionRow>& questions) {
+        for (const QuestionRow& q : questions) {
+            auto it = answersOf.find(q.id);
+            if (it != answersOf.end()) {
+                for (jet::RowId a : *it) dm_.Conn.removeRow(otv, a);
+                answersOf.erase(it);
+            }
+            dm_.Conn.removeRow(vopr, q.row);
+        }
+    };
+
+    if (!topics.empty()) {
+        fb_.progressPosition(0);
+        fb_.progressMax(int(topics.size()));
+    }
+    for (const TopicRow& t : topics) {
+        auto it = questionsOf.find(t.numtema);
+        if (it != questionsOf.end()) {
+            removeQuestions(*it);
+            questionsOf.erase(it);
+        }
+        dm_.Conn.removeRow(tema, t.row);
+        fb_.progressStep();
+    }
+    // What no topic reached: questions of no topic and answers of no question.
+    for (const auto& questions : std::as_const(questionsOf)) removeQuestions(questions);
+    for (const auto& answers : std::as_const(answersOf))
+        for (jet::RowId a : answers) dm_.Conn.removeRow(otv, a);
+    scope.commit();
+}
+
+bool BulkDeletion::compactAndReopen() {
+    // The file system the connection uses (tests plug in their own); it outlives the database.
+    jet::Env* env = dm_.Conn.isOpen() ? &dm_.Conn.database().env() : nullptr;
+    const QString path =
+        session_.databasePath.isEmpty() ? dm_.Conn.fileName() : session_.databasePath;
+    dm_.Conn.close();
+    const bool compacted = CompactDatabase_JRO(path, fb_, env);
+    dm_.Conn.open();
+    dm_.qrtema.open();
+    dm_.tbSettings.open();
+    if (afterReopen) afterReopen();
+    return compacted;
+}
+
+void BulkDeletion::Deletezap() {
+    deleteRows();
+    compactAndReopen();
+}
+
+}  // namespace zn

@@ -1,0 +1,115 @@
+// znbank: the editor's bulk commands for scripts and for converting many banks at once.
+//   znbank export BANK.mdb FILE.txt    every topic, question and answer to an exchange file
+//   znbank import BANK.mdb FILE.txt    the file's topics, questions and answers replace the bank's
+//   znbank compact BANK.mdb            compacts the database file in place
+//   znbank delete-all BANK.mdb         deletes every topic, question and answer, then compacts
+//   znbank info BANK.mdb               prints the five information records
+// The same command code, rules and messages as the editor's buttons. Messages go to standard
+// error. Exit status 1 on failure, with the database unchanged; a compaction that fails after
+// an import or a deletion has landed is reported and the status stays 0.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+#include <exception>
+
+#include "bulk/deleteall.h"
+#include "bulk/importexport.h"
+#include "bulk/inforecords.h"
+#include "store/tdatmod.h"
+
+namespace {
+
+void printErr(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+// Messages of the commands on standard error; the status bar and progress bar are not shown.
+class ErrFeedback : public zn::Feedback {
+  public:
+    void message(Box kind, const QString& text) override {
+        (void)kind;
+        printErr(QStringLiteral("znbank: ") + text);
+        ++messages;
+    }
+    int messages = 0;
+};
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage:\n"
+                 "  znbank export BANK.mdb FILE.txt\n"
+                 "  znbank import BANK.mdb FILE.txt\n"
+                 "  znbank compact BANK.mdb\n"
+                 "  znbank delete-all BANK.mdb\n"
+                 "  znbank info BANK.mdb\n");
+    return 2;
+}
+
+// Opens the bank as the editor does (for writing), or for reading only.
+void open(TDatMod& dm, const QString& path, bool readOnly) {
+    const QString connection =
+        readOnly ? QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Mode=Read")
+                       .arg(QString(path).replace(u'"', QStringLiteral("\"\"")))
+                 : TDatMod::connectionString(path);
+    dm.Conn.close();
+    dm.Conn.setConnectionString(connection);
+    dm.Conn.open();
+    dm.qrtema.open();
+    dm.tbSettings.open();
+}
+
+int run(const QStringList& args) {
+    if (args.size() < 2) return usage();
+    const QString& command = args[0];
+    const bool withFile = command == u"export" || command == u"import";
+    if (args.size() != (withFile ? 3 : 2)) return usage();
+    if (!withFile && command != u"compact" && command != u"delete-all" && command != u"info")
+        return usage();
+
+    const QString bank = QFileInfo(args[1]).absoluteFilePath();
+    zn::Session session{QDir::currentPath() + QStringLiteral("/data/"), bank};
+    ErrFeedback feedback;
+    TDatMod dm;
+    open(dm, bank, command == u"export" || command == u"info");
+
+    if (command == u"export") {
+        zn::BankExchange exchange(dm, feedback, session, {});
+        if (!exchange.exportTo(args[2]))
+            printErr(QStringLiteral("znbank: в базе нет тем, файл не записан"));
+    } else if (command == u"import") {
+        zn::BankExchange exchange(dm, feedback, session, {});
+        exchange.importFrom(args[2]);
+    } else if (command == u"delete-all") {
+        zn::BulkDeletion(dm, feedback, session).Deletezap();
+    } else if (command == u"compact") {
+        dm.Conn.close();
+        return zn::CompactDatabase_JRO(bank, feedback) ? 0 : 1;
+    } else {
+        const zn::InfoRecords records = zn::readInfoRecords(dm);
+        const auto& labels = zn::InfoRecords::labels();
+        for (int k = 0; k < zn::InfoRecords::kCount; ++k) {
+            QString value = records.values[size_t(k)];
+            value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            value.replace(u'\n', QStringLiteral("\n    "));
+            const QString line = (k < records.rows ? labels[size_t(k)] + u' ' + value
+                                                   : labels[size_t(k)] + QStringLiteral(" —"));
+            std::printf("%s\n", line.toLocal8Bit().constData());
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    try {
+        return run(args);
+    } catch (const std::exception& e) {
+        printErr(QStringLiteral("znbank: ") + QString::fromUtf8(e.what()));
+        return 1;
+    }
+}
