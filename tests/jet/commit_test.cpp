@@ -175,7 +175,9 @@ TEST(Commit, ACommitThatCannotBeUndoneKeepsItsJournalForTheNextOpen) {
         EXPECT_TRUE(checkDatabase(*again).ok());
         EXPECT_EQ(again->table("Tema").def().rowCount, landed);
         again.reset();
-        if (refused) EXPECT_EQ(zntest::readFile(path), before);
+        if (refused) {
+            EXPECT_EQ(zntest::readFile(path), before);
+        }
     }
     EXPECT_TRUE(refusedOnce);
 }
