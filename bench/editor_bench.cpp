@@ -7,7 +7,11 @@
 // - save of a new question with 6 answers into the largest topic (its number is found by
 //   walking the topic's questions);
 // - deletion of the first question of the largest topic, renumbering the 299 after it. Each
-//   iteration deletes one more, so the topic shrinks by the iteration count (fixed at 20).
+//   iteration deletes one more, so the topic shrinks by the iteration count (fixed at 20);
+// - deletion of topic 1 of 14 with its 300 questions and their answers, renumbering and
+//   re-keying the 13 topics after it (on a fresh copy each time);
+// - deleting all data (every topic, question and answer in one write scope, before the
+//   compaction; on a fresh copy each time).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -18,7 +22,9 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "bulk/deleteall.h"
 #include "editor/questioncommands.h"
+#include "editor/topiccommands.h"
 #include "store/feedback.h"
 #include "store/session.h"
 #include "store/tdatmod.h"
@@ -134,6 +140,40 @@ void BM_DeleteQuestionRenumberTopic(benchmark::State& state) {
     state.counters["questionsAfter"] = b.treeDb.topLevelItem(topic)->childCount();
 }
 BENCHMARK(BM_DeleteQuestionRenumberTopic)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_DeleteTopic1Renumber13(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            Bench b(state);
+            if (!b.ok) return;
+            zn::TopicCommands topics(b.dm, b.feedback, [&b] { b.tree->TreeObnov(); });
+            b.select(b.treeDb.topLevelItem(0));
+            state.ResumeTiming();
+            topics.deleteTopic();
+            state.PauseTiming();
+            state.counters["topicsAfter"] = b.treeDb.topLevelItemCount();
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DeleteTopic1Renumber13)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_DeleteAllDataBeforeCompaction(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            Bench b(state);
+            if (!b.ok) return;
+            zn::BulkDeletion del(b.dm, b.feedback, b.session);
+            state.ResumeTiming();
+            b.dm.write([&] { del.deleteRows(); });
+            state.PauseTiming();
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DeleteAllDataBeforeCompaction)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The tree rebuild alone, which every command ends with.
 void BM_TreeObnovAlone(benchmark::State& state) {
