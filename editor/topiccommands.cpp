@@ -123,11 +123,13 @@ void TopicCommands::RenameTema(int n) {
     TDatMod::WriteScope scope(dm_);
     // The questions were opened for the topic's old number when the topic became current.
     if (dm_.qrvoprosi.isOpen()) {
+        TDatMod::AnswersPaused paused(dm_);
         for (dm_.qrvoprosi.first(); !dm_.qrvoprosi.eof(); dm_.qrvoprosi.next()) {
             dm_.qrvoprosi.edit();
             dm_.qrvoprosi.setInteger("idtest", n);
             dm_.qrvoprosi.post();
         }
+        paused.end();
     }
     dm_.qrtema.edit();
     dm_.qrtema.setInteger("numtema", n);

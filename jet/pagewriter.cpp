@@ -219,6 +219,38 @@ bool removeRow(Pager& pager, RowId id, size_t& freeAfter) {
     return true;
 }
 
+bool replaceRow(Pager& pager, RowId id, const std::vector<uint8_t>& data, size_t& freeAfter) {
+    std::shared_ptr<const StoredLayout> cached = layoutOf(pager, id.page);
+    if (!cached || cached->lval || id.row >= cached->n) return false;
+    const size_t i = id.row;
+    const size_t oldLen = cached->end(i) - cached->start[i];
+    if (oldLen == 0) return false;  // a deleted slot
+    const size_t used = cached->used() - oldLen + data.size();
+    if (used > fmt::kPageSize) return false;
+    auto l = std::make_shared<StoredLayout>(*cached);
+    PageBuf& w = pager.modify(id.page);
+    // The rows below this one (slots after it) move by `shift` bytes towards the page end; a
+    // negative shift moves them down into the free space.
+    const ptrdiff_t shift = ptrdiff_t(oldLen) - ptrdiff_t(data.size());
+    const size_t lowest = l->start[l->n];
+    const size_t newLowest = size_t(ptrdiff_t(lowest) + shift);
+    std::memmove(w.data() + newLowest, w.data() + lowest, l->start[i] - lowest);
+    if (shift > 0) std::memset(w.data() + lowest, 0, size_t(shift));
+    const size_t start = l->end(i) - data.size();
+    if (!data.empty()) std::memcpy(w.data() + start, data.data(), data.size());
+    for (size_t j = i; j < l->n; ++j) {
+        const size_t at = fmt::kDataRowTable + 2 * j;
+        const size_t next = j == i ? start : size_t(ptrdiff_t(l->start[j]) + shift);
+        putU16(w.data() + at, uint16_t((rawU16(w.data(), at) & 0xC000) | next));
+        l->start[j] = uint16_t(next);
+    }
+    l->start[l->n] = uint16_t(newLowest);
+    freeAfter = fmt::kPageSize - used;
+    putU16(w.data() + fmt::kDataFreeSpace, uint16_t(freeAfter));
+    keepLayout(pager, id.page, std::move(l));
+    return true;
+}
+
 void initDataPage(PageBuf& buf, uint32_t owner, bool lval) {
     buf.fill(0);
     buf[0] = fmt::kPageData;

@@ -57,6 +57,12 @@ int appendRow(Pager& pager, uint32_t pgno, const std::vector<uint8_t>& data, uin
 // (another layout, or a long-value page left without a live row, which is released).
 bool removeRow(Pager& pager, RowId id, size_t& freeAfter);
 
+// Gives live row `id` of a table's data page the bytes `data` in place when the page is laid out
+// as SlotPage::store() lays it out and the page still holds it: the rows below move by the
+// difference in length, as SlotPage would place them; the slot keeps its flags. Returns false
+// when the page must go through SlotPage (another layout, a long-value page, no room).
+bool replaceRow(Pager& pager, RowId id, const std::vector<uint8_t>& data, size_t& freeAfter);
+
 // A new data page for a table (`owner` = TDEF page) or a long-value page (lval = true).
 void initDataPage(PageBuf& buf, uint32_t owner, bool lval);
 

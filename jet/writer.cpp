@@ -505,7 +505,15 @@ void Table::update(RowId id, const Row& newRow) {
         }
 
         const bool moved = *where != id;
-        if (!moved) {
+        size_t freeAfter = 0;
+        if (!moved && replaceRow(x.pager, id, bytes, freeAfter)) {
+            if (t.freeMap) {
+                if (freeAfter >= kFreeMapThreshold)
+                    x.maps.add(t.freeMap, id.page);
+                else
+                    x.maps.remove(t.freeMap, id.page);
+            }
+        } else if (!moved) {
             SlotPage sp = SlotPage::load(x.pager, id.page);
             sp.slots[id.row].data = bytes;
             if (sp.used() <= fmt::kPageSize) {

@@ -53,6 +53,21 @@ void TDatMod::requeryAnswers() {
     qrotveti.open();
 }
 
+TDatMod::AnswersPaused::AnswersPaused(TDatMod& dm) : dm_(dm), saved_(dm.qrvoprosi.afterScroll) {
+    dm_.qrvoprosi.afterScroll = nullptr;
+}
+
+TDatMod::AnswersPaused::~AnswersPaused() {
+    if (!ended_) dm_.qrvoprosi.afterScroll = saved_;
+}
+
+void TDatMod::AnswersPaused::end() {
+    if (ended_) return;
+    ended_ = true;
+    dm_.qrvoprosi.afterScroll = saved_;
+    if (saved_ && dm_.qrvoprosi.isOpen()) dm_.requeryAnswers();
+}
+
 QString TDatMod::creationConnectionString() {
     return QStringLiteral(
         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=test.mdb;Persist Security Info=False");

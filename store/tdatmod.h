@@ -89,6 +89,24 @@ class TDatMod : public QObject {
     }
     bool inWrite() const { return writeDepth_ > 0; }
 
+    // Until end(), moving through qrvoprosi leaves qrotveti alone; end() opens qrotveti once
+    // for the question then current. For commands that walk a topic's questions without looking
+    // at their answers (re-keying a topic's questions). Destroyed without end() (a failed
+    // command), it only restores the link: the failed write scope opens every dataset again.
+    class AnswersPaused {
+      public:
+        explicit AnswersPaused(TDatMod& dm);
+        ~AnswersPaused();
+        void end();
+        AnswersPaused(const AnswersPaused&) = delete;
+        AnswersPaused& operator=(const AnswersPaused&) = delete;
+
+      private:
+        TDatMod& dm_;
+        std::function<void()> saved_;
+        bool ended_ = false;
+    };
+
     // Sets every topic's kolvopr to the number of its questions, writing only the counts that
     // differ, in one write scope (it joins the caller's). Leaves qrtema on its first topic.
     // `step` (may be empty) is called once per topic. On a database that cannot be written the

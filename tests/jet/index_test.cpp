@@ -315,8 +315,9 @@ TEST(UniqueCounts, FollowJetsRuleAcrossLeavesAndRollbacks) {
     EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
 }
 
-// Rows added to and removed from a data page in place leave it as SlotPage would, for table rows
-// and long-value rows; a page with a free slot goes through SlotPage for an added row.
+// Rows added to, changed on and removed from a data page in place leave it as SlotPage would,
+// for table rows and long-value rows; a page with a free slot goes through SlotPage for an added
+// row.
 TEST(DataPageInPlace, AddsAndRemovesRowsAsTheSlotPageWould) {
     for (bool lval : {false, true}) {
         SCOPED_TRACE(lval ? "long values" : "rows");
@@ -347,6 +348,26 @@ TEST(DataPageInPlace, AddsAndRemovesRowsAsTheSlotPageWould) {
             sp.store(b);
             ASSERT_EQ(freeAfter, sp.freeSpace());
             ASSERT_EQ(*a.get(2).buf, *b.get(2).buf) << "row " << i;
+        }
+        // Rows given new bytes in place, longer and shorter, leave it as SlotPage leaves it;
+        // a row that no longer fits is left to SlotPage (which moves it elsewhere), as are
+        // long-value pages.
+        for (int k = 0; k < 200; ++k) {
+            const unsigned slot = unsigned(rnd() % SlotPage::load(b, 2).slots.size());
+            std::vector<uint8_t> row(1 + rnd() % 400);
+            for (auto& x : row) x = uint8_t(rnd());
+            size_t freeAfter = 0;
+            const bool done = replaceRow(a, RowId{2, uint8_t(slot)}, row, freeAfter);
+            SlotPage sp = SlotPage::load(b, 2);
+            sp.slots[slot].data = row;
+            if (lval || sp.used() > fmt::kPageSize) {
+                EXPECT_FALSE(done);
+                continue;
+            }
+            ASSERT_TRUE(done) << "slot " << slot;
+            sp.store(b);
+            ASSERT_EQ(freeAfter, sp.freeSpace());
+            ASSERT_EQ(*a.get(2).buf, *b.get(2).buf) << "slot " << slot << ", round " << k;
         }
         // Rows removed in place leave the page as SlotPage leaves it, down to the last live
         // long value (whose page is released instead).
