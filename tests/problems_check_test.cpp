@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <functional>
 
+#include "jet/error.h"
 #include "problems/bankcheck.h"
 #include "problems/repairs.h"
 #include "problems/search.h"
@@ -134,17 +136,9 @@ TEST(ProblemCheck, ZnbankCheckPrintsTheProblems) {
     EXPECT_EQ(QString::fromLocal8Bit(r.out).count(QStringLiteral("missing-picture")), 3);
 
     const QString sound = b.folder + QStringLiteral("/хорошая.mdb");
-    prtest::writeBank(
-        sound, {{1, QStringLiteral("Тема"), 2}},
-        {prtest::RawQ{
-             1, 1, QStringLiteral("Первый"), 2, -1, {QStringLiteral("а"), QStringLiteral("б")}, {}},
-         prtest::RawQ{1,
-                      2,
-                      QStringLiteral("Второй"),
-                      1,
-                      -1,
-                      {QStringLiteral("а"), QStringLiteral("б")},
-                      {}}});
+    prtest::writeBank(sound, {{1, QStringLiteral("Тема"), 2}},
+                      {prtest::rawQ(1, 1, QStringLiteral("Первый"), 2),
+                       prtest::rawQ(1, 2, QStringLiteral("Второй"), 1)});
     r = zntest::run({ZN_ZNBANK, "check", sound.toStdString()});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "");
@@ -153,6 +147,124 @@ TEST(ProblemCheck, ZnbankCheckPrintsTheProblems) {
             .exitCode,
         1);
     EXPECT_EQ(zntest::run({ZN_ZNBANK, "check", sound.toStdString(), "--data"}).exitCode, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The data module on a copy of the problem bank, opened as the editor opens a bank.
+struct Opened {
+    explicit Opened(const QString& path) {
+        dm.Conn.setConnectionString(TDatMod::connectionString(path));
+        dm.Conn.open();
+        dm.qrtema.open();
+    }
+    TDatMod dm;
+    zn::Feedback feedback;
+    int rebuilds = 0;
+    zn::Repairs repairs{dm, feedback, [this] { ++rebuilds; }};
+};
+
+std::vector<int> countsOf(const QString& path, const QString& data) {
+    return zn::problems::countByKind(checkFile(path, data));
+}
+
+// Each repair shows what it will change, then removes the problems it is for (renumbering the
+// topics also brings the stored counts up to date) and leaves every other problem and a file
+// every reader reads alike.
+TEST(ProblemRepairs, EachRepairRemovesItsProblems) {
+    struct Case {
+        const char* name;
+        std::function<zn::Repairs::Plan(zn::Repairs&)> plan;
+        std::function<void(zn::Repairs&)> repair;
+        std::vector<Kind> gone;
+        int planLines;
+    };
+    const Case cases[] = {
+        {"renumber-questions",
+         [](zn::Repairs& r) { return r.planRenumberQuestions(2); },
+         [](zn::Repairs& r) { r.renumberQuestions(2); },
+         {Kind::QuestionNumbers},
+         1},
+        {"renumber-topics",
+         [](zn::Repairs& r) { return r.planRenumberTopics(); },
+         [](zn::Repairs& r) { r.renumberTopics(); },
+         {Kind::TopicNumbers, Kind::StoredCount},
+         1},
+        {"recount",
+         [](zn::Repairs& r) { return r.planRecount(); },
+         [](zn::Repairs& r) { r.recount(); },
+         {Kind::StoredCount},
+         1},
+        {"delete-orphans",
+         [](zn::Repairs& r) { return r.planDeleteOrphans(); },
+         [](zn::Repairs& r) { r.deleteOrphans(); },
+         {Kind::OrphanQuestion, Kind::OrphanAnswer},
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bank b = problemBank();
+        std::vector<int> expected = countsOf(b.path, b.data);
+        for (Kind k : c.gone) expected[size_t(k)] = 0;
+        {
+            Opened o(b.path);
+            const zn::Repairs::Plan plan = c.plan(o.repairs);
+            EXPECT_TRUE(plan.refusal.isEmpty());
+            EXPECT_EQ(plan.changes.size(), c.planLines) << plan.text().toStdString();
+            c.repair(o.repairs);
+            EXPECT_EQ(o.rebuilds, 1);
+            EXPECT_TRUE(c.plan(o.repairs).nothingToDo());
+        }
+        EXPECT_EQ(countsOf(b.path, b.data), expected);
+        EXPECT_TRUE(zntest::readersAgree(b.path.toStdString()));
+    }
+}
+
+// Renumbering the topics would move a question of no topic into one: refused, nothing written.
+TEST(ProblemRepairs, RenumberingTopicsRefusesToAdoptAnOrphan) {
+    const QString path = QString::fromStdString(zntest::tempDir()) + QStringLiteral("/b.mdb");
+    prtest::writeBank(
+        path, {{1, QStringLiteral("Первая"), 1}, {3, QStringLiteral("Третья"), 1}},
+        {prtest::rawQ(1, 1, QStringLiteral("В1")), prtest::rawQ(2, 1, QStringLiteral("Сирота")),
+         prtest::rawQ(3, 1, QStringLiteral("В3"))});
+    const auto before = zntest::readFile(path.toStdString());
+    Opened o(path);
+    const zn::Repairs::Plan plan = o.repairs.planRenumberTopics();
+    EXPECT_TRUE(plan.refusal.contains(QStringLiteral("Сначала удалите вопросы без темы")))
+        << plan.text().toStdString();
+    EXPECT_THROW(o.repairs.renumberTopics(), jet::Error);
+    EXPECT_EQ(o.rebuilds, 0);
+    o.dm.Conn.close();
+    EXPECT_EQ(zntest::readFile(path.toStdString()), before);
+}
+
+// Question search: case folded (Cyrillic included), "ё" as "е", over text, answers and picture
+// names; questions of no topic are not found (they have no node).
+TEST(ProblemSearch, FindsFoldedTextInQuestionsAnswersAndPictures) {
+    const Bank b = problemBank();
+    auto db = jet::Database::open(b.path.toStdString());
+    const zn::problems::SearchIndex index(zn::problems::readBankRows(*db));
+    struct Case {
+        QString query;
+        std::vector<qint64> questions;  // of topic 1, in tree order
+    };
+    const Case cases[] = {
+        {QStringLiteral("ЕЛКА"), {10}},          {QStringLiteral("зеленая ёлка"), {10}},
+        {QStringLiteral("good.png"), {9}},       {QStringLiteral("∑"), {8}},
+        {QStringLiteral("вопрос 1.1"), {1, 10}}, {QStringLiteral("   "), {}},
+        {QStringLiteral("Вопрос 20.1"), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query.toStdString());
+        std::vector<qint64> found;
+        for (const auto& h : index.find(c.query)) found.push_back(h.question);
+        EXPECT_EQ(found, c.questions);
+    }
+    size_t total = 0;
+    EXPECT_EQ(index.find(QStringLiteral("ответ"), 3, &total).size(), 3u);
+    EXPECT_EQ(total, 12u);
 }
 
 }  // namespace

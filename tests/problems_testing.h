@@ -27,6 +27,14 @@ struct RawQ {
                                  QStringLiteral("Ответ три")};
     QString img;
 };
+inline RawQ rawQ(qint64 idtest, qint64 idvopr, const QString& text, qint64 otvet = 1) {
+    RawQ q;
+    q.idtest = idtest;
+    q.idvopr = idvopr;
+    q.text = text;
+    q.otvet = otvet;
+    return q;
+}
 struct RawT {
     qint64 numtema = 1;
     QString name;
