@@ -8,6 +8,7 @@ zn_gui_test(problems_test
     SOURCES
         ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
         ${CMAKE_CURRENT_LIST_DIR}/problems_check_test.cpp
-    LIBS znproblems zn_testsupport Qt6::Widgets GTest::gtest)
+        ${CMAKE_CURRENT_LIST_DIR}/problems_gui_test.cpp
+    LIBS znprogram znproblemsui zn_testsupport Qt6::Widgets Qt6::Test GTest::gtest)
 target_compile_definitions(problems_test PRIVATE ZN_ZNBANK="$<TARGET_FILE:znbank>")
 add_dependencies(problems_test znbank jettool)
