@@ -1,6 +1,7 @@
 // The problem check: reading the three tables and the rules of each kind (see bankcheck.h).
 #include "problems/bankcheck.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
@@ -236,7 +237,8 @@ int TreePlaces::questionPos(qint64 questionId) const {
     return lookup(questionPos_, questionId);
 }
 
-std::vector<Problem> check(const BankRows& bank, const QString& dataFolder) {
+std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
+                           PictureVerdicts* verdicts) {
     std::vector<Problem> out;
     const TreePlaces places(bank);
 
@@ -312,8 +314,19 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder) {
                     fault = Kind::MissingPicture;
                     bad = true;
                 } else {
-                    QImageReader reader(path);
-                    bad = !reader.canRead();
+                    const qint64 size = info.size();
+                    const qint64 modified = info.lastModified().toMSecsSinceEpoch();
+                    const auto known =
+                        verdicts ? verdicts->byPath.constFind(path)
+                                 : QHash<QString, PictureVerdicts::Verdict>::const_iterator();
+                    if (verdicts && known != verdicts->byPath.constEnd() && known->size == size &&
+                        known->modified == modified) {
+                        bad = !known->readable;
+                    } else {
+                        QImageReader reader(path);
+                        bad = !reader.canRead();
+                        if (verdicts) verdicts->byPath.insert(path, {size, modified, !bad});
+                    }
                 }
                 pictureSeen.insert(path, bad);
                 pictureFault.insert(path, fault);

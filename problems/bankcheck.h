@@ -8,6 +8,7 @@
 // (bench/problems_bench.cpp).
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -80,10 +81,23 @@ inline constexpr int kShownTopics = 14;
 inline constexpr int kMinAnswers = 2;
 inline constexpr int kMaxAnswers = 6;
 
+// What the image reader said of picture files, kept between checks: a file whose size and
+// modification time are unchanged is not opened again. Owned by the caller.
+struct PictureVerdicts {
+    struct Verdict {
+        qint64 size = -1;
+        qint64 modified = 0;  // ms since the epoch
+        bool readable = false;
+    };
+    QHash<QString, Verdict> byPath;
+};
+
 // Every problem of `bank`, grouped by kind in Kind order, then in the order of the rows'
 // topics and questions. `dataFolder` is the folder pictures are looked up in (ending with "/",
-// as dataFolderIn gives); pictures are not looked at when it is empty.
-std::vector<Problem> check(const BankRows& bank, const QString& dataFolder);
+// as dataFolderIn gives); pictures are not looked at when it is empty. `verdicts` (may be
+// null) keeps what the image reader found for the next check.
+std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
+                           PictureVerdicts* verdicts = nullptr);
 
 // Problems per kind, indexed by int(Kind).
 std::vector<int> countByKind(const std::vector<Problem>& problems);

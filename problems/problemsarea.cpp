@@ -113,7 +113,7 @@ void ProblemsArea::recheck() {
     }
     try {
         const problems::BankRows rows = problems::readBankRows(dm_.Conn.database());
-        panel_->setProblems(problems::check(rows, form_.session().dataFolder));
+        panel_->setProblems(problems::check(rows, form_.session().dataFolder, &pictures_));
         index_.emplace(rows);
     } catch (const std::exception& e) {
         panel_->showError(QString::fromUtf8(e.what()));

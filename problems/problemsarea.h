@@ -72,7 +72,8 @@ class ProblemsArea : public QObject {
     QAction* panelAction_ = nullptr;
     QAction* findAction_ = nullptr;
     std::unique_ptr<Repairs> repairs_;
-    std::optional<problems::SearchIndex> index_;  // empty: read again at the next search
+    std::optional<problems::SearchIndex> index_;
+    problems::PictureVerdicts pictures_;  // empty: read again at the next search
 };
 
 }  // namespace zn

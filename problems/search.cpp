@@ -7,9 +7,26 @@
 namespace zn::problems {
 
 QString foldForSearch(const QString& text) {
-    QString f = text.toCaseFolded();
-    for (QChar& c : f)
-        if (c == QChar(0x0451)) c = QChar(0x0435);  // ё -> е (Ё folds to ё first)
+    // Latin and Cyrillic letters are folded here directly (the bulk of a bank's text), other
+    // characters by Qt's simple case folding; one character in, one out.
+    QString f(text.size(), Qt::Uninitialized);
+    QChar* out = f.data();
+    const QChar* in = text.constData();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char16_t c = in[i].unicode();
+        if (c < 0x80) {
+            if (c >= u'A' && c <= u'Z') c = char16_t(c + 32);
+        } else if (c >= 0x0410 && c <= 0x042F) {  // А..Я
+            c = char16_t(c + 0x20);
+        } else if (c == 0x0401 || c == 0x0451) {  // Ё ё
+            c = 0x0435;
+        } else if (c >= 0x0400 && c <= 0x040F) {  // Ѐ..Џ
+            c = char16_t(c + 0x50);
+        } else if (!(c >= 0x0430 && c <= 0x045F) && !QChar::isSurrogate(c)) {
+            c = char16_t(QChar::toCaseFolded(char32_t(c)));
+        }
+        out[i] = QChar(c);
+    }
     return f;
 }
 
@@ -17,7 +34,7 @@ namespace {
 
 QString excerptOf(const QString& text) {
     constexpr int kChars = 80;
-    QString one = text.simplified();
+    QString one = text.left(4 * kChars).simplified();
     if (one.size() > kChars) one = one.left(kChars) + QStringLiteral("…");
     return one;
 }
