@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -24,10 +25,18 @@ ProblemsArea::ProblemsArea(TForm1& form, TDatMod& dm, QObject* parent)
     : QObject(parent), form_(form), dm_(dm) {
     repairs_ = std::make_unique<Repairs>(dm_, form_.feedback(), [this] { form_.TreeObnov(); });
 
-    // The panel: a dock beside the tree, hidden until asked for.
+    // The panel: a dock beside the tree (left of it in the main window's splitter, so the tool
+    // bars keep the window's width), hidden until asked for.
     panel_ = new ProblemsPanel(&form_);
-    form_.addDockWidget(Qt::LeftDockWidgetArea, panel_);
+    panel_->setFeatures(QDockWidget::DockWidgetClosable);
     panel_->hide();
+    splitter_ = form_.findChild<QSplitter*>(QStringLiteral("Splitter1"));
+    if (splitter_) {
+        splitter_->insertWidget(0, panel_);
+        splitter_->setStretchFactor(0, 0);
+    } else {
+        form_.addDockWidget(Qt::LeftDockWidgetArea, panel_);
+    }
     panelAction_ = panel_->toggleViewAction();
     panelAction_->setObjectName(QStringLiteral("ActProblems"));
     panelAction_->setText(QStringLiteral("Проблемы"));
@@ -73,7 +82,17 @@ ProblemsArea::ProblemsArea(TForm1& form, TDatMod& dm, QObject* parent)
     });
 
     connect(panel_, &ProblemsPanel::visibilityChangedTo, this, [this](bool visible) {
-        if (visible) runGuarded([this] { recheck(); });
+        if (!visible) return;
+        // Opened: room for the list, taken from the preview.
+        if (splitter_ && panel_->width() < kPanelWidth) {
+            QList<int> sizes = splitter_->sizes();
+            if (sizes.size() == 3 && sizes[2] > 2 * kPanelWidth) {
+                sizes[2] -= kPanelWidth - sizes[0];
+                sizes[0] = kPanelWidth;
+                splitter_->setSizes(sizes);
+            }
+        }
+        runGuarded([this] { recheck(); });
     });
     connect(panel_, &ProblemsPanel::problemActivated, this,
             [this](const problems::Problem& p) { runGuarded([&] { goTo(p); }); });

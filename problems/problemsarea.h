@@ -17,6 +17,7 @@
 #include "problems/search.h"
 
 class QAction;
+class QSplitter;
 class TDatMod;
 
 namespace zn {
@@ -67,7 +68,11 @@ class ProblemsArea : public QObject {
 
     TForm1& form_;
     TDatMod& dm_;
+    // Width the panel is given when it opens narrower.
+    static constexpr int kPanelWidth = 340;
+
     ProblemsPanel* panel_ = nullptr;  // owned by the main window
+    QSplitter* splitter_ = nullptr;   // the main window's
     SearchBox* search_ = nullptr;     // owned by the main window
     QAction* panelAction_ = nullptr;
     QAction* findAction_ = nullptr;

@@ -26,7 +26,9 @@ SearchBox::SearchBox(QWidget* parent) : QWidget(parent) {
     results_->setObjectName(QStringLiteral("ListSearch"));
     results_->setUniformItemSizes(true);
     results_->installEventFilter(this);
+    results_->setMaximumHeight(kResultsHeight);
     results_->hide();
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     layout->addWidget(results_, 1);
 
     note_ = new QLabel(this);

@@ -23,6 +23,8 @@ class SearchBox : public QWidget {
   public:
     // Results listed at most; the rest is counted under the list.
     static constexpr size_t kShownHits = 500;
+    // Height of the result list at most; the tree keeps the rest.
+    static constexpr int kResultsHeight = 220;
 
     explicit SearchBox(QWidget* parent = nullptr);
     ~SearchBox() override;
