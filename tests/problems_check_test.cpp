@@ -12,6 +12,7 @@
 #include "problems/search.h"
 #include "store/tdatmod.h"
 #include "tests/problems_testing.h"
+#include "tests/support/faultenv.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -155,7 +156,8 @@ namespace {
 
 // The data module on a copy of the problem bank, opened as the editor opens a bank.
 struct Opened {
-    explicit Opened(const QString& path) {
+    explicit Opened(const QString& path, jet::Env* env = nullptr) {
+        dm.Conn.setEnv(env);
         dm.Conn.setConnectionString(TDatMod::connectionString(path));
         dm.Conn.open();
         dm.qrtema.open();
@@ -238,6 +240,24 @@ TEST(ProblemRepairs, RenumberingTopicsRefusesToAdoptAnOrphan) {
     EXPECT_EQ(o.rebuilds, 0);
     o.dm.Conn.close();
     EXPECT_EQ(zntest::readFile(path.toStdString()), before);
+}
+
+// A repair whose commit the disk refuses lands nothing: the error propagates, the file is as it
+// was, the tree is not rebuilt and the data module still shows every row.
+TEST(ProblemRepairs, AFailedRepairLeavesTheFileAsItWas) {
+    const Bank b = problemBank();
+    const auto before = zntest::readFile(b.path.toStdString());
+    zntest::FaultEnv env(0);
+    {
+        Opened o(b.path, &env);
+        env = zntest::FaultEnv(1, true);
+        EXPECT_THROW(o.repairs.deleteOrphans(), jet::Error);
+        EXPECT_EQ(o.rebuilds, 0);
+        EXPECT_FALSE(o.dm.inWrite());
+        EXPECT_EQ(o.dm.qrtema.recordCount(), 15);
+        EXPECT_EQ(o.repairs.planDeleteOrphans().changes.size(), 2);
+    }
+    EXPECT_EQ(zntest::readFile(b.path.toStdString()), before);
 }
 
 // Question search: case folded (Cyrillic included), "ё" as "е", over text, answers and picture

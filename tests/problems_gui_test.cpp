@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <filesystem>
+#include <optional>
 
 #include "problems/problemsarea.h"
 #include "problems/problemspanel.h"
@@ -138,6 +140,29 @@ TEST_F(ProblemsGui, ARepairRemovesTheProblemFromTheList) {
     panel().deleteOrphansButton()->click();
     EXPECT_EQ(shownCounts()[size_t(Kind::OrphanQuestion)], 1);
     EXPECT_EQ(file().questions.size(), 13u);
+}
+
+// A bank another program holds is opened for reading: the panel lists its problems (the stored
+// counts too, since nothing recounted them) but offers no repair, and the file stays as it was.
+TEST_F(ProblemsGui, ABankOpenedForReadingOffersNoRepair) {
+    prtest::makeProblemBank(db);
+    prtest::makeProblemPictures(work + QStringLiteral("/data"));
+    const std::string path = db.toStdString();
+    const std::string ldb = std::filesystem::path(path).replace_extension(".ldb").string();
+    std::optional<zntest::HoldingChild> other;
+    other.emplace([&] { return zntest::holdLikeJet(ldb); });
+    ASSERT_EQ(other->error(), "");
+    const auto bytes = zntest::readFile(path);
+    start();
+    area().panelAction()->trigger();
+    EXPECT_EQ(shownCounts(), std::vector<int>(size_t(zn::problems::kKindCount), 1));
+    ASSERT_TRUE(lineOf(Kind::QuestionNumbers));
+    for (QPushButton* b : {panel().renumberQuestionsButton(), panel().renumberTopicsButton(),
+                           panel().recountButton(), panel().deleteOrphansButton()})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_TRUE(panel().recheckButton()->isEnabled());
+    p.reset();
+    EXPECT_EQ(zntest::readFile(path), bytes);
 }
 
 // Ctrl+F focuses the search box; typing a word of an answer in other letter case (and "е" for
