@@ -46,6 +46,12 @@ struct Columns {
     std::vector<size_t> at;
 };
 
+// The row count the table's definition states, as a capacity hint: the file may lie, so it is
+// capped.
+size_t reserveHint(jet::Table& t) {
+    return std::min<size_t>(t.def().rowCount, 1u << 16);
+}
+
 QString trimmed(const QString& s) {
     return QuestionCommands::trimmed(s);
 }
@@ -170,6 +176,8 @@ BankRows readBankRows(jet::Database& db) {
     {
         jet::Table& t = db.table("Voprosi");
         const Columns c(t, {"id", "idtest", "idvopr", "vopros", "otvet", "kolotvet", "img"});
+        b.questions.reserve(reserveHint(t));
+        b.questionRows.reserve(reserveHint(t));
         for (auto s = t.scan(); s.next();) {
             const jet::Row& r = s.row();
             store::Question q;
@@ -187,6 +195,8 @@ BankRows readBankRows(jet::Database& db) {
     {
         jet::Table& t = db.table("Otveti");
         const Columns c(t, {"id", "idvopr", "idotv", "otvet"});
+        b.answers.reserve(reserveHint(t));
+        b.answerRows.reserve(reserveHint(t));
         for (auto s = t.scan(); s.next();) {
             const jet::Row& r = s.row();
             b.answers.push_back(
@@ -405,6 +415,7 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
             x.topics.push_back({t->numtema, t->tema, 0});
         }
         std::map<std::pair<qint64, qint64>, qint64> questionIdOf;
+        x.questions.reserve(bank.questions.size());
         for (const store::Question& q : bank.questions) {
             if (!topicIdOf.contains(q.idtest)) continue;
             questionIdOf.emplace(std::make_pair(q.idtest, q.idvopr), q.id);
