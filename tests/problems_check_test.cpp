@@ -96,7 +96,8 @@ TEST(ProblemCheck, FindsEveryKindOnceInTheProblemBank) {
 // What the shared fixtures really hold, with no pictures beside them: sample-test.mdb names one
 // picture (p3.jpg) and has four question texts with line breaks, which the exchange file splits;
 // large-test.mdb names 600 pictures and has 1,210 texts with line breaks or characters outside
-// Windows-1251. Nothing else is wrong with either.
+// Windows-1251; mutated-test.mdb (after its random edits) names 125 pictures and has 376 such
+// texts; empty-test.mdb holds nothing. Nothing else is wrong with any of them.
 TEST(ProblemCheck, SharedFixturesHoldOnlyWhatTheyHold) {
     if (zntest::fixturesDir().empty()) GTEST_SKIP() << "shared fixtures folder is absent";
     const QString none = QString::fromStdString(zntest::tempDir()) + u'/';
@@ -104,7 +105,8 @@ TEST(ProblemCheck, SharedFixturesHoldOnlyWhatTheyHold) {
         const char* file;
         int missingPictures, exchange;
     };
-    for (const Case& c : {Case{"sample-test.mdb", 1, 4}, Case{"large-test.mdb", 600, 1210}}) {
+    for (const Case& c : {Case{"sample-test.mdb", 1, 4}, Case{"large-test.mdb", 600, 1210},
+                          Case{"mutated-test.mdb", 125, 376}, Case{"empty-test.mdb", 0, 0}}) {
         SCOPED_TRACE(c.file);
         const auto problems = checkFile(QString::fromStdString(zntest::fixture(c.file)), none);
         std::vector<int> expected(size_t(zn::problems::kKindCount), 0);
