@@ -10,6 +10,7 @@
 #include "editor/editorarea.h"
 #include "guard.h"
 #include "imagelist.h"
+#include "problems/problemsarea.h"
 #include "store/tdatmod.h"
 #include "taboutbox.h"
 #include "tform1.h"
@@ -141,6 +142,8 @@ void Program::connectAreas() {
     form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
     form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };
     bulk_ = std::make_unique<BulkArea>(*form1_, *datMod_, *form5_);
+    // The problem panel and the search follow the tree's rebuilds: after the tree's hooks.
+    problems_ = std::make_unique<ProblemsArea>(*form1_, *datMod_);
 }
 
 // The data part of the show step; TForm1 sets the tree's row height before it, hides the editor

@@ -31,6 +31,9 @@
 #include "editor/topiccommands.h"
 #include "imagelist.h"
 #include "modal.h"
+#include "problems/problemsarea.h"
+#include "problems/problemspanel.h"
+#include "problems/searchbox.h"
 #include "startup.h"
 #include "store/tdatmod.h"
 #include "taboutbox.h"
@@ -128,6 +131,27 @@ int main(int argc, char** argv) {
     settle();
     ok &= save(form1.grab(), out.filePath(QStringLiteral("main-editor-tab.png")));
     form1.setEditorTabVisible(false);
+
+    // The problem panel open beside the tree, its first problem selected; then a search in the
+    // box above the tree ($ZN_SHOTS_SEARCH, default "а") with its result list.
+    if (zn::ProblemsArea* problems = program.problems()) {
+        problems->panelAction()->trigger();
+        if (problems->panel().list()->topLevelItemCount() > 0)
+            problems->panel().list()->setCurrentItem(problems->panel().list()->topLevelItem(0));
+        settle();
+        std::printf("problems: %s\n", qPrintable(problems->panel().counts()->text()));
+        ok &= save(form1.grab(), out.filePath(QStringLiteral("problems.png")));
+        problems->panelAction()->trigger();
+        const QString query = qEnvironmentVariableIsSet("ZN_SHOTS_SEARCH")
+                                  ? qEnvironmentVariable("ZN_SHOTS_SEARCH")
+                                  : QStringLiteral("а");
+        problems->findAction()->trigger();
+        problems->searchBox().edit()->setText(query);
+        settle();
+        ok &= save(form1.grab(), out.filePath(QStringLiteral("search.png")));
+        problems->searchBox().edit()->clear();
+        settle();
+    }
 
     // The question editor page, opened as "Редактировать вопрос" opens it: a question of six
     // answers given a picture, and a question of two answers. The database's first question

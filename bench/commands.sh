@@ -8,6 +8,7 @@
 #   bulk:  export of large-test.mdb and import of its bank into a copy of it (a full bank),
 #          whole commands through znbank, deleting all its data, then the import's steps apart
 #          (bench/bulk_import)
+#   check: znbank check on large-test.mdb (the problems counted, not printed)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
@@ -53,3 +54,8 @@ copy "$work/delete.mdb"
 measure "znbank delete-all" "$build/tools/znbank" delete-all "$work/delete.mdb"
 copy "$work/steps.mdb"
 measure "import, step by step" "$build/bench/bulk_import" "$work/steps.mdb" "$work/joined.txt"
+
+echo "== problem check of large-test.mdb"
+copy "$work/check.mdb"
+measure "znbank check (problems found)" sh -c '"$1" check "$2" | wc -l' sh "$build/tools/znbank" \
+    "$work/check.mdb"

@@ -4,6 +4,10 @@
 //   znbank compact BANK.mdb            compacts the database file in place
 //   znbank delete-all BANK.mdb         deletes every topic, question and answer, then compacts
 //   znbank info BANK.mdb               prints the five information records
+//   znbank check BANK.mdb [--data DIR] prints the bank's problems, one a line (kind, topic,
+//                                      question, row id, description, tab-separated); exit
+//                                      status 1 when there is any. DIR (pictures) defaults to
+//                                      the "data" folder beside the bank.
 // The same command code, rules and messages as the editor's buttons. Messages go to standard
 // error. Exit status 1 on failure, with the database unchanged; a compaction that fails after
 // an import or a deletion has landed is reported and the status stays 0.
@@ -16,6 +20,10 @@
 #include "bulk/deleteall.h"
 #include "bulk/importexport.h"
 #include "bulk/inforecords.h"
+#ifdef ZN_BANK_CHECK
+#include "preview/datafiles.h"
+#include "problems/bankcheck.h"
+#endif
 #include "store/tdatmod.h"
 
 namespace {
@@ -42,7 +50,8 @@ int usage() {
                  "  znbank import BANK.mdb FILE.txt\n"
                  "  znbank compact BANK.mdb\n"
                  "  znbank delete-all BANK.mdb\n"
-                 "  znbank info BANK.mdb\n");
+                 "  znbank info BANK.mdb\n"
+                 "  znbank check BANK.mdb [--data FOLDER]\n");
     return 2;
 }
 
@@ -59,8 +68,30 @@ void open(TDatMod& dm, const QString& path, bool readOnly) {
     dm.tbSettings.open();
 }
 
+#ifdef ZN_BANK_CHECK
+// The problem check: one line per problem on standard output; 1 when there is any.
+int check(const QStringList& args) {
+    QString data;
+    if (args.size() == 4 && args[2] == u"--data")
+        data = QDir(args[3]).absolutePath() + u'/';
+    else if (args.size() != 2)
+        return usage();
+    const QString bank = QFileInfo(args[1]).absoluteFilePath();
+    if (data.isEmpty()) data = zn::dataFolderIn(QFileInfo(bank).absolutePath());
+    TDatMod dm;
+    open(dm, bank, true);
+    const auto problems = zn::problems::check(zn::problems::readBankRows(dm.Conn.database()), data);
+    for (const auto& p : problems)
+        std::printf("%s\n", zn::problems::problemLine(p).toLocal8Bit().constData());
+    return problems.empty() ? 0 : 1;
+}
+#endif
+
 int run(const QStringList& args) {
     if (args.size() < 2) return usage();
+#ifdef ZN_BANK_CHECK
+    if (args[0] == u"check") return check(args);
+#endif
     const QString& command = args[0];
     const bool withFile = command == u"export" || command == u"import";
     if (args.size() != (withFile ? 3 : 2)) return usage();

@@ -1,0 +1,14 @@
+# Tests of the problem check, its repairs and the search (problems/): the pure code on our own
+# problem bank and the shared fixtures, "znbank check", and the panel and the search box in the
+# running program.
+if(NOT TARGET znproblems)
+    return()
+endif()
+zn_gui_test(problems_test
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/problems_check_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/problems_gui_test.cpp
+    LIBS znprogram znproblemsui zn_testsupport Qt6::Widgets Qt6::Test GTest::gtest)
+target_compile_definitions(problems_test PRIVATE ZN_ZNBANK="$<TARGET_FILE:znbank>")
+add_dependencies(problems_test znbank jettool)
