@@ -9,7 +9,7 @@
 #           to the 4,200-question one's.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(cd "${1:-$root/build}" && pwd)"
 large="$root/../shared/fixtures/mdb/large-test.mdb"
 [ -f "$large" ] || { echo "bank.sh: $large is missing" >&2; exit 1; }
 work="$(mktemp -d)"

@@ -11,7 +11,7 @@
 #   check: znbank check on large-test.mdb (the problems counted, not printed)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(cd "${1:-$root/build}" && pwd)"
 large="$root/../shared/fixtures/mdb/large-test.mdb"
 [ -f "$large" ] || { echo "commands.sh: $large is missing" >&2; exit 1; }
 work="$(mktemp -d)"

@@ -8,7 +8,7 @@
 # bench/bank.sh times a whole bank written in one transaction and its growth series.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(cd "${1:-$root/build}" && pwd)"
 fixtures="$root/../shared/fixtures/mdb"
 large="$fixtures/large-test.mdb"
 [ -f "$large" ] || { echo "engine.sh: $large is missing" >&2; exit 1; }
