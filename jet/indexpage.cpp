@@ -101,13 +101,13 @@ bool lessBytes(std::string_view a, std::string_view b) {
     return a.size() < b.size();
 }
 
-}  // namespace
-
-size_t IndexPage::lowerBound(std::string_view sort) const {
-    size_t lo = 0, hi = size();
+// The first of `n` sorted entries whose bytes (`bytesOf(i)`) are not below `x`.
+template <class BytesOf>
+size_t firstNotBelow(size_t n, std::string_view x, BytesOf bytesOf) {
+    size_t lo = 0, hi = n;
     while (lo < hi) {
-        size_t mid = (lo + hi) / 2;
-        if (lessBytes(sortOf(mid), sort))
+        const size_t mid = (lo + hi) / 2;
+        if (lessBytes(bytesOf(mid), x))
             lo = mid + 1;
         else
             hi = mid;
@@ -115,16 +115,14 @@ size_t IndexPage::lowerBound(std::string_view sort) const {
     return lo;
 }
 
+}  // namespace
+
+size_t IndexPage::lowerBound(std::string_view sort) const {
+    return firstNotBelow(size(), sort, [this](size_t i) { return sortOf(i); });
+}
+
 size_t IndexPage::lowerBoundKey(std::string_view key) const {
-    size_t lo = 0, hi = size();
-    while (lo < hi) {
-        size_t mid = (lo + hi) / 2;
-        if (lessBytes(keyOf(mid), key))
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
+    return firstNotBelow(size(), key, [this](size_t i) { return keyOf(i); });
 }
 
 std::shared_ptr<const IndexPage> loadIndexPage(Pager& pager, uint32_t pgno) {

@@ -40,6 +40,18 @@ int64_t lastBit(Bytes bits, uint64_t firstPage) {
     return -1;
 }
 
+// Bitmap page `bp` of the usage map at `where`, checked: a page of the right type that the map
+// names only once.
+Page bitmapPage(Pager& pager, RowId where, uint32_t bp, std::set<uint32_t>& seen) {
+    if (!seen.insert(bp).second)
+        throwCorrupt(where.page, "a usage map uses bitmap page " + std::to_string(bp) + " twice");
+    Page p = pager.get(bp);
+    if (p.type() != fmt::kPageUsageMap)
+        throwCorrupt(bp,
+                     "expected a usage bitmap page, found page type " + std::to_string(p.type()));
+    return p;
+}
+
 }  // namespace
 
 std::optional<uint32_t> lastUsageMapPage(Pager& pager, RowId where) {
@@ -56,13 +68,7 @@ std::optional<uint32_t> lastUsageMapPage(Pager& pager, RowId where) {
         for (size_t k = 0; k < n; ++k) {
             uint32_t bp = row.u32(1 + 4 * k);
             if (bp == 0) continue;
-            if (!seen.insert(bp).second)
-                throwCorrupt(where.page,
-                             "a usage map uses bitmap page " + std::to_string(bp) + " twice");
-            Page p = pager.get(bp);
-            if (p.type() != fmt::kPageUsageMap)
-                throwCorrupt(bp, "expected a usage bitmap page, found page type " +
-                                     std::to_string(p.type()));
+            Page p = bitmapPage(pager, where, bp, seen);
             int64_t pg =
                 lastBit(p.bytes().sub(4, fmt::kPageSize - 4), uint64_t(k) * fmt::kMapPageBits);
             if (pg >= 0) {
@@ -102,13 +108,7 @@ std::vector<uint32_t> readUsageMap(Pager& pager, RowId where, bool keepBeyondEnd
             uint32_t bp = row.u32(1 + 4 * k);
             mi.bitmapPages.push_back(bp);
             if (bp == 0) continue;
-            if (!seen.insert(bp).second)
-                throwCorrupt(where.page,
-                             "a usage map uses bitmap page " + std::to_string(bp) + " twice");
-            Page p = pager.get(bp);
-            if (p.type() != fmt::kPageUsageMap)
-                throwCorrupt(bp, "expected a usage bitmap page, found page type " +
-                                     std::to_string(p.type()));
+            Page p = bitmapPage(pager, where, bp, seen);
             collectBits(p.bytes().sub(4, fmt::kPageSize - 4), uint64_t(k) * fmt::kMapPageBits,
                         pager.pageCount(), keepBeyondEnd, bp, out);
         }
