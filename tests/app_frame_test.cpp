@@ -183,7 +183,7 @@ class FrameTest : public QObject {
         QCOMPARE(form_->findChild<QAction*>("N6")->text(), QStringLiteral("Удалить вопрос"));
     }
 
-    void treeLooksAsSpecifiedAndStartsWithTheQuestionMenu() {
+    void treeHasItsColoursAndStartsWithTheQuestionMenu() {
         QTreeWidget* tree = form_->treeDb();
         QCOMPARE(tree->palette().color(QPalette::Base), QColor(255, 251, 240));
         QCOMPARE(tree->indentation(), 19);
