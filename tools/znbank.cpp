@@ -4,9 +4,10 @@
 //   znbank compact BANK.mdb            compacts the database file in place
 //   znbank delete-all BANK.mdb         deletes every topic, question and answer, then compacts
 //   znbank info BANK.mdb               prints the five information records
-// The same command code, rules and messages as the editor's buttons. Messages go to standard
-// error. Exit status 1 on failure, with the database unchanged; a compaction that fails after
-// an import or a deletion has landed is reported and the status stays 0.
+// The same command code, rules and messages as the editor's buttons; import, compact and
+// delete-all first copy the bank into "backups" beside it, as the editor does. Messages go to
+// standard error. Exit status 1 on failure, with the database unchanged; a compaction that fails
+// after an import or a deletion has landed is reported and the status stays 0.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -71,6 +72,7 @@ int run(const QStringList& args) {
     zn::Session session{QDir::currentPath() + QStringLiteral("/data/"), bank};
     ErrFeedback feedback;
     TDatMod dm;
+    dm.history.setEnabled(false);  // nothing here can be undone; backups are still taken
     open(dm, bank, command == u"export" || command == u"info");
 
     if (command == u"export") {
@@ -83,8 +85,7 @@ int run(const QStringList& args) {
     } else if (command == u"delete-all") {
         zn::BulkDeletion(dm, feedback, session).Deletezap();
     } else if (command == u"compact") {
-        dm.Conn.close();
-        return zn::CompactDatabase_JRO(bank, feedback) ? 0 : 1;
+        return zn::BulkDeletion(dm, feedback, session).Compact() ? 0 : 1;
     } else {
         const zn::InfoRecords records = zn::readInfoRecords(dm);
         const auto& labels = zn::InfoRecords::labels();
