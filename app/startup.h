@@ -26,6 +26,7 @@ class TForm5;
 class TopicTree;
 class EditorArea;
 class BulkArea;
+class UndoArea;
 
 // The command line, without the program's own name and Qt's options: no argument, or the path
 // of the database to start on.
@@ -69,6 +70,7 @@ class Program {
     EditorArea* editor() const { return editor_.get(); }
     TForm5* form5() const { return form5_.get(); }
     BulkArea* bulk() const { return bulk_.get(); }
+    UndoArea* undo() const { return undo_.get(); }
     Session& session() { return session_; }
 
   private:
@@ -92,6 +94,7 @@ class Program {
     std::unique_ptr<TopicTree> tree_;
     std::unique_ptr<EditorArea> editor_;
     std::unique_ptr<BulkArea> bulk_;
+    std::unique_ptr<UndoArea> undo_;
 };
 
 }  // namespace zn
