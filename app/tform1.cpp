@@ -311,7 +311,8 @@ void TForm1::buildMenus() {
     exit->setObjectName(QStringLiteral("N3"));
     file->addAction(exit);
 
-    QMenu* edit = bar->addMenu(QStringLiteral("&Правка"));
+    // Its mnemonic is the "а": Alt+П stays with "Помощь".
+    QMenu* edit = bar->addMenu(QStringLiteral("Пр&авка"));
     edit->setObjectName(QStringLiteral("MenuEdit"));
     QAction* undo = makeAction(edit, QStringLiteral("&Отменить"), 27, Command::Undo);
     undo->setObjectName(QStringLiteral("MenuUndo"));
