@@ -7,7 +7,9 @@
 // - save of a new question with 6 answers into the largest topic (its number is found by
 //   walking the topic's questions);
 // - deletion of the first question of the largest topic, renumbering the 299 after it. Each
-//   iteration deletes one more, so the topic shrinks by the iteration count (fixed at 20).
+//   iteration deletes one more, so the topic shrinks by the iteration count (fixed at 20);
+// - undo of deleting topic 1, with and without the tree rebuild; the save of an edited question
+//   with and without the undo history.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <memory>
 
 #include "editor/questioncommands.h"
+#include "editor/topiccommands.h"
 #include "store/feedback.h"
 #include "store/session.h"
 #include "store/tdatmod.h"
@@ -87,9 +90,12 @@ struct Bench {
     }
 };
 
+// Argument 1: with the undo history kept (as the program runs); 0: without it, for the extra
+// cost of keeping the pages' images.
 void BM_SaveEditedQuestion6Answers(benchmark::State& state) {
     Bench b(state);
     if (!b.ok) return;
+    if (state.range(0) == 0) b.dm.history.setEnabled(false);
     const int topic = b.treeDb.indexOfTopLevelItem(b.largestTopic());
     int round = 0;
     for (auto _ : state) {
@@ -102,7 +108,7 @@ void BM_SaveEditedQuestion6Answers(benchmark::State& state) {
         if (!b.commands->save(d)) state.SkipWithError("the save was refused");
     }
 }
-BENCHMARK(BM_SaveEditedQuestion6Answers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveEditedQuestion6Answers)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0);
 
 void BM_SaveNewQuestion6Answers(benchmark::State& state) {
     Bench b(state);
@@ -134,6 +140,28 @@ void BM_DeleteQuestionRenumberTopic(benchmark::State& state) {
     state.counters["questionsAfter"] = b.treeDb.topLevelItem(topic)->childCount();
 }
 BENCHMARK(BM_DeleteQuestionRenumberTopic)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Undo of deleting topic 1 (its 300 questions and their answers, the other topics renumbered):
+// the history puts the pages back in one transaction and the datasets are read again; argument
+// 1 adds the tree rebuild that follows in the program. Between iterations the deletion is
+// redone (not timed).
+void BM_UndoDeleteTopic1(benchmark::State& state) {
+    Bench b(state);
+    if (!b.ok) return;
+    b.dm.qrtema.first();
+    zn::TopicCommands(b.dm, b.feedback, {}).deleteTopic();
+    bool first = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!first) b.dm.history.redo(b.dm);
+        first = false;
+        state.ResumeTiming();
+        if (!b.dm.history.undo(b.dm).isEmpty()) state.SkipWithError("the undo was refused");
+        if (state.range(0)) b.tree->TreeObnov();
+    }
+    state.counters["topicsAfter"] = b.dm.qrtema.recordCount();
+}
+BENCHMARK(BM_UndoDeleteTopic1)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1)->Iterations(10);
 
 // The tree rebuild alone, which every command ends with.
 void BM_TreeObnovAlone(benchmark::State& state) {
