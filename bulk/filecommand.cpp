@@ -25,7 +25,7 @@ FileCommand::~FileCommand() {
 void restoreFromBackup(TDatMod& dm, const QString& dbPath, const QString& backupPath) {
     const std::string db = QFile::encodeName(dbPath).toStdString();
     // Read first: taking this command's own backup may remove the oldest one.
-    const std::string source = db + ".backup";
+    const std::string source = db + ".restore-source";
     copyWholeFile(QFile::encodeName(backupPath).toStdString(), source, false);
     struct Cleanup {
         std::string path;

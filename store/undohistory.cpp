@@ -75,7 +75,11 @@ void UndoHistory::attach(jet::Database& db) {
     if (db.path() != path_) {
         drop();
         path_ = db.path();
-        removeTree(sideFolder(path_));  // left by a program that died
+        // Left by a program that died: its history, and the copies it was putting in place.
+        removeTree(sideFolder(path_));
+        std::error_code ec;
+        std::filesystem::remove(path_ + ".restoring", ec);
+        std::filesystem::remove(path_ + ".restore-source", ec);
         rememberStamp();
     }
     env_ = &db.env();

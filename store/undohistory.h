@@ -14,7 +14,9 @@
 // switched, when the data module goes (program end), and when the file is not the one our last
 // command left: its stamp (device, inode, size, modification time) differs, because another
 // program wrote it or put another file at the path. Dropping never touches the database. A side
-// folder left by a program that died is removed when the database is opened again. A side file
+// folder left by a program that died is removed when the database is opened again, and so are
+// the temporary copies ("<file>.restoring", "<file>.restore-source") of a replacement it did
+// not finish (the file itself is whole: a replacement is a rename). A side file
 // that cannot be read back whole (checksums) drops the history too.
 //
 // Not thread-safe; owned by the data module.

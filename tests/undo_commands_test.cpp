@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <random>
 
 #include "bulk/deleteall.h"
@@ -315,6 +316,56 @@ TEST(Undo, AProcessKilledWhileUndoingOrRedoingLeavesOneOfTheStates) {
     }
     EXPECT_GT(seenBefore, 0);
     EXPECT_GT(seenAfter, 0);
+}
+
+// The same for a command that replaced the file: undo and redo put a whole copy in place.
+TEST(Undo, AProcessKilledWhilePuttingAWholeFileBackLeavesOneOfTheStates) {
+    ZN_REQUIRE_FIXTURES();
+    Bank prep;
+    const Bytes before = prep.bytes();
+    prep.deletion().Deletezap();
+    const Bytes after = prep.bytes();
+    prep.dm.reset();
+    std::mt19937 rng(41);
+    int seenBefore = 0, seenAfter = 0;
+    for (int trial = 0; trial < 10; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        Bank b;
+        b.deletion().Deletezap();
+        ASSERT_TRUE(b.bytes() == after) << "deleting all gives the same file each time";
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            try {
+                for (int k = 0; k < 400; ++k)
+                    k % 2 ? b.dm->history.redo(*b.dm) : b.dm->history.undo(*b.dm);
+            } catch (...) {
+                _exit(3);
+            }
+            _exit(0);
+        }
+        usleep(useconds_t(1000 + rng() % 40000));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        b.dm.reset();
+        const Bytes now = b.bytes();
+        if (now == before)
+            ++seenBefore;
+        else if (now == after)
+            ++seenAfter;
+        else
+            ADD_FAILURE() << "neither before nor after";
+        b.open();  // removes what the killed program left
+        EXPECT_FALSE(QFileInfo::exists(b.path + ".restoring"));
+        EXPECT_FALSE(QFileInfo::exists(b.path + "-undo"));
+        b.dm.reset();
+        auto db = jet::Database::open(b.path.toStdString());
+        EXPECT_TRUE(jet::checkDatabase(*db).ok());
+    }
+    EXPECT_GT(seenBefore + seenAfter, 0);
+    std::cout << seenBefore << " killed undo/redo loops left the state before, " << seenAfter
+              << " the state after\n";
 }
 
 TEST(Backups, EachBulkCommandLeavesOneThatIsCleanAndRestoresTheStateBefore) {
