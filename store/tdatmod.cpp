@@ -172,7 +172,7 @@ void TDatMod::recountQuestions(const std::function<void()>& step) {
         if (step) step();
     }
     if (!changed.empty() && !readOnly()) {
-        write([&] {
+        write(QStringLiteral("пересчёт вопросов в темах"), [&] {
             for (auto& [id, count] : changed) {
                 qrtema.locate(QStringLiteral("id"), id);
                 qrtema.edit();
