@@ -241,6 +241,22 @@ TEST(Undo, AFileChangedByAnotherProgramDropsTheHistoryAndIsLeftAlone) {
     }
 }
 
+TEST(Undo, OpeningAnotherDatabaseDropsTheHistoryAndReopeningTheSameKeepsIt) {
+    ZN_REQUIRE_FIXTURES();
+    Bank b;
+    b.topics().deleteTopic();
+    const Bytes after = b.bytes();
+    b.dm->connectTo(b.path);  // the same file again
+    b.dm->qrtema.open();
+    EXPECT_EQ(b.dm->history.undoLabel(), "удаление темы 1");
+    const QString other = b.dir.filePath("другой.mdb");
+    zntest::copyFile(zntest::fixture("sample-test.mdb"), other.toStdString());
+    b.dm->connectTo(other);
+    EXPECT_FALSE(b.dm->history.canUndo());
+    EXPECT_FALSE(QFileInfo::exists(b.path + "-undo"));
+    EXPECT_TRUE(b.bytes() == after);
+}
+
 TEST(Undo, ALeftoverHistoryOfADeadProgramIsRemovedAndABrokenOneIsDropped) {
     ZN_REQUIRE_FIXTURES();
     Bank b;
