@@ -55,7 +55,13 @@ UndoArea::UndoArea(TForm1& form, TDatMod& dm, QObject* parent)
     form_.setCommand(TForm1::Command::Redo, [this] { redo(); });
     form_.setCommand(TForm1::Command::RestoreBackup, [this] { restoreBackup(); });
     connect(&form_, &TForm1::commandsChanged, this, &UndoArea::refresh);
+    // Commands that are not the main window's (the editor page's "Записать") change it too.
+    dm_.history.changed = [this] { refresh(); };
     refresh();
+}
+
+UndoArea::~UndoArea() {
+    dm_.history.changed = nullptr;
 }
 
 void UndoArea::refresh() {

@@ -41,6 +41,7 @@ class UndoArea : public QObject {
   public:
     // Sets the main window's handlers for Undo, Redo and RestoreBackup. Both must outlive this.
     UndoArea(TForm1& form, TDatMod& dm, QObject* parent = nullptr);
+    ~UndoArea() override;
 
     void undo();
     void redo();

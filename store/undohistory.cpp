@@ -93,6 +93,7 @@ void UndoHistory::clearEntries() {
     deadBytes_ = 0;
     fileCommand_.reset();
     if (!path_.empty()) removeTree(sideFolder(path_));
+    notify();
 }
 
 void UndoHistory::drop() {
@@ -186,6 +187,7 @@ void UndoHistory::record(const jet::CommitImages& c) {
         clearEntries();
     }
     rememberStamp();
+    notify();
 }
 
 void UndoHistory::addEntry(Entry e) {
@@ -290,6 +292,7 @@ void UndoHistory::endFileCommand() {
         clearEntries();
     }
     rememberStamp();
+    notify();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -387,6 +390,7 @@ QString UndoHistory::step(TDatMod& dm, bool redo) {
     }
     pos_ = redo ? pos_ + 1 : pos_ - 1;
     rememberStamp();
+    notify();
     return {};
 }
 

@@ -25,6 +25,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,6 +93,11 @@ class UndoHistory {
     void abandonFileCommand();
     bool inFileCommand() const { return fileCommand_.has_value(); }
 
+    // Called whenever what undo and redo would do changes (an entry added, undone, redone, the
+    // history dropped), also from inside a command's commit: whoever shows the captions looks
+    // again. May be empty.
+    std::function<void()> changed;
+
     // The database the history belongs to; empty when there is none.
     const std::string& path() const { return path_; }
 
@@ -118,6 +124,9 @@ class UndoHistory {
     void trim();
     void rewriteSideFile();
     void clearEntries();
+    void notify() {
+        if (changed) changed();
+    }
     void rememberStamp();
     bool fileUnchanged() const;
     std::string newCopy(const char* what);

@@ -15,6 +15,7 @@
 #include "app/modal.h"
 #include "app/startup.h"
 #include "app/tform1.h"
+#include "editor/topiccommands.h"
 #include "store/backups.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"
@@ -73,6 +74,13 @@ TEST_F(UndoCommands, CaptionsNameTheCommandAndTheTreeShowsTheFileAfterUndoAndRed
     EXPECT_TRUE(bytes() == after);
     EXPECT_EQ(tree(), treeAfter);
     EXPECT_TRUE(messages().empty());
+
+    // A command run from elsewhere than the main window's actions (the editor page's save)
+    // updates the captions too.
+    dm().qrtema.first();
+    zn::TopicCommands(dm(), form().feedback(), {}).renameTopic("Иначе");
+    EXPECT_EQ(action("MenuUndo")->text(), "&Отменить переименование темы 1");
+    EXPECT_FALSE(action("MenuRedo")->isEnabled());
 }
 
 TEST_F(UndoCommands, AfterAnotherProgramWroteTheFileUndoSaysWhyAndChangesNothing) {
