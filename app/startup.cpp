@@ -8,6 +8,7 @@
 #include "bulk/bulkarea.h"
 #include "bulk/tform5.h"
 #include "editor/editorarea.h"
+#include "editor/undoarea.h"
 #include "guard.h"
 #include "imagelist.h"
 #include "problems/problemsarea.h"
@@ -43,6 +44,7 @@ Program::Program(const QString& startDatabase)
 
 Program::~Program() {
     setFailureCleanup(nullptr);
+    undo_.reset();
     bulk_.reset();
     editor_.reset();
     // The tree listens to the main window's tree view and the main window refers to all the
@@ -144,6 +146,7 @@ void Program::connectAreas() {
     bulk_ = std::make_unique<BulkArea>(*form1_, *datMod_, *form5_);
     // The problem panel and the search follow the tree's rebuilds: after the tree's hooks.
     problems_ = std::make_unique<ProblemsArea>(*form1_, *datMod_);
+    undo_ = std::make_unique<UndoArea>(*form1_, *datMod_);
 }
 
 // The data part of the show step; TForm1 sets the tree's row height before it, hides the editor

@@ -27,6 +27,7 @@ class TopicTree;
 class EditorArea;
 class BulkArea;
 class ProblemsArea;
+class UndoArea;
 
 // The command line, without the program's own name and Qt's options: no argument, or the path
 // of the database to start on.
@@ -71,6 +72,7 @@ class Program {
     TForm5* form5() const { return form5_.get(); }
     BulkArea* bulk() const { return bulk_.get(); }
     ProblemsArea* problems() const { return problems_.get(); }
+    UndoArea* undo() const { return undo_.get(); }
     Session& session() { return session_; }
 
   private:
@@ -95,6 +97,7 @@ class Program {
     std::unique_ptr<EditorArea> editor_;
     std::unique_ptr<BulkArea> bulk_;
     std::unique_ptr<ProblemsArea> problems_;
+    std::unique_ptr<UndoArea> undo_;
 };
 
 }  // namespace zn

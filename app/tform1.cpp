@@ -162,6 +162,7 @@ void TForm1::runCommand(Command command) {
     // handler is copied: a command may replace handlers while it runs.
     const std::function<void()> handler = it->second;
     runGuarded(handler);
+    emit commandsChanged();
 }
 
 const std::vector<QAction*>& TForm1::actionsOf(Command command) const {
@@ -172,10 +173,12 @@ const std::vector<QAction*>& TForm1::actionsOf(Command command) const {
 
 void TForm1::setEditingEnabled(bool on) {
     editingEnabled_ = on;
-    for (Command c : {Command::Import, Command::DeleteAll, Command::Compact, Command::InfoRecords,
-                      Command::AddTopic, Command::EditTopic, Command::DeleteTopic,
-                      Command::AddQuestion, Command::EditQuestion, Command::DeleteQuestion})
+    for (Command c :
+         {Command::Import, Command::DeleteAll, Command::Compact, Command::InfoRecords,
+          Command::AddTopic, Command::EditTopic, Command::DeleteTopic, Command::AddQuestion,
+          Command::EditQuestion, Command::DeleteQuestion, Command::RestoreBackup})
         for (QAction* a : actionsOf(c)) a->setEnabled(on);
+    emit commandsChanged();
 }
 
 void TForm1::announceAccessMode() {
@@ -268,6 +271,9 @@ void TForm1::buildCoolBar() {
     addToolSeparator(toolBar1_, "ToolSep1");
     addToolButton(toolBar1_, "ToolButton5", QStringLiteral("Информационные записи базы теста"), 16,
                   Command::InfoRecords);
+    addToolSeparator(toolBar1_, "ToolSepUndo");
+    addToolButton(toolBar1_, "ToolButtonUndo", QStringLiteral("Отменить"), 27, Command::Undo);
+    addToolButton(toolBar1_, "ToolButtonRedo", QStringLiteral("Повторить"), 28, Command::Redo);
 
     toolBar2_ = makeBar("ToolBar2");
     buttem_[0] =
@@ -297,9 +303,26 @@ void TForm1::buildMenus() {
         makeAction(file, QStringLiteral("&Открыть базу данных"), 14, Command::OpenDatabase);
     open->setObjectName(QStringLiteral("MenuOpenDatabase"));
     file->addAction(open);
+    QAction* restore = makeAction(file, QStringLiteral("&Восстановить из резервной копии…"), -1,
+                                  Command::RestoreBackup);
+    restore->setObjectName(QStringLiteral("MenuRestoreBackup"));
+    file->addAction(restore);
     QAction* exit = makeAction(file, QStringLiteral("&Выход"), 3, Command::Exit);
     exit->setObjectName(QStringLiteral("N3"));
     file->addAction(exit);
+
+    // Its mnemonic is the "а": Alt+П stays with "Помощь".
+    QMenu* edit = bar->addMenu(QStringLiteral("Пр&авка"));
+    edit->setObjectName(QStringLiteral("MenuEdit"));
+    QAction* undo = makeAction(edit, QStringLiteral("&Отменить"), 27, Command::Undo);
+    undo->setObjectName(QStringLiteral("MenuUndo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    edit->addAction(undo);
+    QAction* redo = makeAction(edit, QStringLiteral("&Повторить"), 28, Command::Redo);
+    redo->setObjectName(QStringLiteral("MenuRedo"));
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    edit->addAction(redo);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
     help->setObjectName(QStringLiteral("MenuHelp"));

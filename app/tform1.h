@@ -68,6 +68,9 @@ class TForm1 : public QMainWindow {
         DeleteQuestion,  // Butvop3, popup N6
         About,           // ToolButton17, "Помощь" -> "О программе"
         Exit,            // "Файл" -> "Выход"
+        Undo,            // ToolButtonUndo, "Правка" -> "Отменить" (Ctrl+Z)
+        Redo,  // ToolButtonRedo, "Правка" -> "Повторить" (Ctrl+Y, Ctrl+Shift+Z)
+        RestoreBackup,  // "Файл" -> "Восстановить из резервной копии…"
     };
 
     // Work the frame calls at fixed points but other areas own. An empty hook does nothing.
@@ -194,6 +197,9 @@ class TForm1 : public QMainWindow {
   signals:
     // The window was closed (by "Выход" or any other means); the program ends on it.
     void closed();
+    // A command's handler has run (or failed), or the editing commands were switched on or
+    // off: whoever shows the state of commands (the undo captions) looks again.
+    void commandsChanged();
 
   protected:
     void showEvent(QShowEvent* event) override;

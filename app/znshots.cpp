@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -29,6 +30,7 @@
 #include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
+#include "editor/undoarea.h"
 #include "imagelist.h"
 #include "modal.h"
 #include "problems/problemsarea.h"
@@ -273,11 +275,30 @@ int main(int argc, char** argv) {
         box.hide();
     }
 
+    // Undo: a compaction (which takes a backup first), the "Правка" menu naming it, and the
+    // list of backups "Восстановить из резервной копии…" shows.
+    {
+        form1.runCommand(zn::TForm1::Command::Compact);
+        settle();
+        ok &= save(form1.grab(), out.filePath(QStringLiteral("main-after-compaction.png")));
+        if (QMenu* edit = form1.findChild<QMenu*>(QStringLiteral("MenuEdit"))) {
+            edit->popup(form1.mapToGlobal(QPoint(60, 20)));
+            settle();
+            ok &= save(edit->grab(), out.filePath(QStringLiteral("menu-edit.png")));
+            edit->hide();
+        }
+        zn::BackupsDialog backups(zn::listBackups(program.datMod()->Conn.fileName()), &form1);
+        backups.show();
+        settle();
+        ok &= save(backups.grab(), out.filePath(QStringLiteral("backups.png")));
+        backups.hide();
+    }
+
     if (QScreen* screen = QGuiApplication::primaryScreen())
         ok &= save(screen->grabWindow(0), out.filePath(QStringLiteral("screen.png")));
 
     // The image list, enlarged, to check every icon at a glance.
-    QPixmap sheet(27 * 20 + 4, 44);
+    QPixmap sheet(zn::ImageList::kCount * 20 + 4, 44);
     sheet.fill(Qt::white);
     {
         QPainter p(&sheet);

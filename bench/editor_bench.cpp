@@ -11,7 +11,9 @@
 // - deletion of topic 1 of 14 with its 300 questions and their answers, renumbering and
 //   re-keying the 13 topics after it (on a fresh copy each time);
 // - deleting all data (every topic, question and answer in one write scope, before the
-//   compaction; on a fresh copy each time).
+//   compaction; on a fresh copy each time);
+// - undo of deleting topic 1, with and without the tree rebuild; the save of an edited question
+//   with and without the undo history.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -93,9 +95,12 @@ struct Bench {
     }
 };
 
+// Argument 1: with the undo history kept (as the program runs); 0: without it, for the extra
+// cost of keeping the pages' images.
 void BM_SaveEditedQuestion6Answers(benchmark::State& state) {
     Bench b(state);
     if (!b.ok) return;
+    if (state.range(0) == 0) b.dm.history.setEnabled(false);
     const int topic = b.treeDb.indexOfTopLevelItem(b.largestTopic());
     int round = 0;
     for (auto _ : state) {
@@ -108,7 +113,7 @@ void BM_SaveEditedQuestion6Answers(benchmark::State& state) {
         if (!b.commands->save(d)) state.SkipWithError("the save was refused");
     }
 }
-BENCHMARK(BM_SaveEditedQuestion6Answers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveEditedQuestion6Answers)->Unit(benchmark::kMillisecond)->Arg(1)->Arg(0);
 
 void BM_SaveNewQuestion6Answers(benchmark::State& state) {
     Bench b(state);
@@ -174,6 +179,27 @@ void BM_DeleteAllDataBeforeCompaction(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DeleteAllDataBeforeCompaction)->Unit(benchmark::kMillisecond)->Iterations(5);
+// Undo of deleting topic 1 (its 300 questions and their answers, the other topics renumbered):
+// the history puts the pages back in one transaction and the datasets are read again; argument
+// 1 adds the tree rebuild that follows in the program. Between iterations the deletion is
+// redone (not timed).
+void BM_UndoDeleteTopic1(benchmark::State& state) {
+    Bench b(state);
+    if (!b.ok) return;
+    b.dm.qrtema.first();
+    zn::TopicCommands(b.dm, b.feedback, {}).deleteTopic();
+    bool first = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!first) b.dm.history.redo(b.dm);
+        first = false;
+        state.ResumeTiming();
+        if (!b.dm.history.undo(b.dm).isEmpty()) state.SkipWithError("the undo was refused");
+        if (state.range(0)) b.tree->TreeObnov();
+    }
+    state.counters["topicsAfter"] = b.dm.qrtema.recordCount();
+}
+BENCHMARK(BM_UndoDeleteTopic1)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1)->Iterations(10);
 
 // The tree rebuild alone, which every command ends with.
 void BM_TreeObnovAlone(benchmark::State& state) {

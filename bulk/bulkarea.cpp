@@ -57,7 +57,7 @@ void BulkArea::ToolButton3Click() {
 }
 
 void BulkArea::ToolButton4Click() {
-    exchange_->deletion().compactAndReopen();
+    exchange_->deletion().Compact();
     form_.TreeObnov();
 }
 

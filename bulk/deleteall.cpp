@@ -7,6 +7,7 @@
 #include <exception>
 #include <utility>
 
+#include "bulk/filecommand.h"
 #include "jet/compact.h"
 #include "jet/database.h"
 #include "store/schema.h"
@@ -113,8 +114,7 @@ void BulkDeletion::deleteRows() {
 bool BulkDeletion::compactAndReopen() {
     // The file system the connection uses (tests plug in their own); it outlives the database.
     jet::Env* env = dm_.Conn.isOpen() ? &dm_.Conn.database().env() : nullptr;
-    const QString path =
-        session_.databasePath.isEmpty() ? dm_.Conn.fileName() : session_.databasePath;
+    const QString path = databasePath();
     dm_.Conn.close();
     const bool compacted = CompactDatabase_JRO(path, fb_, env);
     dm_.Conn.open();
@@ -124,9 +124,19 @@ bool BulkDeletion::compactAndReopen() {
     return compacted;
 }
 
+QString BulkDeletion::databasePath() const {
+    return session_.databasePath.isEmpty() ? dm_.Conn.fileName() : session_.databasePath;
+}
+
 void BulkDeletion::Deletezap() {
+    FileCommand command(dm_, databasePath(), QStringLiteral("удаление всех данных"));
     deleteRows();
     compactAndReopen();
+}
+
+bool BulkDeletion::Compact() {
+    FileCommand command(dm_, databasePath(), QStringLiteral("сжатие базы"));
+    return compactAndReopen();
 }
 
 }  // namespace zn

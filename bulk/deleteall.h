@@ -53,9 +53,15 @@ class BulkDeletion {
     // Called after every reopening of the connection (may be empty).
     std::function<void()> afterReopen;
 
-    // Deletezap: deleteRows() in a write scope of its own, then compactAndReopen(). The tree is
-    // not rebuilt.
+    // Deletezap: deleteRows() in a write scope of its own, then compactAndReopen(), after a
+    // backup and as one entry of the undo history (bulk/filecommand.h). The tree is not rebuilt.
     void Deletezap();
+    // The compaction command: compactAndReopen() after a backup, as one entry of the undo
+    // history. Returns whether the compaction succeeded.
+    bool Compact();
+
+    // The database the commands work on: the session's, else the connection's.
+    QString databasePath() const;
 
   private:
     TDatMod& dm_;

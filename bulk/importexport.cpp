@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "bulk/filecommand.h"
 #include "jet/database.h"
 #include "store/convert.h"
 #include "store/schema.h"
@@ -321,6 +322,7 @@ void BankExchange::finishImport() {
 
 void BankExchange::importFrom(const QString& path) {
     const exchange::Bank bank = checkedBank(readFile(path));
+    FileCommand command(dm_, deletion_.databasePath(), QStringLiteral("импорт"));
     replaceBank(bank);
     finishImport();
 }

@@ -54,7 +54,7 @@ InfoRecords readInfoRecords(TDatMod& dm) {
 
 void saveInfoRecords(TDatMod& dm, const std::array<QString, InfoRecords::kCount>& values) {
     DbDataset& s = dm.tbSettings;
-    dm.write([&] {
+    dm.write(QStringLiteral("изменение информационных записей"), [&] {
         int k = 0;
         for (s.first(); !s.eof() && k < InfoRecords::kCount; s.next(), ++k) {
             s.edit();

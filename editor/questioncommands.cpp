@@ -206,8 +206,14 @@ bool QuestionCommands::save(const QuestionDraft& d, const std::function<void()>&
         dm_.qrvoprosi.setString("img", d.withPicture ? trimmed(d.picture) : QString());
         dm_.qrvoprosi.post();
     };
+    const QString label =
+        d.mode == Mode::Edit
+            ? QStringLiteral("изменение вопроса %1 темы %2")
+                  .arg(dm_.qrvoprosi.asInteger("idvopr"))
+                  .arg(dm_.qrtema.asInteger("numtema"))
+            : QStringLiteral("добавление вопроса в тему %1").arg(dm_.qrtema.asInteger("numtema"));
     try {
-        dm_.write([&] {
+        dm_.write(label, [&] {
             if (d.mode == Mode::Edit) {
                 dm_.qrvoprosi.edit();
                 writeQuestion();
@@ -247,7 +253,10 @@ bool QuestionCommands::save(const QuestionDraft& d, const std::function<void()>&
 void QuestionCommands::deleteQuestion() {
     if (!hasCurrentRow(dm_.qrvoprosi)) return;
     const qint64 id = dm_.qrvoprosi.asInteger("id");
-    dm_.write([&] {
+    const QString label = QStringLiteral("удаление вопроса %1 темы %2")
+                              .arg(dm_.qrvoprosi.asInteger("idvopr"))
+                              .arg(dm_.qrtema.asInteger("numtema"));
+    dm_.write(label, [&] {
         // Locating it re-queries its answers, whatever moved qrotveti since.
         dm_.qrvoprosi.locate(QStringLiteral("id"), id);
         clearAnswers();

@@ -46,7 +46,7 @@ void TopicCommands::rebuildTree() {
 void TopicCommands::addTopic(int number, const QString& name) {
     if (QString why = checkName(name); !why.isEmpty()) refuse(why);
     if (QString why = whyNoNewTopic(); !why.isEmpty()) refuse(why);
-    dm_.write([&] {
+    dm_.write(QStringLiteral("добавление темы %1").arg(number), [&] {
         dm_.qrtema.insert();
         dm_.qrtema.setInteger("numtema", number);
         dm_.qrtema.setString("tema", name);
@@ -59,7 +59,7 @@ void TopicCommands::addTopic(int number, const QString& name) {
 void TopicCommands::renameTopic(const QString& name) {
     if (QString why = checkName(name); !why.isEmpty()) refuse(why);
     if (!dm_.qrtema.isOpen() || dm_.qrtema.recNo() == 0) return;
-    dm_.write([&] {
+    dm_.write(QStringLiteral("переименование темы %1").arg(dm_.qrtema.asInteger("numtema")), [&] {
         dm_.qrtema.edit();
         dm_.qrtema.setString("tema", name);
         dm_.qrtema.post();
@@ -69,7 +69,7 @@ void TopicCommands::renameTopic(const QString& name) {
 
 void TopicCommands::deleteTopic() {
     if (topicCount() == 0) return;
-    dm_.write([&] {
+    dm_.write(QStringLiteral("удаление темы %1").arg(dm_.qrtema.asInteger("numtema")), [&] {
         fb_.status(QStringLiteral("Удаление темы"));
         DeleteTema();
         fb_.status(QStringLiteral("Обновление базы"));

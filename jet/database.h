@@ -11,6 +11,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -250,6 +251,19 @@ class Database {
     void rollback();
     bool inTransaction() const { return pager_->inTransaction(); }
 
+    // Called after every successful commit that changed something, with what it changed (the
+    // pages' images before and after, the page counts), once the file is whole and unlocked.
+    // An empty function stops it. The images stay valid for as long as the observer keeps them.
+    void setCommitObserver(std::function<void(const CommitImages&)> observer);
+    // Puts `images` in place and gives the file `pageCount` pages, as one journaled transaction
+    // of its own (an interrupted one leaves the file as it was): the file may shrink or grow.
+    // Used to go back to a state the commit observer saw: CommitImages::before with
+    // oldPageCount, or after with newPageCount. Afterwards every cache is dropped (pages, table
+    // definitions, the catalog, the relationships), as when another program has committed;
+    // Table references stay valid. The commit observer is not called for it.
+    // REQUIRES: writable, no open transaction.
+    void restorePages(const PageImages& images, uint32_t pageCount);
+
   private:
     Database(Env& env, std::unique_ptr<Env> owned, std::string path, std::unique_ptr<File> file,
              bool writable, bool allowPassword);
@@ -279,7 +293,8 @@ class Database {
     std::optional<std::vector<CatalogEntry>> catalog_;
     std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
     std::shared_ptr<const RelationSet> relations_;
-    std::vector<std::unique_ptr<Table>> goneTables_;  // removed by another program
+    std::vector<std::unique_ptr<Table>> goneTables_;
+    std::function<void(const CommitImages&)> commitObserver_;  // removed by another program
 };
 
 class Transaction {

@@ -175,7 +175,8 @@ void Pager::dropJournal() {
 
 void Pager::commit() {
     if (!inTxn_) throwError(ErrorKind::Usage, "No transaction is open");
-    if (dirty_.empty()) {
+    if (dirty_.empty() && pageCount_ == committedPages_) {
+        lastCommit_ = CommitImages{};
         savepoints_.clear();
         inTxn_ = false;
         return;
@@ -206,6 +207,9 @@ void Pager::commit() {
             }
             file_->writeParts(uint64_t(first) * fmt::kPageSize, run);
         }
+        // A transaction that gives pages back (an undo of one that added them) cuts the file;
+        // the journal holds every page cut off.
+        if (pageCount_ < committedPages_) file_->truncate(uint64_t(pageCount_) * fmt::kPageSize);
         countWrite();
         // fsync 2 of 3: the transaction is in the file before the journal that undoes it goes
         // void.
@@ -253,11 +257,43 @@ void Pager::commit() {
         // open rolls this transaction back, which still leaves a consistent file.
     }
     for (auto& [no, page] : dirty_) cache_[no] = page;
+    for (uint32_t no = pageCount_; no < committedPages_; ++no) cache_.erase(no);
+    lastCommit_ = CommitImages{};
+    if (keepImages_) {
+        lastCommit_.before.insert(originals_.begin(), originals_.end());
+        for (auto& [no, page] : dirty_) lastCommit_.after.emplace(no, page);
+        lastCommit_.oldPageCount = committedPages_;
+        lastCommit_.newPageCount = pageCount_;
+    }
     committedPages_ = pageCount_;
     dirty_.clear();
     originals_.clear();
     savepoints_.clear();
     inTxn_ = false;
+}
+
+void Pager::restoreImages(const PageImages& images, uint32_t pageCount) {
+    if (!inTxn_) throwError(ErrorKind::Usage, "Pages can only be restored inside a transaction");
+    if (!dirty_.empty() || pageCount_ != committedPages_)
+        throwError(ErrorKind::Usage, "Pages are restored by a transaction of their own");
+    if (pageCount == 0 || pageCount > (uint32_t(1) << 31) / fmt::kPageSize)
+        throwError(ErrorKind::Usage, "A restored file needs between 1 page and 2 GB");
+    for (auto& [no, img] : images)
+        if (no >= pageCount || !img)
+            throwError(ErrorKind::Usage, "A restored page lies past the restored file's end");
+    for (uint32_t no = committedPages_; no < pageCount; ++no)
+        if (!images.count(no))
+            throwError(ErrorKind::Usage, "A restored file that grows needs every added page (" +
+                                             std::to_string(no) + " is missing)");
+    derived_.clear();
+    savepoints_.clear();
+    // The pages cut off go into the journal like any page the transaction overwrites.
+    for (uint32_t no = pageCount; no < committedPages_; ++no) originals_[no] = get(no).buf;
+    for (auto& [no, img] : images) {
+        if (no < committedPages_ && !originals_.count(no)) originals_[no] = get(no).buf;
+        dirty_[no] = std::make_shared<PageBuf>(*img);
+    }
+    pageCount_ = pageCount;
 }
 
 void Pager::beginSavepoint() {
@@ -346,8 +382,15 @@ bool Pager::recover(Env& env, const std::string& dbPath, File& file, bool keepVo
     {
         auto j = env.open(jpath, OpenMode::Read);
         uint64_t size = j->size();
-        // A journal holds at most one image of every page of the file it protects.
-        if (size > kJournalHeader + (file.size() / fmt::kPageSize + 1) * kJournalRecord) size = 0;
+        // A journal holds at most one image of every page of the file it protects: of the file
+        // as it is, or as it was before a transaction that cut it (its header says how large).
+        uint64_t protectedSize = file.size();
+        uint8_t head[kJournalHeader] = {};
+        if (j->read(0, head, sizeof head) == sizeof head) {
+            const uint64_t old = Bytes(head, sizeof head).u64(12);
+            if (old <= (uint64_t(1) << 31)) protectedSize = std::max(protectedSize, old);
+        }
+        if (size > kJournalHeader + (protectedSize / fmt::kPageSize + 1) * kJournalRecord) size = 0;
         buf.resize(size);
         if (j->read(0, buf.data(), buf.size()) != buf.size()) buf.clear();
     }
@@ -366,13 +409,21 @@ bool Pager::recover(Env& env, const std::string& dbPath, File& file, bool keepVo
             complete = f.h == b.u64(24);
         }
     }
-    // A journal we wrote never names a page past the file's old end, and never a size larger
-    // than the file now has (a transaction only adds pages). Anything else did not come from
-    // us and is not played back.
-    if (complete && (origSize % fmt::kPageSize != 0 || origSize > file.size())) complete = false;
+    // A journal we wrote never names a page past the file's old end, and a size larger than
+    // the file now has only when its transaction cut the file: then it holds every page from
+    // the file's present end to the old one. Anything else did not come from us and is not
+    // played back.
+    if (complete && origSize % fmt::kPageSize != 0) complete = false;
+    std::set<uint32_t> named;
     for (uint32_t i = 0; complete && i < count; ++i) {
         const uint8_t* rec = buf.data() + kJournalHeader + size_t(i) * kJournalRecord;
-        if (uint64_t(Bytes(rec, 4).u32(0)) >= origSize / fmt::kPageSize) complete = false;
+        const uint32_t no = Bytes(rec, 4).u32(0);
+        if (uint64_t(no) >= origSize / fmt::kPageSize) complete = false;
+        named.insert(no);
+    }
+    if (complete && origSize > file.size()) {
+        for (uint64_t no = file.size() / fmt::kPageSize; no < origSize / fmt::kPageSize; ++no)
+            if (!named.count(uint32_t(no))) complete = false;
     }
     if (complete) {
         for (uint32_t i = 0; i < count; ++i) {

@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "jet/bytes.h"
@@ -25,6 +26,18 @@
 namespace jet {
 
 using PageBuf = std::array<uint8_t, fmt::kPageSize>;
+
+// What one commit changed: the original images of the pages it overwrote (only pages that
+// existed before it), the images it wrote (every changed or added page) and the page counts
+// before and after. Putting `before` back with `oldPageCount` gives the file as it was before the
+// commit, byte for byte; `after` with `newPageCount` gives it as the commit left it.
+using PageImages = std::map<uint32_t, std::shared_ptr<const PageBuf>>;
+struct CommitImages {
+    PageImages before;
+    PageImages after;
+    uint32_t oldPageCount = 0;
+    uint32_t newPageCount = 0;
+};
 
 // A page as read (or as modified in the open transaction). Holding a Page keeps its bytes alive,
 // but after a later modify() of the same page number it no longer shows the current contents.
@@ -85,6 +98,20 @@ class Pager {
     uint32_t append();
     void commit();
     void rollback();
+
+    // Makes the open transaction put `images` in place and give the file `pageCount` pages: the
+    // file may shrink (the pages cut off go into the journal, so an interrupted commit puts
+    // them back) or grow (then every added page must be among the images). Nothing else may
+    // have been changed in the transaction. REQUIRES: an open transaction; every image's page
+    // number below `pageCount`.
+    void restoreImages(const PageImages& images, uint32_t pageCount);
+
+    // With `on`, each successful commit keeps what it changed for takeLastCommit(); off by
+    // default (a commit then keeps nothing).
+    void setKeepCommitImages(bool on) { keepImages_ = on; }
+    // What the last successful commit changed (empty maps when it changed nothing or images
+    // are not kept); hands it over.
+    CommitImages takeLastCommit() { return std::exchange(lastCommit_, CommitImages{}); }
 
     // Savepoints inside the open transaction, nested: rollbackToSavepoint() undoes every page
     // change made since the matching beginSavepoint() and keeps the earlier ones, so a failed
@@ -172,6 +199,8 @@ class Pager {
     std::unordered_map<uint32_t, std::shared_ptr<PageBuf>> dirty_;
     std::map<uint32_t, std::shared_ptr<const PageBuf>> originals_;
     bool journaling_ = true;
+    bool keepImages_ = false;
+    CommitImages lastCommit_;
     // The journal file, open from the first commit on. Between commits its header is void.
     std::unique_ptr<File> journal_;
     uint64_t journalSize_ = 0;

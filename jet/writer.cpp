@@ -38,6 +38,40 @@ void Database::commit() {
         invalidate();
         throw;
     }
+    if (!commitObserver_) return;
+    CommitImages images = pager_->takeLastCommit();
+    if (!images.after.empty() || images.oldPageCount != images.newPageCount)
+        commitObserver_(images);
+}
+
+void Database::setCommitObserver(std::function<void(const CommitImages&)> observer) {
+    commitObserver_ = std::move(observer);
+    pager_->setKeepCommitImages(bool(commitObserver_));
+}
+
+void Database::restorePages(const PageImages& images, uint32_t pageCount) {
+    if (inTransaction())
+        throwError(ErrorKind::Usage, "Pages cannot be restored inside a transaction");
+    begin();
+    try {
+        pager_->restoreImages(images, pageCount);
+        pager_->commit();
+    } catch (...) {
+        pager_->rollback();
+        pager_->takeLastCommit();
+        try {
+            pager_->reload();
+        } catch (...) {
+        }
+        invalidate();
+        throw;
+    }
+    pager_->takeLastCommit();
+    // Everything read before may be stale now, as after another program's commit.
+    pager_->reload();
+    readHeader();
+    invalidate();
+    followTables();
 }
 
 void Database::rollback() {

@@ -213,7 +213,7 @@ Repairs::Plan Repairs::planRenumberQuestions(qint64 numtema) {
 }
 
 void Repairs::renumberQuestions(qint64 numtema) {
-    dm_.write([&] {  // kRenumberQuestionsLabel
+    dm_.write(QStringLiteral("перенумерацию вопросов темы %1").arg(numtema), [&] {
         const QuestionRenumbering r = questionRenumbering(readBank(dm_), numtema);
         apply(dm_, "Voprosi", "idvopr", r.changes);
     });
@@ -226,7 +226,7 @@ Repairs::Plan Repairs::planRenumberTopics() {
 }
 
 void Repairs::renumberTopics() {
-    dm_.write([&] {  // kRenumberTopicsLabel
+    dm_.write(QStringLiteral("перенумерацию тем"), [&] {
         const BankRows b = readBank(dm_);
         const TopicRenumbering r = topicRenumbering(b);
         if (!r.refusal.isEmpty())
@@ -243,9 +243,8 @@ Repairs::Plan Repairs::planRecount() {
 }
 
 void Repairs::recount() {
-    dm_.write([&] {  // kRecountLabel
-        apply(dm_, "Tema", "kolvopr", recountOf(readBank(dm_)).changes);
-    });
+    dm_.write(QStringLiteral("пересчёт числа вопросов тем"),
+              [&] { apply(dm_, "Tema", "kolvopr", recountOf(readBank(dm_)).changes); });
     finish(QStringLiteral("Число вопросов тем пересчитано"));
 }
 
@@ -255,7 +254,7 @@ Repairs::Plan Repairs::planDeleteOrphans() {
 }
 
 void Repairs::deleteOrphans() {
-    dm_.write([&] {  // kDeleteOrphansLabel
+    dm_.write(QStringLiteral("удаление вопросов без темы и ответов без вопроса"), [&] {
         const Orphans r = orphansOf(readBank(dm_));
         jet::Database& db = dm_.Conn.database();
         jet::Table& answers = db.table("Otveti");

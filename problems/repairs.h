@@ -22,13 +22,6 @@ namespace zn {
 
 class Repairs {
   public:
-    // Descriptions of the repairs' write scopes, for the undo list.
-    static constexpr const char16_t* kRenumberQuestionsLabel = u"Перенумерация вопросов темы";
-    static constexpr const char16_t* kRenumberTopicsLabel = u"Перенумерация тем";
-    static constexpr const char16_t* kRecountLabel = u"Пересчёт числа вопросов тем";
-    static constexpr const char16_t* kDeleteOrphansLabel =
-        u"Удаление вопросов без темы и ответов без вопроса";
-
     // What a repair will do, shown before it is done. `changes` is empty when there is nothing
     // to do; `refusal` is not empty when the repair cannot be done (then nothing is done).
     struct Plan {

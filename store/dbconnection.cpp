@@ -54,6 +54,7 @@ void DbConnection::open() {
     if (!s.password.isEmpty() && db->header().password() != s.password.toStdU16String())
         throw jet::Error(jet::ErrorKind::Usage, "Not a valid password.");
     db_ = std::move(db);
+    if (afterOpen) afterOpen(*db_);
 }
 
 void DbConnection::close() {

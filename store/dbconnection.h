@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -67,6 +68,10 @@ class DbConnection {
     // changed the file since the last read (the cached rows are dropped then, and the datasets
     // should be opened again). Always false for a database this connection writes.
     bool changedByOthers();
+
+    // Called at the end of every successful open() with the database just opened (the data
+    // module attaches its undo history there). May be empty.
+    std::function<void(jet::Database&)> afterOpen;
 
     // Forgets every cached row (after a rolled-back transaction).
     void dropRowCache() { cache_.clear(); }

@@ -27,6 +27,7 @@ TDatMod::TDatMod(QObject* parent)
 
     qrtema.afterScroll = [this] { requeryQuestions(); };
     qrvoprosi.afterScroll = [this] { requeryAnswers(); };
+    Conn.afterOpen = [this](jet::Database& db) { history.attach(db); };
     qrtema.onDataChange = [this] {
         if (qrtema.isOpen() && qrtema.recordCount() == 0) emit topicsEmptied();
     };
@@ -38,6 +39,7 @@ TDatMod::~TDatMod() {
     qrvoprosi.afterScroll = nullptr;
     qrtema.onDataChange = nullptr;
     Conn.close();
+    history.drop();
 }
 
 void TDatMod::requeryQuestions() {
@@ -109,10 +111,17 @@ void TDatMod::connectTo(const QString& databasePath) {
 // ---------------------------------------------------------------------------------------------
 // Write scopes
 
-TDatMod::WriteScope::WriteScope(TDatMod& dm) : dm_(dm) {
+TDatMod::WriteScope::WriteScope(TDatMod& dm, const QString& label) : dm_(dm) {
     if (dm_.writeDepth_ == 0) {
+        dm_.history.checkFileUnchanged();
         dm_.Conn.database().begin();
         dm_.writeDoomed_ = false;
+        dm_.labelled_ = false;
+        dm_.history.setPendingLabel(QString());
+    }
+    if (!dm_.labelled_ && !label.isEmpty()) {
+        dm_.history.setPendingLabel(label);
+        dm_.labelled_ = true;
     }
     ++dm_.writeDepth_;
 }
@@ -178,7 +187,7 @@ void TDatMod::recountQuestions(const std::function<void()>& step) {
         if (step) step();
     }
     if (!changed.empty() && !readOnly()) {
-        write([&] {
+        write(QStringLiteral("пересчёт вопросов в темах"), [&] {
             for (auto& [id, count] : changed) {
                 qrtema.locate(QStringLiteral("id"), id);
                 qrtema.edit();
@@ -228,6 +237,10 @@ void TDatMod::restoreAfterRollback() {
     cancelPendingEdits();
     Conn.dropRowCache();
     reopenOnTheirRows();
+}
+
+void TDatMod::reloadAfterRestore() {
+    restoreAfterRollback();
 }
 
 bool TDatMod::refreshIfChangedByOthers() {

@@ -32,6 +32,7 @@
 #include "store/dbconnection.h"
 #include "store/dbdataset.h"
 #include "store/memtable.h"
+#include "store/undohistory.h"
 
 class TDatMod : public QObject {
     Q_OBJECT
@@ -59,7 +60,9 @@ class TDatMod : public QObject {
       public:
         // Begins the engine's transaction, or joins the open one. Throws when the database
         // cannot be written (the engine's read-only error).
-        explicit WriteScope(TDatMod& dm);
+        // `label` names the command in the undo history (Russian, e.g. "удаление темы 3"); an
+        // inner scope's label is used only when the outer one has none.
+        explicit WriteScope(TDatMod& dm, const QString& label = {});
         // Without commit(): the command failed. The outermost scope rolls back and restores
         // the datasets; an inner one dooms the outer scope.
         ~WriteScope();
@@ -78,6 +81,19 @@ class TDatMod : public QObject {
     template <class F>
     auto write(F&& fn) -> std::invoke_result_t<F&> {
         WriteScope scope(*this);
+        if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+            fn();
+            scope.commit();
+        } else {
+            auto result = fn();
+            scope.commit();
+            return result;
+        }
+    }
+    // The same, with the label the undo history gives the command.
+    template <class F>
+    auto write(const QString& label, F&& fn) -> std::invoke_result_t<F&> {
+        WriteScope scope(*this, label);
         if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
             fn();
             scope.commit();
@@ -107,6 +123,11 @@ class TDatMod : public QObject {
         bool ended_ = false;
     };
 
+    // After the file's pages were put back by the undo history: pending edits are cancelled,
+    // the row cache emptied and every open dataset opened again on its row (by id, else its
+    // first row).
+    void reloadAfterRestore();
+
     // Sets every topic's kolvopr to the number of its questions, writing only the counts that
     // differ, in one write scope (it joins the caller's). Leaves qrtema on its first topic.
     // `step` (may be empty) is called once per topic. On a database that cannot be written the
@@ -128,6 +149,8 @@ class TDatMod : public QObject {
     QString readOnlyMessage() const;
 
     DbConnection Conn;
+    // The commands that can be undone and redone on the open database (store/undohistory.h).
+    zn::UndoHistory history;
     DbDataset qrtema;      // "select * from Tema order by numtema;"
     DbDataset qrvoprosi;   // "select * from Voprosi where idtest=:idtest order by idvopr;"
     DbDataset qrotveti;    // "select * from Otveti where idvopr=:idvopr order by idotv ;"
@@ -148,4 +171,5 @@ class TDatMod : public QObject {
 
     int writeDepth_ = 0;
     bool writeDoomed_ = false;
+    bool labelled_ = false;  // the open command has its label
 };

@@ -32,7 +32,9 @@ using zn::TForm9;
 namespace {
 
 // Icons are compared by their pixels: the image list builds a new QIcon on every call.
+// Index -1: an item without an image.
 bool sameImage(const QIcon& icon, int index) {
+    if (index < 0) return icon.isNull();
     if (icon.isNull()) return false;
     return icon.pixmap(16, 16).toImage() == ImageList::pixmap(index).toImage();
 }
@@ -119,6 +121,9 @@ class FrameTest : public QObject {
             {"ToolButton4", u"Сжать и восстановить базу", 15},
             {"|", nullptr, 0},
             {"ToolButton5", u"Информационные записи базы теста", 16},
+            {"|", nullptr, 0},
+            {"ToolButtonUndo", u"Отменить", 27},
+            {"ToolButtonRedo", u"Повторить", 28},
         };
         const std::vector<Button> bar2 = {
             {"Buttem1", u"Добавить тему", 20},   {"Buttem2", u"Редактировать тему", 21},
@@ -166,11 +171,15 @@ class FrameTest : public QObject {
 
     void menusHoldTheirItemsInOrder() {
         const QList<QAction*> top = form_->menuBar()->actions();
-        QCOMPARE(top.size(), 2);
+        QCOMPARE(top.size(), 3);
         QCOMPARE(top[0]->text(), QStringLiteral("&Файл"));
-        QCOMPARE(top[1]->text(), QStringLiteral("&Помощь"));
-        compareMenu(top[0]->menu(), {{"Открыть базу данных", 14}, {"Выход", 3}});
-        compareMenu(top[1]->menu(), {{"О программе", 4}});
+        QCOMPARE(top[1]->text(), QStringLiteral("Пр&авка"));
+        QCOMPARE(top[2]->text(), QStringLiteral("&Помощь"));
+        compareMenu(
+            top[0]->menu(),
+            {{"Открыть базу данных", 14}, {"Восстановить из резервной копии…", -1}, {"Выход", 3}});
+        compareMenu(top[1]->menu(), {{"Отменить", 27}, {"Повторить", 28}});
+        compareMenu(top[2]->menu(), {{"О программе", 4}});
         compareMenu(form_->popupMenu1(), {{"Добавить тему", 20},
                                           {"Редактировать тему", 21},
                                           {"Удалить тему", 22},
@@ -320,7 +329,7 @@ class FrameTest : public QObject {
         QCOMPARE(modal.calls()[0].caption, QStringLiteral("О программе"));
         QCOMPARE(shown, about_.get());
 
-        form_->menuBar()->actions()[1]->menu()->actions()[0]->trigger();
+        form_->menuBar()->actions().last()->menu()->actions()[0]->trigger();
         QCOMPARE(modal.calls().size(), size_t(2));
         QCOMPARE(modal.calls()[1].caption, QStringLiteral("О программе"));
     }

@@ -230,10 +230,14 @@ class TeacherTest : public QObject {
         QMenuBar* bar = form.menuBar();
         const QList<QAction*> top = bar->actions();
         QCOMPARE(top[0]->text(), QStringLiteral("&Файл"));
-        QCOMPARE(top[1]->text(), QStringLiteral("&Помощь"));
+        QCOMPARE(top[1]->text(), QStringLiteral("Пр&авка"));
+        QCOMPARE(top[2]->text(), QStringLiteral("&Помощь"));
         QStringList items;
-        for (QAction* a : top[0]->menu()->actions() + top[1]->menu()->actions()) items << a->text();
-        QCOMPARE(items, QStringList({"&Открыть базу данных", "&Выход", "&О программе"}));
+        for (QAction* a :
+             top[0]->menu()->actions() + top[1]->menu()->actions() + top[2]->menu()->actions())
+            items << a->text();
+        QCOMPARE(items, QStringList({"&Открыть базу данных", "&Восстановить из резервной копии…",
+                                     "&Выход", "&Отменить", "&Повторить", "&О программе"}));
 
         // F10 opens the first menu.
         QTest::keyClick(&form, Qt::Key_F10);
@@ -251,6 +255,11 @@ class TeacherTest : public QObject {
 
         // Alt + "П" opens "Помощь".
         QTest::sendKeyEvent(QTest::Click, &form, Qt::Key(0x041F), QStringLiteral("п"),
+                            Qt::AltModifier);
+        QTRY_VERIFY(top[2]->menu()->isVisible());
+        top[2]->menu()->hide();
+        // Alt + "А" opens "Правка".
+        QTest::sendKeyEvent(QTest::Click, &form, Qt::Key(0x0410), QStringLiteral("а"),
                             Qt::AltModifier);
         QTRY_VERIFY(top[1]->menu()->isVisible());
         top[1]->menu()->hide();

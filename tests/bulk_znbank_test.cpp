@@ -1,5 +1,6 @@
 // The command-line tool znbank: the same commands, messages on standard error, exit status 1
 // with the database unchanged on failure.
+#include "store/backups.h"
 #include "tests/bulk_testing.h"
 
 namespace {
@@ -59,6 +60,15 @@ TEST(Znbank, ExportImportInfoDeleteAllAndCompact) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(zntest::readersAgree(a.toStdString()));
     EXPECT_TRUE(zntest::readersAgree(b.toStdString()));
+
+    // Each command that replaces a bank took a backup first (a failed import none): b was
+    // imported into and deleted, a compacted. No undo history is left beside them.
+    std::vector<QString> commandsOfB, commandsOfA;
+    for (const auto& k : zn::listBackups(b)) commandsOfB.push_back(k.command);
+    for (const auto& k : zn::listBackups(a)) commandsOfA.push_back(k.command);
+    EXPECT_EQ(commandsOfB, (std::vector<QString>{"удаление всех данных", "импорт"}));
+    EXPECT_EQ(commandsOfA, (std::vector<QString>{"сжатие базы"}));
+    EXPECT_FALSE(QFile::exists(b + "-undo"));
 
     r = znbank({"export", b, dir + "/пусто.txt"});
     EXPECT_EQ(r.exitCode, 0);

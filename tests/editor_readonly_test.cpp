@@ -41,7 +41,8 @@ TEST_F(ReadOnlyProgram, SaysWhyOffersNoEditingAndFollowsTheWriter) {
     };
     for (const char* name :
          {"ToolButton2", "ToolButton3", "ToolButton4", "ToolButton5", "Buttem1", "Buttem2",
-          "Buttem3", "Butvop1", "Butvop2", "Butvop3", "N9", "N7", "N8", "N6"})
+          "Buttem3", "Butvop1", "Butvop2", "Butvop3", "N9", "N7", "N8", "N6", "MenuUndo",
+          "MenuRedo", "ToolButtonUndo", "ToolButtonRedo", "MenuRestoreBackup"})
         EXPECT_FALSE(enabled(name)) << name;
     EXPECT_TRUE(enabled("ToolButton10"));  // export only reads
     EXPECT_TRUE(enabled("ToolButton9"));

@@ -8,9 +8,10 @@
 //                                      question, row id, description, tab-separated); exit
 //                                      status 1 when there is any. DIR (pictures) defaults to
 //                                      the "data" folder beside the bank.
-// The same command code, rules and messages as the editor's buttons. Messages go to standard
-// error. Exit status 1 on failure, with the database unchanged; a compaction that fails after
-// an import or a deletion has landed is reported and the status stays 0.
+// The same command code, rules and messages as the editor's buttons; import, compact and
+// delete-all first copy the bank into "backups" beside it, as the editor does. Messages go to
+// standard error. Exit status 1 on failure, with the database unchanged; a compaction that fails
+// after an import or a deletion has landed is reported and the status stays 0.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -102,6 +103,7 @@ int run(const QStringList& args) {
     zn::Session session{QDir::currentPath() + QStringLiteral("/data/"), bank};
     ErrFeedback feedback;
     TDatMod dm;
+    dm.history.setEnabled(false);  // nothing here can be undone; backups are still taken
     open(dm, bank, command == u"export" || command == u"info");
 
     if (command == u"export") {
@@ -114,8 +116,7 @@ int run(const QStringList& args) {
     } else if (command == u"delete-all") {
         zn::BulkDeletion(dm, feedback, session).Deletezap();
     } else if (command == u"compact") {
-        dm.Conn.close();
-        return zn::CompactDatabase_JRO(bank, feedback) ? 0 : 1;
+        return zn::BulkDeletion(dm, feedback, session).Compact() ? 0 : 1;
     } else {
         const zn::InfoRecords records = zn::readInfoRecords(dm);
         const auto& labels = zn::InfoRecords::labels();

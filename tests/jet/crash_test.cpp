@@ -296,6 +296,11 @@ TEST(Crash, AJournalThatDidNotComeFromUsIsNotPlayedBack) {
         {"a page 16 TB away", size, {0xFFFFFFF0u}, false},
         {"a size larger than the file", size + 4096 * 1000, {3}, false},
         {"a size that is not whole pages", size - 100, {3}, false},
+        {"a cut file with every page cut off: played back and grown again",
+         size + 2 * 4096,
+         {3, uint32_t(size / 4096), uint32_t(size / 4096) + 1},
+         true},
+        {"a cut file missing a page cut off", size + 2 * 4096, {3, uint32_t(size / 4096)}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -308,11 +313,119 @@ TEST(Crash, AJournalThatDidNotComeFromUsIsNotPlayedBack) {
         EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
         const std::vector<uint8_t> now = zntest::readFile(path);
         if (c.played) {
-            ASSERT_EQ(now.size(), original.size());
+            ASSERT_EQ(now.size(), c.origSize);
             EXPECT_EQ(now[3 * 4096], 0xAB);
         } else {
             EXPECT_EQ(now, original);
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Undo and redo put a commit's page images back as a transaction of their own; undoing a commit
+// that added pages cuts the file. A power loss at any step leaves the file exactly as before or
+// exactly as after, byte for byte.
+std::vector<uint8_t> bytesIn(jet::Env& env, const std::string& path) {
+    auto f = env.open(path, jet::OpenMode::Read);
+    std::vector<uint8_t> out(f->size());
+    out.resize(f->read(0, out.data(), out.size()));
+    return out;
+}
+
+TEST(Crash, PowerLossAtEveryStepOfRestoringPagesLeavesBeforeOrAfter) {
+    ZN_REQUIRE_FIXTURES();
+    const Expected& ex = expected();
+    // The images of the big transaction, and the file after it.
+    CommitImages images;
+    std::vector<uint8_t> grown;
+    {
+        zntest::CrashEnv env(7);
+        env.put("/t/db.mdb", ex.original);
+        OpenOptions o;
+        o.writable = true;
+        o.env = &env;
+        auto db = Database::open("/t/db.mdb", o);
+        db->setCommitObserver([&](const CommitImages& c) { images = c; });
+        bigTransaction(*db);
+        grown = bytesIn(env, "/t/db.mdb");
+        ASSERT_GT(images.newPageCount, images.oldPageCount) << "the transaction adds pages";
+        // Undo and redo without a crash: exact.
+        db->restorePages(images.before, images.oldPageCount);
+        EXPECT_EQ(bytesIn(env, "/t/db.mdb"), ex.original);
+        EXPECT_EQ(dumpOf(*db), ex.before);
+        db->restorePages(images.after, images.newPageCount);
+        EXPECT_EQ(bytesIn(env, "/t/db.mdb"), grown);
+        EXPECT_EQ(dumpOf(*db), ex.after);
+    }
+    struct Way {
+        const char* what;
+        const std::vector<uint8_t>* from;
+        const std::vector<uint8_t>* to;
+        const PageImages* pages;
+        uint32_t count;
+    } ways[] = {
+        {"undo (the file shrinks)", &grown, &ex.original, &images.before, images.oldPageCount},
+        {"redo (the file grows)", &ex.original, &grown, &images.after, images.newPageCount}};
+    for (const Way& w : ways) {
+        int steps = 0;
+        {
+            zntest::CrashEnv env(3);
+            env.put("/t/db.mdb", *w.from);
+            OpenOptions o;
+            o.writable = true;
+            o.env = &env;
+            auto db = Database::open("/t/db.mdb", o);
+            db->pager().beforeWrite = [&](int n) { steps = n; };
+            db->restorePages(*w.pages, w.count);
+        }
+        ASSERT_GT(steps, 3);
+        int before = 0, after = 0;
+        for (int k = 1; k <= steps + 1; ++k) {
+            for (double loss : {1.0, 0.4}) {
+                SCOPED_TRACE(std::string(w.what) + ": crash before step " + std::to_string(k) +
+                             ", loss " + std::to_string(loss));
+                zntest::CrashEnv env(uint32_t(k * 10 + int(loss * 4)));
+                env.put("/t/db.mdb", *w.from);
+                {
+                    OpenOptions o;
+                    o.writable = true;
+                    o.env = &env;
+                    auto db = Database::open("/t/db.mdb", o);
+                    db->pager().beforeWrite = [&](int n) {
+                        if (n == k) throw Died{};
+                    };
+                    try {
+                        db->restorePages(*w.pages, w.count);
+                    } catch (const Died&) {
+                    }
+                    env.crash(loss);
+                    db->pager().beforeWrite = [](int) { throw Died{}; };
+                    try {
+                        db.reset();
+                    } catch (...) {
+                    }
+                }
+                env.crash(loss);
+                OpenOptions o;
+                o.writable = true;
+                o.env = &env;
+                auto db = Database::open("/t/db.mdb", o);
+                const std::vector<uint8_t> now = bytesIn(env, "/t/db.mdb");
+                if (now == *w.from)
+                    ++before;
+                else if (now == *w.to)
+                    ++after;
+                else
+                    ADD_FAILURE() << "neither before nor after";
+                CheckReport r = checkDatabase(*db);
+                EXPECT_TRUE(r.ok()) << testing::PrintToString(r.problems);
+            }
+        }
+        EXPECT_GT(before, 0) << w.what;
+        EXPECT_GT(after, 0) << w.what;
     }
 }
 

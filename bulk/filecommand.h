@@ -1,0 +1,36 @@
+// The frame of a command that replaces the database file (import, delete all, compaction,
+// restoring a backup): a backup of the file before it, and one entry of the undo history for
+// the whole command, whose undo and redo put the whole file back.
+#pragma once
+
+#include <QString>
+
+class TDatMod;
+
+namespace zn {
+
+class FileCommand {
+  public:
+    // Takes the backup (store/backups.h; a failure throws and the command must not run) and
+    // copies the file for the undo history. `label` names the command in both.
+    FileCommand(TDatMod& dm, const QString& dbPath, const QString& label);
+    // Ends the history's entry: the command's whole effect, however far it got, becomes one
+    // entry (none when the file did not change).
+    ~FileCommand();
+    FileCommand(const FileCommand&) = delete;
+    FileCommand& operator=(const FileCommand&) = delete;
+
+    const QString& backupPath() const { return backup_; }
+
+  private:
+    TDatMod& dm_;
+    QString backup_;
+};
+
+// Puts the backup at `backupPath` in place of the database at `dbPath` as a command of its own
+// (backed up and undoable like the others): the connection is closed, the file replaced and the
+// connection opened again with qrtema and tbSettings. On a failure the file stays as it was and
+// the connection is opened again before the error propagates.
+void restoreFromBackup(TDatMod& dm, const QString& dbPath, const QString& backupPath);
+
+}  // namespace zn

@@ -1,0 +1,397 @@
+// The undo history: entries, the side file of page images, and undo/redo.
+//
+// Side file "<file>-undo/pages": records appended one per command, never synced (the history
+// does not outlive the program). A record:
+//   0  4   magic "ZNUR"
+//   4  4   number of images before, B
+//   8  4   number of images after, A
+//   12 4   page count before
+//   16 4   page count after
+//   20 8   checksum (FNV-1a 64) of bytes 0..19 and of the images
+//   28     B + A images: u32 page number, then 4096 bytes
+#include "store/undohistory.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "jet/bytes.h"
+#include "jet/error.h"
+#include "store/filecopy.h"
+#include "store/tdatmod.h"
+
+namespace zn {
+
+namespace {
+
+constexpr char kMagic[4] = {'Z', 'N', 'U', 'R'};
+constexpr size_t kHeader = 28;
+constexpr size_t kImage = 4 + jet::fmt::kPageSize;
+
+uint64_t fnv(const uint8_t* p, size_t n, uint64_t h = 1469598103934665603ull) {
+    for (size_t i = 0; i < n; ++i) {
+        h ^= p[i];
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+uint64_t checksumOf(const std::vector<uint8_t>& rec) {
+    return fnv(rec.data() + kHeader, rec.size() - kHeader, fnv(rec.data(), 20));
+}
+
+[[noreturn]] void sideFileError(const std::string& path, const char* what) {
+    throw jet::Error(jet::ErrorKind::Io,
+                     std::string(what) + " \"" + path + "\": " + std::strerror(errno));
+}
+
+void removeTree(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);  // best effort: a leftover is removed next time
+}
+
+}  // namespace
+
+UndoHistory::~UndoHistory() {
+    drop();
+}
+
+std::string UndoHistory::pagesFile() const {
+    return sideFolder(path_) + "/pages";
+}
+
+void UndoHistory::setEnabled(bool on) {
+    enabled_ = on;
+    if (!on) drop();
+}
+
+void UndoHistory::attach(jet::Database& db) {
+    if (!enabled_ || !db.writable()) {
+        drop();
+        return;
+    }
+    if (db.path() != path_) {
+        drop();
+        path_ = db.path();
+        // Left by a program that died: its history, and the copies it was putting in place.
+        removeTree(sideFolder(path_));
+        std::error_code ec;
+        std::filesystem::remove(path_ + ".restoring", ec);
+        std::filesystem::remove(path_ + ".restore-source", ec);
+        rememberStamp();
+    }
+    env_ = &db.env();
+    db.setCommitObserver([this](const jet::CommitImages& c) { record(c); });
+}
+
+void UndoHistory::clearEntries() {
+    entries_.clear();
+    pos_ = 0;
+    sideSize_ = 0;
+    deadBytes_ = 0;
+    fileCommand_.reset();
+    if (!path_.empty()) removeTree(sideFolder(path_));
+    notify();
+}
+
+void UndoHistory::drop() {
+    clearEntries();
+    path_.clear();
+    stamp_.reset();
+    env_ = nullptr;
+}
+
+void UndoHistory::rememberStamp() {
+    stamp_.reset();
+    if (env_ && !path_.empty()) stamp_ = env_->stamp(path_);
+}
+
+bool UndoHistory::fileUnchanged() const {
+    if (!env_ || path_.empty()) return false;
+    const auto now = env_->stamp(path_);
+    return now && stamp_ && *now == *stamp_;
+}
+
+void UndoHistory::checkFileUnchanged() {
+    if (path_.empty() || fileCommand_) return;
+    if (!entries_.empty() && !fileUnchanged()) clearEntries();
+}
+
+QString UndoHistory::undoLabel() const {
+    return canUndo() ? entries_[pos_ - 1].label : QString();
+}
+
+QString UndoHistory::redoLabel() const {
+    return canRedo() ? entries_[pos_].label : QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recording
+
+void UndoHistory::record(const jet::CommitImages& c) {
+    QString label = pendingLabel_.isEmpty() ? QStringLiteral("изменение базы") : pendingLabel_;
+    pendingLabel_.clear();
+    if (!enabled_ || path_.empty() || fileCommand_) return;
+    try {
+        std::vector<uint8_t> rec(kHeader + (c.before.size() + c.after.size()) * kImage);
+        std::memcpy(rec.data(), kMagic, 4);
+        jet::putU32(rec.data() + 4, uint32_t(c.before.size()));
+        jet::putU32(rec.data() + 8, uint32_t(c.after.size()));
+        jet::putU32(rec.data() + 12, c.oldPageCount);
+        jet::putU32(rec.data() + 16, c.newPageCount);
+        size_t at = kHeader;
+        for (const auto* images : {&c.before, &c.after}) {
+            for (const auto& [no, page] : *images) {
+                jet::putU32(rec.data() + at, no);
+                std::memcpy(rec.data() + at + 4, page->data(), page->size());
+                at += kImage;
+            }
+        }
+        jet::putU64(rec.data() + 20, checksumOf(rec));
+
+        // A new command after undos: the entries that could have been redone go.
+        while (entries_.size() > pos_) {
+            forget(entries_.back());
+            if (!entries_.back().wholeFile) sideSize_ = entries_.back().offset;
+            entries_.pop_back();
+        }
+        std::filesystem::create_directories(sideFolder(path_));
+        const std::string file = pagesFile();
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) sideFileError(file, "Cannot open the undo history");
+        bool ok = ::ftruncate(fd, off_t(sideSize_)) == 0;
+        for (size_t done = 0; ok && done < rec.size();) {
+            const ssize_t put =
+                ::pwrite(fd, rec.data() + done, rec.size() - done, off_t(sideSize_ + done));
+            if (put < 0 && errno == EINTR) continue;
+            ok = put > 0;
+            if (ok) done += size_t(put);
+        }
+        ::close(fd);
+        if (!ok) sideFileError(file, "Cannot write the undo history");
+
+        Entry e;
+        e.label = label;
+        e.offset = sideSize_;
+        e.length = rec.size();
+        e.beforeCount = uint32_t(c.before.size());
+        e.afterCount = uint32_t(c.after.size());
+        e.oldPages = c.oldPageCount;
+        e.newPages = c.newPageCount;
+        sideSize_ += rec.size();
+        addEntry(std::move(e));
+    } catch (...) {
+        // The command has landed; without its images nothing before it can be undone exactly.
+        clearEntries();
+    }
+    rememberStamp();
+    notify();
+}
+
+void UndoHistory::addEntry(Entry e) {
+    entries_.push_back(std::move(e));
+    pos_ = entries_.size();
+    trim();
+}
+
+void UndoHistory::forget(const Entry& e) {
+    if (!e.wholeFile) return;
+    std::error_code ec;
+    std::filesystem::remove(e.beforeCopy, ec);
+    std::filesystem::remove(e.afterCopy, ec);
+}
+
+void UndoHistory::trim() {
+    while (entries_.size() > size_t(kMaxEntries)) {
+        forget(entries_.front());
+        if (!entries_.front().wholeFile) deadBytes_ += entries_.front().length;
+        entries_.pop_front();
+        if (pos_ > 0) --pos_;
+    }
+    // The side file only grows at its end; once most of it is entries no longer kept, the
+    // kept ones are copied into a new one.
+    if (deadBytes_ > (uint64_t(16) << 20) && deadBytes_ > sideSize_ - deadBytes_) rewriteSideFile();
+}
+
+void UndoHistory::rewriteSideFile() {
+    const std::string file = pagesFile(), temp = file + ".new";
+    std::vector<Entry> moved(entries_.begin(), entries_.end());
+    uint64_t at = 0;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) sideFileError(temp, "Cannot write the undo history");
+    try {
+        for (Entry& e : moved) {
+            if (e.wholeFile) continue;
+            std::vector<uint8_t> rec = readRecord(e);
+            if (::pwrite(fd, rec.data(), rec.size(), off_t(at)) != ssize_t(rec.size()))
+                sideFileError(temp, "Cannot write the undo history");
+            e.offset = at;
+            at += rec.size();
+        }
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    if (::rename(temp.c_str(), file.c_str()) != 0)
+        sideFileError(file, "Cannot replace the undo history");
+    entries_.assign(moved.begin(), moved.end());
+    sideSize_ = at;
+    deadBytes_ = 0;
+}
+
+std::string UndoHistory::newCopy(const char* what) {
+    std::filesystem::create_directories(sideFolder(path_));
+    return sideFolder(path_) + "/file" + std::to_string(++copies_) + "-" + what + ".mdb";
+}
+
+void UndoHistory::beginFileCommand(const QString& label, const std::string& dbPath) {
+    if (fileCommand_) abandonFileCommand();
+    pendingLabel_.clear();
+    if (!enabled_ || path_.empty() || dbPath != path_) return;
+    checkFileUnchanged();
+    PendingFile p;
+    p.label = label;
+    p.beforeCopy = newCopy("before");
+    copyWholeFile(path_, p.beforeCopy, false);
+    fileCommand_ = std::move(p);
+}
+
+void UndoHistory::abandonFileCommand() {
+    if (!fileCommand_) return;
+    std::error_code ec;
+    std::filesystem::remove(fileCommand_->beforeCopy, ec);
+    fileCommand_.reset();
+}
+
+void UndoHistory::endFileCommand() {
+    if (!fileCommand_) return;
+    PendingFile p = std::move(*fileCommand_);
+    fileCommand_.reset();
+    if (fileUnchanged()) {  // the command failed before it changed anything
+        std::error_code ec;
+        std::filesystem::remove(p.beforeCopy, ec);
+        return;
+    }
+    try {
+        while (entries_.size() > pos_) {
+            forget(entries_.back());
+            if (!entries_.back().wholeFile) sideSize_ = entries_.back().offset;
+            entries_.pop_back();
+        }
+        Entry e;
+        e.label = p.label;
+        e.wholeFile = true;
+        e.beforeCopy = p.beforeCopy;
+        e.afterCopy = newCopy("after");
+        copyWholeFile(path_, e.afterCopy, false);
+        addEntry(std::move(e));
+    } catch (...) {
+        clearEntries();
+    }
+    rememberStamp();
+    notify();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Undo and redo
+
+std::vector<uint8_t> UndoHistory::readRecord(const Entry& e) {
+    const std::string file = pagesFile();
+    std::vector<uint8_t> rec(e.length);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) sideFileError(file, "Cannot read the undo history");
+    size_t done = 0;
+    while (done < rec.size()) {
+        const ssize_t got =
+            ::pread(fd, rec.data() + done, rec.size() - done, off_t(e.offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += size_t(got);
+    }
+    ::close(fd);
+    const bool whole = done == rec.size() && rec.size() >= kHeader &&
+                       std::memcmp(rec.data(), kMagic, 4) == 0 &&
+                       jet::Bytes(rec.data(), rec.size()).u64(20) == checksumOf(rec) &&
+                       jet::Bytes(rec.data(), rec.size()).u32(4) == e.beforeCount &&
+                       jet::Bytes(rec.data(), rec.size()).u32(8) == e.afterCount;
+    if (!whole)
+        throw jet::Error(jet::ErrorKind::Corrupt, "The undo history \"" + file + "\" is damaged");
+    return rec;
+}
+
+jet::PageImages UndoHistory::readImages(const Entry& e, bool after) {
+    std::vector<uint8_t> rec = readRecord(e);
+    jet::PageImages out;
+    const size_t first = after ? e.beforeCount : 0;
+    const size_t count = after ? e.afterCount : e.beforeCount;
+    for (size_t i = first; i < first + count; ++i) {
+        const uint8_t* p = rec.data() + kHeader + i * kImage;
+        auto page = std::make_shared<jet::PageBuf>();
+        std::memcpy(page->data(), p + 4, page->size());
+        out.emplace(jet::Bytes(p, 4).u32(0), std::move(page));
+    }
+    return out;
+}
+
+QString UndoHistory::undo(TDatMod& dm) {
+    return step(dm, false);
+}
+
+QString UndoHistory::redo(TDatMod& dm) {
+    return step(dm, true);
+}
+
+QString UndoHistory::step(TDatMod& dm, bool redo) {
+    if (redo ? !canRedo() : !canUndo())
+        return QStringLiteral("Нечего %1.")
+            .arg(redo ? QStringLiteral("повторять") : QStringLiteral("отменять"));
+    if (dm.inWrite())
+        throw jet::Error(jet::ErrorKind::Usage, "A command cannot be undone while another writes");
+    if (!fileUnchanged()) {
+        clearEntries();
+        return QStringLiteral(
+            "Файл базы данных изменён другой программой после последней команды. Отменять и "
+            "повторять команды в нём больше нельзя: список команд очищен, файл оставлен как "
+            "есть.");
+    }
+    const Entry e = entries_[redo ? pos_ : pos_ - 1];
+    if (e.wholeFile) {
+        dm.Conn.close();
+        try {
+            replaceWithCopy(redo ? e.afterCopy : e.beforeCopy, path_);
+        } catch (...) {
+            dm.Conn.open();
+            dm.qrtema.open();
+            dm.tbSettings.open();
+            throw;
+        }
+        dm.Conn.open();  // attaches the history again (the same file)
+        dm.qrtema.open();
+        dm.tbSettings.open();
+    } else {
+        jet::PageImages images;
+        try {
+            images = readImages(e, redo);
+        } catch (const jet::Error&) {
+            clearEntries();
+            return QStringLiteral(
+                "История команд повреждена и очищена; файл базы данных оставлен как есть.");
+        }
+        try {
+            dm.Conn.database().restorePages(images, redo ? e.newPages : e.oldPages);
+        } catch (...) {
+            dm.reloadAfterRestore();
+            throw;
+        }
+        dm.reloadAfterRestore();
+    }
+    pos_ = redo ? pos_ + 1 : pos_ - 1;
+    rememberStamp();
+    notify();
+    return {};
+}
+
+}  // namespace zn

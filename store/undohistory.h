@@ -1,0 +1,151 @@
+// The undo history of the open database: one entry per command that changed the file, newest
+// last, with a position that undo moves back and redo forward.
+//
+// An ordinary command is one commit of the engine; its entry holds the pages' images before and
+// after it (from the engine's commit observer) and the page counts, so undo and redo put the
+// file back byte for byte, each as one journaled transaction of the engine. The images live in
+// a side folder next to the database ("<file>-undo"), appended as checksummed records; memory
+// holds only where they are. A command that replaces the file (import, delete all, compaction,
+// restoring a backup) is a file command: its entry holds a copy of the file before it and one
+// after it in the same folder, and undo and redo put the whole file back (copied beside it,
+// synced, renamed over it, the folder synced; the connection closed and opened again).
+//
+// The history is dropped (entries forgotten, the side folder removed) when the database is
+// switched, when the data module goes (program end), and when the file is not the one our last
+// command left: its stamp (device, inode, size, modification time) differs, because another
+// program wrote it or put another file at the path. Dropping never touches the database. A side
+// folder left by a program that died is removed when the database is opened again, and so are
+// the temporary copies ("<file>.restoring", "<file>.restore-source") of a replacement it did
+// not finish (the file itself is whole: a replacement is a rename). A side file
+// that cannot be read back whole (checksums) drops the history too.
+//
+// Not thread-safe; owned by the data module.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+
+class TDatMod;
+
+namespace zn {
+
+class UndoHistory {
+  public:
+    // At least this many commands can be undone.
+    static constexpr int kMaxEntries = 30;
+
+    UndoHistory() = default;
+    ~UndoHistory();
+    UndoHistory(const UndoHistory&) = delete;
+    UndoHistory& operator=(const UndoHistory&) = delete;
+
+    // The folder that holds the history of the database at `dbPath`.
+    static std::string sideFolder(const std::string& dbPath) { return dbPath + "-undo"; }
+
+    // Off: nothing is recorded (a command-line tool); the side folder is removed.
+    void setEnabled(bool on);
+    bool enabled() const { return enabled_; }
+
+    // A database was opened: the same file as before (a reopening after compaction) keeps the
+    // history; another path starts a new one (the old one is dropped, and a leftover side
+    // folder of that file removed). A database opened for reading has none. Installs the
+    // commit observer that records every commit as an entry.
+    void attach(jet::Database& db);
+    // Forgets every entry and removes the side folder.
+    void drop();
+
+    // The label the next entry gets (Russian, e.g. "удаление темы 3"); the data module sets it
+    // when the outermost write scope begins. An entry without one is "изменение базы".
+    void setPendingLabel(const QString& label) { pendingLabel_ = label; }
+    // Called when a command begins: when the file is no longer the one our last command left,
+    // the history is dropped (undo would not give what the person expects).
+    void checkFileUnchanged();
+
+    bool canUndo() const { return pos_ > 0; }
+    bool canRedo() const { return pos_ < entries_.size(); }
+    // Labels of the entry undo and redo would apply; empty when there is none.
+    QString undoLabel() const;
+    QString redoLabel() const;
+    int size() const { return int(entries_.size()); }
+
+    // Undoes the newest applied entry / redoes the next one, and reopens the data module's
+    // datasets on their rows. When the file changed behind our back the history is dropped, the
+    // file is left alone and a Russian sentence saying why is returned; otherwise an empty
+    // string. Errors of the engine (the file cannot be written) propagate: the transaction did
+    // not land and the history stays as it was. REQUIRES: no write scope is open.
+    QString undo(TDatMod& dm);
+    QString redo(TDatMod& dm);
+
+    // A command that replaces the file: begin before it (copies the file as it is), end after
+    // it once the connection is open again (copies the file as it is then and adds the entry
+    // when the file changed). Commits in between are not recorded on their own. Without end()
+    // (the command failed before it changed the file) the copy is thrown away by the next
+    // begin or drop.
+    void beginFileCommand(const QString& label, const std::string& dbPath);
+    void endFileCommand();
+    void abandonFileCommand();
+    bool inFileCommand() const { return fileCommand_.has_value(); }
+
+    // Called whenever what undo and redo would do changes (an entry added, undone, redone, the
+    // history dropped), also from inside a command's commit: whoever shows the captions looks
+    // again. May be empty.
+    std::function<void()> changed;
+
+    // The database the history belongs to; empty when there is none.
+    const std::string& path() const { return path_; }
+
+  private:
+    struct Entry {
+        QString label;
+        bool wholeFile = false;
+        // Page entries: where the record is in the side file and what it holds.
+        uint64_t offset = 0;
+        uint64_t length = 0;
+        uint32_t beforeCount = 0, afterCount = 0;  // images
+        uint32_t oldPages = 0, newPages = 0;
+        // File entries: the copies.
+        std::string beforeCopy, afterCopy;
+    };
+    struct PendingFile {
+        QString label;
+        std::string beforeCopy;
+    };
+
+    void record(const jet::CommitImages& images);
+    void addEntry(Entry e);
+    void forget(const Entry& e);
+    void trim();
+    void rewriteSideFile();
+    void clearEntries();
+    void notify() {
+        if (changed) changed();
+    }
+    void rememberStamp();
+    bool fileUnchanged() const;
+    std::string newCopy(const char* what);
+    std::vector<uint8_t> readRecord(const Entry& e);
+    jet::PageImages readImages(const Entry& e, bool after);
+    QString step(TDatMod& dm, bool redo);
+    std::string pagesFile() const;
+
+    bool enabled_ = true;
+    jet::Env* env_ = nullptr;
+    std::string path_;  // the database's, empty without a history
+    std::deque<Entry> entries_;
+    size_t pos_ = 0;  // entries_[0..pos_) are applied
+    std::optional<jet::FileStamp> stamp_;
+    QString pendingLabel_;
+    std::optional<PendingFile> fileCommand_;
+    uint64_t sideSize_ = 0;  // where the next record goes
+    uint64_t deadBytes_ = 0;
+    int copies_ = 0;
+};
+
+}  // namespace zn
