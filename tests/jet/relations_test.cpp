@@ -15,12 +15,7 @@
 namespace {
 
 using namespace jet;
-
-std::unique_ptr<Database> openWritable(const std::string& path) {
-    OpenOptions o;
-    o.writable = true;
-    return Database::open(path, o);
-}
+using zntest::openWritable;
 
 Row rowOf(Table& t, std::initializer_list<std::pair<const char*, Value>> values) {
     Row r(t.def().columns.size());

@@ -15,18 +15,8 @@
 namespace {
 
 using namespace jet;
-
-std::string copyOf(const std::string& fixture) {
-    std::string path = zntest::tempDir() + "/db.mdb";
-    zntest::copyFile(zntest::fixture(fixture), path);
-    return path;
-}
-
-std::unique_ptr<Database> openWritable(const std::string& path) {
-    OpenOptions o;
-    o.writable = true;
-    return Database::open(path, o);
-}
+using zntest::copyOf;
+using zntest::openWritable;
 
 std::u16string withMark(std::u16string s) {
     return u"\uFEFF" + s;

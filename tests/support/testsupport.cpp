@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "jet/database.h"
 #include "jet/locking.h"
 
 extern char** environ;
@@ -307,6 +308,18 @@ std::shared_ptr<void> holdLikeJet(const std::string& ldb) {
     fl.l_len = 1;
     if (fd < 0 || ::fcntl(fd, F_SETLK, &fl) != 0) throw std::runtime_error("cannot lock");
     return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
+}
+
+std::string copyOf(const std::string& fixtureName) {
+    std::string path = tempDir() + "/db.mdb";
+    copyFile(fixture(fixtureName), path);
+    return path;
+}
+
+std::unique_ptr<jet::Database> openWritable(const std::string& path) {
+    jet::OpenOptions o;
+    o.writable = true;
+    return jet::Database::open(path, o);
 }
 
 }  // namespace zntest

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace jet {
+class Database;
+}
+
 namespace zntest {
 
 // Folder of the shared .mdb fixtures, or "" when it is absent.
@@ -24,6 +28,10 @@ std::string tempDir();
 void copyFile(const std::string& from, const std::string& to);
 std::vector<uint8_t> readFile(const std::string& path);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// A writable copy of fixture `name`, as db.mdb in a fresh temporary folder.
+std::string copyOf(const std::string& fixtureName);
+// Opens the database at `path` for writing.
+std::unique_ptr<jet::Database> openWritable(const std::string& path);
 
 struct CommandResult {
     int exitCode = -1;
