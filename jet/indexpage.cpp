@@ -216,10 +216,20 @@ std::pair<size_t, size_t> layOut(const IndexPage& p, PageBuf& buf) {
     const size_t n = p.size();
     const size_t pre =
         n ? IndexPageEditor::prefixFor(p.whole(0), p.whole(n - 1), n, p.tailBytes()) : 0;
+    // Every entry but the first is stored without the prefix its first and last share, so each
+    // must be longer than that prefix and keep a key. Sorted entries always are; entries read
+    // from a damaged page (out of order) need not be.
     size_t used = 0;
-    for (size_t i = 0; i < n; ++i) used += p.whole(i).size() - (i ? pre : 0);
-    if (used > fmt::kIdxMaxEntryBytes)
-        throwError(ErrorKind::Usage, "index entries do not fit on page " + std::to_string(p.no()));
+    for (size_t i = 0; i < n; ++i) {
+        const size_t len = p.whole(i).size();
+        const size_t skip = i ? pre : 0;
+        if (len <= p.tailBytes() || len <= skip)
+            throwCorrupt(p.no(), "the entries of the index page are out of order");
+        used += len - skip;
+        if (used > fmt::kIdxMaxEntryBytes)
+            throwError(ErrorKind::Usage,
+                       "index entries do not fit on page " + std::to_string(p.no()));
+    }
     buf.fill(0);
     buf[0] = p.leaf() ? fmt::kPageIndexLeaf : fmt::kPageIndexNode;
     buf[1] = 0x01;
@@ -234,7 +244,6 @@ std::pair<size_t, size_t> layOut(const IndexPage& p, PageBuf& buf) {
     size_t at = 0;
     for (size_t i = 0; i < n; ++i) {
         std::string_view w = p.whole(i);
-        if (w.size() <= p.tailBytes()) throwError(ErrorKind::Usage, "index entry without a key");
         const size_t skip = i ? pre : 0;
         std::memcpy(data + at, w.data() + skip, w.size() - skip);
         at += w.size() - skip;

@@ -124,6 +124,32 @@ TEST(IndexPageEditor, APageLaidOutElsewhereIsRewrittenAtItsFirstChange) {
     EXPECT_EQ(wholes(IndexPage(Page{9, buf})), (std::vector<std::string>{a, c, b}));
 }
 
+// A damaged page whose entries are out of order: the middle one is shorter than the prefix its
+// first and last share, so a layout that drops that prefix from it would copy a negative length.
+// It decodes (the checker reports the order), is not taken for this engine's layout, and an edit
+// of it is a corruption error.
+TEST(IndexPageEditor, EntriesOutOfOrderAreNeitherCanonicalNorEditable) {
+    for (bool leaf : {true, false}) {
+        SCOPED_TRACE(leaf ? "leaf" : "node");
+        const std::string tail = leaf ? std::string("\x00\x00\x05\x01", 4)
+                                      : std::string("\x00\x00\x05\x01\x00\x00\x00\x09", 8);
+        const std::string longer = std::string("AAAAAAAAAAAA") + tail;
+        const std::string shorter = std::string("A") + tail;
+        auto buf = std::make_shared<PageBuf>(emptyIndexPage(leaf));
+        size_t end = 0;
+        for (const std::string& e : {longer, shorter, longer}) {
+            std::memcpy(buf->data() + fmt::kIdxFirstEntry + end, e.data(), e.size());
+            end += e.size();
+            (*buf)[fmt::kIdxBitmap + end / 8] |= uint8_t(1 << (end % 8));
+        }
+        putU16(buf->data() + fmt::kIdxFreeSpace, uint16_t(fmt::kIdxMaxEntryBytes - end));
+        IndexPage p(Page{9, buf});
+        EXPECT_FALSE(p.canonical());
+        ASSERT_EQ(wholes(p), (std::vector<std::string>{longer, shorter, longer}));
+        EXPECT_THROW(IndexPageEditor::replace(p, *buf, 0, longer), jet::Error);
+    }
+}
+
 // Random writes on a fixture, once through the in-place path and once through the general path
 // only: the files must come out byte for byte the same.
 class SamePathResult : public testing::TestWithParam<const char*> {};
