@@ -64,8 +64,8 @@ void FaultEnv::syncDirOf(const std::string& path) {
 
 class CrashFile : public jet::File {
   public:
-    CrashFile(std::shared_ptr<CrashEnv::FileState> s, bool writable)
-        : s_(std::move(s)), w_(writable) {}
+    CrashFile(std::shared_ptr<CrashEnv::FileState> s, bool writable, std::shared_ptr<bool> dead)
+        : s_(std::move(s)), w_(writable), dead_(std::move(dead)) {}
     uint64_t size() override { return s_->current.size(); }
     size_t read(uint64_t off, uint8_t* buf, size_t n) override {
         if (off >= s_->current.size()) return 0;
@@ -75,15 +75,18 @@ class CrashFile : public jet::File {
     }
     void write(uint64_t off, const uint8_t* buf, size_t n) override {
         if (!w_) jet::throwError(jet::ErrorKind::Io, "read-only file");
+        if (*dead_) return;
         if (off + n > s_->current.size()) s_->current.resize(off + n);
         std::memcpy(s_->current.data() + off, buf, n);
         s_->pending.push_back({off, std::vector<uint8_t>(buf, buf + n)});
     }
     void truncate(uint64_t size) override {
+        if (*dead_) return;
         s_->current.resize(size);
         s_->pending.push_back({size, {}, true});  // in its place among the writes
     }
     void sync() override {
+        if (*dead_) return;
         s_->durable = s_->current;
         s_->pending.clear();
     }
@@ -91,6 +94,7 @@ class CrashFile : public jet::File {
   private:
     std::shared_ptr<CrashEnv::FileState> s_;
     bool w_;
+    std::shared_ptr<bool> dead_;
 };
 
 std::unique_ptr<jet::File> CrashEnv::open(const std::string& path, jet::OpenMode mode) {
@@ -100,14 +104,15 @@ std::unique_ptr<jet::File> CrashEnv::open(const std::string& path, jet::OpenMode
         case jet::OpenMode::ReadWrite:
             if (it == files_.end())
                 jet::throwError(jet::ErrorKind::NotFound, "Cannot open file \"" + path + "\"");
-            return std::make_unique<CrashFile>(it->second, mode == jet::OpenMode::ReadWrite);
+            return std::make_unique<CrashFile>(it->second, mode == jet::OpenMode::ReadWrite, dead_);
         case jet::OpenMode::CreateNew:
             if (it != files_.end()) jet::throwError(jet::ErrorKind::Io, "exists: " + path);
             [[fallthrough]];
         case jet::OpenMode::Create: {
+            if (*dead_) jet::throwError(jet::ErrorKind::Io, "the power is off: " + path);
             auto s = std::make_shared<FileState>();
             files_[path] = s;
-            return std::make_unique<CrashFile>(s, true);
+            return std::make_unique<CrashFile>(s, true, dead_);
         }
     }
     return nullptr;
@@ -117,15 +122,18 @@ bool CrashEnv::exists(const std::string& path) {
     return files_.count(path) != 0;
 }
 void CrashEnv::remove(const std::string& path) {
+    if (*dead_) return;
     files_.erase(path);
 }
 void CrashEnv::rename(const std::string& from, const std::string& to) {
+    if (*dead_) return;
     auto it = files_.find(from);
     if (it == files_.end()) jet::throwError(jet::ErrorKind::NotFound, "no file " + from);
     files_[to] = it->second;
     files_.erase(from);
 }
 void CrashEnv::syncDirOf(const std::string&) {
+    if (*dead_) return;
     durable_ = files_;
 }
 std::vector<std::string> CrashEnv::list(const std::string& dir) {
@@ -144,6 +152,7 @@ void CrashEnv::put(const std::string& path, std::vector<uint8_t> bytes) {
 
 void CrashEnv::crash(double loss) {
     std::uniform_real_distribution<double> u(0, 1);
+    *dead_ = false;
     files_ = durable_;
     for (auto& [p, s] : files_) {
         // Writes since the last sync survive each with probability 1 - loss, in order.

@@ -58,6 +58,10 @@ class CrashEnv : public jet::Env {
     void syncDirOf(const std::string& path) override;
     std::vector<std::string> list(const std::string& dir) override;
 
+    // The power goes at this moment: from now on every write, truncation, sync, rename and
+    // removal of this file system is dropped without a word, so whatever the process still does
+    // (rolling back, cleaning up) reaches no disk. crash() brings the power back.
+    void die() { *dead_ = true; }
     // A power loss: unsynced writes vanish (each with probability `loss`, so some survive in
     // any order), and so do directory changes made since the folder was last synced.
     void crash(double loss);
@@ -80,6 +84,7 @@ class CrashEnv : public jet::Env {
     std::map<std::string, std::shared_ptr<FileState>>
         durable_;  // what the folder held at its last sync
     std::mt19937 rng_;
+    std::shared_ptr<bool> dead_ = std::make_shared<bool>(false);  // shared with the open files
 };
 
 }  // namespace zntest
