@@ -26,14 +26,14 @@ void reportError(const QString& message) {
 
 namespace {
 
-std::function<void()>& failureCleanup() {
-    static std::function<void()> cleanup;
+std::function<QString()>& failureCleanup() {
+    static std::function<QString()> cleanup;
     return cleanup;
 }
 
 }  // namespace
 
-void setFailureCleanup(std::function<void()> cleanup) {
+void setFailureCleanup(std::function<QString()> cleanup) {
     failureCleanup() = std::move(cleanup);
 }
 
@@ -42,10 +42,10 @@ bool runGuarded(const std::function<void()>& command) {
         command();
         return true;
     } catch (...) {
-        const QString message = currentExceptionMessage();
+        QString message = currentExceptionMessage();
         if (failureCleanup()) {
             try {
-                failureCleanup()();
+                if (QString better = failureCleanup()(); !better.isEmpty()) message = better;
             } catch (...) {
                 // The command's own error is the one to show.
             }

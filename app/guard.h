@@ -23,8 +23,11 @@ void reportError(const QString& message);
 
 // What runs after a command failed and before its error is shown: the program cancels every
 // pending insert or edit of the data module there, so that nothing a failed command left half
-// made is stored by a later movement. Replaces the previous one; empty: nothing.
-void setFailureCleanup(std::function<void()> cleanup);
+// made is stored by a later movement, and opens the database again when another program
+// replaced or changed the file under the command. It returns the text to show instead of the
+// command's own error when it knows the real cause better (empty: the error's own). Replaces
+// the previous one; empty: nothing.
+void setFailureCleanup(std::function<QString()> cleanup);
 
 // Runs `command`; an exception escaping it is reported and swallowed (after the failure
 // cleanup). Returns false when the command ended with an exception.

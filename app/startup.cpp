@@ -118,6 +118,11 @@ void Program::connectAreas() {
     QObject::connect(datMod_.get(), &TDatMod::topicsEmptied, form,
                      [form] { form->loadPreview(QString()); });
     QObject::connect(form, &TForm1::closed, qApp, [] { QCoreApplication::quit(); });
+    // Another program replaced or changed the bank under a command: once that command's error
+    // has been shown, the tree shows the file as it is now.
+    QObject::connect(
+        datMod_.get(), &TDatMod::reopenedAfterOthersChanged, form, [form] { form->TreeObnov(); },
+        Qt::QueuedConnection);
 
     TreeControls c;
     c.treeDb = form->treeDb();
@@ -139,7 +144,17 @@ void Program::connectAreas() {
     form->hooks().trBarChange = [editor] { editor->TrBarChange(); };
     tree_ = std::make_unique<TopicTree>(*datMod_, session_, std::move(c));
     TDatMod* dm = datMod_.get();
-    setFailureCleanup([dm] { dm->cancelPendingEdits(); });
+    setFailureCleanup([dm]() -> QString {
+        dm->cancelPendingEdits();
+        // A command that failed because another program replaced or cut the file (a read past
+        // its new end, say) is reported for what happened, and the bank shown as it is now.
+        try {
+            if (dm->reopenIfChangedByOthers()) return dm->changedByOthersMessage();
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        }
+        return {};
+    });
     form->hooks().startupTreeBuild = [this] { tree_->startupBuild(); };
     form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
     form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };

@@ -59,7 +59,9 @@ class TDatMod : public QObject {
     class WriteScope {
       public:
         // Begins the engine's transaction, or joins the open one. Throws when the database
-        // cannot be written (the engine's read-only error).
+        // cannot be written (the engine's read-only error), and when another program replaced
+        // or changed the file since our last read or command: the database is then opened again
+        // as it is now (reopenIfChangedByOthers()) and the error says so in Russian (Changed).
         // `label` names the command in the undo history (Russian, e.g. "удаление темы 3"); an
         // inner scope's label is used only when the outer one has none.
         explicit WriteScope(TDatMod& dm, const QString& label = {});
@@ -123,6 +125,18 @@ class TDatMod : public QObject {
         bool ended_ = false;
     };
 
+    // Closes the connection and opens it again with qrtema and tbSettings: after a command that
+    // put another file in place of the database, or when another program did. Errors of
+    // opening propagate (the connection is then closed).
+    void reopen();
+
+    // When another program replaced or changed the file under the open connection: the undo
+    // history is dropped, pending edits cancelled, the database opened again as it is now and
+    // reopenedAfterOthersChanged() emitted. Returns whether that happened. Nothing is written.
+    bool reopenIfChangedByOthers();
+    // The Russian sentence that a command was refused because the file changed under it.
+    QString changedByOthersMessage() const;
+
     // After the file's pages were put back by the undo history: pending edits are cancelled,
     // the row cache emptied and every open dataset opened again on its row (by id, else its
     // first row).
@@ -160,6 +174,9 @@ class TDatMod : public QObject {
   signals:
     // qrtema is open and has no rows after a change of its data.
     void topicsEmptied();
+    // The database was opened again because another program had replaced or changed its file
+    // (reopenIfChangedByOthers()); whoever shows the bank shows it anew.
+    void reopenedAfterOthersChanged();
 
   private:
     void requeryQuestions();

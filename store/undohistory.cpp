@@ -350,12 +350,14 @@ QString UndoHistory::step(TDatMod& dm, bool redo) {
             .arg(redo ? QStringLiteral("повторять") : QStringLiteral("отменять"));
     if (dm.inWrite())
         throw jet::Error(jet::ErrorKind::Usage, "A command cannot be undone while another writes");
-    if (!fileUnchanged()) {
+    if (!fileUnchanged() || (dm.Conn.isOpen() && !dm.Conn.database().unchangedByOthers())) {
         clearEntries();
+        // What is shown must be the file as it is now, not what was read before.
+        if (dm.Conn.isOpen()) dm.reopenIfChangedByOthers();
         return QStringLiteral(
             "Файл базы данных изменён другой программой после последней команды. Отменять и "
             "повторять команды в нём больше нельзя: список команд очищен, файл оставлен как "
-            "есть.");
+            "есть и открыт заново.");
     }
     const Entry e = entries_[redo ? pos_ : pos_ - 1];
     if (e.wholeFile) {
