@@ -1,5 +1,5 @@
 // Start-up sequence, the main window's show step and the run of the program.
-#include "startup.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,13 +9,13 @@
 #include "bulk/tform5.h"
 #include "editor/editorarea.h"
 #include "editor/undoarea.h"
-#include "guard.h"
-#include "imagelist.h"
+#include "frame/guard.h"
+#include "frame/imagelist.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
 #include "problems/problemsarea.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
 #include "tree/topictree.h"
 
 namespace zn {

@@ -7,9 +7,9 @@
 #include "bulk/importexport.h"
 #include "bulk/inforecords.h"
 #include "bulk/tform5.h"
-#include "modal.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "store/tdatmod.h"
-#include "tform1.h"
 
 namespace zn {
 

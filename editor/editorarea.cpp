@@ -9,9 +9,9 @@
 #include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
-#include "modal.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "store/tdatmod.h"
-#include "tform1.h"
 
 namespace zn {
 

@@ -19,12 +19,12 @@
 #include <QVBoxLayout>
 
 #include "editor/picture.h"
-#include "formstyle.h"
-#include "guard.h"
-#include "imagelist.h"
-#include "modal.h"
-#include "tform1.h"
-#include "tform9.h"
+#include "frame/formstyle.h"
+#include "frame/guard.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
 
 namespace zn {
 

@@ -8,9 +8,9 @@
 #include <QStyle>
 
 #include "editor/topiccommands.h"
-#include "formstyle.h"
-#include "guard.h"
-#include "modal.h"
+#include "frame/formstyle.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
 
 namespace zn {
 

@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/modal.h"
-#include "app/tform1.h"
 #include "bulk/filecommand.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "store/tdatmod.h"
 
 namespace zn {

@@ -11,9 +11,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/guard.h"
-#include "app/modal.h"
-#include "app/tform1.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "problems/problemspanel.h"
 #include "problems/repairs.h"
 #include "problems/searchbox.h"

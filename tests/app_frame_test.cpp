@@ -14,13 +14,13 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "formstyle.h"
-#include "imagelist.h"
-#include "modal.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
-#include "toolseparator.h"
+#include "frame/formstyle.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
+#include "frame/toolseparator.h"
 
 using zn::ImageList;
 using zn::ModalRequest;

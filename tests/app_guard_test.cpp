@@ -6,8 +6,8 @@
 #include <QtTest>
 #include <stdexcept>
 
-#include "guard.h"
-#include "modal.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
 
 using zn::Modal;
 using zn::ModalAnswer;

@@ -17,14 +17,14 @@
 #include <QtTest>
 #include <memory>
 
-#include "guard.h"
+#include "app/startup.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
 #include "jet/database.h"
-#include "modal.h"
-#include "startup.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
 #include "tree/topictree.h"
 
 using zn::ModalAnswer;

@@ -22,16 +22,16 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/startup.h"
 #include "editor/editorarea.h"
 #include "editor/tform4.h"
-#include "modal.h"
-#include "startup.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
+#include "frame/znapplication.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
 #include "tree/topictree.h"
-#include "znapplication.h"
 
 using zn::ModalRequest;
 using zn::Program;

@@ -15,12 +15,12 @@
 
 #include "bulk/exchange.h"
 #include "bulk/tform5.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "jet/locking.h"
-#include "modal.h"
 #include "store/tdatmod.h"
 #include "tests/bulk_testing.h"
 #include "tests/support/faultenv.h"
-#include "tform1.h"
 
 namespace {
 

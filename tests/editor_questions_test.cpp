@@ -20,12 +20,12 @@
 #include "editor/picture.h"
 #include "editor/questioncommands.h"
 #include "editor/questioneditor.h"
-#include "guard.h"
+#include "frame/guard.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"
 #include "tests/support/faultenv.h"
-#include "tform1.h"
-#include "tform9.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/modal.h"
 #include "app/startup.h"
+#include "frame/modal.h"
 #include "jet/create.h"
 #include "jet/database.h"
 #include "store/bank/testbank.h"

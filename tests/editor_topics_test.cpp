@@ -11,10 +11,10 @@
 #include "editor/editorarea.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
+#include "frame/tform1.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"
 #include "tests/support/faultenv.h"
-#include "tform1.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <QTreeWidgetItemIterator>
 #include <filesystem>
 
-#include "app/modal.h"
 #include "app/startup.h"
-#include "app/tform1.h"
 #include "editor/topiccommands.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "store/backups.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"

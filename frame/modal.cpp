@@ -1,5 +1,5 @@
 // Production side of the modal seam (real Qt dialogs) and the scripted responder for tests.
-#include "modal.h"
+#include "frame/modal.h"
 
 #include <QApplication>
 #include <QDialog>

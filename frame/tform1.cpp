@@ -1,5 +1,5 @@
 // Main window: building the frame and routing every command through the error guard.
-#include "tform1.h"
+#include "frame/tform1.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -24,17 +24,17 @@
 #include <QVBoxLayout>
 #include <QWidgetAction>
 
-#include "formstyle.h"
-#include "guard.h"
-#include "imagelist.h"
-#include "modal.h"
-#include "opendatabase.h"
+#include "frame/formstyle.h"
+#include "frame/guard.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/opendatabase.h"
+#include "frame/taboutbox.h"
+#include "frame/toolseparator.h"
 #include "preview/datafiles.h"
 #include "preview/pagefeeder.h"
 #include "preview/questionpage.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "toolseparator.h"
 
 namespace zn {
 

@@ -1,12 +1,12 @@
 // Picture window.
-#include "tform9.h"
+#include "frame/tform9.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QPixmap>
 
-#include "formstyle.h"
-#include "modal.h"
+#include "frame/formstyle.h"
+#include "frame/modal.h"
 
 namespace zn {
 

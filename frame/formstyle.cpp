@@ -1,5 +1,5 @@
 // Shared window look and placement helpers.
-#include "formstyle.h"
+#include "frame/formstyle.h"
 
 #include <QGuiApplication>
 #include <QPalette>
