@@ -176,7 +176,7 @@ void Program::showStep() {
     dm.TbTema.close();
     dm.TbTema.open();
     dm.tbSettings.open();
-    if (form1_->hooks().startupTreeBuild) form1_->hooks().startupTreeBuild();
+    form1_->startupTreeBuild();
     form1_->announceAccessMode();
 }
 

@@ -9,26 +9,26 @@
 #include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
+#include "frame/areawindow.h"
 #include "frame/modal.h"
-#include "frame/tform1.h"
 #include "store/tdatmod.h"
 
 namespace zn {
 
-EditorArea::EditorArea(TForm1& form, TDatMod& dm, QObject* parent)
+EditorArea::EditorArea(AreaWindow& form, TDatMod& dm, QObject* parent)
     : QObject(parent), form_(form), dm_(dm) {
     topics_ = std::make_unique<TopicCommands>(dm_, form_.feedback(), [this] { form_.TreeObnov(); });
     form4_ = std::make_unique<TForm4>(*topics_);
-    form_.setCommand(TForm1::Command::AddTopic, [this] { Buttem1Click(); });
-    form_.setCommand(TForm1::Command::EditTopic, [this] { Buttem2Click(); });
-    form_.setCommand(TForm1::Command::DeleteTopic, [this] { Buttem3Click(); });
+    form_.setCommand(Command::AddTopic, [this] { Buttem1Click(); });
+    form_.setCommand(Command::EditTopic, [this] { Buttem2Click(); });
+    form_.setCommand(Command::DeleteTopic, [this] { Buttem3Click(); });
 
     questions_ =
         std::make_unique<QuestionCommands>(dm_, form_.feedback(), [this] { form_.TreeObnov(); });
     questionEditor_ = new QuestionEditor(form_, *questions_);
-    form_.setCommand(TForm1::Command::AddQuestion, [this] { Butvop1Click(); });
-    form_.setCommand(TForm1::Command::EditQuestion, [this] { Butvop2Click(); });
-    form_.setCommand(TForm1::Command::DeleteQuestion, [this] { N6Click(); });
+    form_.setCommand(Command::AddQuestion, [this] { Butvop1Click(); });
+    form_.setCommand(Command::EditQuestion, [this] { Butvop2Click(); });
+    form_.setCommand(Command::DeleteQuestion, [this] { N6Click(); });
 }
 
 EditorArea::~EditorArea() = default;

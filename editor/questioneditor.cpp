@@ -19,11 +19,11 @@
 #include <QVBoxLayout>
 
 #include "editor/picture.h"
+#include "frame/areawindow.h"
 #include "frame/formstyle.h"
 #include "frame/guard.h"
 #include "frame/imagelist.h"
 #include "frame/modal.h"
-#include "frame/tform1.h"
 #include "frame/tform9.h"
 
 namespace zn {
@@ -191,7 +191,7 @@ QColor QuestionEditor::markedAnswerColour() {
     return colourValue(15532012);
 }
 
-QuestionEditor::QuestionEditor(TForm1& form, QuestionCommands& commands)
+QuestionEditor::QuestionEditor(AreaWindow& form, QuestionCommands& commands)
     : QWidget(form.editorPage()), form_(form), commands_(commands) {
     setObjectName(QStringLiteral("QuestionEditor"));
     QWidget* page = form.editorPage();

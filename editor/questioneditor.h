@@ -30,7 +30,7 @@ class QToolButton;
 
 namespace zn {
 
-class TForm1;
+class AreaWindow;
 class AnswerRowsBox;
 
 class QuestionEditor : public QWidget {
@@ -57,7 +57,7 @@ class QuestionEditor : public QWidget {
     // Builds the page inside the main window's editor page, which it fills. `form` and
     // `commands` must outlive it; the page reads the data folder from the form's session and
     // shows pictures in the form's picture window.
-    QuestionEditor(TForm1& form, QuestionCommands& commands);
+    QuestionEditor(AreaWindow& form, QuestionCommands& commands);
     ~QuestionEditor() override;
 
     // How the page was last opened: one byte each, set together to opposite values by the two
@@ -144,7 +144,7 @@ class QuestionEditor : public QWidget {
     void showTab(int image, const QString& caption);
     void setPictureRowVisible(bool visible);
 
-    TForm1& form_;
+    AreaWindow& form_;
     QuestionCommands& commands_;
     AnswerRowsBox* rowsBox_ = nullptr;
     // What the page was opened for (mode, row ids, numbers) as its opening left it.

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -106,7 +107,7 @@ class FormFeedback : public Feedback {
     TForm1& form_;
 };
 
-TForm1::TForm1(Session& session, QWidget* parent) : QMainWindow(parent), session_(session) {
+TForm1::TForm1(Session& session, QWidget* parent) : AreaWindow(parent), session_(session) {
     // DataFolder: the "data" folder (in any letter case) of the working directory, or beside the
     // database the program was started on when one was named.
     session_.dataFolder = dataFolderIn(session_.databasePath.isEmpty()
@@ -326,6 +327,7 @@ void TForm1::buildMenus() {
 
     QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
     help->setObjectName(QStringLiteral("MenuHelp"));
+    helpMenu_ = help;
     QAction* about = makeAction(help, QStringLiteral("&О программе"), 4, Command::About);
     about->setObjectName(QStringLiteral("MenuAbout"));
     help->addAction(about);
@@ -566,6 +568,50 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::TreeObnov() {
     if (hooks_.treeObnov) hooks_.treeObnov();
+    emit bankChanged();
+}
+
+void TForm1::startupTreeBuild() {
+    if (hooks_.startupTreeBuild) hooks_.startupTreeBuild();
+    emit bankChanged();
+}
+
+void TForm1::addSidePanel(QDockWidget* panel, int width) {
+    panel->hide();
+    splitter1_->insertWidget(0, panel);
+    splitter1_->setStretchFactor(0, 0);
+    connect(panel, &QDockWidget::visibilityChanged, this, [this, panel, width](bool visible) {
+        if (!visible || panel->width() >= width) return;
+        // The room comes from the preview (the splitter holds the panel, the tree and the page
+        // control).
+        const int at = splitter1_->indexOf(panel);
+        const int preview = splitter1_->indexOf(pageControl_);
+        QList<int> sizes = splitter1_->sizes();
+        if (at < 0 || preview < 0 || sizes[preview] <= 2 * width) return;
+        sizes[preview] -= width - sizes[at];
+        sizes[at] = width;
+        splitter1_->setSizes(sizes);
+    });
+}
+
+void TForm1::addAboveTree(QWidget* widget) {
+    widget->setParent(panel1_);
+    if (auto* layout = qobject_cast<QVBoxLayout*>(panel1_->layout()))
+        layout->insertWidget(0, widget);
+}
+
+void TForm1::addToolAction(QAction* action, const QString& buttonName) {
+    toolBar1_->addSeparator();
+    toolBar1_->addAction(action);
+    if (QWidget* button = toolBar1_->widgetForAction(action)) button->setObjectName(buttonName);
+}
+
+QMenu* TForm1::addMenu(const QString& title, const QString& objectName) {
+    QMenuBar* bar = menuBar();
+    auto* menu = new QMenu(title, bar);
+    menu->setObjectName(objectName);
+    bar->insertMenu(helpMenu_->menuAction(), menu);
+    return menu;
 }
 
 void TForm1::TreeDbChange(QTreeWidgetItem* node) {
