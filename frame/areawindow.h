@@ -40,8 +40,8 @@ enum class Command {
     About,           // ToolButton17, "Помощь" -> "О программе"
     Exit,            // "Файл" -> "Выход"
     Undo,            // ToolButtonUndo, "Правка" -> "Отменить" (Ctrl+Z)
-    Redo,            // ToolButtonRedo, "Правка" -> "Повторить" (Ctrl+Y, Ctrl+Shift+Z)
-    RestoreBackup,   // "Файл" -> "Восстановить из резервной копии…"
+    Redo,           // ToolButtonRedo, "Правка" -> "Повторить" (Ctrl+Y, Ctrl+Shift+Z)
+    RestoreBackup,  // "Файл" -> "Восстановить из резервной копии…"
 };
 
 class AreaWindow : public QMainWindow {

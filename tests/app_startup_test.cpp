@@ -25,6 +25,7 @@
 #include "frame/tform9.h"
 #include "jet/database.h"
 #include "store/tdatmod.h"
+#include "tests/app_testing.h"
 #include "tree/topictree.h"
 
 using zn::ModalAnswer;
@@ -35,18 +36,9 @@ using zn::TForm1;
 
 namespace {
 
-const QString kFixtures = QStringLiteral(ZN_FIXTURES_DIR);
-
-bool haveFixtures() {
-    return QFile::exists(kFixtures + QStringLiteral("/sample-test.mdb"));
-}
-
-// A writable copy of a fixture (the shared files are read-only, and copies keep that).
-void copyFixture(const QString& name, const QString& to) {
-    QFile::remove(to);
-    QVERIFY2(QFile::copy(kFixtures + u'/' + name, to), qPrintable(to));
-    QVERIFY(QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner));
-}
+using apptest::copyFixture;
+using apptest::haveFixtures;
+const QString kFixtures = apptest::fixturesDir();
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -137,20 +129,16 @@ struct Observed {
 class StartupTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
+    apptest::WorkFolder folder_;
     // Answers any dialog a test did not expect, so that it fails instead of blocking.
     std::unique_ptr<ScriptedModal> backstop_;
-    QString oldCurrent_;
     QString work_;  // the working directory of the program under test
 
     // Brings the program up on a copy of `fixture` as test.mdb; with `log`, hooks are recorded.
     std::unique_ptr<Program> startOn(const QString& fixture, HookLog* log = nullptr) {
-        copyFixture(fixture, work_ + QStringLiteral("/test.mdb"));
-        auto p = std::make_unique<Program>();
-        if (!p->create()) return nullptr;
-        if (log) recordHooks(*p->form1(), *p->datMod(), *log);
-        p->show();
-        return p;
+        return folder_.startOn(fixture, [log](Program& p) {
+            if (log) recordHooks(*p.form1(), *p.datMod(), *log);
+        });
     }
 
   private slots:
@@ -159,18 +147,11 @@ class StartupTest : public QObject {
 
     void init() {
         if (!haveFixtures()) QSKIP("../shared/fixtures/mdb is absent: no test databases");
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        // A folder name with a blank and Cyrillic letters, as users have them.
-        work_ = dir_->path() + QStringLiteral("/рабочая папка");
-        QVERIFY(QDir().mkpath(work_));
-        oldCurrent_ = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(work_));
-        // As at program start.
+        folder_.enter();
+        work_ = folder_.path();
     }
     void cleanup() {
-        if (!oldCurrent_.isEmpty()) QDir::setCurrent(oldCurrent_);
-        dir_.reset();
+        folder_.leave();
         const size_t stray = backstop_->calls().size();
         backstop_->clear();
         QCOMPARE(stray, size_t(0));
@@ -293,7 +274,7 @@ class StartupTest : public QObject {
         const QString first = form.session().databasePath;
 
         // Another folder: DataFolder must not follow the database.
-        const QString otherDir = dir_->path() + QStringLiteral("/другая");
+        const QString otherDir = folder_.outside() + QStringLiteral("/другая");
         QVERIFY(QDir().mkpath(otherDir));
         const QString other = otherDir + QStringLiteral("/sample.mdb");
         copyFixture(QStringLiteral("sample-test.mdb"), other);
@@ -340,7 +321,7 @@ class StartupTest : public QObject {
         QVERIFY(form.treeDb()->topLevelItemCount() > 0);
         QVERIFY(!form.hv()->toPlainText().isEmpty());
 
-        const QString empty = dir_->path() + QStringLiteral("/пустая.mdb");
+        const QString empty = folder_.outside() + QStringLiteral("/пустая.mdb");
         copyFixture(QStringLiteral("empty-test.mdb"), empty);
         modal.push(ModalAnswer{zn::Ok, empty, 0});
         form.findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
@@ -367,7 +348,7 @@ class StartupTest : public QObject {
         TForm1& form = *p->form1();
         QString chosen = form.session().databasePath;
         if (throughLink) {
-            chosen = dir_->path() + QStringLiteral("/link.mdb");
+            chosen = folder_.outside() + QStringLiteral("/link.mdb");
             QVERIFY(QFile::link(form.session().databasePath, chosen));
         }
         modal.push(ModalAnswer{zn::Ok, chosen, 0});
@@ -414,7 +395,7 @@ class StartupTest : public QObject {
         TForm1& form = *p->form1();
         TDatMod& dm = *p->datMod();
 
-        const QString bad = dir_->path() + QStringLiteral("/bad.mdb");
+        const QString bad = folder_.outside() + QStringLiteral("/bad.mdb");
         if (setup == "text") writeFile(bad, QByteArray(4096 * 3, 'x'));
         if (setup == "jk-empty") copyFixture(QStringLiteral("access/jk-empty.mdb"), bad);
         if (setup == "no-idotv") {

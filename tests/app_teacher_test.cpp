@@ -31,6 +31,7 @@
 #include "frame/tform9.h"
 #include "frame/znapplication.h"
 #include "store/tdatmod.h"
+#include "tests/app_testing.h"
 #include "tree/topictree.h"
 
 using zn::ModalRequest;
@@ -41,17 +42,9 @@ using zn::TForm1;
 
 namespace {
 
-const QString kFixtures = QStringLiteral(ZN_FIXTURES_DIR);
-
-bool haveFixtures() {
-    return QFile::exists(kFixtures + QStringLiteral("/sample-test.mdb"));
-}
-
-void copyFixture(const QString& name, const QString& to) {
-    QFile::remove(to);
-    QVERIFY2(QFile::copy(kFixtures + u'/' + name, to), qPrintable(to));
-    QVERIFY(QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner));
-}
+using apptest::copyFixture;
+using apptest::haveFixtures;
+const QString kFixtures = apptest::fixturesDir();
 
 QLabel* statusPanel(TForm1& form, int i) {
     return form.statusBarSB()->findChild<QLabel*>(QStringLiteral("SBPanel%1").arg(i));
@@ -87,34 +80,22 @@ bool onlyTheCloseButton(const QWidget& w) {
 class TeacherTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
+    apptest::WorkFolder folder_;
     std::unique_ptr<ScriptedModal> backstop_;
-    QString oldCurrent_;
     QString work_;
 
-    std::unique_ptr<Program> startOn(const QString& fixture) {
-        copyFixture(fixture, work_ + QStringLiteral("/test.mdb"));
-        auto p = std::make_unique<Program>();
-        if (!p->create()) return nullptr;
-        p->show();
-        return p;
-    }
+    std::unique_ptr<Program> startOn(const QString& fixture) { return folder_.startOn(fixture); }
 
   private slots:
     void initTestCase() { backstop_ = std::make_unique<ScriptedModal>(); }
     void cleanupTestCase() { backstop_.reset(); }
 
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        work_ = dir_->path() + QStringLiteral("/рабочая папка");
-        QVERIFY(QDir().mkpath(work_));
-        oldCurrent_ = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(work_));
+        folder_.enter();
+        work_ = folder_.path();
     }
     void cleanup() {
-        if (!oldCurrent_.isEmpty()) QDir::setCurrent(oldCurrent_);
-        dir_.reset();
+        folder_.leave();
         const size_t stray = backstop_->calls().size();
         backstop_->clear();
         QCOMPARE(stray, size_t(0));
@@ -321,7 +302,7 @@ class TeacherTest : public QObject {
     void argumentOpensThatDatabaseWithItsDataFolder() {
         if (!haveFixtures()) QSKIP("../shared/fixtures/mdb is absent: no test databases");
         QFETCH(bool, relative);
-        const QString other = dir_->path() + QStringLiteral("/банки тестов");
+        const QString other = folder_.outside() + QStringLiteral("/банки тестов");
         QVERIFY(QDir().mkpath(other + QStringLiteral("/Data")));
         QVERIFY(QDir().mkpath(work_ + QStringLiteral("/data")));
         const QString file = other + QStringLiteral("/физика.mdb");

@@ -708,15 +708,7 @@ TEST_F(Questions, AFailedSaveChangesNothing) {
     for (int k : {1, 2, 5}) {
         SCOPED_TRACE(k);
         zntest::FaultEnv env(0);
-        p.reset();
-        p = std::make_unique<zn::Program>();
-        ASSERT_TRUE(p->create());
-        p->show();
-        dm().Conn.close();
-        dm().Conn.setEnv(&env);
-        dm().Conn.open();
-        dm().qrtema.open();
-        form().TreeObnov();
+        restartThrough(env);
         selectQuestion(1, 1);
         trigger("Butvop2");
         selectQuestion(2, 3);

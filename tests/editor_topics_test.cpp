@@ -223,16 +223,7 @@ TEST_F(Topics, AnIoErrorDuringADeletionChangesNothing) {
     for (int k : {1, 3, 6}) {
         SCOPED_TRACE(k);
         zntest::FaultEnv env(0);
-        p.reset();
-        p = std::make_unique<zn::Program>();
-        ASSERT_TRUE(p->create());
-        p->show();
-        // The next open of the file goes through the failing file system.
-        dm().Conn.close();
-        dm().Conn.setEnv(&env);
-        dm().Conn.open();
-        dm().qrtema.open();
-        form().TreeObnov();
+        restartThrough(env);
         const QStringList tree = treeCaptions();
         env = zntest::FaultEnv(k, false);
         modal->clear();
