@@ -185,10 +185,10 @@ void BM_UndoDeleteTopic1(benchmark::State& state) {
     bool first = true;
     for (auto _ : state) {
         state.PauseTiming();
-        if (!first) b.dm.history.redo(b.dm);
+        if (!first) b.dm.redo();
         first = false;
         state.ResumeTiming();
-        if (!b.dm.history.undo(b.dm).isEmpty()) state.SkipWithError("the undo was refused");
+        if (!b.dm.undo().isEmpty()) state.SkipWithError("the undo was refused");
         if (state.range(0)) b.tree->TreeObnov();
     }
     state.counters["topicsAfter"] = b.dm.qrtema.recordCount();

@@ -96,7 +96,7 @@ void UndoArea::redo() {
 
 void UndoArea::step(bool redo) {
     if (!dm_.Conn.isOpen() || dm_.readOnly()) return;
-    const QString why = redo ? dm_.history.redo(dm_) : dm_.history.undo(dm_);
+    const QString why = redo ? dm_.redo() : dm_.undo();
     if (!why.isEmpty()) Modal::message(MsgIcon::Information, QStringLiteral("Информация"), why);
     afterFileChange();
 }
