@@ -8,7 +8,6 @@
 #include "bulk/bulkarea.h"
 #include "bulk/tform5.h"
 #include "editor/editorarea.h"
-#include "editor/undoarea.h"
 #include "frame/guard.h"
 #include "frame/imagelist.h"
 #include "frame/taboutbox.h"
@@ -17,6 +16,7 @@
 #include "problems/problemsarea.h"
 #include "store/tdatmod.h"
 #include "tree/topictree.h"
+#include "undo/undoarea.h"
 
 namespace zn {
 

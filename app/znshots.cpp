@@ -31,7 +31,6 @@
 #include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
-#include "editor/undoarea.h"
 #include "frame/imagelist.h"
 #include "frame/modal.h"
 #include "frame/taboutbox.h"
@@ -42,6 +41,7 @@
 #include "problems/problemspanel.h"
 #include "problems/searchbox.h"
 #include "store/tdatmod.h"
+#include "undo/undoarea.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <exception>
 #include <utility>
 
-#include "bulk/filecommand.h"
 #include "jet/compact.h"
 #include "jet/database.h"
+#include "store/filecommand.h"
 #include "store/schema.h"
 #include "store/tdatmod.h"
 

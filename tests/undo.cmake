@@ -1,6 +1,6 @@
 # Tests of undo and redo, the undo history and the backups: every command undone and redone on
 # fixture copies, killed processes, and the main window's undo commands.
-if(NOT TARGET znbulkui OR NOT TARGET zneditorui)
+if(NOT TARGET znundoui)
     return()
 endif()
 zn_gui_test(undo_test

@@ -19,7 +19,6 @@
 
 #include "bulk/deleteall.h"
 #include "bulk/exchange.h"
-#include "bulk/filecommand.h"
 #include "bulk/importexport.h"
 #include "bulk/inforecords.h"
 #include "editor/questioncommands.h"
@@ -27,6 +26,7 @@
 #include "jet/check.h"
 #include "jet/database.h"
 #include "store/backups.h"
+#include "store/filecommand.h"
 #include "store/tdatmod.h"
 #include "tests/bulk_testing.h"
 #include "tests/support/testsupport.h"

@@ -1,5 +1,5 @@
 // Backups and undo entries of the commands that replace the file.
-#include "bulk/filecommand.h"
+#include "store/filecommand.h"
 
 #include <QFile>
 

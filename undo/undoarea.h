@@ -1,7 +1,7 @@
 // The undo area: "Отменить" and "Повторить" (menu items and tool buttons naming the command they
 // act on) and "Восстановить из резервной копии…" with its list of backups, wired to the main
 // window's commands. The work itself is the data module's undo history (store/undohistory.h)
-// and the bulk area's file commands (bulk/filecommand.h); this only asks and shows.
+// and the file commands (store/filecommand.h); this only asks and shows.
 #pragma once
 
 #include <QDialog>

@@ -1,5 +1,5 @@
 // Undo, redo and restoring a backup, wired to the main window.
-#include "editor/undoarea.h"
+#include "undo/undoarea.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "bulk/filecommand.h"
 #include "frame/areawindow.h"
 #include "frame/modal.h"
+#include "store/filecommand.h"
 #include "store/tdatmod.h"
 
 namespace zn {
