@@ -25,6 +25,7 @@
 #include "frame/imagelist.h"
 #include "frame/modal.h"
 #include "frame/tform9.h"
+#include "store/values.h"
 
 namespace zn {
 
@@ -596,7 +597,7 @@ void QuestionEditor::Image7DblClick() {
     if (EdImage->text().isEmpty()) return;
     const QString name = !openedPicture_.isEmpty() && QuestionEditMode == 1
                              ? openedPicture_
-                             : QuestionCommands::trimmed(EdImage->text());
+                             : store::trimmedText(EdImage->text());
     const QImage picture = loadPicture(pictureFilePath(form_.session().dataFolder, name));
     if (TForm9* window = form_.pictureWindow()) window->showPicture(QPixmap::fromImage(picture));
 }

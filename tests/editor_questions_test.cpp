@@ -456,12 +456,12 @@ TEST(QuestionCommandsAlone, SaveAndDeleteOnADataModule) {
 
 TEST(QuestionChecks, TrimmingTakesCodes0To32AtBothEndsOnly) {
     using namespace std::string_literals;
-    EXPECT_EQ(QuestionCommands::trimmed(QString::fromStdU16String(u"\0\x01 \t\r\nа\r\nб \x20\0"s)),
+    EXPECT_EQ(store::trimmedText(QString::fromStdU16String(u"\0\x01 \t\r\nа\r\nб \x20\0"s)),
               QStringLiteral("а\r\nб"));
     // A no-break space (160) is text.
-    EXPECT_EQ(QuestionCommands::trimmed(QString::fromUtf16(u"\u00a0x\u00a0")),
+    EXPECT_EQ(store::trimmedText(QString::fromUtf16(u"\u00a0x\u00a0")),
               QString::fromUtf16(u"\u00a0x\u00a0"));
-    EXPECT_EQ(QuestionCommands::trimmed(QStringLiteral(" \r\n ")), QString());
+    EXPECT_EQ(store::trimmedText(QStringLiteral(" \r\n ")), QString());
 }
 
 TEST_F(Questions, AnEditSavedWithFewerAnswersKeepsWhatTheEditorNeverWrites) {
