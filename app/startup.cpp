@@ -158,6 +158,7 @@ void Program::connectAreas() {
     form->hooks().startupTreeBuild = [this] { tree_->startupBuild(); };
     form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
     form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };
+    form->hooks().selectionCommands = [this] { tree_->updateCommands(); };
     bulk_ = std::make_unique<BulkArea>(*form1_, *datMod_, *form5_);
     // The problem panel and the search follow the tree's rebuilds: after the tree's hooks.
     problems_ = std::make_unique<ProblemsArea>(*form1_, *datMod_);

@@ -179,6 +179,8 @@ void TForm1::setEditingEnabled(bool on) {
           Command::AddTopic, Command::EditTopic, Command::DeleteTopic, Command::AddQuestion,
           Command::EditQuestion, Command::DeleteQuestion, Command::RestoreBackup})
         for (QAction* a : actionsOf(c)) a->setEnabled(on);
+    // The tool bar's topic and question commands depend on the selected node as well.
+    if (on && hooks_.selectionCommands) hooks_.selectionCommands();
     emit commandsChanged();
 }
 

@@ -67,6 +67,9 @@ class TForm1 : public AreaWindow {
         // The editor page's answer-count handler (TrBarChange), run once at the end of the show
         // step.
         std::function<void()> trBarChange;
+        // Switches the topic and question commands as the selected node wants them; run
+        // whenever the editing commands are switched back on.
+        std::function<void()> selectionCommands;
     };
 
     // Runs the creation step: DataFolder is set and the progress bar is placed over the second

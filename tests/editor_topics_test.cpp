@@ -69,6 +69,7 @@ TEST_F(Topics, AddingGivesTheNextNumberAndNoQuestions) {
         std::vector<T> topics;
         for (int k = 1; k <= c.existing; ++k) topics.push_back(edtest::topic("Тема", 1));
         startOn(topics);
+        if (c.existing) selectTopic(1);  // the topic commands want a topic node
         answerDialog(QStringLiteral("  Новая тема  "));
         trigger("Buttem1");
         EXPECT_EQ(shownCaption, QStringLiteral("Добавление темы"));
@@ -109,6 +110,7 @@ TEST_F(Topics, RenamingChangesOnlyTheName) {
 // box writes nothing.
 TEST_F(Topics, BadNamesAreRefusedAndTheCloseBoxWritesNothing) {
     startOn({edtest::topic("Первая", 1)});
+    selectTopic(1);
     const auto bytes = zntest::readFile(db.toStdString());
     struct Case {
         QString name;
