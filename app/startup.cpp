@@ -10,10 +10,13 @@
 #include "editor/editorarea.h"
 #include "frame/guard.h"
 #include "frame/imagelist.h"
+#include "frame/modal.h"
 #include "frame/taboutbox.h"
 #include "frame/tform1.h"
 #include "frame/tform9.h"
+#include "preview/datafiles.h"
 #include "problems/problemsarea.h"
+#include "store/bankfile.h"
 #include "store/tdatmod.h"
 #include "tree/topictree.h"
 #include "undo/undoarea.h"
@@ -78,19 +81,66 @@ void Program::createForm5() {
 
 bool Program::createDatMod() {
     datMod_ = std::make_unique<TDatMod>();
-    const bool connected = runGuarded([this] {
-        if (startDatabase_.isEmpty()) {
-            datMod_->connectDefault();
-            return;
+    for (;;) {
+        QString failure;
+        try {
+            if (startDatabase_.isEmpty()) {
+                datMod_->connectDefault();
+            } else {
+                // What connectDefault does, on the named file.
+                datMod_->connectTo(startDatabase_);
+                datMod_->tbSettings.open();
+                datMod_->TbTema.open();
+            }
+            return true;
+        } catch (...) {
+            failure = currentExceptionMessage();
         }
-        // What connectDefault does, on the named file.
-        datMod_->connectTo(startDatabase_);
-        datMod_->tbSettings.open();
-        datMod_->TbTema.open();
-    });
-    if (connected) return true;
+        datMod_->Conn.close();
+        if (!offerAnotherDatabase(failure)) break;
+    }
     datMod_.reset();
     return false;
+}
+
+// The database to start on cannot be used: says why and what can be done, and lets the person
+// open another file or, when the file is missing, create an empty test database in its place.
+// Returns false when the person chose to end the program.
+bool Program::offerAnotherDatabase(const QString& failure) {
+    const QString path = startDatabase_.isEmpty()
+                             ? QDir::current().filePath(QStringLiteral("test.mdb"))
+                             : startDatabase_;
+    QString why = store::whyNotATestBank(path);
+    if (why.isEmpty()) why = errorReportText(failure);
+    const bool missing = !QFileInfo::exists(path);
+    QStringList choices{QStringLiteral("Открыть другую базу…")};
+    if (missing) choices << QStringLiteral("Создать новую пустую базу");
+    choices << QStringLiteral("Выход");
+    const QString text =
+        why + (missing ? QStringLiteral("\n\nМожно открыть другую базу теста или создать новую "
+                                        "пустую базу %1 и наполнить её.")
+                             .arg(QFileInfo(path).fileName())
+                       : QStringLiteral("\n\nМожно открыть другую базу теста."));
+    const int choice = Modal::choose(MsgIcon::Exclamation, appTitle(), text, choices);
+    if (choice == 0) {
+        const QString chosen = Modal::openFile(QString(), QDir::currentPath(),
+                                               QString::fromUtf16(TForm1::kDatabaseFilter));
+        if (chosen.isEmpty()) return true;  // asked again
+        startOn(chosen);
+        return true;
+    }
+    if (missing && choice == 1) {
+        if (runGuarded([&] { store::createEmptyTestBank(path); })) startOn(path);
+        return true;
+    }
+    return false;
+}
+
+// From now on the program starts on `path`, with the pictures in the data folder beside it.
+void Program::startOn(const QString& path) {
+    startDatabase_ = QFileInfo(path).absoluteFilePath();
+    session_.databasePath = startDatabase_;
+    session_.dataFolder = dataFolderIn(QFileInfo(startDatabase_).absolutePath());
 }
 
 // The topic name dialog, with the editor area that owns it.

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWindow>
 #include <utility>
+#include <vector>
 
 namespace zn {
 
@@ -83,6 +84,29 @@ unsigned Modal::message(MsgIcon icon, const QString& caption, const QString& tex
     if (buttons & Cancel) return Cancel;
     if (buttons & No) return No;
     return firstButton(buttons);
+}
+
+int Modal::choose(MsgIcon icon, const QString& caption, const QString& text,
+                  const QStringList& choices) {
+    if (choices.isEmpty()) return -1;
+    if (responder()) {
+        ModalRequest req;
+        req.kind = ModalRequest::Kind::Choice;
+        req.caption = caption;
+        req.text = text;
+        req.icon = icon;
+        req.choices = choices;
+        return responder()(req).result;
+    }
+    QMessageBox box(qtIcon(icon), caption, text, QMessageBox::NoButton, dialogParent());
+    std::vector<QPushButton*> buttons;
+    for (const QString& c : choices) buttons.push_back(box.addButton(c, QMessageBox::ActionRole));
+    box.setDefaultButton(buttons.front());
+    box.setEscapeButton(buttons.back());
+    box.exec();
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i]) return int(i);
+    return int(choices.size()) - 1;
 }
 
 void Modal::error(const QString& text) {
@@ -176,7 +200,7 @@ ScriptedModal::ScriptedModal() {
         }
         ModalAnswer a;
         a.button = firstButton(req.buttons);
-        a.result = 0;
+        a.result = req.kind == ModalRequest::Kind::Choice ? int(req.choices.size()) - 1 : 0;
         return a;
     });
 }

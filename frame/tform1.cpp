@@ -32,9 +32,11 @@
 #include "frame/opendatabase.h"
 #include "frame/taboutbox.h"
 #include "frame/toolseparator.h"
+#include "jet/error.h"
 #include "preview/datafiles.h"
 #include "preview/pagefeeder.h"
 #include "preview/questionpage.h"
+#include "store/bankfile.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -649,7 +651,14 @@ void TForm1::ToolButton9Click() {
     const QString path =
         Modal::openFile(QString(), QDir::currentPath(), QString::fromUtf16(kDatabaseFilter));
     if (path.isEmpty()) return;
-    switchDatabase(*datMod_, path);
+    try {
+        switchDatabase(*datMod_, path);
+    } catch (const std::exception& e) {
+        // Said so that the teacher can act on it, where the reason is a known one.
+        const QString why = store::whyNotATestBank(path);
+        if (why.isEmpty()) throw;
+        throw jet::Error(jet::ErrorKind::Unsupported, why.toStdString());
+    }
     session_.databasePath = QFileInfo(path).absoluteFilePath();
     setStatusText(QStringLiteral("Открытие базы"));
     repaintStatus();

@@ -230,32 +230,78 @@ class StartupTest : public QObject {
         QVERIFY(!p.aboutBox()->isVisible() && !p.form9()->isVisible());
     }
 
-    // The engine's error goes to the general error report and nothing is shown; run() gives 1.
+    // A box says in Russian why the database cannot be used and what can be done; "Выход"
+    // ends the program with nothing shown, and run() gives 1.
     void unusableDefaultDatabaseEndsBeforeAnyWindow_data() {
         QTest::addColumn<QString>("setup");
-        QTest::newRow("missing") << "missing";
-        QTest::newRow("not a database") << "text";
-        QTest::newRow("no Settings table") << "jk-empty";
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<int>("choices");
+        QTest::newRow("missing") << "missing"
+                                 << "не найден" << 3;
+        QTest::newRow("not a database") << "text"
+                                        << "не удаётся открыть как базу данных" << 2;
+        QTest::newRow("no Settings table") << "jk-empty"
+                                           << "но не база теста" << 2;
+        QTest::newRow("a password") << "password"
+                                    << "защищена паролем" << 2;
     }
     void unusableDefaultDatabaseEndsBeforeAnyWindow() {
         QFETCH(QString, setup);
+        QFETCH(QString, why);
+        QFETCH(int, choices);
         const QString path = work_ + QStringLiteral("/test.mdb");
         if (setup == "text") writeFile(path, QByteArray("Это не база данных\r\n").repeated(200));
         if (setup == "jk-empty") copyFixture(QStringLiteral("access/jk-empty.mdb"), path);
+        if (setup == "password") copyFixture(QStringLiteral("access/password-V2000.mdb"), path);
 
-        ScriptedModal modal;
+        ScriptedModal modal;  // a choice gets its last button: "Выход"
         Program p;
         QCOMPARE(p.run(), 1);
         QVERIFY(!anyWindowVisible());
         QVERIFY(p.datMod() == nullptr && p.aboutBox() == nullptr && p.form9() == nullptr);
         QCOMPARE(modal.calls().size(), size_t(1));
         const ModalRequest& r = modal.calls()[0];
-        QCOMPARE(r.kind, ModalRequest::Kind::Message);
-        QCOMPARE(r.icon, zn::MsgIcon::Stop);
+        QCOMPARE(r.kind, ModalRequest::Kind::Choice);
+        QCOMPARE(r.icon, zn::MsgIcon::Exclamation);
         QCOMPARE(r.caption, zn::appTitle());
-        QVERIFY(!r.text.isEmpty());
-        if (setup == "missing")
-            QCOMPARE(r.text, QStringLiteral("Could not find file '%1'.").arg(path));
+        QVERIFY2(r.text.contains(why), qPrintable(r.text));
+        QVERIFY2(!r.text.contains(QStringLiteral("Could not")), qPrintable(r.text));
+        QCOMPARE(int(r.choices.size()), choices);
+        QCOMPARE(r.choices.front(), QStringLiteral("Открыть другую базу…"));
+        QCOMPARE(r.choices.back(), QStringLiteral("Выход"));
+        QCOMPARE(QFile::exists(path), setup != "missing");
+    }
+
+    // Without test.mdb the teacher creates an empty one and works on; or opens another bank,
+    // whose data folder then holds the pictures.
+    void withoutTestMdbAnEmptyOneIsCreatedOrAnotherOpened() {
+        const QString path = work_ + QStringLiteral("/test.mdb");
+        {
+            ScriptedModal modal;
+            modal.push(ModalAnswer{zn::Ok, {}, 1});  // "Создать новую пустую базу"
+            Program p;
+            QVERIFY(p.create());
+            p.show();
+            QVERIFY(QFile::exists(path));
+            QCOMPARE(p.datMod()->Conn.fileName(), path);
+            QCOMPARE(p.form1()->treeDb()->topLevelItemCount(), 0);
+            QCOMPARE(p.datMod()->tbSettings.recordCount(), 5);
+            QCOMPARE(modal.calls().size(), size_t(1));
+        }
+        QVERIFY(QFile::remove(path));
+        const QString other = folder_.outside() + QStringLiteral("/другие банки");
+        QVERIFY(QDir().mkpath(other + QStringLiteral("/data")));
+        copyFixture(QStringLiteral("sample-test.mdb"), other + QStringLiteral("/физика.mdb"));
+        ScriptedModal modal;
+        modal.push(ModalAnswer{zn::Ok, {}, 0});  // "Открыть другую базу…"
+        modal.push(ModalAnswer{zn::Ok, other + QStringLiteral("/физика.mdb"), 0});
+        Program p;
+        QVERIFY(p.create());
+        p.show();
+        QCOMPARE(p.datMod()->Conn.fileName(), other + QStringLiteral("/физика.mdb"));
+        QCOMPARE(p.session().dataFolder, other + QStringLiteral("/data/"));
+        QCOMPARE(p.form1()->treeDb()->topLevelItemCount(), 3);
+        QVERIFY(!QFile::exists(path));
     }
 
     void openAnotherDatabaseSwitchesAndRebuilds_data() {
@@ -433,7 +479,9 @@ class StartupTest : public QObject {
         QCOMPARE(r.icon, zn::MsgIcon::Stop);
         QCOMPARE(r.caption, zn::appTitle());
         if (setup == "missing")
-            QCOMPARE(r.text, QStringLiteral("Could not find file '%1'.").arg(bad));
+            QVERIFY2(r.text.contains(QStringLiteral("не найден")), qPrintable(r.text));
+        if (setup == "jk-empty")
+            QVERIFY2(r.text.contains(QStringLiteral("не база теста")), qPrintable(r.text));
         before.compare(Observed::of(form, dm));
         if (QTest::currentTestFailed()) return;
         QVERIFY(dm.qrotveti.isOpen());

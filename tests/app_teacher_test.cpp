@@ -328,9 +328,9 @@ class TeacherTest : public QObject {
         QVERIFY(p.datMod() == nullptr && p.aboutBox() == nullptr);
         QVERIFY(!p.form1()->isVisible());
         QCOMPARE(modal.calls().size(), size_t(1));
-        QCOMPARE(modal.calls()[0].icon, zn::MsgIcon::Stop);
+        QCOMPARE(modal.calls()[0].kind, ModalRequest::Kind::Choice);
         QCOMPARE(modal.calls()[0].caption, zn::appTitle());
-        QCOMPARE(modal.calls()[0].text, QStringLiteral("Could not find file '%1'.").arg(missing));
+        QVERIFY(modal.calls()[0].text.contains(QStringLiteral("нет такой.mdb» не найден")));
     }
 
     // Without an argument DataFolder is the working folder's data folder in any case.
