@@ -97,6 +97,9 @@ class QuestionEditor : public QWidget {
     // Shows the picture in the picture window (nothing when EdImage is empty): the picture the
     // question was opened with, or for a question stored without one (or a new question) the
     // file named in EdImage. A picture that cannot be loaded propagates its error.
+    // "Рисунок «name» не найден": shown in the thumbnail's place when the picture's file is
+    // missing.
+    static QString missingPictureText(const QString& name);
     void Image7DblClick();
     // "Записать": the save of the question commands; a successful save hides the page. A page
     // opened on another database than the open one is not saved (an "Ошибка" box says so).
@@ -137,6 +140,7 @@ class QuestionEditor : public QWidget {
     QPushButton* BitBtn7 = nullptr;  // "Скрыть"
 
   private:
+    void showMissingPicture(const QString& name);
     void buildTopBand(QWidget* band);
     void buildQuestionBand(QWidget* band);
     void buildAnswerArea(QWidget* holder);
