@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -42,9 +43,20 @@ unsigned firstButton(unsigned buttons) {
     return Ok;
 }
 
-// Dialogs get the active window as parent so they stay in front of it.
+// Dialogs get a parent so that the window manager keeps them in front of the program's windows:
+// the open modal window, else the active window, else the program's visible main window. A
+// popup (a menu, a tooltip) is never one: it goes away and would take the dialog with it, and
+// without any parent (the program not active, as after synthetic key events from another
+// program) a window manager may put the dialog behind the main window, where it is never seen.
 QWidget* dialogParent() {
-    return QApplication::activeWindow();
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    QWidget* active = QApplication::activeWindow();
+    if (active && active->isVisible() &&
+        !(active->windowType() == Qt::Popup || active->windowType() == Qt::ToolTip))
+        return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<QMainWindow*>(w)) return w;
+    return nullptr;
 }
 
 }  // namespace
