@@ -50,6 +50,8 @@ void BulkArea::ToolButton3Click() {
     exchange_->deletion().Deletezap();
     form_.TreeObnov();
     form_.loadPreview(QString());
+    // Nothing is selected in the empty tree: no topic or question number to show.
+    form_.setStatusText(QString());
     // The topic commands, whatever the last selection left them in (not on a database that
     // cannot be written).
     if (form_.editingEnabled())

@@ -55,7 +55,12 @@ void EditorArea::Buttem2Click() {
 }
 
 void EditorArea::Buttem3Click() {
+    // The first status panel stays empty after a topic's deletion.
     topics_->deleteTopic();
+}
+
+void EditorArea::sayDeleted(const QString& what) {
+    form_.setStatusText(what + QStringLiteral(". Отменить: Ctrl+Z"));
 }
 
 bool EditorArea::questionSelected() const {
@@ -76,7 +81,14 @@ void EditorArea::N6Click() {
 }
 
 void EditorArea::BitDelVopClick() {
-    if (questionSelected()) questions_->deleteQuestion();
+    if (!questionSelected()) return;
+    const QString what = QStringLiteral("Вопрос %1 темы %2 удалён")
+                             .arg(dm_.qrvoprosi.asInteger("idvopr"))
+                             .arg(dm_.qrvoprosi.asInteger("idtest"));
+    const int entries = dm_.history.size();
+    const QString label = dm_.history.undoLabel();
+    questions_->deleteQuestion();
+    if (dm_.history.size() != entries || dm_.history.undoLabel() != label) sayDeleted(what);
 }
 
 void EditorArea::TrBarChange() {

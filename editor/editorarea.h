@@ -56,6 +56,8 @@ class EditorArea : public QObject {
     void showAnswersPanel();
 
   private:
+    // After a deletion: what went, and how to get it back, in the status bar.
+    void sayDeleted(const QString& what);
     // Whether the tree's current node is a question node.
     bool questionSelected() const;
 

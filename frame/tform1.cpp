@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -124,6 +125,16 @@ TForm1::TForm1(Session& session, QWidget* parent) : AreaWindow(parent), session_
 
     buildMenus();
     buildCoolBar();
+    // The "Правка" items of the topic and question commands are on when their tool buttons are
+    // (the selected node's rules).
+    QAction* const buttons[] = {buttem_[0], buttem_[1], buttem_[2],
+                                butvop_[0], butvop_[1], butvop_[2]};
+    for (size_t i = 0; i < selectionMenuItems_.size(); ++i) {
+        QAction* button = buttons[i];
+        QAction* item = selectionMenuItems_[i];
+        connect(button, &QAction::changed, item,
+                [button, item] { item->setEnabled(button->isEnabled()); });
+    }
     followTimer_ = new QTimer(this);
     followTimer_->setInterval(3000);
     connect(followTimer_, &QTimer::timeout, this,
@@ -307,12 +318,39 @@ void TForm1::buildMenus() {
     QAction* open =
         makeAction(file, QStringLiteral("&Открыть базу данных"), 14, Command::OpenDatabase);
     open->setObjectName(QStringLiteral("MenuOpenDatabase"));
+    open->setShortcut(QKeySequence::Open);
     file->addAction(open);
+    file->addSeparator();
+    // Every command of the tool bars is in a menu too, so the keyboard reaches them all.
+    const struct {
+        const char* name;
+        const char16_t* text;
+        int image;
+        Command command;
+    } fileItems[] = {
+        {"MenuImport", u"&Импорт данных в базу…", 17, Command::Import},
+        {"MenuExport", u"&Экспорт данных из базы…", 18, Command::Export},
+        {nullptr, nullptr, 0, Command::Import},
+        {"MenuInfoRecords", u"Ин&формационные записи базы теста…", 16, Command::InfoRecords},
+        {"MenuCompact", u"&Сжать и восстановить базу", 15, Command::Compact},
+        {"MenuDeleteAll", u"&Удаление данных из базы", 26, Command::DeleteAll},
+    };
+    for (const auto& item : fileItems) {
+        if (!item.name) {
+            file->addSeparator();
+            continue;
+        }
+        QAction* a = makeAction(file, QString::fromUtf16(item.text), item.image, item.command);
+        a->setObjectName(QString::fromLatin1(item.name));
+        file->addAction(a);
+    }
+    file->addSeparator();
     QAction* restore = makeAction(file, QStringLiteral("&Восстановить из резервной копии…"), -1,
                                   Command::RestoreBackup);
     restore->setObjectName(QStringLiteral("MenuRestoreBackup"));
     file->addAction(restore);
-    QAction* exit = makeAction(file, QStringLiteral("&Выход"), 3, Command::Exit);
+    file->addSeparator();
+    QAction* exit = makeAction(file, QStringLiteral("Вы&ход"), 3, Command::Exit);
     exit->setObjectName(QStringLiteral("N3"));
     file->addAction(exit);
 
@@ -328,6 +366,36 @@ void TForm1::buildMenus() {
     redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     edit->addAction(redo);
+    // The topic and question commands, switched on and off with their tool buttons.
+    const struct {
+        const char* name;
+        const char16_t* text;
+        int image;
+        Command command;
+        QKeySequence key;
+    } editItems[] = {
+        {"MenuAddTopic", u"Добавить &тему", 20, Command::AddTopic,
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
+        {"MenuEditTopic", u"&Редактировать тему", 21, Command::EditTopic, {}},
+        {"MenuDeleteTopic", u"&Удалить тему", 22, Command::DeleteTopic, {}},
+        {nullptr, nullptr, 0, Command::AddTopic, {}},
+        {"MenuAddQuestion", u"Добавить &вопрос", 23, Command::AddQuestion,
+         QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {"MenuEditQuestion", u"Р&едактировать вопрос", 24, Command::EditQuestion, {}},
+        {"MenuDeleteQuestion", u"У&далить вопрос", 25, Command::DeleteQuestion, {}},
+    };
+    edit->addSeparator();
+    for (const auto& item : editItems) {
+        if (!item.name) {
+            edit->addSeparator();
+            continue;
+        }
+        QAction* a = makeAction(edit, QString::fromUtf16(item.text), item.image, item.command);
+        a->setObjectName(QString::fromLatin1(item.name));
+        if (!item.key.isEmpty()) a->setShortcut(item.key);
+        edit->addAction(a);
+        selectionMenuItems_.push_back(a);
+    }
 
     QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
     help->setObjectName(QStringLiteral("MenuHelp"));
@@ -480,6 +548,8 @@ void TForm1::buildStatusBar() {
     progBar1_->setValue(0);
     layoutStatusPanels();
     sb_->installEventFilter(this);
+    // Enter or F2 opens the selected question or renames the topic, Delete deletes it.
+    treeDb_->installEventFilter(this);
 }
 
 // The first panel is 115 pixels wide, or as wide as its text needs: a status text is never cut
@@ -512,7 +582,34 @@ void TForm1::layoutStatusPanels() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == sb_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
         layoutStatusPanels();
+    if (watched == treeDb_ && event->type() == QEvent::KeyPress &&
+        treeKey(static_cast<QKeyEvent*>(event)->key()))
+        return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::treeKey(int key) {
+    const QTreeWidgetItem* node = treeDb_->currentItem();
+    if (!node) return false;
+    const bool question = node->parent() != nullptr;
+    Command command;
+    switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_F2:
+            command = question ? Command::EditQuestion : Command::EditTopic;
+            break;
+        case Qt::Key_Delete:
+            command = question ? Command::DeleteQuestion : Command::DeleteTopic;
+            break;
+        default:
+            return false;
+    }
+    // The same command and the same rules as the tool bar's button.
+    const QAction* button = question ? butvop_[command == Command::DeleteQuestion ? 2 : 1]
+                                     : buttem_[command == Command::DeleteTopic ? 2 : 1];
+    if (button && button->isEnabled()) runCommand(command);
+    return true;
 }
 
 void TForm1::loadPreview(const QString& html) {

@@ -208,6 +208,8 @@ class TForm1 : public AreaWindow {
     void buildStatusBar();
     void applyOuterGeometry();
     void layoutStatusPanels();
+    // A key pressed in the tree that runs a command on the selected node; true when it is one.
+    bool treeKey(int key);
 
     QWidget* coolBar1_ = nullptr;
     QToolBar* toolBar1_ = nullptr;
@@ -231,6 +233,8 @@ class TForm1 : public AreaWindow {
     QMenu* helpMenu_ = nullptr;
     QAction* buttem_[3] = {};
     QAction* butvop_[3] = {};
+    // The "Правка" items of the topic and question commands, which follow the tool buttons.
+    std::vector<QAction*> selectionMenuItems_;
     TAboutBox* aboutBox_ = nullptr;
     TForm9* pictureWindow_ = nullptr;
     TDatMod* datMod_ = nullptr;

@@ -5,7 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "frame/modal.h"
@@ -70,6 +75,88 @@ TEST_F(Commands, FollowTheSelectedNodeAfterEveryWayEditingComesBack) {
     modal->push({zn::Ok, {}, 1});  // the list's newest backup, "Восстановить"
     trigger("MenuRestoreBackup");
     EXPECT_EQ(states(), expected()) << "restoring a backup";
+}
+
+}  // namespace
+
+namespace {
+
+class Keyboard : public Commands {
+  protected:
+    void press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent down(QEvent::KeyPress, key, mods);
+        QCoreApplication::sendEvent(w, &down);
+    }
+    QAction* menuItem(const char* name) {
+        return form().findChild<QAction*>(QString::fromLatin1(name));
+    }
+};
+
+// The tree takes the keyboard: Enter or F2 opens the question or renames the topic, Delete
+// deletes the selected node, each only where its button would; the "Правка" items follow the
+// buttons; a question's deletion says how to take it back.
+TEST_F(Keyboard, TheTreeAndTheMenusRunTheCommandsOfTheSelectedNode) {
+    startOn({edtest::topic("Первая", 2), edtest::topic("Вторая", 1)});
+    QTreeWidget* tree = form().treeDb();
+    ASSERT_NE(tree->currentItem()->parent(), nullptr);  // question 1 of topic 1
+    EXPECT_FALSE(menuItem("MenuDeleteTopic")->isEnabled());
+    EXPECT_TRUE(menuItem("MenuDeleteQuestion")->isEnabled());
+
+    press(tree, Qt::Key_Return);
+    EXPECT_TRUE(form().isEditorTabVisible()) << "Enter opens the question";
+    form().setEditorTabVisible(false);
+
+    press(tree, Qt::Key_Delete);
+    EXPECT_EQ(file().questionsOf(1).size(), 1u) << "Delete deletes the question, not its topic";
+    EXPECT_EQ(file().topics.size(), 2u);
+    EXPECT_EQ(form().statusText(), QStringLiteral("Вопрос 1 темы 1 удалён. Отменить: Ctrl+Z"));
+
+    // On a topic node F2 renames it; Escape closes the dialog and writes nothing.
+    tree->setCurrentItem(tree->topLevelItem(1));
+    EXPECT_TRUE(menuItem("MenuDeleteTopic")->isEnabled());
+    EXPECT_FALSE(menuItem("MenuEditQuestion")->isEnabled());
+    const auto bytes = zntest::readFile(db.toStdString());
+    modal->onRequest = [this](const zn::ModalRequest& r) {
+        if (r.kind != zn::ModalRequest::Kind::Window) return;
+        EXPECT_EQ(r.caption, QStringLiteral("Редактирование темы"));
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(r.window, &esc);
+        EXPECT_FALSE(r.window->isVisible());
+        EXPECT_EQ(r.window->result(), int(QDialog::Rejected));
+    };
+    modal->clear();
+    press(tree, Qt::Key_F2);
+    ASSERT_EQ(modal->calls().size(), 1u);
+    EXPECT_EQ(zntest::readFile(db.toStdString()), bytes);
+    modal->onRequest = nullptr;
+
+    press(tree, Qt::Key_Delete);
+    EXPECT_EQ(file().topics.size(), 1u) << "Delete deletes the topic";
+}
+
+// The first topic of an empty bank is added without a mouse; after deleting everything the
+// status bar shows no topic and question numbers.
+TEST_F(Keyboard, AnEmptyBankTakesItsFirstTopicFromTheKeyboard) {
+    startOn({edtest::topic("Первая", 2)});
+    form().treeDb()->setCurrentItem(form().treeDb()->topLevelItem(0));
+    menuItem("MenuDeleteAll")->trigger();
+    EXPECT_TRUE(file().topics.empty());
+    EXPECT_EQ(form().statusText(), QString());
+
+    EXPECT_EQ(menuItem("MenuAddTopic")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    EXPECT_TRUE(menuItem("MenuAddTopic")->isEnabled());
+    modal->onRequest = [](const zn::ModalRequest& r) {
+        if (r.kind != zn::ModalRequest::Kind::Window) return;
+        auto* edit = r.window->findChild<QLineEdit*>(QStringLiteral("Edit1"));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(QStringLiteral("С клавиатуры"));
+        auto* ok = r.window->findChild<QPushButton*>(QStringLiteral("BitBtn2"));
+        ASSERT_NE(ok, nullptr);
+        ok->click();
+    };
+    menuItem("MenuAddTopic")->trigger();
+    ASSERT_EQ(file().topics.size(), 1u);
+    EXPECT_EQ(file().topics[0].tema, QStringLiteral("С клавиатуры"));
 }
 
 }  // namespace
