@@ -35,6 +35,7 @@
 #include "frame/toolseparator.h"
 #include "jet/error.h"
 #include "preview/datafiles.h"
+#include "preview/htmlview.h"
 #include "preview/pagefeeder.h"
 #include "preview/questionpage.h"
 #include "store/bankfile.h"
@@ -488,7 +489,7 @@ void TForm1::buildBody() {
     previewPanelLayout->setContentsMargins(0, 0, 0, 0);
     previewLayout->addWidget(previewPanel);
 
-    hv_ = new QTextBrowser(previewPanel);
+    hv_ = new HtmlView(previewPanel);
     hv_->setObjectName(QStringLiteral("HV"));
     hv_->setOpenLinks(false);
     hv_->setOpenExternalLinks(false);

@@ -10,11 +10,14 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 
 #include "frame/modal.h"
 #include "frame/tform1.h"
+#include "frame/tform9.h"
 #include "store/backups.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"
@@ -157,6 +160,39 @@ TEST_F(Keyboard, AnEmptyBankTakesItsFirstTopicFromTheKeyboard) {
     menuItem("MenuAddTopic")->trigger();
     ASSERT_EQ(file().topics.size(), 1u);
     EXPECT_EQ(file().topics[0].tema, QStringLiteral("С клавиатуры"));
+}
+
+}  // namespace
+
+namespace {
+
+// The picture window never opens larger than the screen: a larger picture is shown smaller, in
+// its proportions.
+TEST(PictureWindow, APictureLargerThanTheScreenIsShownSmaller) {
+    struct Case {
+        QSize picture, room, shown;
+    } cases[] = {
+        {{300, 200}, {1280, 1000}, {300, 200}},
+        {{4000, 3000}, {1280, 1000}, {1273, 954}},
+        {{500, 3000}, {1280, 1000}, {161, 967}},
+        {{400, 300}, {0, 0}, {400, 300}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(zn::TForm9::shownSize(c.picture, c.room), c.shown)
+            << c.picture.width() << "x" << c.picture.height();
+
+    zn::ScriptedModal modal;
+    QSize window;
+    modal.onRequest = [&](const zn::ModalRequest& r) {
+        if (r.kind == zn::ModalRequest::Kind::Window) window = r.window->size();
+    };
+    zn::TForm9 form;
+    QPixmap huge(4000, 3000);
+    huge.fill(Qt::darkGreen);
+    form.showPicture(huge);
+    const QSize room = form.screen()->availableGeometry().size();
+    EXPECT_LE(window.width(), room.width());
+    EXPECT_LE(window.height(), room.height());
 }
 
 }  // namespace
