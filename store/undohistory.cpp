@@ -1,6 +1,6 @@
 // The undo history: entries, the side file of page images, and undo/redo.
 //
-// Side file "<file>-undo/pages": records appended one per command, never synced (the history
+// Side file ".<file>-undo/pages": records appended one per command, never synced (the history
 // does not outlive the program). A record:
 //   0  4   magic "ZNUR"
 //   4  4   number of images before, B

@@ -4,10 +4,10 @@
 // An ordinary command is one commit of the engine; its entry holds the pages' images before and
 // after it (from the engine's commit observer) and the page counts, so undo and redo put the
 // file back byte for byte, each as one journaled transaction of the engine. The images live in
-// a side folder next to the database ("<file>-undo"), appended as checksummed records; memory
-// holds only where they are. A command that replaces the file (import, delete all, compaction,
-// restoring a backup) is a file command: its entry holds a copy of the file before it and one
-// after it in the same folder, and undo and redo put the whole file back (copied beside it,
+// a hidden side folder next to the database (".<file>-undo"), appended as checksummed records;
+// memory holds only where they are. A command that replaces the file (import, delete all,
+// compaction, restoring a backup) is a file command: its entry holds a copy of the file before it
+// and one after it in the same folder, and undo and redo put the whole file back (copied beside it,
 // synced, renamed over it, the folder synced; the connection closed and opened again).
 //
 // The history is dropped (entries forgotten, the side folder removed) when the database is
@@ -45,7 +45,12 @@ class UndoHistory {
     UndoHistory& operator=(const UndoHistory&) = delete;
 
     // The folder that holds the history of the database at `dbPath`.
-    static std::string sideFolder(const std::string& dbPath) { return dbPath + "-undo"; }
+    // Hidden (its name begins with a dot), so that file dialogs do not offer it.
+    static std::string sideFolder(const std::string& dbPath) {
+        const size_t slash = dbPath.find_last_of('/');
+        const size_t name = slash == std::string::npos ? 0 : slash + 1;
+        return dbPath.substr(0, name) + "." + dbPath.substr(name) + "-undo";
+    }
 
     // Off: nothing is recorded (a command-line tool); the side folder is removed.
     void setEnabled(bool on);

@@ -35,6 +35,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+QString sideFolder(const QString& db) {
+    return QString::fromStdString(zn::UndoHistory::sideFolder(db.toStdString()));
+}
+
 struct Bank {
     QTemporaryDir dir;
     QString path;
@@ -160,7 +164,7 @@ TEST(Undo, EveryCommandIsUndoneAndRedoneByteForByte) {
         for (b.dm->qrtema.first(); !b.dm->qrtema.eof(); b.dm->qrtema.next()) ++rows;
         EXPECT_EQ(rows, int(edtest::readBank(b.path).topics.size()));
         b.dm.reset();  // the program ends: the history goes with it
-        EXPECT_FALSE(QFileInfo::exists(b.path + "-undo"));
+        EXPECT_FALSE(QFileInfo::exists(sideFolder(b.path)));
         EXPECT_TRUE(zntest::readersAgree(b.path.toStdString()));
     }
 }
@@ -237,7 +241,7 @@ TEST(Undo, AFileChangedByAnotherProgramDropsTheHistoryAndIsLeftAlone) {
         EXPECT_TRUE(why.contains("изменён другой программой")) << why.toStdString();
         EXPECT_TRUE(b.bytes() == now);
         EXPECT_FALSE(b.dm->history.canUndo());
-        EXPECT_FALSE(QFileInfo::exists(b.path + "-undo"));
+        EXPECT_FALSE(QFileInfo::exists(sideFolder(b.path)));
     }
 }
 
@@ -328,7 +332,7 @@ TEST(Undo, OpeningAnotherDatabaseDropsTheHistoryAndReopeningTheSameKeepsIt) {
     zntest::copyFile(zntest::fixture("sample-test.mdb"), other.toStdString());
     b.dm->connectTo(other);
     EXPECT_FALSE(b.dm->history.canUndo());
-    EXPECT_FALSE(QFileInfo::exists(b.path + "-undo"));
+    EXPECT_FALSE(QFileInfo::exists(sideFolder(b.path)));
     EXPECT_TRUE(b.bytes() == after);
 }
 
@@ -336,14 +340,14 @@ TEST(Undo, ALeftoverHistoryOfADeadProgramIsRemovedAndABrokenOneIsDropped) {
     ZN_REQUIRE_FIXTURES();
     Bank b;
     b.dm.reset();
-    QDir().mkpath(b.path + "-undo");
-    zntest::writeFile((b.path + "-undo/pages").toStdString(), Bytes(100, 7));
+    QDir().mkpath(sideFolder(b.path));
+    zntest::writeFile((sideFolder(b.path) + "/pages").toStdString(), Bytes(100, 7));
     b.open();
-    EXPECT_FALSE(QFileInfo::exists(b.path + "-undo/pages"));
+    EXPECT_FALSE(QFileInfo::exists(sideFolder(b.path) + "/pages"));
     b.topics().deleteTopic();
     const Bytes after = b.bytes();
     // The side file damaged: the history goes, the database stays.
-    zntest::writeFile((b.path + "-undo/pages").toStdString(), Bytes(100, 7));
+    zntest::writeFile((sideFolder(b.path) + "/pages").toStdString(), Bytes(100, 7));
     EXPECT_FALSE(b.dm->undo().isEmpty());
     EXPECT_TRUE(b.bytes() == after);
     EXPECT_FALSE(b.dm->history.canUndo());
@@ -448,7 +452,7 @@ TEST(Undo, AProcessKilledWhilePuttingAWholeFileBackLeavesOneOfTheStates) {
             ADD_FAILURE() << "neither before nor after";
         b.open();  // removes what the killed program left
         EXPECT_FALSE(QFileInfo::exists(b.path + ".restoring"));
-        EXPECT_FALSE(QFileInfo::exists(b.path + "-undo"));
+        EXPECT_FALSE(QFileInfo::exists(sideFolder(b.path)));
         b.dm.reset();
         auto db = jet::Database::open(b.path.toStdString());
         EXPECT_TRUE(jet::checkDatabase(*db).ok());

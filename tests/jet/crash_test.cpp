@@ -200,7 +200,10 @@ TEST(Crash, KilledProcessLeavesBeforeOrAfter) {
         SCOPED_TRACE("trial " + std::to_string(trial));
         auto db = Database::open(path);  // recovers from the journal if there is one
         classify(*db, ex, before, after);
-        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        // Nothing left to play back. A writer killed between its commit and its end leaves its
+        // journal void, which a reader passes (the next writer removes it): how often that
+        // happens depends on the machine's load, not on the engine.
+        EXPECT_FALSE(Pager::journalIsLive(Env::posix(), path));
         std::string why;
         std::string theirs = zntest::mdbReaderDump(path, {}, &why);
         if (why.empty()) {
