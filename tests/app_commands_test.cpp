@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -193,6 +194,25 @@ TEST(PictureWindow, APictureLargerThanTheScreenIsShownSmaller) {
     const QSize room = form.screen()->availableGeometry().size();
     EXPECT_LE(window.width(), room.width());
     EXPECT_LE(window.height(), room.height());
+}
+
+}  // namespace
+
+namespace {
+
+// The import and export dialogs open where the last exchange file was chosen.
+TEST_F(Keyboard, TheExchangeDialogsOpenInTheFolderLastUsed) {
+    startOn({edtest::topic("Первая", 1)});
+    const QString folder = work + QStringLiteral("/выгрузки");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    modal->push({zn::Ok, folder + QStringLiteral("/банк.txt")});
+    menuItem("MenuExport")->trigger();
+    ASSERT_TRUE(QFile::exists(folder + QStringLiteral("/банк.txt")));
+    modal->clear();
+    menuItem("MenuImport")->trigger();  // cancelled
+    ASSERT_FALSE(modal->calls().empty());
+    EXPECT_EQ(modal->calls()[0].kind, zn::ModalRequest::Kind::OpenFile);
+    EXPECT_EQ(modal->calls()[0].folder, folder);
 }
 
 }  // namespace
