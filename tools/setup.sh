@@ -28,6 +28,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # reference reader of Jet files (mdb-export, mdb-schema, mdb-tables)
     mdbtools
+    # reading printed PDFs back in the tests (pdftotext, pdfimages, pdftoppm)
+    poppler-utils
     # headless GUI runs; screenshots as `xwd -root | convert xwd:- shot.png`
     xvfb xauth x11-apps imagemagick
     # /usr/bin/time -f %M for peak memory
