@@ -38,21 +38,28 @@ bool startsWithMark(const QTextBlock& block, const QString& mark) {
     return !it.atEnd() && it.fragment().charFormat().anchorNames().contains(mark);
 }
 
-// The top of every line of `block` in document coordinates, appended to `tops`.
-void lineTops(const QAbstractTextDocumentLayout& layout, const QTextBlock& block,
-              std::vector<qreal>& tops) {
+// A place where a page may start: the top of a line outside tables.
+struct Line {
+    qreal top;
+    int block;  // its paragraph, when it is not the paragraph's first line; else -1
+};
+
+// The lines of `block` in document coordinates, appended to `lines`.
+void linesOf(const QAbstractTextDocumentLayout& layout, const QTextBlock& block,
+             std::vector<Line>& lines) {
     const qreal base = layout.blockBoundingRect(block).top();  // lays the block out
-    const QTextLayout* lines = block.layout();
-    for (int i = 0; i < lines->lineCount(); ++i) tops.push_back(base + lines->lineAt(i).y());
+    const QTextLayout* text = block.layout();
+    for (int i = 0; i < text->lineCount(); ++i)
+        lines.push_back({base + text->lineAt(i).y(), i == 0 ? -1 : block.blockNumber()});
 }
 
 // The parts kept on one page where they fit: the header, each question, and a topic heading
 // together with the question after it. Each part runs from the top of its first line to the
-// top of the next part; `lines` are the tops of its lines outside tables, where it may be cut
-// when it does not fit on a page.
+// top of the next part; `lines` are its lines outside tables, where it may be cut when it does
+// not fit on a page.
 struct Unit {
     qreal top = 0;
-    std::vector<qreal> lines;
+    std::vector<Line> lines;
 };
 
 // Where each image of `block` is drawn (the top of its line), appended to `images`.
@@ -88,39 +95,83 @@ std::vector<Unit> unitsOf(const QTextDocument& doc) {
         // cut: the cells beside them have lines of their own.
         if (QTextCursor(b).currentFrame() != doc.rootFrame()) continue;
         const size_t from = units.back().lines.size();
-        lineTops(layout, b, units.back().lines);
-        if (starts && units.back().lines.size() > from) units.back().top = units.back().lines[from];
+        linesOf(layout, b, units.back().lines);
+        if (starts && units.back().lines.size() > from)
+            units.back().top = units.back().lines[from].top;
     }
-    for (Unit& u : units) std::sort(u.lines.begin(), u.lines.end());
-    if (!units[0].lines.empty()) units[0].top = units[0].lines.front();
+    auto byTop = [](const Line& a, const Line& b) { return a.top < b.top; };
+    for (Unit& u : units) std::sort(u.lines.begin(), u.lines.end(), byTop);
+    if (!units[0].lines.empty()) units[0].top = units[0].lines.front().top;
     return units;
 }
 
 }  // namespace
 
-std::vector<qreal> pageTops(const QTextDocument& doc, qreal bodyHeight) {
+std::vector<PageStart> pageStarts(const QTextDocument& doc, qreal bodyHeight) {
     const std::vector<Unit> units = unitsOf(doc);
     const qreal end = doc.documentLayout()->documentSize().height();
-    std::vector<qreal> tops{units[0].top};
+    std::vector<PageStart> pages{{units[0].top, -1}};
     for (size_t i = 0; i < units.size(); ++i) {
         const Unit& u = units[i];
         const qreal bottom = i + 1 < units.size() ? units[i + 1].top : end;
-        if (bottom - tops.back() <= bodyHeight) continue;
+        if (bottom - pages.back().top <= bodyHeight) continue;
         // It does not fit on what is left of the page: on a page of its own when it fits there.
-        if (u.top > tops.back() && bottom - u.top <= bodyHeight) {
-            tops.push_back(u.top);
+        if (u.top > pages.back().top && bottom - u.top <= bodyHeight) {
+            pages.push_back({u.top, -1});
             continue;
         }
         // Taller than a page: it goes on where it is and is cut between lines.
-        while (bottom - tops.back() > bodyHeight) {
-            const qreal limit = tops.back() + bodyHeight;
-            auto after = std::upper_bound(u.lines.begin(), u.lines.end(), limit);
-            qreal cut = limit;  // a line taller than a page is cut where the page ends
-            if (after != u.lines.begin() && *(after - 1) > tops.back()) cut = *(after - 1);
-            tops.push_back(cut);
+        while (bottom - pages.back().top > bodyHeight) {
+            const qreal limit = pages.back().top + bodyHeight;
+            auto after = std::upper_bound(u.lines.begin(), u.lines.end(), limit,
+                                          [](qreal y, const Line& l) { return y < l.top; });
+            if (after != u.lines.begin() && (after - 1)->top > pages.back().top)
+                pages.push_back({(after - 1)->top, (after - 1)->block});
+            else
+                pages.push_back({limit, -1});  // a line taller than a page: cut where it ends
         }
     }
-    return tops;
+    return pages;
+}
+
+void drawPage(QPainter& painter, const LaidOut& laidOut, size_t index) {
+    // How far the layout's clip keeps from the page's edges; far less than a line's height.
+    constexpr qreal kSlack = 3;
+    const QTextDocument& doc = *laidOut.doc;
+    QAbstractTextDocumentLayout& layout = *doc.documentLayout();
+    const qreal top = laidOut.pages[index].top, bottom = laidOut.bottomOf(index);
+    const qreal width = doc.textWidth();
+    painter.save();
+    painter.translate(0, -top);
+    painter.setClipRect(QRectF(-width, top, 3 * width, bottom - top));
+    painter.setPen(Qt::black);
+    // The layout draws every line that reaches into its clip, with some slack, and in a
+    // paragraph also the line above the first one in its clip; a line that belongs to the page
+    // before or after, drawn clipped here, would still be in this page's text. The clip it gets
+    // keeps clear of both pages' lines, and a paragraph this page starts inside of is drawn
+    // here line by line.
+    qreal from = top;
+    if (const int split = laidOut.pages[index].splitBlock; split >= 0) {
+        const QTextBlock block = doc.findBlockByNumber(split);
+        const QTextLayout* lines = block.layout();
+        const QPointF at = lines->position();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const qreal y = at.y() + line.y();
+            if (y < top - 0.5) continue;
+            if (y >= bottom - 0.5) break;
+            line.draw(&painter, at);
+            from = y + line.height();
+        }
+    }
+    // An empty clip would not be one: the layout would draw the whole document.
+    if (bottom - from > 2 * kSlack) {
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = QRectF(-width, from + kSlack, 3 * width, bottom - from - 2 * kSlack);
+        context.palette.setColor(QPalette::Text, Qt::black);
+        layout.draw(&painter, context);
+    }
+    painter.restore();
 }
 
 namespace {
@@ -168,7 +219,7 @@ LaidOut layOut(const QString& html, const Pictures& pictures, const PageGeometry
     // text layout, which can split a question anywhere.
     doc.setTextWidth(page.textWidth());
     doc.documentLayout()->documentSize();  // the whole layout now, not as parts are asked for
-    out.tops = pageTops(doc, page.textHeight());
+    out.pages = pageStarts(doc, page.textHeight());
     out.end = doc.documentLayout()->documentSize().height();
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
         imagesOf(*doc.documentLayout(), b, out.images);
@@ -209,24 +260,16 @@ int render(const Paper& paper, const Pictures& pictures, QPagedPaintDevice& devi
             if ((fromPage > 0 && number < fromPage) || (toPage > 0 && number > toPage)) continue;
             if (printed++ > 0 && !device.newPage())
                 throw std::runtime_error("Не удалось начать новую страницу печати.");
-            const qreal top = p.tops[size_t(i)];
-            const qreal bottom = size_t(i) + 1 < p.tops.size() ? p.tops[size_t(i) + 1] : p.end;
-            // The slice [top, bottom) of the long page, at the page's top margin.
             painter.save();
             painter.scale(dpiX / 96, dpiY / 96);
-            painter.translate(PageGeometry::px(page.leftMm), PageGeometry::px(page.topMm) - top);
-            const QRectF view(-PageGeometry::px(page.leftMm), top, PageGeometry::px(page.widthMm),
-                              bottom - top);
-            painter.setClipRect(view);
-            QAbstractTextDocumentLayout::PaintContext context;
-            context.clip = view;
-            context.palette.setColor(QPalette::Text, Qt::black);
-            p.doc->documentLayout()->draw(&painter, context);
+            painter.translate(PageGeometry::px(page.leftMm), PageGeometry::px(page.topMm));
+            drawPage(painter, p, size_t(i));
             painter.restore();
             const QString pageText = QStringLiteral("стр. %1 из %2").arg(i + 1).arg(count);
             const QString& footer = parts[k].footer;
             drawFooter(painter, page, dpiX, dpiY,
                        footer.isEmpty() ? pageText : footer + QStringLiteral(" — ") + pageText);
+            const qreal bottom = p.bottomOf(size_t(i));
             for (; nextImage < p.images.size() && p.images[nextImage].y < bottom; ++nextImage) {
                 const LaidOut::Image& image = p.images[nextImage];
                 if (lastUse.value(image.url) == std::pair(k, image.y)) pictures.release(image.url);

@@ -12,6 +12,7 @@
 #include "print/paper.h"
 
 class QPagedPaintDevice;
+class QPainter;
 class QPaintDevice;
 class QTextDocument;
 
@@ -23,11 +24,18 @@ class Pictures;
 // set to full-page), with the margins of PageGeometry.
 PageGeometry geometryOf(const QPaintDevice& device);
 
+// Where a printed page starts on the long page: `top`, and when that is inside a paragraph
+// (a question longer than a page), the paragraph's block number.
+struct PageStart {
+    qreal top = 0;
+    int splitBlock = -1;
+};
+
 // A section or the key laid out for printing: one long page as wide as the text, in CSS pixels
 // (96 to the inch) whatever it is drawn on, and where each printed page starts on it.
 struct LaidOut {
     std::unique_ptr<QTextDocument> doc;
-    std::vector<qreal> tops;  // page i shows [tops[i], tops[i + 1]) (the last: up to `end`)
+    std::vector<PageStart> pages;  // page i shows [pages[i].top, pages[i + 1].top) or to `end`
     qreal end = 0;
     // Every picture drawn, in the order of the long page.
     struct Image {
@@ -35,7 +43,10 @@ struct LaidOut {
         QString url;
     };
     std::vector<Image> images;
-    int pageCount() const { return int(tops.size()); }
+    int pageCount() const { return int(pages.size()); }
+    qreal bottomOf(size_t page) const {
+        return page + 1 < pages.size() ? pages[page + 1].top : end;
+    }
 };
 
 // Lays `html` out for pages of `page`, with `pictures` as the document's images; `pictures`
@@ -47,7 +58,11 @@ LaidOut layOut(const QString& html, const Pictures& pictures, const PageGeometry
 // does not fit on what is left of a page starts the next page when it fits on one; one taller
 // than a page goes on where it is and is cut between two of its lines. Always at least one
 // page.
-std::vector<qreal> pageTops(const QTextDocument& doc, qreal bodyHeight);
+std::vector<PageStart> pageStarts(const QTextDocument& doc, qreal bodyHeight);
+
+// Draws page `index` of `laidOut` with `painter`, whose coordinates are CSS pixels with the
+// page's text area at (0, 0).
+void drawPage(QPainter& painter, const LaidOut& laidOut, size_t index);
 
 // Draws `paper` on `device`, which must not be painted on yet: every section, then the key when
 // the paper asks for one. Each picture's image is decoded when first drawn and released after
