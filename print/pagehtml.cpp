@@ -131,14 +131,20 @@ QString heading(const QString& text, const char* style) {
 
 // One small table per row of questions: the text layout draws a page's tables only, where one
 // large table would be walked whole for every page.
+// Each table comes after a small marked paragraph, so that the renderer keeps the table whole on
+// a page and never cuts between its two rows.
 QString keyTable(const std::vector<Question>& questions) {
     QString h;
     for (size_t from = 0; from < questions.size(); from += kKeyColumns) {
         const size_t to = std::min(questions.size(), from + kKeyColumns);
         h += QStringLiteral(
+                 "<p style=\"margin-top:4px; margin-bottom:0; font-size:2pt\"><a name=\"%1\">"
+                 "&nbsp;</a></p>")
+                 .arg(QString::fromUtf16(kQuestionMark));
+        h += QStringLiteral(
             "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" "
-            "style=\"border-style:solid; border-color:#606060; "
-            "margin-top:4px\"><tr><td width=\"64\">Вопрос</td>");
+            "style=\"border-style:solid; border-color:#606060\"><tr><td "
+            "width=\"64\">Вопрос</td>");
         QString answers = QStringLiteral("<tr><td><b>Ответ</b></td>");
         for (size_t i = from; i < to; ++i) {
             const Question& q = questions[i];
