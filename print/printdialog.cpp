@@ -79,7 +79,10 @@ PrintDialog::PrintDialog(const std::vector<qint64>& selectedTopics, const Option
     auto* variants = new QFormLayout;
     variants->setContentsMargins(24, 0, 0, 0);
     variants->addRow(QStringLiteral("Вопросов из каждой темы:"), perTopicRow);
-    variants->addRow(QStringLiteral("Число вариантов:"), SpinVariants);
+    auto* countRow = new QHBoxLayout;
+    countRow->addWidget(SpinVariants);
+    countRow->addStretch(1);
+    variants->addRow(QStringLiteral("Число вариантов:"), countRow);
     variants->addRow(QStringLiteral("Шифр:"), seedRow);
 
     auto* whatLayout = new QVBoxLayout(what);
