@@ -49,9 +49,10 @@ class Program {
     Program& operator=(const Program&) = delete;
 
     // Creates everything in start-up order. The data module connects to test.mdb in the
-    // working directory (or to the start database); when that fails, the engine's error goes to
-    // the general error report and false is returned, with no window shown and the later
-    // objects not created.
+    // working directory (or to the start database). When that fails, a box says why in Russian
+    // and offers to open another database, to create an empty test database when the file is
+    // missing, or to end; ending returns false, with no window shown and the later objects not
+    // created. Opening another one makes it the start database (its data folder with it).
     // REQUIRES: a QApplication exists; called once.
     bool create();
     // Shows the main window, which runs its show step.
@@ -76,6 +77,8 @@ class Program {
     Session& session() { return session_; }
 
   private:
+    bool offerAnotherDatabase(const QString& failure);
+    void startOn(const QString& path);
     void createForm1();
     void createForm5();
     bool createDatMod();

@@ -7,8 +7,8 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
-#include "app/guard.h"
-#include "app/modal.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
 #include "print/pictures.h"
 #include "print/printdialog.h"
 #include "print/render.h"

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "app/formstyle.h"
+#include "frame/formstyle.h"
 
 namespace zn::print {
 

@@ -110,6 +110,46 @@ void TDatMod::reopen() {
     tbSettings.open();
 }
 
+QString TDatMod::undo() {
+    return step(false);
+}
+
+QString TDatMod::redo() {
+    return step(true);
+}
+
+QString TDatMod::step(bool redo) {
+    if (inWrite())
+        throw jet::Error(jet::ErrorKind::Usage, "A command cannot be undone while another writes");
+    if (!Conn.isOpen()) return {};
+    const auto closed = [this](const std::function<void()>& work) { whileClosed(work); };
+    zn::UndoHistory::Step done;
+    try {
+        done = redo ? history.redo(Conn.database(), closed) : history.undo(Conn.database(), closed);
+    } catch (...) {
+        reloadAfterRestore();
+        throw;
+    }
+    if (done.changedByOthers) {
+        // What is shown must be the file as it is now, not what was read before.
+        reopenIfChangedByOthers();
+    } else if (done.pagesRestored) {
+        reloadAfterRestore();
+    }
+    return done.why;
+}
+
+void TDatMod::whileClosed(const std::function<void()>& work) {
+    Conn.close();
+    try {
+        work();
+    } catch (...) {
+        reopen();
+        throw;
+    }
+    reopen();  // the same file: the undo history stays attached
+}
+
 bool TDatMod::reopenIfChangedByOthers() {
     if (!Conn.isOpen() || Conn.readOnly() || Conn.database().unchangedByOthers()) return false;
     history.drop();

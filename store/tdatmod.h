@@ -129,6 +129,10 @@ class TDatMod : public QObject {
     // put another file in place of the database, or when another program did. Errors of
     // opening propagate (the connection is then closed).
     void reopen();
+    // Runs `work` (which replaces or compacts the database's file) with the connection closed,
+    // then reopen(), also when the work throws (its error then propagates).
+    // REQUIRES: no write scope is open.
+    void whileClosed(const std::function<void()>& work);
 
     // When another program replaced or changed the file under the open connection: the undo
     // history is dropped, pending edits cancelled, the database opened again as it is now and
@@ -136,6 +140,14 @@ class TDatMod : public QObject {
     bool reopenIfChangedByOthers();
     // The Russian sentence that a command was refused because the file changed under it.
     QString changedByOthersMessage() const;
+
+    // Undo and redo of the commands in `history`: the file goes back (or forward) and the
+    // datasets are opened again on their rows. Returns, in Russian, why nothing was done (nothing
+    // to undo, the file changed behind our back: the history is then dropped and the bank opened
+    // again as it is), or an empty string. Errors of the engine propagate with nothing changed.
+    // REQUIRES: no write scope is open.
+    QString undo();
+    QString redo();
 
     // After the file's pages were put back by the undo history: pending edits are cancelled,
     // the row cache emptied and every open dataset opened again on its row (by id, else its
@@ -179,6 +191,7 @@ class TDatMod : public QObject {
     void reopenedAfterOthersChanged();
 
   private:
+    QString step(bool redo);
     void requeryQuestions();
     void requeryAnswers();
     // After a rollback: cancel, drop the row cache, reopen every open dataset on its row.

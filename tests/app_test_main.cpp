@@ -2,7 +2,7 @@
 // application object), so the guard's last line is active as in the program.
 #include <QtTest>
 
-#include "znapplication.h"
+#include "frame/znapplication.h"
 
 int runFrameTests(int argc, char** argv);
 int runGuardTests(int argc, char** argv);

@@ -14,7 +14,7 @@
 #include <QSpinBox>
 #include <QWidget>
 
-#include "app/modal.h"
+#include "frame/modal.h"
 #include "print/pictures.h"
 #include "print/printarea.h"
 #include "print/printdialog.h"

@@ -19,7 +19,6 @@
 
 #include "bulk/deleteall.h"
 #include "bulk/exchange.h"
-#include "bulk/filecommand.h"
 #include "bulk/importexport.h"
 #include "bulk/inforecords.h"
 #include "editor/questioncommands.h"
@@ -27,6 +26,7 @@
 #include "jet/check.h"
 #include "jet/database.h"
 #include "store/backups.h"
+#include "store/filecommand.h"
 #include "store/tdatmod.h"
 #include "tests/bulk_testing.h"
 #include "tests/support/testsupport.h"
@@ -137,12 +137,12 @@ TEST(Undo, EveryCommandIsUndoneAndRedoneByteForByte) {
         // The restore command is preceded by a topic deletion; the state before it is after that.
         if (QString(c.what) == "restore a backup") {
             ASSERT_EQ(b.dm->history.size(), 2);
-            b.dm->history.undo(*b.dm);
-            b.dm->history.redo(*b.dm);
+            b.dm->undo();
+            b.dm->redo();
         }
         EXPECT_EQ(b.dm->history.undoLabel(), c.label);
         const Bytes after = b.bytes();
-        b.dm->history.undo(*b.dm);
+        b.dm->undo();
         const Bytes before = b.bytes();
         if (QString(c.what) != "restore a backup") {
             EXPECT_FALSE(b.dm->history.canUndo());
@@ -151,10 +151,10 @@ TEST(Undo, EveryCommandIsUndoneAndRedoneByteForByte) {
         }
         EXPECT_NE(before, after);
         EXPECT_EQ(b.dm->history.redoLabel(), c.label);
-        EXPECT_EQ(b.dm->history.redo(*b.dm), QString());
+        EXPECT_EQ(b.dm->redo(), QString());
         EXPECT_TRUE(b.bytes() == after) << "redo gives the file after the command";
         // The datasets show the file: undo again and read the topics through them.
-        b.dm->history.undo(*b.dm);
+        b.dm->undo();
         EXPECT_TRUE(b.bytes() == before);
         int rows = 0;
         for (b.dm->qrtema.first(); !b.dm->qrtema.eof(); b.dm->qrtema.next()) ++rows;
@@ -176,17 +176,17 @@ TEST(Undo, ManyCommandsUndoneInReverseOrderAndANewOneDropsTheRedoTail) {
     }
     ASSERT_EQ(b.dm->history.size(), 24);
     for (int i = 23; i >= 0; --i) {
-        ASSERT_EQ(b.dm->history.undo(*b.dm), QString());
+        ASSERT_EQ(b.dm->undo(), QString());
         ASSERT_TRUE(b.bytes() == states[size_t(i)]) << "after undoing down to " << i;
     }
     EXPECT_FALSE(b.dm->history.canUndo());
-    b.dm->history.redo(*b.dm);
-    b.dm->history.redo(*b.dm);
+    b.dm->redo();
+    b.dm->redo();
     EXPECT_TRUE(b.bytes() == states[2]);
     b.topics().addTopic(b.topics().nextTopicNumber(), "Ещё");
     EXPECT_FALSE(b.dm->history.canRedo());
     EXPECT_EQ(b.dm->history.size(), 3);
-    b.dm->history.undo(*b.dm);
+    b.dm->undo();
     EXPECT_TRUE(b.bytes() == states[2]);
 }
 
@@ -201,7 +201,7 @@ TEST(Undo, TheHistoryKeepsAtLeastTwentyCommands) {
     EXPECT_GE(zn::UndoHistory::kMaxEntries, 20);
     int undone = 0;
     while (b.dm->history.canUndo()) {
-        ASSERT_EQ(b.dm->history.undo(*b.dm), QString());
+        ASSERT_EQ(b.dm->undo(), QString());
         ++undone;
     }
     EXPECT_EQ(undone, zn::UndoHistory::kMaxEntries);
@@ -233,7 +233,7 @@ TEST(Undo, AFileChangedByAnotherProgramDropsTheHistoryAndIsLeftAlone) {
         b.topics().deleteTopic();
         c.change(b);
         const Bytes now = b.bytes();
-        const QString why = b.dm->history.undo(*b.dm);
+        const QString why = b.dm->undo();
         EXPECT_TRUE(why.contains("изменён другой программой")) << why.toStdString();
         EXPECT_TRUE(b.bytes() == now);
         EXPECT_FALSE(b.dm->history.canUndo());
@@ -308,7 +308,7 @@ TEST(Undo, ABankReplacedUnderTheEditorIsNeitherDamagedNorLostByTheNextCommand) {
         EXPECT_EQ(reopened, 1);
         ASSERT_TRUE(b.dm->Conn.isOpen());
         EXPECT_EQ(b.dm->qrtema.recordCount(), edtest::readBank(b.path).topics.size());
-        EXPECT_EQ(b.dm->history.undo(*b.dm), "Нечего отменять.");
+        EXPECT_EQ(b.dm->undo(), "Нечего отменять.");
         EXPECT_TRUE(b.bytes() == replaced);
         // Commands go on on the file as it is now.
         b.topics().addTopic(b.topics().nextTopicNumber(), "После замены");
@@ -344,7 +344,7 @@ TEST(Undo, ALeftoverHistoryOfADeadProgramIsRemovedAndABrokenOneIsDropped) {
     const Bytes after = b.bytes();
     // The side file damaged: the history goes, the database stays.
     zntest::writeFile((b.path + "-undo/pages").toStdString(), Bytes(100, 7));
-    EXPECT_FALSE(b.dm->history.undo(*b.dm).isEmpty());
+    EXPECT_FALSE(b.dm->undo().isEmpty());
     EXPECT_TRUE(b.bytes() == after);
     EXPECT_FALSE(b.dm->history.canUndo());
 }
@@ -370,7 +370,7 @@ TEST(Undo, AProcessKilledWhileUndoingOrRedoingLeavesOneOfTheStates) {
         if (pid == 0) {
             try {
                 b.topics().deleteTopic();
-                if (redo) b.dm->history.undo(*b.dm);
+                if (redo) b.dm->undo();
                 if (killAt)
                     b.dm->Conn.database().pager().beforeWrite = [&](int n) {
                         if (n == killAt) raise(SIGKILL);
@@ -378,7 +378,7 @@ TEST(Undo, AProcessKilledWhileUndoingOrRedoingLeavesOneOfTheStates) {
                 else
                     usleep(useconds_t(rng() % 3000));
                 for (int k = 0; k < 50; ++k)  // undone and redone until killed
-                    k % 2 == int(redo) ? b.dm->history.undo(*b.dm) : b.dm->history.redo(*b.dm);
+                    k % 2 == int(redo) ? b.dm->undo() : b.dm->redo();
             } catch (...) {
                 _exit(3);
             }
@@ -428,8 +428,7 @@ TEST(Undo, AProcessKilledWhilePuttingAWholeFileBackLeavesOneOfTheStates) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             try {
-                for (int k = 0; k < 400; ++k)
-                    k % 2 ? b.dm->history.redo(*b.dm) : b.dm->history.undo(*b.dm);
+                for (int k = 0; k < 400; ++k) k % 2 ? b.dm->redo() : b.dm->undo();
             } catch (...) {
                 _exit(3);
             }

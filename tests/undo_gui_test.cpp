@@ -16,10 +16,10 @@
 #include <QTreeWidgetItemIterator>
 #include <filesystem>
 
-#include "app/modal.h"
 #include "app/startup.h"
-#include "app/tform1.h"
 #include "editor/topiccommands.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "store/backups.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"
@@ -89,6 +89,7 @@ TEST_F(UndoCommands, CaptionsNameTheCommandAndTheTreeShowsTheFileAfterUndoAndRed
 
 TEST_F(UndoCommands, AfterAnotherProgramWroteTheFileUndoSaysWhyAndChangesNothing) {
     startOn({edtest::topic("Первая", 1), edtest::topic("Вторая", 1)});
+    form().treeDb()->setCurrentItem(form().treeDb()->topLevelItem(0));
     trigger("Buttem3");
     struct timespec t[2] = {{0, UTIME_OMIT}, {2000000000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(db).constData(), t, 0), 0);

@@ -84,9 +84,7 @@ void open(TDatMod& dm, const QString& path, bool readOnly) {
                  : TDatMod::connectionString(path);
     dm.Conn.close();
     dm.Conn.setConnectionString(connection);
-    dm.Conn.open();
-    dm.qrtema.open();
-    dm.tbSettings.open();
+    dm.reopen();
 }
 
 #ifdef ZN_BANK_CHECK

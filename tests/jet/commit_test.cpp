@@ -17,34 +17,6 @@ namespace {
 
 using namespace jet;
 
-// An in-memory file system that counts file syncs and folder syncs.
-class CountingEnv : public MemEnv {
-  public:
-    int fileSyncs = 0, dirSyncs = 0;
-    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
-        return std::make_unique<Counted>(MemEnv::open(path, mode), *this);
-    }
-    void syncDirOf(const std::string&) override { ++dirSyncs; }
-
-  private:
-    class Counted : public File {
-      public:
-        Counted(std::unique_ptr<File> f, CountingEnv& env) : f_(std::move(f)), env_(env) {}
-        uint64_t size() override { return f_->size(); }
-        size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
-        void write(uint64_t off, const uint8_t* buf, size_t n) override { f_->write(off, buf, n); }
-        void truncate(uint64_t size) override { f_->truncate(size); }
-        void sync() override {
-            ++env_.fileSyncs;
-            f_->sync();
-        }
-
-      private:
-        std::unique_ptr<File> f_;
-        CountingEnv& env_;
-    };
-};
-
 void addTopic(Database& db, int64_t number) {
     Table& t = db.table("Tema");
     Row r(t.def().columns.size());
@@ -53,7 +25,8 @@ void addTopic(Database& db, int64_t number) {
 }
 
 TEST(Commit, SyncsThreeTimesAndMakesTheJournalsNameDurableOnce) {
-    CountingEnv env;
+    MemEnv memory;
+    SyncCountingEnv env(memory);
     {
         CreateOptions o;
         o.env = &env;

@@ -10,34 +10,27 @@ namespace zntest {
 
 namespace {
 
-class FaultFile : public jet::File {
+class FaultFile : public jet::FileWrapper {
   public:
-    FaultFile(std::unique_ptr<jet::File> f, FaultEnv& env) : f_(std::move(f)), env_(env) {}
-    uint64_t size() override { return f_->size(); }
-    size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
+    FaultFile(std::unique_ptr<jet::File> f, FaultEnv& env) : FileWrapper(std::move(f)), env_(env) {}
     void write(uint64_t off, const uint8_t* buf, size_t n) override {
         env_.step();
-        f_->write(off, buf, n);
+        FileWrapper::write(off, buf, n);
+    }
+    // One step per part, as a failing disk may stop between any two.
+    void writeParts(uint64_t off, const std::vector<std::span<const uint8_t>>& parts) override {
+        File::writeParts(off, parts);
     }
     void truncate(uint64_t size) override {
         env_.step();
-        f_->truncate(size);
+        FileWrapper::truncate(size);
     }
     void sync() override {
         env_.step();
-        f_->sync();
+        FileWrapper::sync();
     }
-    bool tryLockExclusive() override { return f_->tryLockExclusive(); }
-    bool tryLockRange(uint64_t off, uint64_t len, jet::LockMode mode) override {
-        return f_->tryLockRange(off, len, mode);
-    }
-    void unlockRange(uint64_t off, uint64_t len) override { f_->unlockRange(off, len); }
-    bool rangeLockedElsewhere() override { return f_->rangeLockedElsewhere(); }
-    jet::FileStamp stamp() override { return f_->stamp(); }
-    void touch(const jet::FileStamp& before) override { f_->touch(before); }
 
   private:
-    std::unique_ptr<jet::File> f_;
     FaultEnv& env_;
 };
 
@@ -52,12 +45,12 @@ void FaultEnv::step() {
 }
 
 std::unique_ptr<jet::File> FaultEnv::open(const std::string& path, jet::OpenMode mode) {
-    return std::make_unique<FaultFile>(jet::Env::posix().open(path, mode), *this);
+    return std::make_unique<FaultFile>(EnvWrapper::open(path, mode), *this);
 }
 
 void FaultEnv::syncDirOf(const std::string& path) {
     step();
-    jet::Env::posix().syncDirOf(path);
+    EnvWrapper::syncDirOf(path);
 }
 
 // ---------------------------------------------------------------------------------------------

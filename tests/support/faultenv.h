@@ -17,24 +17,14 @@
 
 namespace zntest {
 
-class FaultEnv : public jet::Env {
+class FaultEnv : public jet::EnvWrapper {
   public:
     // Writes, truncations and syncs are numbered from 1. Operation `failAt` fails (0: none);
     // when `lasting`, every later one fails too, as on a full disk.
-    explicit FaultEnv(int failAt, bool lasting = true) : failFrom_(failAt), lasting_(lasting) {}
+    explicit FaultEnv(int failAt, bool lasting = true)
+        : EnvWrapper(jet::Env::posix()), failFrom_(failAt), lasting_(lasting) {}
     std::unique_ptr<jet::File> open(const std::string& path, jet::OpenMode mode) override;
-    bool exists(const std::string& path) override { return jet::Env::posix().exists(path); }
-    void remove(const std::string& path) override { jet::Env::posix().remove(path); }
-    void rename(const std::string& a, const std::string& b) override {
-        jet::Env::posix().rename(a, b);
-    }
     void syncDirOf(const std::string& path) override;
-    std::vector<std::string> list(const std::string& dir) override {
-        return jet::Env::posix().list(dir);
-    }
-    std::optional<jet::FileStamp> stamp(const std::string& path) override {
-        return jet::Env::posix().stamp(path);
-    }
 
     int operations() const { return count_; }
     // Called with each operation's number before it runs (a test can end the process there).

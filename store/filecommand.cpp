@@ -1,5 +1,5 @@
 // Backups and undo entries of the commands that replace the file.
-#include "bulk/filecommand.h"
+#include "store/filecommand.h"
 
 #include <QFile>
 
@@ -32,19 +32,7 @@ void restoreFromBackup(TDatMod& dm, const QString& dbPath, const QString& backup
         ~Cleanup() { QFile::remove(QFile::decodeName(path.c_str())); }
     } cleanup{source};
     FileCommand command(dm, dbPath, QStringLiteral("восстановление из резервной копии"));
-    dm.Conn.close();
-    auto reopen = [&] {
-        dm.Conn.open();
-        dm.qrtema.open();
-        dm.tbSettings.open();
-    };
-    try {
-        replaceWithCopy(source, db);
-    } catch (...) {
-        reopen();
-        throw;
-    }
-    reopen();
+    dm.whileClosed([&] { replaceWithCopy(source, db); });
 }
 
 }  // namespace zn

@@ -1,5 +1,5 @@
 // Fixed-width tool bar separator drawn with the style's separator primitive.
-#include "toolseparator.h"
+#include "frame/toolseparator.h"
 
 #include <QPainter>
 #include <QStyleOption>

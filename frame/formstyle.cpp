@@ -1,5 +1,5 @@
 // Shared window look and placement helpers.
-#include "formstyle.h"
+#include "frame/formstyle.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -10,8 +10,9 @@ namespace zn {
 
 QFont formFont() {
     QFont font;
-    // Liberation Sans has Arial's metrics, which are close to the original face's: the windows'
-    // fixed positions leave room for texts of that width, not for wider faces.
+    // The windows lay their controls out at fixed positions, sized for captions in an 8-point
+    // face of MS Sans Serif's width; Liberation Sans (Arial's metrics) comes closest where that
+    // face is missing, and wider faces would be cut off.
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial")});
     font.setPointSize(8);

@@ -1,5 +1,5 @@
 // Switching databases: trial on a separate connection, then the switch, with a way back.
-#include "opendatabase.h"
+#include "frame/opendatabase.h"
 
 #include <sys/stat.h>
 

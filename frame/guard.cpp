@@ -1,7 +1,7 @@
 // General error report: formatting rule and the guard around commands.
-#include "guard.h"
+#include "frame/guard.h"
 
-#include "modal.h"
+#include "frame/modal.h"
 
 namespace zn {
 

@@ -1,7 +1,7 @@
 // The undo area: "Отменить" and "Повторить" (menu items and tool buttons naming the command they
 // act on) and "Восстановить из резервной копии…" with its list of backups, wired to the main
 // window's commands. The work itself is the data module's undo history (store/undohistory.h)
-// and the bulk area's file commands (bulk/filecommand.h); this only asks and shows.
+// and the file commands (store/filecommand.h); this only asks and shows.
 #pragma once
 
 #include <QDialog>
@@ -16,7 +16,7 @@ class TDatMod;
 
 namespace zn {
 
-class TForm1;
+class AreaWindow;
 
 // The list of backups to restore from: one line per backup, newest first; "Восстановить" is
 // the default button.
@@ -40,7 +40,7 @@ class UndoArea : public QObject {
 
   public:
     // Sets the main window's handlers for Undo, Redo and RestoreBackup. Both must outlive this.
-    UndoArea(TForm1& form, TDatMod& dm, QObject* parent = nullptr);
+    UndoArea(AreaWindow& form, TDatMod& dm, QObject* parent = nullptr);
     ~UndoArea() override;
 
     void undo();
@@ -53,7 +53,7 @@ class UndoArea : public QObject {
     void step(bool redo);
     void afterFileChange();
 
-    TForm1& form_;
+    AreaWindow& form_;
     TDatMod& dm_;
 };
 

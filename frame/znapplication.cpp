@@ -1,12 +1,12 @@
 // Application object: the exception-catching notify() and Qt's Russian texts.
-#include "znapplication.h"
+#include "frame/znapplication.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
-#include "guard.h"
-#include "modal.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
 
 namespace zn {
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -35,7 +36,7 @@ enum MsgButton : unsigned {
 
 // One modal request as the responder sees it.
 struct ModalRequest {
-    enum class Kind { Message, OpenFile, SaveFile, Window };
+    enum class Kind { Message, Choice, OpenFile, SaveFile, Window };
     Kind kind = Kind::Message;
     QString caption;               // box or dialog caption, the window's title for Window
     QString text;                  // message text; the window's objectName for Window
@@ -43,6 +44,7 @@ struct ModalRequest {
     unsigned buttons = NoButton;   // Message only
     QString folder;                // file dialogs: initial folder
     QString filter;                // file dialogs: "Name (*.x)|*.x|..." as given by the caller
+    QStringList choices;           // Choice only: the buttons' captions, in order
     QDialog* window = nullptr;     // Window only; valid during the call
 };
 
@@ -50,7 +52,8 @@ struct ModalRequest {
 struct ModalAnswer {
     unsigned button = Ok;  // Message: the button pressed
     QString path;          // OpenFile/SaveFile: the chosen full path, empty = cancelled
-    int result = 0;        // Window: the dialog's result (QDialog::Accepted = 1, Rejected = 0)
+    int result = 0;        // Window: the dialog's result (QDialog::Accepted = 1, Rejected = 0);
+                           // Choice: the index of the choice made
 };
 
 using ModalResponder = std::function<ModalAnswer(const ModalRequest&)>;
@@ -60,6 +63,11 @@ class Modal {
     // Shows a message box and returns the button pressed. `buttons` defaults to one OK button.
     static unsigned message(MsgIcon icon, const QString& caption, const QString& text,
                             unsigned buttons = Ok);
+    // A message box whose buttons are `choices` (captions saying what each does, the first the
+    // default). Returns the index of the one pressed; closing the box (Escape, the title bar)
+    // gives the last, which should be the one that changes nothing.
+    static int choose(MsgIcon icon, const QString& caption, const QString& text,
+                      const QStringList& choices);
     // The general error report's look: stop icon, application title, one OK button.
     static void error(const QString& text);
     // A plain box: no icon, the application title as caption, one OK button.
@@ -84,9 +92,9 @@ class Modal {
 };
 
 // Test helper: while alive, answers every modal request from a queue of scripted answers and
-// records every request. With the queue empty a message gets its first button, a file dialog is
-// cancelled and a window is rejected. Restores the previous
-// responder when destroyed.
+// records every request. With the queue empty a message gets its first button, a choice its
+// last (the one that changes nothing), a file dialog is cancelled and a window is rejected.
+// Restores the previous responder when destroyed.
 class ScriptedModal {
   public:
     ScriptedModal();

@@ -1,12 +1,14 @@
 // Main window: building the frame and routing every command through the error guard.
-#include "tform1.h"
+#include "frame/tform1.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -24,17 +26,20 @@
 #include <QVBoxLayout>
 #include <QWidgetAction>
 
-#include "formstyle.h"
-#include "guard.h"
-#include "imagelist.h"
-#include "modal.h"
-#include "opendatabase.h"
+#include "frame/formstyle.h"
+#include "frame/guard.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/opendatabase.h"
+#include "frame/taboutbox.h"
+#include "frame/toolseparator.h"
+#include "jet/error.h"
 #include "preview/datafiles.h"
+#include "preview/htmlview.h"
 #include "preview/pagefeeder.h"
 #include "preview/questionpage.h"
+#include "store/bankfile.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "toolseparator.h"
 
 namespace zn {
 
@@ -106,7 +111,7 @@ class FormFeedback : public Feedback {
     TForm1& form_;
 };
 
-TForm1::TForm1(Session& session, QWidget* parent) : QMainWindow(parent), session_(session) {
+TForm1::TForm1(Session& session, QWidget* parent) : AreaWindow(parent), session_(session) {
     // DataFolder: the "data" folder (in any letter case) of the working directory, or beside the
     // database the program was started on when one was named.
     session_.dataFolder = dataFolderIn(session_.databasePath.isEmpty()
@@ -121,6 +126,16 @@ TForm1::TForm1(Session& session, QWidget* parent) : QMainWindow(parent), session
 
     buildMenus();
     buildCoolBar();
+    // The "Правка" items of the topic and question commands are on when their tool buttons are
+    // (the selected node's rules).
+    QAction* const buttons[] = {buttem_[0], buttem_[1], buttem_[2],
+                                butvop_[0], butvop_[1], butvop_[2]};
+    for (size_t i = 0; i < selectionMenuItems_.size(); ++i) {
+        QAction* button = buttons[i];
+        QAction* item = selectionMenuItems_[i];
+        connect(button, &QAction::changed, item,
+                [button, item] { item->setEnabled(button->isEnabled()); });
+    }
     followTimer_ = new QTimer(this);
     followTimer_->setInterval(3000);
     connect(followTimer_, &QTimer::timeout, this,
@@ -178,6 +193,8 @@ void TForm1::setEditingEnabled(bool on) {
           Command::AddTopic, Command::EditTopic, Command::DeleteTopic, Command::AddQuestion,
           Command::EditQuestion, Command::DeleteQuestion, Command::RestoreBackup})
         for (QAction* a : actionsOf(c)) a->setEnabled(on);
+    // The tool bar's topic and question commands depend on the selected node as well.
+    if (on && hooks_.selectionCommands) hooks_.selectionCommands();
     emit commandsChanged();
 }
 
@@ -302,12 +319,39 @@ void TForm1::buildMenus() {
     QAction* open =
         makeAction(file, QStringLiteral("&Открыть базу данных"), 14, Command::OpenDatabase);
     open->setObjectName(QStringLiteral("MenuOpenDatabase"));
+    open->setShortcut(QKeySequence::Open);
     file->addAction(open);
+    file->addSeparator();
+    // Every command of the tool bars is in a menu too, so the keyboard reaches them all.
+    const struct {
+        const char* name;
+        const char16_t* text;
+        int image;
+        Command command;
+    } fileItems[] = {
+        {"MenuImport", u"&Импорт данных в базу…", 17, Command::Import},
+        {"MenuExport", u"&Экспорт данных из базы…", 18, Command::Export},
+        {nullptr, nullptr, 0, Command::Import},
+        {"MenuInfoRecords", u"Ин&формационные записи базы теста…", 16, Command::InfoRecords},
+        {"MenuCompact", u"&Сжать и восстановить базу", 15, Command::Compact},
+        {"MenuDeleteAll", u"&Удаление данных из базы", 26, Command::DeleteAll},
+    };
+    for (const auto& item : fileItems) {
+        if (!item.name) {
+            file->addSeparator();
+            continue;
+        }
+        QAction* a = makeAction(file, QString::fromUtf16(item.text), item.image, item.command);
+        a->setObjectName(QString::fromLatin1(item.name));
+        file->addAction(a);
+    }
+    file->addSeparator();
     QAction* restore = makeAction(file, QStringLiteral("&Восстановить из резервной копии…"), -1,
                                   Command::RestoreBackup);
     restore->setObjectName(QStringLiteral("MenuRestoreBackup"));
     file->addAction(restore);
-    QAction* exit = makeAction(file, QStringLiteral("&Выход"), 3, Command::Exit);
+    file->addSeparator();
+    QAction* exit = makeAction(file, QStringLiteral("Вы&ход"), 3, Command::Exit);
     exit->setObjectName(QStringLiteral("N3"));
     file->addAction(exit);
 
@@ -323,9 +367,40 @@ void TForm1::buildMenus() {
     redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     edit->addAction(redo);
+    // The topic and question commands, switched on and off with their tool buttons.
+    const struct {
+        const char* name;
+        const char16_t* text;
+        int image;
+        Command command;
+        QKeySequence key;
+    } editItems[] = {
+        {"MenuAddTopic", u"Добавить &тему", 20, Command::AddTopic,
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)},
+        {"MenuEditTopic", u"&Редактировать тему", 21, Command::EditTopic, {}},
+        {"MenuDeleteTopic", u"&Удалить тему", 22, Command::DeleteTopic, {}},
+        {nullptr, nullptr, 0, Command::AddTopic, {}},
+        {"MenuAddQuestion", u"Добавить &вопрос", 23, Command::AddQuestion,
+         QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {"MenuEditQuestion", u"Р&едактировать вопрос", 24, Command::EditQuestion, {}},
+        {"MenuDeleteQuestion", u"У&далить вопрос", 25, Command::DeleteQuestion, {}},
+    };
+    edit->addSeparator();
+    for (const auto& item : editItems) {
+        if (!item.name) {
+            edit->addSeparator();
+            continue;
+        }
+        QAction* a = makeAction(edit, QString::fromUtf16(item.text), item.image, item.command);
+        a->setObjectName(QString::fromLatin1(item.name));
+        if (!item.key.isEmpty()) a->setShortcut(item.key);
+        edit->addAction(a);
+        selectionMenuItems_.push_back(a);
+    }
 
     QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
     help->setObjectName(QStringLiteral("MenuHelp"));
+    helpMenu_ = help;
     QAction* about = makeAction(help, QStringLiteral("&О программе"), 4, Command::About);
     about->setObjectName(QStringLiteral("MenuAbout"));
     help->addAction(about);
@@ -414,7 +489,7 @@ void TForm1::buildBody() {
     previewPanelLayout->setContentsMargins(0, 0, 0, 0);
     previewLayout->addWidget(previewPanel);
 
-    hv_ = new QTextBrowser(previewPanel);
+    hv_ = new HtmlView(previewPanel);
     hv_->setObjectName(QStringLiteral("HV"));
     hv_->setOpenLinks(false);
     hv_->setOpenExternalLinks(false);
@@ -474,6 +549,8 @@ void TForm1::buildStatusBar() {
     progBar1_->setValue(0);
     layoutStatusPanels();
     sb_->installEventFilter(this);
+    // Enter or F2 opens the selected question or renames the topic, Delete deletes it.
+    treeDb_->installEventFilter(this);
 }
 
 // The first panel is 115 pixels wide, or as wide as its text needs: a status text is never cut
@@ -506,7 +583,34 @@ void TForm1::layoutStatusPanels() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == sb_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
         layoutStatusPanels();
+    if (watched == treeDb_ && event->type() == QEvent::KeyPress &&
+        treeKey(static_cast<QKeyEvent*>(event)->key()))
+        return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::treeKey(int key) {
+    const QTreeWidgetItem* node = treeDb_->currentItem();
+    if (!node) return false;
+    const bool question = node->parent() != nullptr;
+    Command command;
+    switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_F2:
+            command = question ? Command::EditQuestion : Command::EditTopic;
+            break;
+        case Qt::Key_Delete:
+            command = question ? Command::DeleteQuestion : Command::DeleteTopic;
+            break;
+        default:
+            return false;
+    }
+    // The same command and the same rules as the tool bar's button.
+    const QAction* button = question ? butvop_[command == Command::DeleteQuestion ? 2 : 1]
+                                     : buttem_[command == Command::DeleteTopic ? 2 : 1];
+    if (button && button->isEnabled()) runCommand(command);
+    return true;
 }
 
 void TForm1::loadPreview(const QString& html) {
@@ -566,6 +670,50 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::TreeObnov() {
     if (hooks_.treeObnov) hooks_.treeObnov();
+    emit bankChanged();
+}
+
+void TForm1::startupTreeBuild() {
+    if (hooks_.startupTreeBuild) hooks_.startupTreeBuild();
+    emit bankChanged();
+}
+
+void TForm1::addSidePanel(QDockWidget* panel, int width) {
+    panel->hide();
+    splitter1_->insertWidget(0, panel);
+    splitter1_->setStretchFactor(0, 0);
+    connect(panel, &QDockWidget::visibilityChanged, this, [this, panel, width](bool visible) {
+        if (!visible || panel->width() >= width) return;
+        // The room comes from the preview (the splitter holds the panel, the tree and the page
+        // control).
+        const int at = splitter1_->indexOf(panel);
+        const int preview = splitter1_->indexOf(pageControl_);
+        QList<int> sizes = splitter1_->sizes();
+        if (at < 0 || preview < 0 || sizes[preview] <= 2 * width) return;
+        sizes[preview] -= width - sizes[at];
+        sizes[at] = width;
+        splitter1_->setSizes(sizes);
+    });
+}
+
+void TForm1::addAboveTree(QWidget* widget) {
+    widget->setParent(panel1_);
+    if (auto* layout = qobject_cast<QVBoxLayout*>(panel1_->layout()))
+        layout->insertWidget(0, widget);
+}
+
+void TForm1::addToolAction(QAction* action, const QString& buttonName) {
+    toolBar1_->addSeparator();
+    toolBar1_->addAction(action);
+    if (QWidget* button = toolBar1_->widgetForAction(action)) button->setObjectName(buttonName);
+}
+
+QMenu* TForm1::addMenu(const QString& title, const QString& objectName) {
+    QMenuBar* bar = menuBar();
+    auto* menu = new QMenu(title, bar);
+    menu->setObjectName(objectName);
+    bar->insertMenu(helpMenu_->menuAction(), menu);
+    return menu;
 }
 
 void TForm1::TreeDbChange(QTreeWidgetItem* node) {
@@ -601,7 +749,14 @@ void TForm1::ToolButton9Click() {
     const QString path =
         Modal::openFile(QString(), QDir::currentPath(), QString::fromUtf16(kDatabaseFilter));
     if (path.isEmpty()) return;
-    switchDatabase(*datMod_, path);
+    try {
+        switchDatabase(*datMod_, path);
+    } catch (const std::exception& e) {
+        // Said so that the teacher can act on it, where the reason is a known one.
+        const QString why = store::whyNotATestBank(path);
+        if (why.isEmpty()) throw;
+        throw jet::Error(jet::ErrorKind::Unsupported, why.toStdString());
+    }
     session_.databasePath = QFileInfo(path).absoluteFilePath();
     setStatusText(QStringLiteral("Открытие базы"));
     repaintStatus();

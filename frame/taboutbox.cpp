@@ -1,12 +1,12 @@
 // About window: fixed layout at the positions the program has always used.
-#include "taboutbox.h"
+#include "frame/taboutbox.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
-#include "formstyle.h"
-#include "imagelist.h"
+#include "frame/formstyle.h"
+#include "frame/imagelist.h"
 
 namespace zn {
 

@@ -1,14 +1,16 @@
 // Production side of the modal seam (real Qt dialogs) and the scripted responder for tests.
-#include "modal.h"
+#include "frame/modal.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QWindow>
 #include <utility>
+#include <vector>
 
 namespace zn {
 
@@ -41,9 +43,20 @@ unsigned firstButton(unsigned buttons) {
     return Ok;
 }
 
-// Dialogs get the active window as parent so they stay in front of it.
+// Dialogs get a parent so that the window manager keeps them in front of the program's windows:
+// the open modal window, else the active window, else the program's visible main window. A
+// popup (a menu, a tooltip) is never one: it goes away and would take the dialog with it, and
+// without any parent (the program not active, as after synthetic key events from another
+// program) a window manager may put the dialog behind the main window, where it is never seen.
 QWidget* dialogParent() {
-    return QApplication::activeWindow();
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    QWidget* active = QApplication::activeWindow();
+    if (active && active->isVisible() &&
+        !(active->windowType() == Qt::Popup || active->windowType() == Qt::ToolTip))
+        return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<QMainWindow*>(w)) return w;
+    return nullptr;
 }
 
 }  // namespace
@@ -83,6 +96,29 @@ unsigned Modal::message(MsgIcon icon, const QString& caption, const QString& tex
     if (buttons & Cancel) return Cancel;
     if (buttons & No) return No;
     return firstButton(buttons);
+}
+
+int Modal::choose(MsgIcon icon, const QString& caption, const QString& text,
+                  const QStringList& choices) {
+    if (choices.isEmpty()) return -1;
+    if (responder()) {
+        ModalRequest req;
+        req.kind = ModalRequest::Kind::Choice;
+        req.caption = caption;
+        req.text = text;
+        req.icon = icon;
+        req.choices = choices;
+        return responder()(req).result;
+    }
+    QMessageBox box(qtIcon(icon), caption, text, QMessageBox::NoButton, dialogParent());
+    std::vector<QPushButton*> buttons;
+    for (const QString& c : choices) buttons.push_back(box.addButton(c, QMessageBox::ActionRole));
+    box.setDefaultButton(buttons.front());
+    box.setEscapeButton(buttons.back());
+    box.exec();
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i]) return int(i);
+    return int(choices.size()) - 1;
 }
 
 void Modal::error(const QString& text) {
@@ -176,7 +212,7 @@ ScriptedModal::ScriptedModal() {
         }
         ModalAnswer a;
         a.button = firstButton(req.buttons);
-        a.result = 0;
+        a.result = req.kind == ModalRequest::Kind::Choice ? int(req.choices.size()) - 1 : 0;
         return a;
     });
 }

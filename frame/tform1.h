@@ -5,17 +5,18 @@
 // itself handles only opening a database, the about window and the exit.
 #pragma once
 
-#include <QMainWindow>
 #include <QString>
 #include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "frame/areawindow.h"
 #include "store/feedback.h"
 #include "store/session.h"
 
 class QAction;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -36,7 +37,7 @@ class PageFeeder;
 class TAboutBox;
 class TForm9;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public AreaWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TForm1)
 
@@ -52,26 +53,7 @@ class TForm1 : public QMainWindow {
     // Filter of the open dialog OpenDialog1.
     static constexpr const char16_t* kDatabaseFilter = u"Office Access (*.mdb)|*.mdb";
 
-    // The commands of the tool bars, menus and popup menus.
-    enum class Command {
-        OpenDatabase,    // ToolButton9, "Файл" -> "Открыть базу данных"
-        Import,          // ToolButton2
-        Export,          // ToolButton10
-        DeleteAll,       // ToolButton3
-        Compact,         // ToolButton4
-        InfoRecords,     // ToolButton5
-        AddTopic,        // Buttem1, popup N9
-        EditTopic,       // Buttem2, popup N7
-        DeleteTopic,     // Buttem3, popup N8
-        AddQuestion,     // Butvop1, both popups
-        EditQuestion,    // Butvop2, popup
-        DeleteQuestion,  // Butvop3, popup N6
-        About,           // ToolButton17, "Помощь" -> "О программе"
-        Exit,            // "Файл" -> "Выход"
-        Undo,            // ToolButtonUndo, "Правка" -> "Отменить" (Ctrl+Z)
-        Redo,  // ToolButtonRedo, "Правка" -> "Повторить" (Ctrl+Y, Ctrl+Shift+Z)
-        RestoreBackup,  // "Файл" -> "Восстановить из резервной копии…"
-    };
+    using Command = zn::Command;
 
     // Work the frame calls at fixed points but other areas own. An empty hook does nothing.
     struct Hooks {
@@ -85,6 +67,9 @@ class TForm1 : public QMainWindow {
         // The editor page's answer-count handler (TrBarChange), run once at the end of the show
         // step.
         std::function<void()> trBarChange;
+        // Switches the topic and question commands as the selected node wants them; run
+        // whenever the editing commands are switched back on.
+        std::function<void()> selectionCommands;
     };
 
     // Runs the creation step: DataFolder is set and the progress bar is placed over the second
@@ -100,7 +85,7 @@ class TForm1 : public QMainWindow {
     void setAboutBox(TAboutBox* about) { aboutBox_ = about; }
     void setPictureWindow(TForm9* picture) { pictureWindow_ = picture; }
     TAboutBox* aboutBox() const { return aboutBox_; }
-    TForm9* pictureWindow() const { return pictureWindow_; }
+    TForm9* pictureWindow() const override { return pictureWindow_; }
 
     // The data module, created after the main window; not owned. Without one the database
     // commands do nothing.
@@ -109,28 +94,30 @@ class TForm1 : public QMainWindow {
 
     Hooks& hooks() { return hooks_; }
     // Run their hooks; the other areas call these by name.
-    void TreeObnov();
+    void TreeObnov() override;
+    // The tree's start-up build (its hook), then bankChanged().
+    void startupTreeBuild();
     void TreeDbChange(QTreeWidgetItem* node);
     void TrBarChange();
 
-    Session& session() { return session_; }
+    Session& session() override { return session_; }
     const Session& session() const { return session_; }
 
     // The handler every action of `command` runs (inside the error guard); replaces the previous
     // one. Without a handler the command does nothing.
-    void setCommand(Command command, std::function<void()> handler);
+    void setCommand(Command command, std::function<void()> handler) override;
     // Runs the command's handler as a click would.
-    void runCommand(Command command);
+    void runCommand(Command command) override;
     // Every action of the command (tool button, menu and popup items).
-    const std::vector<QAction*>& actionsOf(Command command) const;
+    const std::vector<QAction*>& actionsOf(Command command) const override;
     // Editing commands on or off, for a database that can or cannot be written: every action of
     // the commands that change the database (import, delete all, compaction, information
     // records, topic and question commands) is disabled while it cannot.
     void setEditingEnabled(bool on);
-    bool editingEnabled() const { return editingEnabled_; }
+    bool editingEnabled() const override { return editingEnabled_; }
     // Tells the user, when the open database cannot be written, why, and switches the editing
     // commands off (or back on when it can). Called after every opening of a database.
-    void announceAccessMode();
+    void announceAccessMode() override;
 
     // For a database open for reading: when another program has committed since it was read,
     // the datasets are read again and the tree rebuilt, its selection kept where it can be.
@@ -138,7 +125,7 @@ class TForm1 : public QMainWindow {
     void followOtherPrograms();
 
     // Status text and progress bar for commands, and their message boxes through the modal seam.
-    Feedback& feedback();
+    Feedback& feedback() override;
 
     // The part of the show step that needs the data module (connect, open the datasets, build
     // the tree). Runs once, inside the error guard, at the first show, after the tree's row
@@ -146,11 +133,11 @@ class TForm1 : public QMainWindow {
     void setShowStep(std::function<void()> step) { showStep_ = std::move(step); }
 
     // Controls used by the other areas.
-    QTreeWidget* treeDb() const { return treeDb_; }
+    QTreeWidget* treeDb() const override { return treeDb_; }
     QTextBrowser* hv() const { return hv_; }
-    QTabWidget* pageControl() const { return pageControl_; }
-    QWidget* previewPage() const { return tabSh1_; }  // "Просмотр "
-    QWidget* editorPage() const { return tabSh2_; }  // "Редактирование"; filled by the editor
+    QTabWidget* pageControl() const override { return pageControl_; }
+    QWidget* previewPage() const { return tabSh1_; }          // "Просмотр "
+    QWidget* editorPage() const override { return tabSh2_; }  // "Редактирование"
     QStatusBar* statusBarSB() const { return sb_; }
     QProgressBar* progBar1() const { return progBar1_; }
     QMenu* popupMenu1() const { return popupMenu1_; }  // topic menu
@@ -168,12 +155,12 @@ class TForm1 : public QMainWindow {
     // Loads an HTML text into the preview, replacing what it showed; keeps no history. The text
     // is adapted to what the view understands (see preview/htmlview.h) on the way; a long page
     // shows its beginning at once and the rest follows from the event loop (preview/pagefeeder.h).
-    void loadPreview(const QString& html);
+    void loadPreview(const QString& html) override;
     // Appends at once what the preview still has to show of its page.
     void finishPreview();
 
     // Shows or hides the tab of the editor page. Hiding it brings the preview page to the front.
-    void setEditorTabVisible(bool visible);
+    void setEditorTabVisible(bool visible) override;
     bool isEditorTabVisible() const;
 
     // The menu the tree shows on a right click (initially PopupMenu2); not owned.
@@ -185,9 +172,15 @@ class TForm1 : public QMainWindow {
 
     // The first status panel and an immediate repaint of the status bar. The text always shows
     // whole: the panel grows to it (and is 115 pixels wide at least).
-    void setStatusText(const QString& text);
+    void setStatusText(const QString& text) override;
     QString statusText() const;
     void repaintStatus();
+
+    // Room for the areas' widgets (frame/areawindow.h).
+    void addSidePanel(QDockWidget* panel, int width) override;
+    void addAboveTree(QWidget* widget) override;
+    void addToolAction(QAction* action, const QString& buttonName) override;
+    QMenu* addMenu(const QString& title, const QString& objectName) override;
 
     // The window's own command handlers.
     void ToolButton9Click();   // open a test database
@@ -197,9 +190,6 @@ class TForm1 : public QMainWindow {
   signals:
     // The window was closed (by "Выход" or any other means); the program ends on it.
     void closed();
-    // A command's handler has run (or failed), or the editing commands were switched on or
-    // off: whoever shows the state of commands (the undo captions) looks again.
-    void commandsChanged();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -218,6 +208,8 @@ class TForm1 : public QMainWindow {
     void buildStatusBar();
     void applyOuterGeometry();
     void layoutStatusPanels();
+    // A key pressed in the tree that runs a command on the selected node; true when it is one.
+    bool treeKey(int key);
 
     QWidget* coolBar1_ = nullptr;
     QToolBar* toolBar1_ = nullptr;
@@ -238,8 +230,11 @@ class TForm1 : public QMainWindow {
     QMenu* popupMenu1_ = nullptr;
     QMenu* popupMenu2_ = nullptr;
     QMenu* treePopup_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
     QAction* buttem_[3] = {};
     QAction* butvop_[3] = {};
+    // The "Правка" items of the topic and question commands, which follow the tool buttons.
+    std::vector<QAction*> selectionMenuItems_;
     TAboutBox* aboutBox_ = nullptr;
     TForm9* pictureWindow_ = nullptr;
     TDatMod* datMod_ = nullptr;

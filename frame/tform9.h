@@ -27,6 +27,10 @@ class TForm9 : public QDialog {
 
     // Loads `picture` into Image1 at the picture's own size, sizes the window to it and shows
     // the window modally through the modal seam. Returns the dialog's result.
+    // The size the picture is shown at in a window that must fit into `room` (the screen's
+    // free area) with its frame: its own size when that fits, else scaled down keeping its
+    // proportions.
+    static QSize shownSize(const QSize& picture, const QSize& room);
     int showPicture(const QPixmap& picture);
 
   protected:

@@ -1,5 +1,5 @@
 // Image list backed by the SVG files compiled into the images resource.
-#include "imagelist.h"
+#include "frame/imagelist.h"
 
 #include <QString>
 

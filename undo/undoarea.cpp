@@ -1,5 +1,5 @@
 // Undo, redo and restoring a backup, wired to the main window.
-#include "editor/undoarea.h"
+#include "undo/undoarea.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/modal.h"
-#include "app/tform1.h"
-#include "bulk/filecommand.h"
+#include "frame/areawindow.h"
+#include "frame/modal.h"
+#include "store/filecommand.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -49,12 +49,12 @@ int BackupsDialog::chosen() const {
     return list_->currentRow();
 }
 
-UndoArea::UndoArea(TForm1& form, TDatMod& dm, QObject* parent)
+UndoArea::UndoArea(AreaWindow& form, TDatMod& dm, QObject* parent)
     : QObject(parent), form_(form), dm_(dm) {
-    form_.setCommand(TForm1::Command::Undo, [this] { undo(); });
-    form_.setCommand(TForm1::Command::Redo, [this] { redo(); });
-    form_.setCommand(TForm1::Command::RestoreBackup, [this] { restoreBackup(); });
-    connect(&form_, &TForm1::commandsChanged, this, &UndoArea::refresh);
+    form_.setCommand(Command::Undo, [this] { undo(); });
+    form_.setCommand(Command::Redo, [this] { redo(); });
+    form_.setCommand(Command::RestoreBackup, [this] { restoreBackup(); });
+    connect(&form_, &AreaWindow::commandsChanged, this, &UndoArea::refresh);
     // Commands that are not the main window's (the editor page's "Записать") change it too.
     dm_.history.changed = [this] { refresh(); };
     refresh();
@@ -67,14 +67,14 @@ UndoArea::~UndoArea() {
 void UndoArea::refresh() {
     const bool writable = form_.editingEnabled() && dm_.Conn.isOpen() && !dm_.readOnly();
     struct Side {
-        TForm1::Command command;
+        Command command;
         QString verb;
         bool can;
         QString label;
-    } sides[] = {{TForm1::Command::Undo, QStringLiteral("Отменить"), dm_.history.canUndo(),
-                  dm_.history.undoLabel()},
-                 {TForm1::Command::Redo, QStringLiteral("Повторить"), dm_.history.canRedo(),
-                  dm_.history.redoLabel()}};
+    } sides[] = {
+        {Command::Undo, QStringLiteral("Отменить"), dm_.history.canUndo(), dm_.history.undoLabel()},
+        {Command::Redo, QStringLiteral("Повторить"), dm_.history.canRedo(),
+         dm_.history.redoLabel()}};
     for (const Side& s : sides) {
         const QString text = s.can ? s.verb + u' ' + s.label : s.verb;
         for (QAction* a : form_.actionsOf(s.command)) {
@@ -96,7 +96,7 @@ void UndoArea::redo() {
 
 void UndoArea::step(bool redo) {
     if (!dm_.Conn.isOpen() || dm_.readOnly()) return;
-    const QString why = redo ? dm_.history.redo(dm_) : dm_.history.undo(dm_);
+    const QString why = redo ? dm_.redo() : dm_.undo();
     if (!why.isEmpty()) Modal::message(MsgIcon::Information, QStringLiteral("Информация"), why);
     afterFileChange();
 }

@@ -1,12 +1,14 @@
 // Picture window.
-#include "tform9.h"
+#include "frame/tform9.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
 
-#include "formstyle.h"
-#include "modal.h"
+#include "frame/formstyle.h"
+#include "frame/modal.h"
 
 namespace zn {
 
@@ -25,10 +27,23 @@ TForm9::TForm9(QWidget* parent) : QDialog(parent) {
 
 TForm9::~TForm9() = default;
 
+QSize TForm9::shownSize(const QSize& picture, const QSize& room) {
+    const QSize most(room.width() - kExtraWidth, room.height() - kExtraHeight);
+    if (!room.isValid() || most.width() < 1 || most.height() < 1 ||
+        (picture.width() <= most.width() && picture.height() <= most.height()))
+        return picture;
+    return picture.scaled(most, Qt::KeepAspectRatio);
+}
+
 int TForm9::showPicture(const QPixmap& picture) {
+    // A picture larger than the screen is shown smaller, so that the whole window (its close
+    // box above all) stays on the screen.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QSize size =
+        shownSize(picture.size(), screen ? screen->availableGeometry().size() : QSize());
     image1_->setPixmap(picture);
-    image1_->resize(picture.size());
-    outer_ = QSize(picture.width() + kExtraWidth, picture.height() + kExtraHeight);
+    image1_->resize(size);
+    outer_ = QSize(size.width() + kExtraWidth, size.height() + kExtraHeight);
     applyOuterSize();
     return Modal::exec(*this);
 }
