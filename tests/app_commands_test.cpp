@@ -9,8 +9,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -213,6 +215,30 @@ TEST_F(Keyboard, TheExchangeDialogsOpenInTheFolderLastUsed) {
     ASSERT_FALSE(modal->calls().empty());
     EXPECT_EQ(modal->calls()[0].kind, zn::ModalRequest::Kind::OpenFile);
     EXPECT_EQ(modal->calls()[0].folder, folder);
+}
+
+}  // namespace
+
+namespace {
+
+// "Файл" holds the print commands before the backups; "Сохранить в PDF…" writes the bank.
+TEST_F(Keyboard, PrintingIsInTheFileMenu) {
+    startOn({edtest::topic("Первая", 2)});
+    QAction* print = menuItem("ActPrint");
+    QAction* pdf = menuItem("ActSavePdf");
+    ASSERT_NE(print, nullptr);
+    ASSERT_NE(pdf, nullptr);
+    EXPECT_EQ(print->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    QMenu* file = form().findChild<QMenu*>(QStringLiteral("MenuFile"));
+    const QList<QAction*> items = file->actions();
+    EXPECT_LT(items.indexOf(print), items.indexOf(menuItem("MenuRestoreBackup")));
+    EXPECT_EQ(items.indexOf(pdf), items.indexOf(print) + 1);
+
+    const QString out = work + QStringLiteral("/тест.pdf");
+    modal->push({zn::Ok, {}, 1});   // the print dialog: OK
+    modal->push({zn::Ok, out, 0});  // the file to write
+    pdf->trigger();
+    EXPECT_TRUE(QFileInfo(out).size() > 1000) << modal->calls().size();
 }
 
 }  // namespace
