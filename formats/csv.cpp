@@ -137,7 +137,7 @@ ReadResult readCsv(const QByteArray& bytes, const Limits& limits) {
         }
         Question q;
         q.where = where;
-        q.topic = f[0];
+        q.topic = QString(f[0]).replace(u'\n', u' ').trimmed();  // a topic is one line
         q.text = bankLineBreaks(f[1]);
         for (qsizetype i = 2; i < numberAt; ++i) q.answers.push_back(bankLineBreaks(f[i]));
         while (!q.answers.empty() && q.answers.back().trimmed().isEmpty()) q.answers.pop_back();

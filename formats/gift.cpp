@@ -177,7 +177,10 @@ class Reader {
             q.correct = head.startsWith(u'T') ? 1 : 2;
             return {};
         }
-        if (findUnescaped(block, QStringLiteral("->")) >= 0)
+        // Pairs "=a -> b" make a matching question, which has no "~" answers; among choices
+        // an arrow is text.
+        if (findUnescaped(block, QStringLiteral("->")) >= 0 &&
+            findUnescaped(block, QStringLiteral("~")) < 0)
             return QStringLiteral("вопрос на соответствие");
         if (!block.startsWith(u'=') && !block.startsWith(u'~'))
             return QStringLiteral("ответы не разобраны: каждый должен начинаться с «=» или «~»");

@@ -18,8 +18,8 @@
 //    weigh 100; the others are the wrong answers whatever they weigh.
 // Everything else is a problem with the question's first line and name: no answer block or an
 // unclosed one, several answer blocks, an essay ("{}"), a numerical ("{#…}"), a matching
-// ("->") or a short-answer question (only "=" answers), several or no answers at 100 %, a
-// picture in the text (GIFT carries none).
+// ("->" and no "~" answer) or a short-answer question (only "=" answers), several or no answers at
+// 100 %, a picture in the text (GIFT carries none).
 //
 // Writing is UTF-8 without a byte-order mark: "$CATEGORY: …" (categoryForTopic) before each
 // topic's questions, then one question per block: the text escaped (line breaks as "\n"), and

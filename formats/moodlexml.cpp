@@ -302,26 +302,25 @@ class Reader {
 
         const PlainText t = toPlainText(text.text, text.format);
         q.text = t.text;
-        std::vector<int> pictures;
-        for (const QString& src : t.images) {
+        // The count first: a text with thousands of pictures costs no look-ups.
+        const bool oldImage = !image.isEmpty() || !imageBase64.trimmed().isEmpty();
+        const qsizetype count = t.images.size() + (oldImage ? 1 : 0);
+        if (count > 1)
+            return problem(where, QStringLiteral("рисунков в вопросе %1, а у вопроса банка может "
+                                                 "быть только один")
+                                      .arg(count));
+        if (!t.images.isEmpty()) {
             QString why;
-            const int p = picture(src, text, why);
-            if (p < 0) return problem(where, why);
-            pictures.push_back(p);
-        }
-        if (!image.isEmpty() || !imageBase64.trimmed().isEmpty()) {
+            q.picture = picture(t.images.front(), text, why);
+            if (q.picture < 0) return problem(where, why);
+        } else if (oldImage) {
             const QString name =
                 image.mid(std::max(image.lastIndexOf(u'/'), image.lastIndexOf(u'\\')) + 1);
             if (imageBase64.trimmed().isEmpty())
                 return problem(where, QStringLiteral("рисунок «%1» не вложен в файл").arg(name));
-            pictures.push_back(addPicture(name.isEmpty() ? QStringLiteral("image") : name,
-                                          QByteArray::fromBase64(imageBase64.toLatin1())));
+            q.picture = addPicture(name.isEmpty() ? QStringLiteral("image") : name,
+                                   QByteArray::fromBase64(imageBase64.toLatin1()));
         }
-        if (pictures.size() > 1)
-            return problem(where, QStringLiteral("рисунков в вопросе %1, а у вопроса банка может "
-                                                 "быть только один")
-                                      .arg(pictures.size()));
-        if (!pictures.empty()) q.picture = pictures.front();
         out_.questions.push_back(std::move(q));
     }
 

@@ -129,6 +129,7 @@ std::vector<PlannedPicture> planPictureNames(const std::vector<Picture>& picture
             byBytes.insert(f.bytes, f.name);
     }
 
+    QHash<QString, qint64> nextNumber;  // per original name, the last number tried
     std::vector<PlannedPicture> plan;
     plan.reserve(pictures.size());
     for (const Picture& p : pictures) {
@@ -149,15 +150,24 @@ std::vector<PlannedPicture> planPictureNames(const std::vector<Picture>& picture
         };
         QString stem = trimStemEnd(parts.stem.left(room));
         if (!usable(stem)) {
-            for (qint64 n = 1;; ++n) {
+            // Numbers go on where the last picture of this name stopped, so that many pictures
+            // of one name cost no more than a few tries each.
+            const QString key = nameKey(joinName(parts.stem, parts.ext));
+            qint64& n = nextNumber[key];
+            stem.clear();
+            for (++n;; ++n) {
                 const QString number = QString::number(n);
+                if (number.size() > room) break;  // no name of this shape is left
                 const QString candidate =
-                    trimStemEnd(parts.stem.left(std::max<qsizetype>(0, room - number.size()))) +
-                    number;
+                    trimStemEnd(parts.stem.left(room - number.size())) + number;
                 if (usable(candidate)) {
                     stem = candidate;
                     break;
                 }
+            }
+            if (stem.isEmpty()) {
+                plan.push_back({QString(), false});
+                continue;
             }
         }
         const QString name = joinName(stem, parts.ext);
@@ -201,6 +211,9 @@ bool writePlannedPictures(const QString& dir, const std::vector<Picture>& pictur
                         .arg(QDir::toNativeSeparators(dir)));
     QSet<QString> done;
     for (size_t i = 0; i < plan.size() && i < pictures.size(); ++i) {
+        if (plan[i].name.isEmpty())
+            return fail(QStringLiteral("Для рисунка «%1» не нашлось свободного имени")
+                            .arg(pictures[i].name));
         if (!plan[i].write || done.contains(nameKey(plan[i].name))) continue;
         done.insert(nameKey(plan[i].name));
         const QString path = QDir(dir).filePath(plan[i].name);

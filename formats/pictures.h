@@ -44,7 +44,8 @@ struct PlannedPicture {
 //    missing or says another type, cut to `maxChars`; when that name is taken (by an existing
 //    file or a planned one, letter case ignored), has a one-letter stem (the exchange file
 //    would read "a.png" as an answer line) or is a reserved device name of Windows, a number
-//    replaces the end of the stem: "image.png", "image1.png", "image2.png" …
+//    replaces the end of the stem: "image.png", "image1.png", "image2.png" …; when the numbers
+//    of that shape are used up (a million of them), the name is empty and nothing is written.
 // REQUIRES: maxChars >= 6; every embedded picture's type is known (checkQuestions ensures it).
 std::vector<PlannedPicture> planPictureNames(const std::vector<Picture>& pictures,
                                              const std::vector<ExistingFile>& existing,
@@ -58,8 +59,8 @@ std::vector<ExistingFile> readPictureFolder(const QString& dir,
 
 // Writes every picture planned for writing into `dir` (created when missing), each file whole
 // or not at all. A file that appeared meanwhile with the same bytes is left as it is; one with
-// other bytes is never overwritten. On a failure the files this call wrote are removed again,
-// `error` gets the reason (Russian) and false is returned.
+// other bytes is never overwritten; a picture left without a name fails. On a failure the files
+// this call wrote are removed again, `error` gets the reason (Russian) and false is returned.
 // REQUIRES: plan.size() == pictures.size() (planPictureNames' result for them).
 bool writePlannedPictures(const QString& dir, const std::vector<Picture>& pictures,
                           const std::vector<PlannedPicture>& plan, QString* error);

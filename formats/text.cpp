@@ -2,8 +2,9 @@
 #include "formats/text.h"
 
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
+#include <vector>
 
 #include "formats/question.h"
 
@@ -331,28 +332,114 @@ class HtmlReader {
     int pre_ = 0;
 };
 
+// A heading line without its marks ("## Title ##" → "Title"); other lines as they are.
+QString withoutHeadingMarks(const QString& line) {
+    qsizetype i = 0;
+    while (i < line.size() && i < 3 && line[i] == u' ') ++i;
+    qsizetype hashes = 0;
+    while (i + hashes < line.size() && line[i + hashes] == u'#') ++hashes;
+    if (hashes < 1 || hashes > 6) return line;
+    qsizetype start = i + hashes;
+    if (start < line.size() && !line[start].isSpace()) return line;
+    QString title = line.mid(start).trimmed();
+    qsizetype end = title.size();
+    while (end > 0 && title[end - 1] == u'#') --end;
+    if (end == 0 || title[end - 1].isSpace()) title = title.left(end).trimmed();
+    return title;
+}
+
+bool isMarkdownPunct(QChar c) {
+    return QStringLiteral("\\`*_{}[]()#+-.!").contains(c);
+}
+
+// One line of Markdown's inline syntax as plain text, in one pass and a pairing of the strong
+// markers (no backtracking: a hostile line costs time in proportion to its length).
+QString markdownInline(const QString& line, QStringList& images) {
+    QString out;
+    struct Marker {
+        qsizetype at;
+        QChar c;
+    };
+    std::vector<Marker> markers;
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = line[i];
+        if (c == u'\\' && i + 1 < n && isMarkdownPunct(line[i + 1])) {
+            out += line[i + 1];
+            i += 2;
+            continue;
+        }
+        if (c == u'`') {
+            const qsizetype end = line.indexOf(u'`', i + 1);
+            if (end > i + 1) {
+                out += line.mid(i + 1, end - i - 1);
+                i = end + 1;
+                continue;
+            }
+        }
+        const bool image = c == u'!' && i + 1 < n && line[i + 1] == u'[';
+        if (c == u'[' || image) {
+            const qsizetype open = image ? i + 1 : i;
+            const qsizetype close = line.indexOf(u']', open + 1);
+            if (close < 0) {
+                out += line.mid(i);
+                break;
+            }
+            if (close + 1 < n && line[close + 1] == u'(') {
+                const qsizetype end = line.indexOf(u')', close + 2);
+                if (end < 0) {
+                    out += line.mid(i);
+                    break;
+                }
+                if (image)
+                    images << line.mid(close + 2, end - close - 2).trimmed().section(u' ', 0, 0);
+                else
+                    out += line.mid(open + 1, close - open - 1);
+                i = end + 1;
+                continue;
+            }
+            out += line.mid(i, close + 1 - i);
+            i = close + 1;
+            continue;
+        }
+        if (c == u'*' || c == u'_') {
+            qsizetype run = 0;
+            while (i + run < n && line[i + run] == c) ++run;
+            if (run == 2) markers.push_back({out.size(), c});
+            out += line.mid(i, run);
+            i += run;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    // "**" or "__" pairs around text that neither begins nor ends with a blank are emphasis.
+    std::vector<qsizetype> drop;
+    const Marker* open[2] = {nullptr, nullptr};
+    for (const Marker& m : markers) {
+        const Marker*& pending = open[m.c == u'*' ? 0 : 1];
+        if (pending) {
+            const QString inner = out.mid(pending->at + 2, m.at - pending->at - 2);
+            if (!inner.isEmpty() && !inner.front().isSpace() && !inner.back().isSpace()) {
+                drop.push_back(pending->at);
+                drop.push_back(m.at);
+                pending = nullptr;
+                continue;
+            }
+        }
+        pending = &m;
+    }
+    std::sort(drop.begin(), drop.end());
+    for (auto it = drop.rbegin(); it != drop.rend(); ++it) out.remove(*it, 2);
+    return out;
+}
+
 PlainText fromMarkdown(const QString& source) {
-    static const QRegularExpression heading(QStringLiteral("^ {0,3}#{1,6}(?:\\s+|$)"));
-    static const QRegularExpression closingHashes(QStringLiteral("\\s+#+\\s*$"));
-    static const QRegularExpression image(
-        QStringLiteral("!\\[[^\\]]*\\]\\(\\s*([^)\\s]*)[^)]*\\)"));
-    static const QRegularExpression link(QStringLiteral("\\[([^\\]]*)\\]\\([^)]*\\)"));
-    static const QRegularExpression strong(QStringLiteral("(\\*\\*|__)(?=\\S)(.+?)(?<=\\S)\\1"));
-    static const QRegularExpression code(QStringLiteral("`([^`]+)`"));
-    static const QRegularExpression escaped(QStringLiteral("\\\\([\\\\`*_{}\\[\\]()#+\\-.!])"));
     PlainText out;
     QStringList lines;
-    for (QString line : splitAllLines(source)) {
-        if (line.contains(heading)) {
-            line.remove(heading);
-            line.remove(closingHashes);
-        }
-        for (auto m = image.globalMatch(line); m.hasNext();) out.images << m.next().captured(1);
-        line.remove(image);
-        line.replace(link, QStringLiteral("\\1"));
-        line.replace(strong, QStringLiteral("\\2"));
-        line.replace(code, QStringLiteral("\\1"));
-        line.replace(escaped, QStringLiteral("\\1"));
+    for (const QString& raw : splitAllLines(source)) {
+        QString line = markdownInline(withoutHeadingMarks(raw), out.images);
         while (!line.isEmpty() && line.back().isSpace()) line.chop(1);
         lines << line;
     }
@@ -439,8 +526,12 @@ QString topicFromCategory(const QString& path) {
         levels.removeFirst();
         if (!levels.isEmpty() && levels.front() == u"top") levels.removeFirst();
     }
-    for (qsizetype i = levels.size() - 1; i >= 0; --i)
-        if (!levels[i].trimmed().isEmpty()) return levels[i].trimmed();
+    // A topic is one line.
+    for (qsizetype i = levels.size() - 1; i >= 0; --i) {
+        QString name = levels[i];
+        name.replace(u'\r', u' ').replace(u'\n', u' ');
+        if (!name.trimmed().isEmpty()) return name.trimmed();
+    }
     return {};
 }
 

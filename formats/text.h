@@ -43,7 +43,8 @@ QString htmlFromPlain(const QString& text);
 
 // The topic a category path names: the last level of the path, with "//" read as a "/" inside
 // a name. A context such as "$course$" at the start and the "top" level right after it are
-// not levels. Blanks around the name are dropped; a path with no level gives "".
+// not levels. Line breaks in the name become blanks and blanks around it are dropped; a path
+// with no level gives "".
 QString topicFromCategory(const QString& path);
 // The category path the export writes for `topic`: "$course$/top/" and the name with every
 // "/" doubled.

@@ -54,6 +54,7 @@ TEST(Gift, EachQuestionCaseGivesTheQuestionOrItsProblem) {
         {"essay", "Опишите {}", "", {}, 0, "эссе"},
         {"numerical", "Сколько? {#4:0.5}", "", {}, 0, "числовым"},
         {"matching", "Сопоставьте {=a -> 1 =b -> 2}", "", {}, 0, "соответствие"},
+        {"an arrow among choices is text", "Q {=a -> b ~c}", "Q", answers({"a -> b", "c"}), 1},
         {"short answer", "Столица? {=Париж =Paris}", "", {}, 0, "кратким"},
         {"no answer block", "Просто текст", "", {}, 0, "описание"},
         {"an unclosed answer block", "Q {=a ~b", "", {}, 0, "не закрыт «}»"},

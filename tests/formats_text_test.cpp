@@ -48,6 +48,30 @@ TEST(Text, HtmlBecomesPlainTextWithLineBreaks) {
               QStringList({QStringLiteral("@@PLUGINFILE@@/a%20b.png"), QStringLiteral("x&y")}));
 }
 
+TEST(Text, MarkdownKeepsItsLinesWithoutTheMarks) {
+    const struct {
+        const char* markdown;
+        const char* text;
+    } cases[] = {
+        {"# Title #\n\n## Sub\ntext", "Title\r\n\r\nSub\r\ntext"},
+        {"#hashtag stays", "#hashtag stays"},
+        {"**bold** and __strong__ and a _____ blank", "bold and strong and a _____ blank"},
+        {"** loose ** and **open", "** loose ** and **open"},
+        {"\\*not\\* \\*\\*emphasis\\*\\*", "*not* **emphasis**"},
+        {"`**code**` stays", "**code** stays"},
+        {"[link](http://x) and [not a link] and [open", "link and [not a link] and [open"},
+        {"a ![pic](@@PLUGINFILE@@/p.png \"title\") b", "a  b"},
+        {"trailing blanks  \n\n\n", "trailing blanks"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.markdown);
+        EXPECT_EQ(toPlainText(QString::fromUtf8(c.markdown), TextFormat::Markdown).text,
+                  QString::fromUtf8(c.text));
+    }
+    EXPECT_EQ(toPlainText(QStringLiteral("![a](x.png) ![b](y.gif)"), TextFormat::Markdown).images,
+              QStringList({QStringLiteral("x.png"), QStringLiteral("y.gif")}));
+}
+
 // Whatever the bank holds comes back from its HTML (line breaks at the very start and end
 // aside, which HTML drops).
 TEST(Text, HtmlFromPlainReadsBackExactly) {
