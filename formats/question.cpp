@@ -70,6 +70,11 @@ void checkQuestions(ReadResult& result, const Limits& limits) {
     std::vector<Question> kept;
     kept.reserve(result.questions.size());
     for (Question& q : result.questions) {
+        // A byte-order mark inside a text is left over from files pasted together: invisible,
+        // and a writer would put it where a reader takes it for the file's own.
+        q.topic.remove(QChar(0xFEFF));
+        q.text.remove(QChar(0xFEFF));
+        for (QString& a : q.answers) a.remove(QChar(0xFEFF));
         const QString why = reasons(q, result.pictures, limits);
         if (why.isEmpty())
             kept.push_back(std::move(q));

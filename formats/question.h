@@ -79,7 +79,8 @@ struct Limits {
     static Limits standard();
 };
 
-// Moves every question of `result` that the bank cannot hold into its problems (one problem per
+// Drops every U+FEFF (a byte-order mark inside a text) from the questions' texts, then moves
+// every question of `result` that the bank cannot hold into its problems (one problem per
 // question, naming every reason): fewer than `minAnswers` or more than `maxAnswers` answers, a
 // correct answer number out of range, an empty question or answer text (blanks do not count),
 // a topic name longer than its column, a picture name that is not embedded and is longer than

@@ -131,4 +131,19 @@ TEST(Gift, AWindows1251FileIsDecoded) {
     EXPECT_EQ(q.answers, answers({"Да", "Нет"}));
 }
 
+// Files pasted together leave a byte-order mark inside: it is no part of a text (the GIFT
+// writer would put it at the start of its file, where it is read as the file's own).
+TEST(Gift, AByteOrderMarkInsideTheFileIsNoPartOfATextNorOfATopic) {
+    const ReadResult r = readGift(
+        "Q1 {=a ~b}\n\n$CATEGORY: \xEF\xBB\xBFT\n\n\xEF\xBB\xBFQ2 {=\xEF\xBB\xBF"
+        "a ~b}\n");
+    ASSERT_EQ(r.questions.size(), 2u) << problemsOf(r);
+    EXPECT_EQ(r.questions[1].text, QStringLiteral("Q2"));
+    EXPECT_EQ(r.questions[1].topic, QStringLiteral("T"));
+    EXPECT_EQ(r.questions[1].answers, answers({"a", "b"}));
+    const ReadResult back = readGift(writeGift(r).bytes);
+    ASSERT_EQ(back.questions.size(), 2u) << problemsOf(back);
+    EXPECT_EQ(back.questions[1].text, QStringLiteral("Q2"));
+}
+
 }  // namespace
