@@ -8,6 +8,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "problems/bankcheck.h"
+#include "store/rows.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -26,14 +27,17 @@ struct Change {
     qint64 value = 0;
 };
 
-// Writes `changes` into column `column` of `table`, row by row, inside the caller's scope.
-void apply(TDatMod& dm, const char* table, const char* column, const std::vector<Change>& changes) {
-    jet::Table& t = dm.Conn.database().table(table);
-    const int c = t.columnIndex(column);
-    if (c < 0) throw jet::Error(jet::ErrorKind::NotFound, std::string("no column ") + column);
+// Writes `changes` into one column of `t` (a member of its columns, e.g.
+// &store::QuestionColumns::idvopr), row by row, inside the caller's scope.
+template <class Columns>
+void apply(TDatMod& dm, jet::Table& t, size_t Columns::*column,
+           const std::vector<Change>& changes) {
+    const size_t c = Columns(t).*column;
     for (const Change& ch : changes) {
         jet::Row row = t.read(ch.row);
-        row[size_t(c)] = int64_t(ch.value);
+        if (c >= row.size())
+            throw jet::Error(jet::ErrorKind::Corrupt, "a row shorter than its table");
+        row[c] = int64_t(ch.value);
         dm.Conn.updateRow(t, ch.row, row);
     }
 }
@@ -227,7 +231,8 @@ Repairs::Plan Repairs::planRenumberQuestions(qint64 numtema) {
 void Repairs::renumberQuestions(qint64 numtema) {
     dm_.write(QStringLiteral("перенумерацию вопросов темы %1").arg(numtema), [&] {
         const QuestionRenumbering r = questionRenumbering(readBank(dm_), numtema);
-        apply(dm_, "Voprosi", "idvopr", r.changes);
+        apply(dm_, store::questionTable(dm_.Conn.database()), &store::QuestionColumns::idvopr,
+              r.changes);
     });
     finish(QStringLiteral("Вопросы темы %1 перенумерованы").arg(numtema));
 }
@@ -243,9 +248,11 @@ void Repairs::renumberTopics() {
         const TopicRenumbering r = topicRenumbering(b);
         if (!r.refusal.isEmpty())
             throw jet::Error(jet::ErrorKind::Constraint, r.refusal.toStdString());
-        apply(dm_, "Voprosi", "idtest", r.questions);
-        apply(dm_, "Tema", "numtema", r.topics);
-        apply(dm_, "Tema", "kolvopr", recountOf(readBank(dm_)).changes);
+        jet::Database& db = dm_.Conn.database();
+        apply(dm_, store::questionTable(db), &store::QuestionColumns::idtest, r.questions);
+        apply(dm_, store::topicTable(db), &store::TopicColumns::numtema, r.topics);
+        apply(dm_, store::topicTable(db), &store::TopicColumns::kolvopr,
+              recountOf(readBank(dm_)).changes);
     });
     finish(QStringLiteral("Темы перенумерованы"));
 }
@@ -255,8 +262,10 @@ Repairs::Plan Repairs::planRecount() {
 }
 
 void Repairs::recount() {
-    dm_.write(QStringLiteral("пересчёт числа вопросов тем"),
-              [&] { apply(dm_, "Tema", "kolvopr", recountOf(readBank(dm_)).changes); });
+    dm_.write(QStringLiteral("пересчёт числа вопросов тем"), [&] {
+        apply(dm_, store::topicTable(dm_.Conn.database()), &store::TopicColumns::kolvopr,
+              recountOf(readBank(dm_)).changes);
+    });
     finish(QStringLiteral("Число вопросов тем пересчитано"));
 }
 
@@ -269,9 +278,9 @@ void Repairs::deleteOrphans() {
     dm_.write(QStringLiteral("удаление вопросов без темы и ответов без вопроса"), [&] {
         const Orphans r = orphansOf(readBank(dm_));
         jet::Database& db = dm_.Conn.database();
-        jet::Table& answers = db.table("Otveti");
+        jet::Table& answers = store::answerTable(db);
         for (const jet::RowId& id : r.answers) dm_.Conn.removeRow(answers, id);
-        jet::Table& questions = db.table("Voprosi");
+        jet::Table& questions = store::questionTable(db);
         for (const jet::RowId& id : r.questions) dm_.Conn.removeRow(questions, id);
     });
     finish(QStringLiteral("Вопросы без темы и ответы без вопроса удалены"));
