@@ -17,6 +17,7 @@
 #include "jet/database.h"
 #include "store/bank/testbank.h"
 #include "store/values.h"
+#include "tests/support/qtprint.h"
 #include "tests/support/testsupport.h"
 
 namespace edtest {

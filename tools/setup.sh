@@ -2,7 +2,7 @@
 # Installs what building, testing and checking the project needs on a fresh
 # Debian 12 machine: compilers and build tools, Qt 6, test and benchmark
 # libraries, the reference Jet readers (mdbtools; mdb-reader from npm into
-# tools/oracle/node_modules), an X server for headless GUI runs and
+# tools/oracle/node_modules), strace, an X server for headless GUI runs and
 # screenshots, GNU time and fonts, Qt's Russian translations and the tools that
 # build and check the Debian package. Safe to run again: it only asks apt and npm
 # for what is missing and says nothing when everything is there.
@@ -28,6 +28,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # reference reader of Jet files (mdb-export, mdb-schema, mdb-tables)
     mdbtools
+    # killing a command at each of its system calls, or filling the disk under it (the bulk
+    # commands' crash tests)
+    strace
     # headless GUI runs; screenshots as `xwd -root | convert xwd:- shot.png`
     xvfb xauth x11-apps imagemagick
     # /usr/bin/time -f %M for peak memory
