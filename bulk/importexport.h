@@ -9,7 +9,7 @@
 // and the line where it was found, and the database stays as it was. A file that yields no
 // topic and no question (an empty file, or one whose every line is passed over) would delete
 // everything: the person is asked first (Feedback::ask), and nothing happens when the answer is
-// No. Only then is the backup taken (bulk/filecommand.h). Then one write scope deletes every
+// No. Only then is the backup taken (store/filecommand.h). Then one write scope deletes every
 // topic, question and
 // answer (bulk/deleteall.h) and stores the file's: the database holds the old bank or the new
 // one, never a mix. Each topic's stored question count is written with it; the rows get the ids

@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "store/backups.h"
+#include "store/undohistory.h"
 #include "tests/bulk_testing.h"
 
 namespace {
@@ -70,7 +71,8 @@ TEST(Znbank, ExportImportInfoDeleteAllAndCompact) {
     for (const auto& k : zn::listBackups(a)) commandsOfA.push_back(k.command);
     EXPECT_EQ(commandsOfB, (std::vector<QString>{"удаление всех данных", "импорт"}));
     EXPECT_EQ(commandsOfA, (std::vector<QString>{"сжатие базы"}));
-    EXPECT_FALSE(QFile::exists(b + "-undo"));
+    EXPECT_FALSE(
+        QFile::exists(QString::fromStdString(zn::UndoHistory::sideFolder(b.toStdString()))));
 
     r = znbank({"export", b, dir + "/пусто.txt"});
     EXPECT_EQ(r.exitCode, 0);
