@@ -138,8 +138,9 @@ int main(int argc, char** argv) {
     // box above the tree ($ZN_SHOTS_SEARCH, default "а") with its result list.
     if (zn::ProblemsArea* problems = program.problems()) {
         problems->panelAction()->trigger();
-        if (problems->panel().list()->topLevelItemCount() > 0)
-            problems->panel().list()->setCurrentItem(problems->panel().list()->topLevelItem(0));
+        QTreeWidget* list = problems->panel().list();
+        if (list->topLevelItemCount() > 0 && list->topLevelItem(0)->childCount() > 0)
+            list->setCurrentItem(list->topLevelItem(0)->child(0));
         settle();
         std::printf("problems: %s\n", qPrintable(problems->panel().counts()->text()));
         ok &= save(form1.grab(), out.filePath(QStringLiteral("problems.png")));
