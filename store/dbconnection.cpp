@@ -50,42 +50,11 @@ void DbConnection::open() {
     // Without a password in the connection string the engine refuses a database that has one.
     opt.allowPassword = !s.password.isEmpty();
     opt.env = env_;
-    std::unique_ptr<jet::Database> db;
-    try {
-        db = jet::Database::open(path, opt);
-    } catch (const jet::Error& e) {
-        throw openError(fileName_, e);
-    }
+    auto db = jet::Database::open(path, opt);
     if (!s.password.isEmpty() && db->header().password() != s.password.toStdU16String())
         throw jet::Error(jet::ErrorKind::Usage, "Not a valid password.");
     db_ = std::move(db);
     if (afterOpen) afterOpen(*db_);
-}
-
-jet::Error DbConnection::openError(const QString& fileName, const jet::Error& e) {
-    const QString file = QStringLiteral("«") + fileName + QStringLiteral("»");
-    const QString detail = QString::fromUtf8(e.what());
-    QString text;
-    switch (e.kind()) {
-        case jet::ErrorKind::Corrupt:
-            text = QStringLiteral("Файл базы данных %1 повреждён, открыть его нельзя (%2).")
-                       .arg(file, detail);
-            break;
-        case jet::ErrorKind::Unsupported:
-            text = QStringLiteral("Файл %1 нельзя открыть как базу данных (%2).").arg(file, detail);
-            break;
-        case jet::ErrorKind::InUse:
-            text = QStringLiteral(
-                       "База данных %1 открыта в другой программе, открыть её сейчас нельзя (%2).")
-                       .arg(file, detail);
-            break;
-        default:
-            return e;
-    }
-    jet::Error out(e.kind(), text.toStdString(), e.page());
-    out.setWhere(e.where());
-    out.setSysError(e.sysError());
-    return out;
 }
 
 void DbConnection::close() {

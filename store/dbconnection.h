@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "jet/database.h"
-#include "jet/error.h"
 
 class DbDataset;
 
@@ -35,12 +34,8 @@ class DbConnection {
     // nothing when already open. Errors: the connection string's (see connectionstring.h);
     // "Could not find file '<path>'." for a missing file; the engine's own (not a Jet 4 file, a
     // database with a password when the connection string gives none, the file in use);
-    // "Not a valid password." when the given password is not the database's. A damaged file, one
-    // that is not a database the engine reads and one another program holds are said in
-    // Russian (openError), with the engine's words in brackets.
+    // "Not a valid password." when the given password is not the database's.
     void open();
-    // The error open() throws for the engine's error `e` when opening `fileName`.
-    static jet::Error openError(const QString& fileName, const jet::Error& e);
     // Closes every dataset on the connection first (pending edits are discarded), then the
     // database. Does nothing when closed. Refuses (jet::Error(Usage)) while a transaction is
     // open: a command that closes the connection in the middle of its writes is a bug, and

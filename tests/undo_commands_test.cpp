@@ -601,9 +601,9 @@ TEST(Backups, TheSameBytesAreNotKeptTwiceInARow) {
     const QString first = zn::makeBackup(b.path, "проверка");
     EXPECT_EQ(zn::makeBackup(b.path, "проверка"), first);
     importSmallBank(b);
-    b.dm->history.undo(*b.dm);
+    b.dm->undo();
     importSmallBank(b);
-    b.dm->history.undo(*b.dm);
+    b.dm->undo();
     b.deletion().Deletezap();
     auto list = zn::listBackups(b.path);
     ASSERT_EQ(list.size(), 1u);
