@@ -115,7 +115,7 @@ TEST(Znbank, ACommandOnABankInUseIsRefusedInRussianAndTakesNoBackup) {
     }
 }
 
-// A damaged bank is said to be damaged in Russian, as the editor says it.
+// A damaged bank is said to be damaged in Russian, in the editor's words.
 TEST(Znbank, ADamagedBankIsNamedInRussian) {
     const QString dir = QString::fromStdString(zntest::tempDir());
     const QString bank = dir + "/банк.mdb";
@@ -127,7 +127,9 @@ TEST(Znbank, ADamagedBankIsNamedInRussian) {
         SCOPED_TRACE(command);
         const auto r = znbank({command, bank});
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err.rfind("znbank: Файл базы данных «" + bank.toStdString() + "» повреждён", 0),
+        EXPECT_EQ(r.err.rfind("znbank: Файл «" + bank.toStdString() +
+                                  "» не удаётся открыть как базу данных Access 2000: он повреждён",
+                              0),
                   0u)
             << r.err;
     }

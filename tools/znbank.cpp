@@ -40,6 +40,7 @@
 #include "bulk/deleteall.h"
 #include "bulk/importexport.h"
 #include "bulk/inforecords.h"
+#include "jet/error.h"
 #ifdef ZN_BANK_CHECK
 #include "preview/datafiles.h"
 #include "problems/bankcheck.h"
@@ -50,6 +51,7 @@
 #include "print/source.h"
 #endif
 #include "store/backups.h"
+#include "store/bankfile.h"
 #include "store/filecommand.h"
 #include "store/tdatmod.h"
 
@@ -101,7 +103,14 @@ void open(TDatMod& dm, const QString& path, bool readOnly) {
                  : TDatMod::connectionString(path);
     dm.Conn.close();
     dm.Conn.setConnectionString(connection);
-    dm.reopen();
+    try {
+        dm.reopen();
+    } catch (const std::exception&) {
+        // Said as the editor says it, where the reason is a known one.
+        const QString why = store::whyNotATestBank(path);
+        if (why.isEmpty()) throw;
+        throw jet::Error(jet::ErrorKind::Unsupported, why.toStdString());
+    }
 }
 
 #ifdef ZN_BANK_CHECK
