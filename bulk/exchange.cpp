@@ -574,7 +574,7 @@ std::vector<Hazard> readBackHazards(const Bank& bank, const FieldRules& rules) {
         const LineOrigin o = originOf(line);
         if (o.topic < 0) return;
         Outcome& item = o.question >= 0 && !repeatedTopic(o.topic) ? questions[size_t(o.question)]
-                                                                    : topics[size_t(o.topic)];
+                                                                   : topics[size_t(o.topic)];
         if (!item.wrong) item.wrong = what;
     };
     for (const TopicLine& t : read.bank.topics) {
@@ -643,7 +643,8 @@ std::vector<Hazard> readBackHazards(const Bank& bank, const FieldRules& rules) {
         else
             why = textHazard(topic.tema, paddedNumber(topic.numtema).size() + 1,
                              QStringLiteral("названии темы"));
-        if (why.isEmpty()) why = topics[t].wrong.value_or(QStringLiteral("тема не будет прочитана"));
+        if (why.isEmpty())
+            why = topics[t].wrong.value_or(QStringLiteral("тема не будет прочитана"));
         found.push_back({topicLine[t], {topic.numtema, -1, topic.tema, why}});
     }
     const int afterAll = int(origin.size());

@@ -29,9 +29,9 @@ namespace {
 using Bytes = QByteArray;
 
 // The calls that change files, as strace names them on this system.
-const QStringList kChanging = {"write",     "pwrite64", "pwritev", "writev",   "fsync",
-                               "fdatasync", "rename",   "renameat", "renameat2", "unlink",
-                               "unlinkat",  "ftruncate"};
+const QStringList kChanging = {"write",     "pwrite64",  "pwritev",  "writev",
+                               "fsync",     "fdatasync", "rename",   "renameat",
+                               "renameat2", "unlink",    "unlinkat", "ftruncate"};
 
 QString strace() {
     return QStandardPaths::findExecutable(QStringLiteral("strace"));
@@ -39,7 +39,8 @@ QString strace() {
 
 // Why strace cannot run here ("" when it can).
 QString straceMissing() {
-    if (strace().isEmpty()) return QStringLiteral("strace is not installed (tools/setup.sh installs it)");
+    if (strace().isEmpty())
+        return QStringLiteral("strace is not installed (tools/setup.sh installs it)");
     const auto r = zntest::run({strace().toStdString(), "-o", "/dev/null", "true"});
     if (r.exitCode != 0)
         return QStringLiteral("strace cannot trace here: ") + QString::fromStdString(r.err);
@@ -146,8 +147,7 @@ class Crash : public ::testing::Test {
         if (const QString why = straceMissing(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
         base.dir = QString::fromStdString(zntest::tempDir());
         // The state a restore brings back, kept as a backup; then the bank as it is now.
-        edtest::makeBank(base.bank(),
-                         {edtest::topic("Старая", 3), edtest::topic("Ещё одна", 2)});
+        edtest::makeBank(base.bank(), {edtest::topic("Старая", 3), edtest::topic("Ещё одна", 2)});
         restorable = zn::makeBackup(base.bank(), QStringLiteral("проверка"));
         QFile::remove(base.bank());
         edtest::makeBank(base.bank(), {edtest::topic("Механика", 4), edtest::topic("Оптика", 3),
@@ -165,7 +165,8 @@ class Crash : public ::testing::Test {
             {"import", {"import", "%D/bank.mdb", "%D/file.txt"}, true},
             {"delete-all", {"delete-all", "%D/bank.mdb"}, true},
             {"compact", {"compact", "%D/bank.mdb"}, false},
-            {"restore", {"restore", "%D/bank.mdb", "%D/backups/" + QFileInfo(restorable).fileName()},
+            {"restore",
+             {"restore", "%D/bank.mdb", "%D/backups/" + QFileInfo(restorable).fileName()},
              false},
         };
     }
@@ -182,7 +183,8 @@ TEST_F(Crash, AKillAtAnyChangeOfAFileLeavesTheBankBeforeOrAfterAndWholeBackups) 
         // A run to the end, traced: what it calls, and the file it leaves (twice: it must be the
         // same each time for "after" to mean anything).
         const Folder clean = copyOf(base);
-        const Traced traced = underStrace(clean, sc.args, {"-e", "trace=" + kChanging.join(',')}, true);
+        const Traced traced =
+            underStrace(clean, sc.args, {"-e", "trace=" + kChanging.join(',')}, true);
         ASSERT_EQ(traced.result.exitCode, 0) << traced.result.err;
         const Bytes after = bulktest::bytesOf(clean.bank());
         {
@@ -199,7 +201,8 @@ TEST_F(Crash, AKillAtAnyChangeOfAFileLeavesTheBankBeforeOrAfterAndWholeBackups) 
             for (const QString& c : traced.calls) {
                 const QString name = c.left(c.indexOf(u'('));
                 const int n = ++seen[name];
-                if (name.startsWith("rename") && c.contains("/bank.mdb\"")) compaction = n, call = name;
+                if (name.startsWith("rename") && c.contains("/bank.mdb\""))
+                    compaction = n, call = name;
             }
             ASSERT_GT(compaction, 0) << traced.calls.join('\n').toStdString();
             const Folder mid = copyOf(base);
@@ -215,7 +218,11 @@ TEST_F(Crash, AKillAtAnyChangeOfAFileLeavesTheBankBeforeOrAfterAndWholeBackups) 
         std::map<int, int> outcomes;  // 0 before, 1 after, 2 between
         for (const auto& [call, count] : counts) {
             for (int n : sample(count, 24)) {
-                SCOPED_TRACE(QString("killed at %1 number %2 of %3").arg(call).arg(n).arg(count).toStdString());
+                SCOPED_TRACE(QString("killed at %1 number %2 of %3")
+                                 .arg(call)
+                                 .arg(n)
+                                 .arg(count)
+                                 .toStdString());
                 const Folder run = copyOf(base);
                 underStrace(run, sc.args,
                             {"-e", QString("inject=%1:signal=SIGKILL:when=%2").arg(call).arg(n)});
@@ -234,8 +241,10 @@ TEST_F(Crash, AKillAtAnyChangeOfAFileLeavesTheBankBeforeOrAfterAndWholeBackups) 
         EXPECT_GT(outcomes[0], 0);
         EXPECT_GT(outcomes[1], 0);
         std::cout << sc.name << " calls:";
-        for (const auto& [call, count] : counts) std::cout << ' ' << call.toStdString() << ' ' << count;
-        std::cout << "\n" << sc.name << ": " << outcomes[0] << " kills left the bank before, "
+        for (const auto& [call, count] : counts)
+            std::cout << ' ' << call.toStdString() << ' ' << count;
+        std::cout << "\n"
+                  << sc.name << ": " << outcomes[0] << " kills left the bank before, "
                   << outcomes[1] << " after, " << outcomes[2] << " between\n";
     }
     std::cout << runs << " runs killed\n";
@@ -256,13 +265,15 @@ TEST_F(Crash, AFullDiskDuringTheBackupStopsTheCommandCleanly) {
         struct Point {
             QString call, file;
             int n = 0;
-        } points[] = {{"pwrite64", ".mdb.part>"}, {"fsync", ".mdb.part>"}, {"pwrite64", ".txt.part>"}};
+        } points[] = {
+            {"pwrite64", ".mdb.part>"}, {"fsync", ".mdb.part>"}, {"pwrite64", ".txt.part>"}};
         std::map<QString, int> seen;
         for (const QString& c : traced.calls) {
             const QString name = c.left(c.indexOf(u'('));
             const int n = ++seen[name];
             for (Point& p : points)
-                if (!p.n && name == p.call && c.contains("/backups/") && c.contains(p.file)) p.n = n;
+                if (!p.n && name == p.call && c.contains("/backups/") && c.contains(p.file))
+                    p.n = n;
         }
         const QStringList listed = [&] {
             QStringList out;
@@ -274,9 +285,11 @@ TEST_F(Crash, AFullDiskDuringTheBackupStopsTheCommandCleanly) {
             ASSERT_GT(p.n, 0) << traced.calls.join('\n').toStdString();
             const Folder run = copyOf(base);
             const Traced t = underStrace(
-                run, sc.args, {"-e", QString("inject=%1:error=ENOSPC:when=%2+").arg(p.call).arg(p.n)});
+                run, sc.args,
+                {"-e", QString("inject=%1:error=ENOSPC:when=%2+").arg(p.call).arg(p.n)});
             EXPECT_EQ(t.result.exitCode, 1);
-            EXPECT_NE(t.result.err.find("Не удалось сделать резервную копию базы"), std::string::npos)
+            EXPECT_NE(t.result.err.find("Не удалось сделать резервную копию базы"),
+                      std::string::npos)
                 << t.result.err;
             EXPECT_NE(t.result.err.find("No space left on device"), std::string::npos)
                 << t.result.err;
