@@ -171,47 +171,60 @@ class Crash : public ::testing::Test {
         };
     }
 
+    // A run to the end, traced (what it calls), and the states the bank may be left in: before,
+    // after (the same each time, or "after" would mean nothing) and, for an import or a deletion,
+    // the commit landed with the compaction's rename failed (what a stop between them leaves).
+    struct Learned {
+        Traced traced;
+        Bytes before, after;
+        std::set<Bytes> allowed;
+    };
+    void learn(const Scenario& sc, Learned& out) const {
+        out.before = bulktest::bytesOf(base.bank());
+        const Folder clean = copyOf(base);
+        out.traced =
+            underStrace(clean, sc.args, {"-y", "-e", "trace=" + kChanging.join(',')}, true);
+        ASSERT_EQ(out.traced.result.exitCode, 0) << out.traced.result.err;
+        out.after = bulktest::bytesOf(clean.bank());
+        {
+            const Folder again = copyOf(base);
+            underStrace(again, sc.args, {});
+            ASSERT_EQ(bulktest::bytesOf(again.bank()), out.after)
+                << "the command is not deterministic";
+        }
+        out.allowed = {out.before, out.after};
+        if (!sc.compacts) return;
+        std::map<QString, int> seen;
+        int compaction = 0;
+        QString call;
+        for (const QString& c : out.traced.calls) {
+            const QString name = c.left(c.indexOf(u'('));
+            const int n = ++seen[name];
+            if (name.startsWith("rename") && c.contains("/bank.mdb\"")) compaction = n, call = name;
+        }
+        ASSERT_GT(compaction, 0) << out.traced.calls.join('\n').toStdString();
+        const Folder mid = copyOf(base);
+        const Traced t = underStrace(
+            mid, sc.args, {"-e", QString("inject=%1:error=EIO:when=%2").arg(call).arg(compaction)});
+        EXPECT_EQ(t.result.exitCode, 0) << t.result.err;
+        out.allowed.insert(settled(mid.bank()));
+    }
+
     Folder base;
     QString restorable;
 };
 
 TEST_F(Crash, AKillAtAnyChangeOfAFileLeavesTheBankBeforeOrAfterAndWholeBackups) {
-    const Bytes before = bulktest::bytesOf(base.bank());
     int runs = 0;
     for (const Scenario& sc : scenarios()) {
         SCOPED_TRACE(sc.name);
-        // A run to the end, traced: what it calls, and the file it leaves (twice: it must be the
-        // same each time for "after" to mean anything).
-        const Folder clean = copyOf(base);
-        const Traced traced =
-            underStrace(clean, sc.args, {"-e", "trace=" + kChanging.join(',')}, true);
-        ASSERT_EQ(traced.result.exitCode, 0) << traced.result.err;
-        const Bytes after = bulktest::bytesOf(clean.bank());
-        {
-            const Folder again = copyOf(base);
-            underStrace(again, sc.args, {});
-            ASSERT_EQ(bulktest::bytesOf(again.bank()), after) << "the command is not deterministic";
-        }
-        std::set<Bytes> allowed{before, after};
-        if (sc.compacts) {
-            // The commit landed, the compaction's rename failed: what a kill between them leaves.
-            std::map<QString, int> seen;
-            int compaction = 0;
-            QString call;
-            for (const QString& c : traced.calls) {
-                const QString name = c.left(c.indexOf(u'('));
-                const int n = ++seen[name];
-                if (name.startsWith("rename") && c.contains("/bank.mdb\""))
-                    compaction = n, call = name;
-            }
-            ASSERT_GT(compaction, 0) << traced.calls.join('\n').toStdString();
-            const Folder mid = copyOf(base);
-            const Traced t = underStrace(
-                mid, sc.args,
-                {"-e", QString("inject=%1:error=EIO:when=%2").arg(call).arg(compaction)});
-            EXPECT_EQ(t.result.exitCode, 0) << t.result.err;
-            allowed.insert(settled(mid.bank()));
-        }
+        Learned l;
+        learn(sc, l);
+        if (HasFatalFailure()) return;
+        const Bytes& before = l.before;
+        const Bytes& after = l.after;
+        const Traced& traced = l.traced;
+        const std::set<Bytes>& allowed = l.allowed;
 
         std::map<QString, int> counts;
         for (const QString& c : traced.calls) ++counts[c.left(c.indexOf(u'('))];
@@ -250,56 +263,80 @@ TEST_F(Crash, AKillAtAnyChangeOfAFileLeavesTheBankBeforeOrAfterAndWholeBackups) 
     std::cout << runs << " runs killed\n";
 }
 
-// A full disk while the backup is written: the command stops with the reason, the bank is as it
-// was, and the backups folder as it was (nothing half-written is left in it).
-TEST_F(Crash, AFullDiskDuringTheBackupStopsTheCommandCleanly) {
-    const Bytes before = bulktest::bytesOf(base.bank());
+// The disk full from some write on, for every write, sync and truncate of the command in turn
+// (each such call from there on fails with "no space left on device"): a command that fails
+// leaves the bank as it was, one that succeeds as after it, and the backups folder holds whole
+// backups only; once there is room again the next backup leaves nothing else. When the disk
+// fills up while the backup is written, the command stops before it changes anything, saying
+// that the backup could not be made and why, and nothing of that backup is left.
+TEST_F(Crash, AFullDiskAtAnyWriteLeavesTheBankBeforeOrAfterAndWholeBackups) {
+    const QStringList filling = {"pwrite64", "pwritev",   "write",    "writev",
+                                 "fsync",    "fdatasync", "ftruncate"};
+    int runs = 0;
     for (const Scenario& sc : scenarios()) {
         SCOPED_TRACE(sc.name);
-        const Folder clean = copyOf(base);
-        const Traced traced =
-            underStrace(clean, sc.args, {"-y", "-e", "trace=" + kChanging.join(',')}, true);
-        ASSERT_EQ(traced.result.exitCode, 0) << traced.result.err;
-        // Where the disk fills up: at the copy's first write, at its sync, at the description's
-        // first write (strace -y names each call's file). Every later write fails too.
-        struct Point {
-            QString call, file;
-            int n = 0;
-        } points[] = {
-            {"pwrite64", ".mdb.part>"}, {"fsync", ".mdb.part>"}, {"pwrite64", ".txt.part>"}};
-        std::map<QString, int> seen;
-        for (const QString& c : traced.calls) {
-            const QString name = c.left(c.indexOf(u'('));
-            const int n = ++seen[name];
-            for (Point& p : points)
-                if (!p.n && name == p.call && c.contains("/backups/") && c.contains(p.file))
-                    p.n = n;
-        }
-        const QStringList listed = [&] {
+        Learned l;
+        learn(sc, l);
+        if (HasFatalFailure()) return;
+        const QStringList listedBefore = [&] {
             QStringList out;
             for (const auto& b : zn::listBackups(base.bank())) out << QFileInfo(b.path).fileName();
             return out;
         }();
-        for (const Point& p : points) {
-            SCOPED_TRACE((p.call + " of " + p.file).toStdString());
-            ASSERT_GT(p.n, 0) << traced.calls.join('\n').toStdString();
+        // Each call that writes (to a file: the messages on standard error must get through)
+        // is a point where the disk may fill up; `counts` says how many of each kind came
+        // before it.
+        std::map<QString, int> counts;
+        int backupFailures = 0;
+        for (const QString& c : l.traced.calls) {
+            const QString name = c.left(c.indexOf(u'('));
+            if (!filling.contains(name)) continue;
+            const int n = ++counts[name];
+            if (c.startsWith(name + "(2<")) continue;  // standard error
+            const bool inBackup = c.contains("/backups/") && c.contains(".part>");
+            SCOPED_TRACE(
+                QString("disk full from %1 number %2: %3").arg(name).arg(n).arg(c).toStdString());
+            QStringList options;
+            for (const QString& call : filling) {
+                const int from = call == name ? n : (counts.count(call) ? counts.at(call) + 1 : 1);
+                options << "-e" << QString("inject=%1:error=ENOSPC:when=%2+").arg(call).arg(from);
+            }
             const Folder run = copyOf(base);
-            const Traced t = underStrace(
-                run, sc.args,
-                {"-e", QString("inject=%1:error=ENOSPC:when=%2+").arg(p.call).arg(p.n)});
-            EXPECT_EQ(t.result.exitCode, 1);
-            EXPECT_NE(t.result.err.find("Не удалось сделать резервную копию базы"),
-                      std::string::npos)
-                << t.result.err;
-            EXPECT_NE(t.result.err.find("No space left on device"), std::string::npos)
-                << t.result.err;
-            EXPECT_EQ(bulktest::bytesOf(run.bank()), before);
-            QStringList now;
-            for (const auto& b : zn::listBackups(run.bank())) now << QFileInfo(b.path).fileName();
-            EXPECT_EQ(now, listed);
-            EXPECT_EQ(QDir(run.backups()).entryList(QDir::Files).size(), 2 * listed.size());
+            const Traced t = underStrace(run, sc.args, options);
+            ++runs;
+            const Bytes now = settled(run.bank());
+            if (t.result.exitCode != 0) {
+                EXPECT_EQ(t.result.exitCode, 1);
+                EXPECT_TRUE(now == l.before) << "a failed command changed the bank\n"
+                                             << t.result.err;
+                EXPECT_NE(t.result.err.find("No space left on device"), std::string::npos)
+                    << t.result.err;
+            } else {
+                EXPECT_TRUE(l.allowed.count(now)) << "the bank is neither before nor after";
+            }
+            if (inBackup) {
+                ++backupFailures;
+                EXPECT_EQ(t.result.exitCode, 1);
+                EXPECT_NE(t.result.err.find("Не удалось сделать резервную копию базы"),
+                          std::string::npos)
+                    << t.result.err;
+                QStringList listed;
+                for (const auto& b : zn::listBackups(run.bank()))
+                    listed << QFileInfo(b.path).fileName();
+                EXPECT_EQ(listed, listedBefore);
+                EXPECT_EQ(QDir(run.backups()).entryList(QDir::Files).size(),
+                          2 * listedBefore.size());
+            }
+            expectWholeBackups(run, false);
+            const auto next = zntest::run({ZN_ZNBANK, "compact", run.bank().toStdString()});
+            EXPECT_EQ(next.exitCode, 0) << next.err;
+            expectWholeBackups(run, true);
+            if (HasFailure()) return;
         }
+        // The copy's writes and sync and the description's write at least.
+        EXPECT_GE(backupFailures, 3);
     }
+    std::cout << runs << " runs with the disk full\n";
 }
 
 }  // namespace
