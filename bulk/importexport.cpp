@@ -146,7 +146,7 @@ bool BankExchange::exportTo(const QString& path) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw BulkError(QStringLiteral("Cannot create file \"%1\". %2")
                             .arg(fullPath(path), file.errorString()));
-    const std::vector<exchange::Hazard> hazards = exchange::readBackHazards(bank);
+    const std::vector<exchange::Hazard> hazards = exchange::readBackHazards(bank, fieldRules());
     if (!hazards.empty()) fb_.message(Feedback::Box::Info, hazardMessage(hazards));
     return true;
 }
@@ -287,11 +287,19 @@ void BankExchange::finishImport() {
     fb_.progressPosition(0);
 }
 
-void BankExchange::importFrom(const QString& path) {
+QString BankExchange::emptyFileQuestion() {
+    return QStringLiteral("В файле не найдено ни одного вопроса. Удалить все данные базы?");
+}
+
+bool BankExchange::importFrom(const QString& path) {
+    requireWritable(dm_);
     const exchange::Bank bank = checkedBank(readFile(path));
+    if (bank.topics.empty() && bank.questions.empty() && !fb_.ask(emptyFileQuestion()))
+        return false;
     FileCommand command(dm_, deletion_.databasePath(), QStringLiteral("импорт"));
     replaceBank(bank);
     finishImport();
+    return true;
 }
 
 }  // namespace zn

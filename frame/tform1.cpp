@@ -108,6 +108,9 @@ class FormFeedback : public Feedback {
                 break;
         }
     }
+    bool ask(const QString& question) override {
+        return Modal::message(MsgIcon::Question, appTitle(), question, Yes | No) == Yes;
+    }
 
   private:
     TForm1& form_;

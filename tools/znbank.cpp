@@ -1,9 +1,14 @@
 // znbank: the editor's bulk commands for scripts and for converting many banks at once.
 //   znbank export BANK.mdb FILE.txt    every topic, question and answer to an exchange file
-//   znbank import BANK.mdb FILE.txt    the file's topics, questions and answers replace the bank's
+//   znbank import BANK.mdb FILE.txt [--allow-empty]
+//                                      the file's topics, questions and answers replace the bank's;
+//                                      a file that yields none is refused unless --allow-empty
 //   znbank compact BANK.mdb            compacts the database file in place
 //   znbank delete-all BANK.mdb         deletes every topic, question and answer, then compacts
 //   znbank info BANK.mdb               prints the five information records
+//   znbank backups BANK.mdb            prints the bank's backups, newest first: the file, then
+//                                      what the editor's list shows, tab-separated
+//   znbank restore BANK.mdb BACKUP.mdb puts a backup in place of the bank (checked first)
 //   znbank check BANK.mdb [--data DIR] prints the bank's problems, one a line (kind, topic,
 //                                      question, row id, description, tab-separated); exit
 //                                      status 1 when there is any. DIR (pictures) defaults to
@@ -16,8 +21,10 @@
 //                                      from seed S+k-1 (S chosen and told when not given);
 //                                      --key adds the answer key. Pictures missing from DIR
 //                                      are framed on the page and listed; exit status 0.
-// The same command code, rules and messages as the editor's buttons; import, compact and
-// delete-all first copy the bank into "backups" beside it, as the editor does. Messages go to
+// The same command code, rules and messages as the editor's buttons (a bank another program
+// holds, a read-only or damaged file are said in the editor's Russian); import, compact,
+// delete-all and restore first copy the bank into "backups" beside it, as the editor does, and
+// only once the command is sure to run. Messages go to
 // standard error. Exit status 1 on failure, with the database unchanged; a compaction that fails
 // after an import or a deletion has landed is reported and the status stays 0.
 #include <QCoreApplication>
@@ -33,6 +40,7 @@
 #include "bulk/deleteall.h"
 #include "bulk/importexport.h"
 #include "bulk/inforecords.h"
+#include "jet/error.h"
 #ifdef ZN_BANK_CHECK
 #include "preview/datafiles.h"
 #include "problems/bankcheck.h"
@@ -42,6 +50,9 @@
 #include "print/render.h"
 #include "print/source.h"
 #endif
+#include "store/backups.h"
+#include "store/bankfile.h"
+#include "store/filecommand.h"
 #include "store/tdatmod.h"
 
 namespace {
@@ -58,17 +69,25 @@ class ErrFeedback : public zn::Feedback {
         printErr(QStringLiteral("znbank: ") + text);
         ++messages;
     }
+    // The only question is whether a file that yields nothing may empty the bank.
+    bool ask(const QString& question) override {
+        (void)question;
+        return allowEmpty;
+    }
     int messages = 0;
+    bool allowEmpty = false;
 };
 
 int usage() {
     std::fprintf(stderr,
                  "usage:\n"
                  "  znbank export BANK.mdb FILE.txt\n"
-                 "  znbank import BANK.mdb FILE.txt\n"
+                 "  znbank import BANK.mdb FILE.txt [--allow-empty]\n"
                  "  znbank compact BANK.mdb\n"
                  "  znbank delete-all BANK.mdb\n"
                  "  znbank info BANK.mdb\n"
+                 "  znbank backups BANK.mdb\n"
+                 "  znbank restore BANK.mdb BACKUP.mdb\n"
                  "  znbank check BANK.mdb [--data FOLDER]\n"
                  "  znbank pdf BANK.mdb OUT.pdf [--topics 1,3] [--variant N [--seed S] "
                  "[--copies K]]\n"
@@ -84,7 +103,14 @@ void open(TDatMod& dm, const QString& path, bool readOnly) {
                  : TDatMod::connectionString(path);
     dm.Conn.close();
     dm.Conn.setConnectionString(connection);
-    dm.reopen();
+    try {
+        dm.reopen();
+    } catch (const std::exception&) {
+        // Said as the editor says it, where the reason is a known one.
+        const QString why = store::whyNotATestBank(path);
+        if (why.isEmpty()) throw;
+        throw jet::Error(jet::ErrorKind::Unsupported, why.toStdString());
+    }
 }
 
 #ifdef ZN_BANK_CHECK
@@ -189,26 +215,42 @@ int run(const QStringList& args) {
 #ifdef ZN_BANK_PDF
     if (args[0] == u"pdf") return pdf(args);
 #endif
-    const QString& command = args[0];
-    const bool withFile = command == u"export" || command == u"import";
-    if (args.size() != (withFile ? 3 : 2)) return usage();
-    if (!withFile && command != u"compact" && command != u"delete-all" && command != u"info")
+    QStringList rest = args;
+    const QString command = rest.takeFirst();
+    const bool allowEmpty = command == u"import" && rest.removeAll(QStringLiteral("--allow-empty"));
+    const bool withFile = command == u"export" || command == u"import" || command == u"restore";
+    if (rest.size() != (withFile ? 2 : 1)) return usage();
+    if (!withFile && command != u"compact" && command != u"delete-all" && command != u"info" &&
+        command != u"backups")
         return usage();
 
-    const QString bank = QFileInfo(args[1]).absoluteFilePath();
+    const QString bank = QFileInfo(rest[0]).absoluteFilePath();
+    if (command == u"backups") {
+        for (const zn::BackupInfo& b : zn::listBackups(bank))
+            std::printf("%s\n", (b.path + u'\t' + zn::describe(b)).toLocal8Bit().constData());
+        return 0;
+    }
     zn::Session session{QDir::currentPath() + QStringLiteral("/data/"), bank};
     ErrFeedback feedback;
+    feedback.allowEmpty = allowEmpty;
     TDatMod dm;
     dm.history.setEnabled(false);  // nothing here can be undone; backups are still taken
     open(dm, bank, command == u"export" || command == u"info");
 
     if (command == u"export") {
         zn::BankExchange exchange(dm, feedback, session, {});
-        if (!exchange.exportTo(args[2]))
+        if (!exchange.exportTo(rest[1]))
             printErr(QStringLiteral("znbank: в базе нет тем, файл не записан"));
     } else if (command == u"import") {
         zn::BankExchange exchange(dm, feedback, session, {});
-        exchange.importFrom(args[2]);
+        if (!exchange.importFrom(rest[1])) {
+            printErr(QStringLiteral("znbank: ") + zn::BankExchange::emptyFileQuestion() +
+                     QStringLiteral(" Нет: база не изменена (удалить все данные можно, добавив "
+                                    "--allow-empty)."));
+            return 1;
+        }
+    } else if (command == u"restore") {
+        zn::restoreFromBackup(dm, bank, QFileInfo(rest[1]).absoluteFilePath());
     } else if (command == u"delete-all") {
         zn::BulkDeletion(dm, feedback, session).Deletezap();
     } else if (command == u"compact") {
