@@ -1,7 +1,7 @@
 // Underlining misspelled words block by block.
 #include "spell/highlighter.h"
 
-#include <QTextBlock>
+#include <QSignalBlocker>
 #include <QTextDocument>
 
 #include "spell/checker.h"
@@ -11,13 +11,31 @@ namespace zn::spell {
 
 SpellHighlighter::SpellHighlighter(Checker& checker, QObject* parent)
     : QSyntaxHighlighter(parent), checker_(checker) {
-    connect(&checker_, &Checker::loaded, this, &QSyntaxHighlighter::rehighlight);
-    connect(&checker_, &Checker::personalWordsChanged, this, &QSyntaxHighlighter::rehighlight);
+    connect(&checker_, &Checker::loaded, this, &SpellHighlighter::refresh);
+    connect(&checker_, &Checker::personalWordsChanged, this, &SpellHighlighter::refresh);
 }
 
 SpellHighlighter::SpellHighlighter(Checker& checker, QTextDocument* document)
     : SpellHighlighter(checker, static_cast<QObject*>(document)) {
     setDocument(document);
+}
+
+void SpellHighlighter::refresh() {
+    if (!document()) return;
+    {
+        const QSignalBlocker quiet(document());
+        rehighlight();
+    }
+    emit refreshed();
+}
+
+void SpellHighlighter::refreshBlock(const QTextBlock& block) {
+    if (!document()) return;
+    {
+        const QSignalBlocker quiet(document());
+        rehighlightBlock(block);
+    }
+    emit refreshed();
 }
 
 QTextCharFormat SpellHighlighter::misspelledFormat() {
@@ -38,7 +56,7 @@ void SpellHighlighter::cursorMovedTo(int position) {
     if (heldStart_ < 0 || !document()) return;
     const QTextBlock block = document()->findBlock(heldStart_);
     heldStart_ = heldEnd_ = -1;
-    if (block.isValid()) rehighlightBlock(block);
+    if (block.isValid()) refreshBlock(block);
 }
 
 void SpellHighlighter::highlightBlock(const QString& text) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QSyntaxHighlighter>
+#include <QTextBlock>
 #include <QTextCharFormat>
 
 namespace zn::spell {
@@ -28,6 +29,19 @@ class SpellHighlighter : public QSyntaxHighlighter {
     // What a misspelled word gets: a red wave underline, nothing else changed.
     static QTextCharFormat misspelledFormat();
 
+    // Highlights the whole document (one block) again as rehighlight() (rehighlightBlock())
+    // does, but without the document announcing a change: QSyntaxHighlighter's own functions
+    // make it emit contentsChanged, so a text box says textChanged though no character changed
+    // (and an editor takes the question for edited). The document's layout still asks its views
+    // to draw the lines again; refreshed() says so to anything else that shows the underlines.
+    void refresh();
+    void refreshBlock(const QTextBlock& block);
+
+  signals:
+    // refresh() or refreshBlock() has changed underlines: views of the document draw it again.
+    void refreshed();
+
+  public:
     // The word that holds document position `position` (just after its last letter counts) is
     // being typed and is not underlined while the text cursor stays in it; -1: no such word.
     // Takes effect at the next highlighting of its block.

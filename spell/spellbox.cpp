@@ -62,6 +62,10 @@ SpellHighlighter* attachSpellChecking(QPlainTextEdit* box, Checker& checker) {
                          highlighter->setTypingPosition(typed ? position + added : -1);
                      });
     highlighter->setDocument(document);
+    QObject::connect(highlighter, &SpellHighlighter::refreshed, box->viewport(),
+                     qOverload<>(&QWidget::update));
+    // Now rather than after the next event (setDocument's way), and quietly.
+    highlighter->refresh();
     QObject::connect(box, &QPlainTextEdit::cursorPositionChanged, highlighter, [box, highlighter] {
         highlighter->cursorMovedTo(box->textCursor().position());
     });

@@ -266,6 +266,66 @@ TEST(SpellHighlighter, UnderlinesExactlyTheMisspelledWords) {
     EXPECT_EQ(underlined(doc), (std::vector<QString>{u"Карова"_s, u"Вапрос"_s, u"ашибок"_s}));
 }
 
+// The underline is drawing only: the text, its undo history and its modified flag stay as
+// they were, and the box says nothing changed.
+TEST(SpellHighlighter, UnderliningIsNoEdit) {
+    NEED_RUSSIAN();
+    QPlainTextEdit box;
+    box.setPlainText(u"Карова дала молоко"_s);
+    box.document()->setModified(false);
+    box.document()->clearUndoRedoStacks();
+    int changes = 0;
+    QObject::connect(&box, &QPlainTextEdit::textChanged, [&] { ++changes; });
+    auto* highlighter = zn::spell::attachSpellChecking(&box, *ru);
+    EXPECT_EQ(underlined(*box.document()), std::vector<QString>{u"Карова"_s});
+    highlighter->refresh();
+    box.moveCursor(QTextCursor::End);
+    ru->addPersonalWord(u"Молоко");  // the whole text again, nothing new underlined
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes, 0);
+    EXPECT_FALSE(box.document()->isModified());
+    EXPECT_FALSE(box.document()->isUndoAvailable());
+    EXPECT_EQ(box.toPlainText(), u"Карова дала молоко"_s);
+}
+
+// Records, at each paint of a box's viewport, which words were underlined then: the last entry
+// is what the person sees.
+struct Paints : QObject {
+    const QTextDocument* doc = nullptr;
+    std::vector<std::vector<QString>> seen;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) seen.push_back(underlined(*doc));
+        return false;
+    }
+};
+
+// Underlines that change with no edit (the dictionary loaded, a word added) are drawn at once,
+// whenever the loading ends.
+TEST(SpellHighlighter, ABoxIsDrawnAgainWhenItsUnderlinesChangeWithoutAnEdit) {
+    QSettings().remove(QLatin1String(Checker::kPersonalWordsKey));
+    QTemporaryDir dir;
+    const Dictionary small = smallDictionary(dir, {u"дала"_s, u"молоко"_s});
+    QPlainTextEdit box;
+    box.setPlainText(u"Карова дала молоко"_s);
+    box.setTextInteractionFlags(Qt::NoTextInteraction);  // no blinking cursor to draw
+    Paints paints;
+    paints.doc = box.document();
+    box.viewport()->installEventFilter(&paints);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    Checker c(small);
+    zn::spell::attachSpellChecking(&box, c);
+    c.waitUntilLoaded();
+    QTest::qWait(30);  // loaded() is delivered, the box drawn
+    ASSERT_FALSE(paints.seen.empty());
+    EXPECT_EQ(paints.seen.back(), std::vector<QString>{u"Карова"_s});
+    const size_t before = paints.seen.size();
+    c.addPersonalWord(u"Карова");
+    QTest::qWait(30);
+    ASSERT_GT(paints.seen.size(), before);
+    EXPECT_TRUE(paints.seen.back().empty());
+}
+
 TEST(SpellHighlighter, TextShownBeforeTheDictionaryLoadedIsUnderlinedOnceItHas) {
     QTemporaryDir dir;
     Checker c(smallDictionary(dir, {u"корова"_s}));
