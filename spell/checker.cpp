@@ -93,6 +93,7 @@ struct Checker::Impl {
     bool loadedAnnounced = false;
     Loaded dic;
     QStringList personal;
+    quint64 generation = 0;
     // Verdicts by dictionary form: true = misspelled.
     QHash<QString, bool> verdicts;
 
@@ -256,11 +257,16 @@ void Checker::addPersonalWord(QStringView word) {
     if (!d_->personal.contains(form)) d_->personal << form;
     if (d_->state == State::Ready) d_->dic.hunspell->add(d_->encode(form));
     d_->verdicts.clear();
+    ++d_->generation;
     emit personalWordsChanged();
 }
 
 QStringList Checker::personalWords() const {
     return d_->personal;
+}
+
+quint64 Checker::generation() const {
+    return d_->generation;
 }
 
 }  // namespace zn::spell

@@ -79,6 +79,9 @@ class Checker : public QObject {
     void addPersonalWord(QStringView word);
     // The personal word list, as stored.
     QStringList personalWords() const;
+    // Grows by one each time the personal word list grows: verdicts kept outside the checker
+    // hold for one generation.
+    quint64 generation() const;
 
   signals:
     // Loading has ended (state() is Ready or Unavailable): text shown before can be checked now.

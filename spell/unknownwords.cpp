@@ -13,9 +13,14 @@ namespace zn::spell {
 
 std::vector<UnknownWord> findUnknownWords(const std::vector<store::Question>& questions,
                                           const std::vector<store::Answer>& answers,
-                                          Checker& checker) {
+                                          Checker& checker, TextVerdicts* kept) {
     std::vector<UnknownWord> words;
     if (checker.waitUntilLoaded() != Checker::State::Ready) return words;
+    TextVerdicts before;
+    if (kept && kept->generation == checker.generation()) before.misspelled.swap(kept->misspelled);
+    TextVerdicts now;
+    now.generation = checker.generation();
+    now.misspelled.reserve(qsizetype(questions.size() + answers.size()));
 
     std::vector<const store::Question*> order;
     order.reserve(questions.size());
@@ -32,12 +37,23 @@ std::vector<UnknownWord> findUnknownWords(const std::vector<store::Question>& qu
         return std::tie(a->idtest, a->idvopr, a->id) < std::tie(b->idtest, b->idvopr, b->id);
     });
 
-    QHash<QString, size_t> byKey;  // group key -> index in words
-    auto scan = [&](const QString& text, const WordPlace& place) {
+    // The misspelled words of a text, from the check before when it met the text.
+    auto misspelledIn = [&](const QString& text) -> const std::vector<QString>& {
+        auto known = now.misspelled.constFind(text);
+        if (known != now.misspelled.constEnd()) return *known;
+        auto old = before.misspelled.find(text);
+        if (old != before.misspelled.end()) return *now.misspelled.insert(text, std::move(*old));
+        std::vector<QString> found;
         for (const WordSpan& s : wordSpans(text)) {
             const QStringView word = QStringView(text).mid(s.start, s.length);
-            if (!checker.isMisspelled(word)) continue;
-            const QString form = dictionaryForm(word);
+            if (checker.isMisspelled(word)) found.push_back(dictionaryForm(word));
+        }
+        return *now.misspelled.insert(text, std::move(found));
+    };
+
+    QHash<QString, size_t> byKey;  // group key -> index in words
+    auto scan = [&](const QString& text, const WordPlace& place) {
+        for (const QString& form : misspelledIn(text)) {
             const QString key = groupKey(form);
             auto it = byKey.find(key);
             if (it == byKey.end()) {
@@ -56,6 +72,8 @@ std::vector<UnknownWord> findUnknownWords(const std::vector<store::Question>& qu
                          [](const auto* a, const auto* b) { return a->idotv < b->idotv; });
         for (const store::Answer* a : own) scan(a->otvet, {q->id, q->idtest, q->idvopr, a->idotv});
     }
+
+    if (kept) *kept = std::move(now);
 
     QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
     collator.setCaseSensitivity(Qt::CaseInsensitive);

@@ -6,6 +6,7 @@
 // loaded (bench/spell_bench.cpp).
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -32,14 +33,24 @@ struct UnknownWord {
     std::vector<WordPlace> places;  // each text once, by topic, question, then answer number
 };
 
+// What the check found in each text, kept by the caller between checks of one checker (as the
+// problem list keeps PictureVerdicts): a text met again is not split and looked up again. Each
+// check keeps only the texts it met. The texts share their characters with the rows' strings.
+struct TextVerdicts {
+    quint64 generation = 0;  // the checker's generation() the verdicts hold for
+    // A text -> its misspelled words (dictionary form), in order; empty for most texts.
+    QHash<QString, std::vector<QString>> misspelled;
+};
+
 // The unknown words of the bank, in Russian alphabetical order. The texts are read in the order
 // the tree shows them: questions by idtest, idvopr (then id), each question's text before its
 // answers by idotv. Answers whose idvopr is no question's id are not read (the problem check
 // reports them as orphans).
-// REQUIRES: checker.waitUntilLoaded() is Ready; with no dictionary the result is empty.
+// Waits for the checker's dictionary if it is still loading; with no dictionary the result is
+// empty. `kept` (may be null) holds the verdicts of the check before with this checker.
 std::vector<UnknownWord> findUnknownWords(const std::vector<store::Question>& questions,
                                           const std::vector<store::Answer>& answers,
-                                          Checker& checker);
+                                          Checker& checker, TextVerdicts* kept = nullptr);
 
 // Where the word appears, for a line of the problem list, by topic.question numbers: "вопрос
 // 1.2; ответ 3 вопроса 1.5", the first `maxPlaces` texts, then "; … (всего N)" when there are

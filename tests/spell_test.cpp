@@ -502,4 +502,30 @@ TEST(UnknownWords, GroupsSpellingsOfAWordWithEveryTextItAppearsIn) {
     EXPECT_EQ(zn::spell::describePlaces(words[0]), u"ответ 2 вопроса 1.2"_s);
 }
 
+TEST(UnknownWords, VerdictsKeptFromTheCheckBeforeHoldUntilTheWordListGrows) {
+    QSettings().remove(QLatin1String(Checker::kPersonalWordsKey));
+    QTemporaryDir dir;
+    auto c = readyChecker(smallDictionary(dir, {u"корова"_s, u"дала"_s, u"молоко"_s}));
+    std::vector<store::Question> questions{{1, 1, 1, u"Корова дала малако"_s, 1, 2, {}},
+                                           {2, 1, 2, u"Малако"_s, 1, 2, {}}};
+    std::vector<store::Answer> answers{
+        {1, 1, 1, u"Да"_s}, {2, 1, 2, u"Корова"_s}, {3, 2, 1, u"Да"_s}, {4, 2, 2, u"Корова"_s}};
+    zn::spell::TextVerdicts kept;
+    auto words = zn::spell::findUnknownWords(questions, answers, *c, &kept);
+    ASSERT_EQ(words.size(), 2u);           // "Да" and "малако"
+    EXPECT_EQ(kept.misspelled.size(), 4);  // each text once
+    // A text changed: looked at afresh; the others come from the check before.
+    questions[1].vopros = u"Малако и карова"_s;
+    words = zn::spell::findUnknownWords(questions, answers, *c, &kept);
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[1].word, u"карова"_s);
+    EXPECT_EQ(kept.misspelled.size(), 4);  // the old text is dropped
+    // A word added to the personal list: every text is looked at again.
+    c->addPersonalWord(u"малако");
+    words = zn::spell::findUnknownWords(questions, answers, *c, &kept);
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(words[0].word, u"Да"_s);
+    EXPECT_EQ(words[1].word, u"карова"_s);
+}
+
 }  // namespace
