@@ -2,8 +2,9 @@
 // spell checker would underline, grouped by word, with the questions where each appears. Pure
 // code over the rows as values; the problem list shows its result.
 //
-// On large-test.mdb (4,200 questions, 16,858 answers) it takes about ... ms with the dictionary
-// loaded (bench/spell_bench.cpp).
+// On large-test.mdb (4,200 questions, 16,858 answers) it takes about 90 ms of CPU with the
+// dictionary loaded, and about 13 ms when the texts' verdicts are kept from the check before
+// (bench/spell_bench.cpp).
 #pragma once
 
 #include <QHash>

@@ -1,0 +1,195 @@
+// What the Russian spell checking costs (the bounds: the whole large bank in at most 1 s, a
+// keystroke in a 2,000-character text in at most 5 ms):
+// - loading the system's Russian dictionary (done once, on a thread of its own, at start-up);
+// - the unknown-words check of large-test.mdb (4,200 questions, 16,858 answers) as the problem
+//   list runs it: the first check of a session (every verdict looked up in the dictionary), a
+//   later one (word verdicts cached), the first check of the bank with a typo in every
+//   question, a later one with the texts' verdicts kept, and from nothing (dictionary load and
+//   first check);
+// - a keystroke in a box holding one 2,000-character paragraph of the bank's text with a few
+//   typos: the key typed and the events after it processed (the block re-highlighted and
+//   painted), with spell checking attached and without; and the re-highlighting of that block
+//   alone.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <memory>
+
+#include "bench/support.h"
+#include "problems/bankcheck.h"
+#include "spell/checker.h"
+#include "spell/highlighter.h"
+#include "spell/spellbox.h"
+#include "spell/unknownwords.h"
+#include "spell/words.h"
+#include "store/tdatmod.h"
+
+namespace {
+
+using zn::spell::Checker;
+
+// The rows of large-test.mdb, read once for all the benchmarks.
+const zn::problems::BankRows* largeBank(benchmark::State& state) {
+    static std::unique_ptr<zn::problems::BankRows> rows;
+    if (!rows) {
+        QTemporaryDir dir;
+        const QString file = benchsupport::copyOfLargeBank(dir, state);
+        if (file.isEmpty()) return nullptr;
+        TDatMod dm;
+        dm.connectTo(file);
+        rows = std::make_unique<zn::problems::BankRows>(
+            zn::problems::readBankRows(dm.Conn.database()));
+    }
+    return rows.get();
+}
+
+std::unique_ptr<Checker> loadedChecker(benchmark::State& state) {
+    auto checker = std::make_unique<Checker>();
+    if (checker->waitUntilLoaded() != Checker::State::Ready) {
+        state.SkipWithError(qPrintable(checker->unavailableReason()));
+        return nullptr;
+    }
+    return checker;
+}
+
+void BM_LoadDictionary(benchmark::State& state) {
+    for (auto _ : state) {
+        Checker checker;
+        benchmark::DoNotOptimize(checker.waitUntilLoaded());
+    }
+}
+// The loading runs on a thread of its own: the CPU time is the process's.
+BENCHMARK(BM_LoadDictionary)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+
+// The bank with a typo in every question: the second and third letters of its longest word
+// swapped (large-test.mdb's texts are all in the dictionary).
+const zn::problems::BankRows* largeBankWithTypos(benchmark::State& state) {
+    static std::unique_ptr<zn::problems::BankRows> rows;
+    if (!rows) {
+        const zn::problems::BankRows* bank = largeBank(state);
+        if (!bank) return nullptr;
+        rows = std::make_unique<zn::problems::BankRows>(*bank);
+        for (auto& q : rows->questions) {
+            zn::spell::WordSpan longest;
+            for (const auto& w : zn::spell::wordSpans(q.vopros))
+                if (w.length > longest.length) longest = w;
+            if (longest.length < 4) continue;
+            std::swap(q.vopros[longest.start + 1], q.vopros[longest.start + 2]);
+        }
+    }
+    return rows.get();
+}
+
+// state.range(0): 0 = a fresh checker per check (its first check), 1 = one checker for all,
+// 2 = a fresh checker on the bank with a typo in every question, 3 = one checker and the text
+// verdicts kept from the check before (as the problem list runs it after a command).
+void BM_UnknownWordsLargeBank(benchmark::State& state) {
+    const zn::problems::BankRows* bank =
+        state.range(0) == 2 ? largeBankWithTypos(state) : largeBank(state);
+    if (!bank) return;
+    std::unique_ptr<Checker> checker = loadedChecker(state);
+    if (!checker) return;
+    const bool fresh = state.range(0) != 1;
+    zn::spell::TextVerdicts kept;
+    zn::spell::TextVerdicts* keep = state.range(0) == 3 ? &kept : nullptr;
+    if (!fresh) zn::spell::findUnknownWords(bank->questions, bank->answers, *checker, keep);
+    size_t unknown = 0, places = 0;
+    for (auto _ : state) {
+        if (fresh) {
+            state.PauseTiming();
+            checker = loadedChecker(state);
+            state.ResumeTiming();
+        }
+        const auto words =
+            zn::spell::findUnknownWords(bank->questions, bank->answers, *checker, keep);
+        unknown = words.size();
+        places = 0;
+        for (const auto& w : words) places += w.places.size();
+    }
+    state.counters["unknown words"] = double(unknown);
+    state.counters["places"] = double(places);
+}
+BENCHMARK(BM_UnknownWordsLargeBank)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+void BM_UnknownWordsLargeBankFromNothing(benchmark::State& state) {
+    const zn::problems::BankRows* bank = largeBank(state);
+    if (!bank) return;
+    for (auto _ : state) {
+        Checker checker;
+        benchmark::DoNotOptimize(
+            zn::spell::findUnknownWords(bank->questions, bank->answers, checker));
+    }
+}
+BENCHMARK(BM_UnknownWordsLargeBankFromNothing)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+// One paragraph of 2,000 characters of the bank's question texts, with a typo every 400.
+QString paragraph(const zn::problems::BankRows& bank) {
+    QString text;
+    for (const auto& q : bank.questions) {
+        text += q.vopros.simplified() + u' ';
+        if (text.size() >= 2000) break;
+    }
+    text.truncate(2000);
+    const QString typos[] = {QStringLiteral(" карова "), QStringLiteral(" вапрос "),
+                             QStringLiteral(" ашибка "), QStringLiteral(" электромантер ")};
+    for (int i = 0; i < 4; ++i) text.replace(400 * (i + 1), typos[i].size(), typos[i]);
+    return text;
+}
+
+// A keystroke in the middle of the paragraph: a letter typed, then taken back with Backspace,
+// alternately; each iteration is one key with the events it causes processed.
+// state.range(0): 1 = spell checking attached, 0 = a plain box.
+void BM_Keystroke2000(benchmark::State& state) {
+    const zn::problems::BankRows* bank = largeBank(state);
+    if (!bank) return;
+    std::unique_ptr<Checker> checker = loadedChecker(state);
+    if (!checker) return;
+    QPlainTextEdit box;
+    box.resize(700, 400);
+    if (state.range(0)) zn::spell::attachSpellChecking(&box, *checker);
+    box.setPlainText(paragraph(*bank));
+    box.show();
+    if (!QTest::qWaitForWindowExposed(&box)) state.SkipWithError("the box was not shown");
+    QCoreApplication::processEvents();
+    QTextCursor middle(box.document());
+    middle.setPosition(1003);
+    box.setTextCursor(middle);
+    bool typed = false;
+    for (auto _ : state) {
+        if (typed)
+            QTest::keyClick(&box, Qt::Key_Backspace);
+        else
+            QTest::sendKeyEvent(QTest::Click, &box, Qt::Key_unknown, QStringLiteral("ы"),
+                                Qt::NoModifier);
+        typed = !typed;
+        QCoreApplication::processEvents();
+    }
+    state.counters["characters"] = double(box.document()->characterCount() - 1);
+}
+BENCHMARK(BM_Keystroke2000)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+// The re-highlighting of the 2,000-character block alone, verdicts cached.
+void BM_RehighlightBlock2000(benchmark::State& state) {
+    const zn::problems::BankRows* bank = largeBank(state);
+    if (!bank) return;
+    std::unique_ptr<Checker> checker = loadedChecker(state);
+    if (!checker) return;
+    QTextDocument doc;
+    doc.setPlainText(paragraph(*bank));
+    auto* highlighter = new zn::spell::SpellHighlighter(*checker, &doc);
+    highlighter->rehighlight();
+    for (auto _ : state) highlighter->rehighlightBlock(doc.firstBlock());
+}
+BENCHMARK(BM_RehighlightBlock2000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return benchsupport::runWithApplication(argc, argv);
+}
