@@ -9,3 +9,8 @@ zn_gui_test(spell_test
         ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
         ${CMAKE_CURRENT_LIST_DIR}/spell_test.cpp
     LIBS znspellui zn_testsupport Qt6::Widgets Qt6::Test GTest::gtest)
+
+# Developer tool: a PNG of a box with a misspelled word underlined and its context menu open
+# (not run as a test).
+add_executable(spell_shots ${CMAKE_CURRENT_LIST_DIR}/spell_shots.cpp)
+target_link_libraries(spell_shots PRIVATE znspellui Qt6::Widgets Qt6::Test)
