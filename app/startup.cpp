@@ -15,6 +15,7 @@
 #include "frame/tform1.h"
 #include "frame/tform9.h"
 #include "preview/datafiles.h"
+#include "print/printarea.h"
 #include "problems/problemsarea.h"
 #include "store/bankfile.h"
 #include "store/tdatmod.h"
@@ -47,6 +48,7 @@ Program::Program(const QString& startDatabase)
 
 Program::~Program() {
     setFailureCleanup(nullptr);
+    print_.reset();
     undo_.reset();
     bulk_.reset();
     editor_.reset();
@@ -213,6 +215,14 @@ void Program::connectAreas() {
     // The problem panel and the search follow the tree's rebuilds: after the tree's hooks.
     problems_ = std::make_unique<ProblemsArea>(*form1_, *datMod_);
     undo_ = std::make_unique<UndoArea>(*form1_, *datMod_);
+    // Printing takes the topic the tree's selection stands on.
+    print_ = std::make_unique<print::PrintArea>(*datMod_, session_, *form1_, [dm] {
+        std::vector<qint64> topics;
+        if (dm->qrtema.isOpen() && dm->qrtema.recNo() > 0)
+            topics.push_back(dm->qrtema.asInteger("numtema"));
+        return topics;
+    });
+    form->addFileActions({print_->printAction(), print_->savePdfAction()});
 }
 
 // The data part of the show step; TForm1 sets the tree's row height before it, hides the editor

@@ -28,6 +28,9 @@ class EditorArea;
 class BulkArea;
 class ProblemsArea;
 class UndoArea;
+namespace print {
+class PrintArea;
+}
 
 // The command line, without the program's own name and Qt's options: no argument, or the path
 // of the database to start on.
@@ -74,6 +77,7 @@ class Program {
     BulkArea* bulk() const { return bulk_.get(); }
     ProblemsArea* problems() const { return problems_.get(); }
     UndoArea* undo() const { return undo_.get(); }
+    print::PrintArea* printing() const { return print_.get(); }
     Session& session() { return session_; }
 
   private:
@@ -101,6 +105,7 @@ class Program {
     std::unique_ptr<BulkArea> bulk_;
     std::unique_ptr<ProblemsArea> problems_;
     std::unique_ptr<UndoArea> undo_;
+    std::unique_ptr<print::PrintArea> print_;
 };
 
 }  // namespace zn

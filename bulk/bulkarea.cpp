@@ -8,10 +8,16 @@
 #include "bulk/inforecords.h"
 #include "bulk/tform5.h"
 #include "frame/areawindow.h"
+#include "frame/dialogfolders.h"
 #include "frame/modal.h"
 #include "store/tdatmod.h"
 
 namespace zn {
+
+namespace {
+// The dialogs of exchange files share their folder.
+const QString kExchangeFiles = QStringLiteral("exchange");
+}  // namespace
 
 BulkArea::BulkArea(AreaWindow& form, TDatMod& dm, TForm5& form5, QObject* parent)
     : QObject(parent), form_(form), dm_(dm), form5_(form5) {
@@ -34,15 +40,19 @@ BulkArea::~BulkArea() {
 
 void BulkArea::ToolButton2Click() {
     const QString path =
-        Modal::openFile(QString(), QDir::currentPath(), QString::fromUtf16(kTextFilter));
+        Modal::openFile(QString(), dialogFolder(kExchangeFiles, QDir::currentPath()),
+                        QString::fromUtf16(kTextFilter));
     if (path.isEmpty()) return;
+    rememberDialogFolder(kExchangeFiles, path);
     exchange_->importFrom(path);
 }
 
 void BulkArea::ToolButton10Click() {
     const QString path =
-        Modal::saveFile(QString(), QDir::currentPath(), QString::fromUtf16(kTextFilter));
+        Modal::saveFile(QString(), dialogFolder(kExchangeFiles, QDir::currentPath()),
+                        QString::fromUtf16(kTextFilter));
     if (path.isEmpty()) return;
+    rememberDialogFolder(kExchangeFiles, path);
     exchange_->exportTo(path);
 }
 

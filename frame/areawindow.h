@@ -93,6 +93,9 @@ class AreaWindow : public QMainWindow {
     virtual void addToolAction(QAction* action, const QString& buttonName) = 0;
     // A menu of the menu bar, before "Помощь", with `objectName`; the window owns it.
     virtual QMenu* addMenu(const QString& title, const QString& objectName) = 0;
+    // Items of "Файл", placed before "Восстановить из резервной копии…" and set apart by a
+    // separator.
+    virtual void addFileActions(const QList<QAction*>& actions) = 0;
 
   signals:
     // The tree was rebuilt (after a command, at start-up, after opening a database): whoever

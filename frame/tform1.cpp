@@ -350,6 +350,8 @@ void TForm1::buildMenus() {
                                   Command::RestoreBackup);
     restore->setObjectName(QStringLiteral("MenuRestoreBackup"));
     file->addAction(restore);
+    fileMenu_ = file;
+    restoreItem_ = restore;
     file->addSeparator();
     QAction* exit = makeAction(file, QStringLiteral("Вы&ход"), 3, Command::Exit);
     exit->setObjectName(QStringLiteral("N3"));
@@ -706,6 +708,11 @@ void TForm1::addToolAction(QAction* action, const QString& buttonName) {
     toolBar1_->addSeparator();
     toolBar1_->addAction(action);
     if (QWidget* button = toolBar1_->widgetForAction(action)) button->setObjectName(buttonName);
+}
+
+void TForm1::addFileActions(const QList<QAction*>& actions) {
+    fileMenu_->insertActions(restoreItem_, actions);
+    fileMenu_->insertSeparator(restoreItem_);
 }
 
 QMenu* TForm1::addMenu(const QString& title, const QString& objectName) {

@@ -181,6 +181,7 @@ class TForm1 : public AreaWindow {
     void addAboveTree(QWidget* widget) override;
     void addToolAction(QAction* action, const QString& buttonName) override;
     QMenu* addMenu(const QString& title, const QString& objectName) override;
+    void addFileActions(const QList<QAction*>& actions) override;
 
     // The window's own command handlers.
     void ToolButton9Click();   // open a test database
@@ -231,6 +232,8 @@ class TForm1 : public AreaWindow {
     QMenu* popupMenu2_ = nullptr;
     QMenu* treePopup_ = nullptr;
     QMenu* helpMenu_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* restoreItem_ = nullptr;  // where the areas' "Файл" items go before
     QAction* buttem_[3] = {};
     QAction* butvop_[3] = {};
     // The "Правка" items of the topic and question commands, which follow the tool buttons.

@@ -12,6 +12,8 @@ namespace zn {
 
 ZnApplication::ZnApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(appTitle());
+    // The user's settings (dialog folders and the like) live under this name.
+    setOrganizationName(QStringLiteral("Znatokar"));
     setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // The interface is Russian whatever the system's language: Qt's texts follow it, and so does
     // the default locale (the file dialogs name file types by it; their dates and sizes follow

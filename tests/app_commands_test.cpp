@@ -7,9 +7,12 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -193,6 +196,49 @@ TEST(PictureWindow, APictureLargerThanTheScreenIsShownSmaller) {
     const QSize room = form.screen()->availableGeometry().size();
     EXPECT_LE(window.width(), room.width());
     EXPECT_LE(window.height(), room.height());
+}
+
+}  // namespace
+
+namespace {
+
+// The import and export dialogs open where the last exchange file was chosen.
+TEST_F(Keyboard, TheExchangeDialogsOpenInTheFolderLastUsed) {
+    startOn({edtest::topic("Первая", 1)});
+    const QString folder = work + QStringLiteral("/выгрузки");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    modal->push({zn::Ok, folder + QStringLiteral("/банк.txt")});
+    menuItem("MenuExport")->trigger();
+    ASSERT_TRUE(QFile::exists(folder + QStringLiteral("/банк.txt")));
+    modal->clear();
+    menuItem("MenuImport")->trigger();  // cancelled
+    ASSERT_FALSE(modal->calls().empty());
+    EXPECT_EQ(modal->calls()[0].kind, zn::ModalRequest::Kind::OpenFile);
+    EXPECT_EQ(modal->calls()[0].folder, folder);
+}
+
+}  // namespace
+
+namespace {
+
+// "Файл" holds the print commands before the backups; "Сохранить в PDF…" writes the bank.
+TEST_F(Keyboard, PrintingIsInTheFileMenu) {
+    startOn({edtest::topic("Первая", 2)});
+    QAction* print = menuItem("ActPrint");
+    QAction* pdf = menuItem("ActSavePdf");
+    ASSERT_NE(print, nullptr);
+    ASSERT_NE(pdf, nullptr);
+    EXPECT_EQ(print->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    QMenu* file = form().findChild<QMenu*>(QStringLiteral("MenuFile"));
+    const QList<QAction*> items = file->actions();
+    EXPECT_LT(items.indexOf(print), items.indexOf(menuItem("MenuRestoreBackup")));
+    EXPECT_EQ(items.indexOf(pdf), items.indexOf(print) + 1);
+
+    const QString out = work + QStringLiteral("/тест.pdf");
+    modal->push({zn::Ok, {}, 1});   // the print dialog: OK
+    modal->push({zn::Ok, out, 0});  // the file to write
+    pdf->trigger();
+    EXPECT_TRUE(QFileInfo(out).size() > 1000) << modal->calls().size();
 }
 
 }  // namespace
