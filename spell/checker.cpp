@@ -1,9 +1,13 @@
-// Hunspell behind the checker: loading on a thread, the encoding of the dictionary, the ё/е
-// spellings, the parts of hyphenated words and the personal word list.
+// Hunspell behind the checker: loading on a thread (once per dictionary file for the whole
+// process), the encoding of the dictionary, the ё/е spellings, the parts of hyphenated words and
+// the personal word list.
 #include "spell/checker.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutex>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -61,6 +65,44 @@ Loaded load(const Dictionary& dictionary) {
     return l;
 }
 
+// Loaded dictionaries, shared by every checker of the process: a program (and a test run) makes
+// a checker for each window it brings up, and reading the Russian dictionary again each time
+// would cost its 0.4 s every time. Keyed by the files' paths, sizes and times, so a dictionary
+// replaced on disk is read again. A dictionary that cannot be read is not kept. Hunspell is only
+// ever used on the thread the checkers live on (see Checker's REQUIRES); the personal words are
+// each checker's own and never reach the shared Hunspell.
+using SharedLoad = std::shared_future<std::shared_ptr<Loaded>>;
+
+QString identity(const Dictionary& d) {
+    QString key;
+    for (const QString& file : {d.affFile, d.dicFile}) {
+        const QFileInfo info(file);
+        key += info.absoluteFilePath() + u'\n' + QString::number(info.size()) + u'\n' +
+               QString::number(info.lastModified().toMSecsSinceEpoch()) + u'\n';
+    }
+    return key;
+}
+
+SharedLoad sharedLoad(const Dictionary& dictionary) {
+    static QMutex mutex;
+    static QHash<QString, SharedLoad> loads;
+    const QString key = identity(dictionary);
+    const QMutexLocker lock(&mutex);
+    auto it = loads.find(key);
+    if (it != loads.end()) {
+        const SharedLoad& known = *it;
+        // A failed load is not kept: the package may be installed by the next checker.
+        if (known.wait_for(std::chrono::seconds(0)) != std::future_status::ready ||
+            known.get()->hunspell)
+            return known;
+    }
+    SharedLoad started = std::async(std::launch::async, [dictionary] {
+                             return std::make_shared<Loaded>(load(dictionary));
+                         }).share();
+    loads.insert(key, started);
+    return started;
+}
+
 bool isYo(QChar c) {
     return c == u'ё' || c == u'Ё';
 }
@@ -88,37 +130,61 @@ Dictionary Dictionary::russian() {
 }
 
 struct Checker::Impl {
-    std::future<Loaded> loading;
+    SharedLoad shared;
+    // Ends after `shared` has, once loaded() is posted to the checker.
+    std::future<void> announcing;
     State state = State::Loading;
     bool loadedAnnounced = false;
-    Loaded dic;
+    std::shared_ptr<Loaded> dic;
     QStringList personal;
+    QSet<QString> personalSet;  // `personal` again, for look-ups
     quint64 generation = 0;
     // Verdicts by dictionary form: true = misspelled.
     QHash<QString, bool> verdicts;
 
     std::string encode(const QString& word) {
-        if (dic.utf8) return word.toUtf8().toStdString();
-        QByteArray bytes = dic.encoder.encode(word);
+        if (dic->utf8) return word.toUtf8().toStdString();
+        QByteArray bytes = dic->encoder.encode(word);
         return bytes.toStdString();
     }
     QString decode(const std::string& bytes) {
-        if (dic.utf8) return QString::fromUtf8(bytes);
-        return dic.decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        if (dic->utf8) return QString::fromUtf8(bytes);
+        return dic->decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     }
 
-    // Takes the loaded dictionary once the loading thread has ended.
+    // Takes the loaded dictionary once its loading has ended.
     void adopt() {
-        dic = loading.get();
-        if (!dic.hunspell) {
-            state = State::Unavailable;
-            return;
-        }
-        state = State::Ready;
-        for (const QString& w : personal) dic.hunspell->add(encode(w));
+        dic = shared.get();
+        state = dic->hunspell ? State::Ready : State::Unavailable;
     }
 
-    bool known(const QString& word) { return dic.hunspell->spell(encode(word)); }
+    void addPersonal(const QString& word) {
+        if (personalSet.contains(word)) return;
+        personal << word;
+        personalSet.insert(word);
+    }
+
+    // A personal word is taken as Hunspell takes a word of its dictionary: one in lower case
+    // is right in lower case, with a capital first letter and in capitals; one with capitals
+    // as it is and in capitals.
+    bool personalKnows(const QString& word) const {
+        if (personalSet.isEmpty()) return false;
+        if (personalSet.contains(word)) return true;
+        const QString lower = word.toLower();
+        if (lower == word) return false;
+        if (personalSet.contains(lower)) {
+            const QString title = lower.left(1).toUpper() + lower.mid(1);
+            if (word == title || word == word.toUpper()) return true;
+        }
+        if (word != word.toUpper()) return false;
+        for (const QString& p : personalSet)
+            if (p.size() == word.size() && p.toUpper() == word) return true;
+        return false;
+    }
+
+    bool known(const QString& word) {
+        return personalKnows(word) || dic->hunspell->spell(encode(word));
+    }
 
     // The word, or any of its spellings with е and ё exchanged, is in the dictionary.
     bool knownAnyYo(const QString& word) {
@@ -157,10 +223,8 @@ struct Checker::Impl {
         if (knownAnyYo(word)) return true;
         if (!word.contains(u'-')) return false;
         const QStringList parts = word.split(u'-');
-        bool foreignPart = false;
-        for (const QString& p : parts) foreignPart = foreignPart || !isCheckedWord(p);
-        // An all-Cyrillic hyphenated word is Hunspell's to judge (it looks at the parts itself).
-        if (!foreignPart) return false;
+        // Each part is looked up as Hunspell does for a word it does not know whole, with the
+        // personal words too ("Знатокар-тест").
         bool afterForeign = false;
         for (const QString& p : parts) {
             if (!isCheckedWord(p)) {
@@ -177,11 +241,12 @@ struct Checker::Impl {
 
 Checker::Checker(const Dictionary& dictionary, QObject* parent)
     : QObject(parent), d_(std::make_unique<Impl>()) {
-    d_->personal = QSettings().value(QLatin1String(kPersonalWordsKey)).toStringList();
-    d_->loading = std::async(std::launch::async, [this, dictionary] {
-        Loaded l = load(dictionary);
-        // Delivered on the checker's thread (dropped if the checker is gone by then), maybe
-        // before this thread has returned `l`: the wait there is this function's last steps.
+    for (const QString& w : QSettings().value(QLatin1String(kPersonalWordsKey)).toStringList())
+        d_->addPersonal(w);
+    d_->shared = sharedLoad(dictionary);
+    d_->announcing = std::async(std::launch::async, [this, shared = d_->shared] {
+        shared.wait();
+        // Delivered on the checker's thread (dropped if the checker is gone by then).
         QMetaObject::invokeMethod(
             this,
             [this] {
@@ -191,17 +256,16 @@ Checker::Checker(const Dictionary& dictionary, QObject* parent)
                 emit loaded();
             },
             Qt::QueuedConnection);
-        return l;
     });
 }
 
 Checker::~Checker() {
-    if (d_->loading.valid()) d_->loading.wait();
+    if (d_->announcing.valid()) d_->announcing.wait();
 }
 
 Checker::State Checker::state() {
     if (d_->state == State::Loading &&
-        d_->loading.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        d_->shared.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
         d_->adopt();
     return d_->state;
 }
@@ -212,7 +276,7 @@ Checker::State Checker::waitUntilLoaded() {
 }
 
 QString Checker::unavailableReason() const {
-    return d_->dic.error;
+    return d_->dic ? d_->dic->error : QString();
 }
 
 bool Checker::isMisspelled(QStringView word) {
@@ -231,7 +295,7 @@ QStringList Checker::suggestions(QStringView word, int max) {
     QStringList out;
     if (state() != State::Ready) return out;
     const QString form = dictionaryForm(word);
-    for (const std::string& s : d_->dic.hunspell->suggest(d_->encode(form))) {
+    for (const std::string& s : d_->dic->hunspell->suggest(d_->encode(form))) {
         const QString w = d_->decode(s);
         if (!w.isEmpty() && !out.contains(w)) out << w;
         if (out.size() >= max) break;
@@ -244,18 +308,13 @@ void Checker::addPersonalWord(QStringView word) {
     if (form.isEmpty()) return;
     QSettings settings;
     QStringList stored = settings.value(QLatin1String(kPersonalWordsKey)).toStringList();
-    for (const QString& w : stored)
-        if (!d_->personal.contains(w)) {
-            d_->personal << w;
-            if (d_->state == State::Ready) d_->dic.hunspell->add(d_->encode(w));
-        }
+    for (const QString& w : stored) d_->addPersonal(w);
     if (!stored.contains(form)) {
         stored << form;
         settings.setValue(QLatin1String(kPersonalWordsKey), stored);
         settings.sync();
     }
-    if (!d_->personal.contains(form)) d_->personal << form;
-    if (d_->state == State::Ready) d_->dic.hunspell->add(d_->encode(form));
+    d_->addPersonal(form);
     d_->verdicts.clear();
     ++d_->generation;
     emit personalWordsChanged();

@@ -3,9 +3,10 @@
 // once per session. Qt Core only; the underlining of a text box, its context menu and the bank's
 // unknown-words check are built on it.
 //
-// Loading the Russian dictionary takes about 0.4 s, so it is loaded on a thread of its own while
+// Loading the Russian dictionary takes about 0.3 s, so it is loaded on a thread of its own while
 // the program starts; until it is loaded no word counts as misspelled and loaded() tells the
-// underlining to look again.
+// underlining to look again. A dictionary file is loaded once per process: later checkers on it
+// share what the first one loaded (each keeps its own personal word list).
 //
 // What counts as misspelled (see also isCheckedWord in words.h):
 // - a word the dictionary does not know, in its ё spelling or its е spelling: "еще" and "ещё",
@@ -73,8 +74,10 @@ class Checker : public QObject {
     // Takes 0.1 to 0.3 s for a Russian word: call it on a person's request only.
     QStringList suggestions(QStringView word, int max = 8);
 
-    // Adds `word` to the personal word list: the dictionary accepts it from now on, in this
-    // checker and (through the user's settings) in every later one. Writes the settings at
+    // Adds `word` to the personal word list: it is right from now on, in this checker and
+    // (through the user's settings) in every later one, in its own capitals as Hunspell takes a
+    // dictionary word (a word in lower case also with a capital first letter and in capitals).
+    // Hunspell does not offer personal words as corrections. Writes the settings at
     // once, merged with words another running copy of the program may have added.
     void addPersonalWord(QStringView word);
     // The personal word list, as stored.

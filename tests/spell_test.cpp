@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -202,6 +203,35 @@ TEST(Checker, AddingAWordKeepsTheWordsAnotherRunningCopyAdded) {
     EXPECT_EQ(QSettings().value(QLatin1String(Checker::kPersonalWordsKey)).toStringList(),
               (QStringList{u"Знатокар"_s, u"Испытар"_s}));
     EXPECT_FALSE(second->isMisspelled(u"Знатокар"));
+}
+
+// Checkers on one dictionary file share the loaded dictionary, each with its own personal
+// words, capitalised as Hunspell takes dictionary words; a later checker still says loaded().
+TEST(Checker, CheckersOnOneDictionaryKeepTheirPersonalWordsApart) {
+    QSettings().remove(QLatin1String(Checker::kPersonalWordsKey));
+    QTemporaryDir dir;
+    const Dictionary d = smallDictionary(dir, {u"корова"_s});
+    auto first = readyChecker(d);
+    first->addPersonalWord(u"Знатокар");
+    first->addPersonalWord(u"тестер");
+    first->addPersonalWord(u"ЦНС");
+    QSettings().remove(QLatin1String(Checker::kPersonalWordsKey));
+    Checker second(d);
+    QSignalSpy loaded(&second, &Checker::loaded);
+    EXPECT_TRUE(loaded.wait(5000));
+    EXPECT_EQ(second.state(), Checker::State::Ready);
+    EXPECT_TRUE(second.isMisspelled(u"Знатокар"));
+    EXPECT_FALSE(second.isMisspelled(u"корова"));
+    const struct {
+        const char16_t* word;
+        bool right;
+    } cases[] = {
+        {u"Знатокар", true}, {u"ЗНАТОКАР", true}, {u"знатокар", false}, {u"тестер", true},
+        {u"Тестер", true},   {u"ТЕСТЕР", true},   {u"тЕстер", false},   {u"Знатокар-тестер", true},
+        {u"ЦНС", true},      {u"Цнс", false},     {u"цнс", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(first->isMisspelled(c.word), !c.right)
+            << QString::fromUtf16(c.word).toStdString();
 }
 
 // --- The system's Russian dictionary, loaded once for the tests below
