@@ -2,11 +2,11 @@
 // keystroke in a 2,000-character text in at most 5 ms):
 // - loading the system's Russian dictionary (done once per process, on a thread of its own, at
 //   start-up), and a later checker that shares it;
-// - the unknown-words check of large-test.mdb (4,200 questions, 16,858 answers) as the problem
-//   list runs it: the first check of a session (every verdict looked up in the dictionary), a
-//   later one (word verdicts cached), the first check of the bank with a typo in every
-//   question, a later one with the texts' verdicts kept, and from nothing (dictionary load and
-//   first check);
+// - the unknown-words check of large-test.mdb (4,200 questions, 16,858 answers; a generated bank
+//   of that size when the shared fixtures are absent) as the problem list runs it: the first check
+//   of a session (every verdict looked up in the dictionary), a later one (word verdicts cached),
+//   the first check of the bank with a typo in every question, a later one with the texts' verdicts
+//   kept, and from nothing (dictionary load and first check);
 // - a keystroke in a box holding one 2,000-character paragraph of the bank's text with a few
 //   typos: the key typed and the events after it processed (the block re-highlighted and
 //   painted), with spell checking attached and without; and the re-highlighting of that block
@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,10 +35,92 @@ namespace {
 
 using zn::spell::Checker;
 
-// The rows of large-test.mdb, read once for all the benchmarks.
+// A bank the size of large-test.mdb (14 topics of 300 questions, 16,858 answers) with texts
+// made of common Russian words, for when the shared fixtures are absent.
+zn::problems::BankRows generatedBank() {
+    static const char16_t* const words[] = {u"какой",
+                                            u"прибор",
+                                            u"измеряет",
+                                            u"силу",
+                                            u"тока",
+                                            u"в",
+                                            u"электрической",
+                                            u"цепи",
+                                            u"напряжение",
+                                            u"сопротивление",
+                                            u"проводника",
+                                            u"зависит",
+                                            u"от",
+                                            u"его",
+                                            u"длины",
+                                            u"и",
+                                            u"площади",
+                                            u"сечения",
+                                            u"что",
+                                            u"называют",
+                                            u"мощностью",
+                                            u"работа",
+                                            u"время",
+                                            u"электромонтёр",
+                                            u"должен",
+                                            u"проверить",
+                                            u"заземление",
+                                            u"перед",
+                                            u"началом",
+                                            u"смены",
+                                            u"наряд-допуск",
+                                            u"выдаёт",
+                                            u"мастер",
+                                            u"участка",
+                                            u"ещё",
+                                            u"не",
+                                            u"всегда",
+                                            u"закон",
+                                            u"Ома",
+                                            u"для",
+                                            u"участка",
+                                            u"цепи",
+                                            u"вольтметр",
+                                            u"амперметр",
+                                            u"ваттметр"};
+    constexpr int kWords = int(std::size(words));
+    zn::problems::BankRows b;
+    quint32 seed = 12345;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    auto sentence = [&](int n) {
+        QString t;
+        for (int i = 0; i < n; ++i) {
+            if (i) t += u' ';
+            QString w = QString::fromUtf16(words[next() % kWords]);
+            if (i == 0) w[0] = w[0].toUpper();
+            t += w;
+        }
+        return t + u'?';
+    };
+    qint64 questionId = 0, answerId = 0;
+    for (qint64 topic = 1; topic <= 14; ++topic) {
+        b.topics.push_back({topic, topic, QStringLiteral("Тема %1").arg(topic), 300});
+        for (qint64 q = 1; q <= 300; ++q) {
+            ++questionId;
+            const int answers = questionId % 10 < 4 ? 5 : 4;  // 16,800 answers and more
+            b.questions.push_back(
+                {questionId, topic, q, sentence(8 + int(next() % 12)), 1, answers, {}});
+            for (int a = 1; a <= answers; ++a)
+                b.answers.push_back({++answerId, questionId, a, sentence(2 + int(next() % 5))});
+        }
+    }
+    return b;
+}
+
+// The rows of large-test.mdb (or of a generated bank of its size), read once for all the
+// benchmarks.
 const zn::problems::BankRows* largeBank(benchmark::State& state) {
     static std::unique_ptr<zn::problems::BankRows> rows;
     if (!rows) {
+        if (!QFileInfo(benchsupport::largeBank()).isFile()) {
+            rows = std::make_unique<zn::problems::BankRows>(generatedBank());
+            return rows.get();
+        }
         QTemporaryDir dir;
         const QString file = benchsupport::copyOfLargeBank(dir, state);
         if (file.isEmpty()) return nullptr;
