@@ -18,7 +18,3 @@ zn_gui_test(spell_editor_test
         ${CMAKE_CURRENT_LIST_DIR}/spell_editor_test.cpp
     LIBS znprogram zn_testsupport Qt6::Widgets Qt6::Test GTest::gtest)
 
-# Developer tool: a PNG of a box with a misspelled word underlined and its context menu open
-# (not run as a test).
-add_executable(spell_shots ${CMAKE_CURRENT_LIST_DIR}/spell_shots.cpp)
-target_link_libraries(spell_shots PRIVATE znspellui Qt6::Widgets Qt6::Test)
