@@ -58,7 +58,8 @@ class Checker : public QObject {
     // Waits for the loading to end, if it has not.
     ~Checker() override;
 
-    // Every function below REQUIRES: called on the thread the checker lives on (the GUI thread).
+    // Every function below REQUIRES: called on the thread the checker lives on, the GUI thread,
+    // which every checker of the process lives on (they share the loaded dictionary).
 
     State state();
     // Blocks until the dictionary is loaded or known to be unusable; returns the state.
