@@ -266,10 +266,10 @@ TEST_F(SpellInEditor, WithoutADictionaryTheEditorWorksAndSaysSoOnce) {
         {work + QStringLiteral("/нет/ru_RU.aff"), work + QStringLiteral("/нет/ru_RU.dic")});
     ASSERT_TRUE(p->create());
     p->show();
-    QTest::qWait(50);
-    EXPECT_EQ(p->spellChecker()->state(), Checker::State::Unavailable);
-    EXPECT_TRUE(form().statusText().contains(QStringLiteral("hunspell-ru")))
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return form().statusText().contains(QStringLiteral("hunspell-ru")); }, 5000))
         << form().statusText().toStdString();
+    EXPECT_EQ(p->spellChecker()->state(), Checker::State::Unavailable);
     EXPECT_TRUE(modal->calls().empty());
 
     editQuestion(1, 1);
