@@ -19,39 +19,6 @@ namespace zn::problems {
 
 namespace {
 
-qint64 integer(const jet::Value& v) {
-    if (const auto* i = std::get_if<int64_t>(&v)) return *i;
-    if (const auto* d = std::get_if<double>(&v)) return qint64(*d);
-    if (const auto* b = std::get_if<bool>(&v)) return *b ? -1 : 0;
-    return 0;
-}
-
-QString text(const jet::Value& v) {
-    if (const auto* s = std::get_if<std::u16string>(&v))
-        return QString::fromUtf16(s->data(), qsizetype(s->size()));
-    return {};
-}
-
-// Column positions of a table, looked up once per read.
-struct Columns {
-    explicit Columns(jet::Table& t, std::initializer_list<const char*> names) {
-        for (const char* n : names) {
-            const int i = t.columnIndex(n);
-            if (i < 0)
-                throw jet::Error(jet::ErrorKind::NotFound,
-                                 "table " + t.name() + " has no column " + n);
-            at.push_back(size_t(i));
-        }
-    }
-    std::vector<size_t> at;
-};
-
-// The row count the table's definition states, as a capacity hint: the file may lie, so it is
-// capped.
-size_t reserveHint(jet::Table& t) {
-    return std::min<size_t>(t.def().rowCount, 1u << 16);
-}
-
 QString trimmed(const QString& s) {
     return store::trimmedText(s);
 }
@@ -162,53 +129,6 @@ QString kindCode(Kind kind) {
             return QStringLiteral("unknown-word");
     }
     return {};
-}
-
-BankRows readBankRows(jet::Database& db) {
-    jet::Database::ReadScope scope(db);
-    BankRows b;
-    {
-        jet::Table& t = db.table("Tema");
-        const Columns c(t, {"id", "numtema", "tema", "kolvopr"});
-        for (auto s = t.scan(); s.next();) {
-            const jet::Row& r = s.row();
-            b.topics.push_back(
-                {integer(r[c.at[0]]), integer(r[c.at[1]]), text(r[c.at[2]]), integer(r[c.at[3]])});
-            b.topicRows.push_back(s.id());
-        }
-    }
-    {
-        jet::Table& t = db.table("Voprosi");
-        const Columns c(t, {"id", "idtest", "idvopr", "vopros", "otvet", "kolotvet", "img"});
-        b.questions.reserve(reserveHint(t));
-        b.questionRows.reserve(reserveHint(t));
-        for (auto s = t.scan(); s.next();) {
-            const jet::Row& r = s.row();
-            store::Question q;
-            q.id = integer(r[c.at[0]]);
-            q.idtest = integer(r[c.at[1]]);
-            q.idvopr = integer(r[c.at[2]]);
-            q.vopros = text(r[c.at[3]]);
-            q.otvet = integer(r[c.at[4]]);
-            q.kolotvet = integer(r[c.at[5]]);
-            q.img = text(r[c.at[6]]);
-            b.questions.push_back(std::move(q));
-            b.questionRows.push_back(s.id());
-        }
-    }
-    {
-        jet::Table& t = db.table("Otveti");
-        const Columns c(t, {"id", "idvopr", "idotv", "otvet"});
-        b.answers.reserve(reserveHint(t));
-        b.answerRows.reserve(reserveHint(t));
-        for (auto s = t.scan(); s.next();) {
-            const jet::Row& r = s.row();
-            b.answers.push_back(
-                {integer(r[c.at[0]]), integer(r[c.at[1]]), integer(r[c.at[2]]), text(r[c.at[3]])});
-            b.answerRows.push_back(s.id());
-        }
-    }
-    return b;
 }
 
 TreePlaces::TreePlaces(const BankRows& bank) {

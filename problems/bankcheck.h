@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "jet/tabledef.h"
+#include "store/rows.h"
 #include "store/values.h"
 
 namespace jet {
@@ -46,19 +47,10 @@ QString kindName(Kind kind);
 // A stable short code for scripts ("wrong-answer", "orphan-answer", ...).
 QString kindCode(Kind kind);
 
-// The bank as the check reads it: every row of Tema, Voprosi and Otveti with where it lives.
-struct BankRows {
-    std::vector<store::Topic> topics;
-    std::vector<jet::RowId> topicRows;
-    std::vector<store::Question> questions;
-    std::vector<jet::RowId> questionRows;
-    std::vector<store::Answer> answers;
-    std::vector<jet::RowId> answerRows;
-};
-
-// Reads the three tables of an open test database (inside a read scope of the engine). Engine
-// errors propagate; a table or column that is missing is the engine's NotFound error.
-BankRows readBankRows(jet::Database& db);
+// The bank as the check reads it: every row of Tema, Voprosi and Otveti with where it lives
+// (store/rows.h).
+using store::BankRows;
+using store::readBankRows;
 
 // One problem. `topic` and `question` are the numbers the rows carry (numtema; idtest and
 // idvopr); 0 where the problem has none. `rowId` is the id column of the row concerned (the

@@ -106,17 +106,25 @@ class SpellInEditor : public edtest::ProgramTest {
         ADD_FAILURE() << objectName << " " << caption.toStdString();
     }
 
-    // The unknown-word lines of the problem list: topic, question, description.
+    // The unknown-word lines of the problem list (under their kind's heading), in order.
+    std::vector<QTreeWidgetItem*> unknownWordItems() {
+        std::vector<QTreeWidgetItem*> out;
+        QTreeWidget* list = panel().list();
+        for (QTreeWidgetItemIterator it(list); *it; ++it) {
+            if (!(*it)->parent()) continue;  // a heading
+            list->setCurrentItem(*it);
+            const zn::problems::Problem* p = panel().selectedProblem();
+            if (p && p->kind == Kind::UnknownWord) out.push_back(*it);
+        }
+        return out;
+    }
+    // The same lines as topic, question, description.
     std::vector<QStringList> unknownWordLines() {
         std::vector<QStringList> out;
-        const auto& problems = panel().problems();
-        for (int i = 0; i < panel().list()->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* line = panel().list()->topLevelItem(i);
-            if (problems[size_t(i)].kind != Kind::UnknownWord) continue;
+        for (QTreeWidgetItem* line : unknownWordItems())
             out.push_back({line->text(zn::ProblemsPanel::TopicColumn),
                            line->text(zn::ProblemsPanel::QuestionColumn),
                            line->text(zn::ProblemsPanel::DescriptionColumn)});
-        }
         return out;
     }
     // The tree's current node: topic position, question position (0: a topic node).
@@ -227,11 +235,13 @@ TEST_F(SpellInEditor, TheProblemListShowsUnknownWordsByWordAndGoesToTheirQuestio
     EXPECT_EQ(unknownWordLines(), expected);
     EXPECT_EQ(zn::problems::countByKind(panel().problems())[size_t(Kind::UnknownWord)], 4);
     EXPECT_EQ(panel().problems().size(), 4u);  // nothing else is wrong with the bank
+    ASSERT_EQ(panel().list()->topLevelItemCount(), 1);
+    EXPECT_EQ(panel().list()->topLevelItem(0)->text(0), QStringLiteral("Неизвестное слово — 4"));
     EXPECT_TRUE(panel().counts()->text().contains(QStringLiteral("Неизвестное слово: 4")))
         << panel().counts()->text().toStdString();
 
     // A double-click on a line selects its question, as for the other problems.
-    QTreeWidgetItem* line = panel().list()->topLevelItem(2);
+    QTreeWidgetItem* line = unknownWordItems().at(2);
     panel().list()->scrollToItem(line);
     const QPoint at = panel().list()->visualItemRect(line).center();
     QTest::mouseClick(panel().list()->viewport(), Qt::LeftButton, {}, at);
