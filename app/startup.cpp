@@ -59,6 +59,7 @@ Program::~Program() {
 }
 
 bool Program::create() {
+    spell_ = std::make_unique<spell::Checker>(dictionary_);
     createForm1();
     createForm5();
     if (!createDatMod()) return false;
@@ -223,6 +224,26 @@ void Program::connectAreas() {
         return topics;
     });
     form->addFileActions({print_->printAction(), print_->savePdfAction()});
+
+    // Spelling: the question editor's boxes and the problem list's unknown words. Without a
+    // dictionary the status bar says so once, after the show step has written it.
+    spell::Checker* checker = spell_.get();
+    editor_->enableSpellChecking(*checker);
+    problems_->enableSpellChecking(*checker);
+    auto sayIfUnavailable = [form, checker] {
+        if (checker->state() == spell::Checker::State::Unavailable)
+            form->setStatusText(checker->unavailableReason());
+    };
+    QMetaObject::invokeMethod(
+        form,
+        [checker, form, sayIfUnavailable] {
+            if (checker->state() == spell::Checker::State::Loading)
+                QObject::connect(checker, &spell::Checker::loaded, form, sayIfUnavailable,
+                                 Qt::SingleShotConnection);
+            else
+                sayIfUnavailable();
+        },
+        Qt::QueuedConnection);
 }
 
 // The data part of the show step; TForm1 sets the tree's row height before it, hides the editor

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "spell/checker.h"
 #include "store/session.h"
 
 class TDatMod;
@@ -51,12 +52,18 @@ class Program {
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Creates everything in start-up order. The data module connects to test.mdb in the
-    // working directory (or to the start database). When that fails, a box says why in Russian
-    // and offers to open another database, to create an empty test database when the file is
-    // missing, or to end; ending returns false, with no window shown and the later objects not
-    // created. Opening another one makes it the start database (its data folder with it).
-    // REQUIRES: a QApplication exists; called once.
+    // The dictionary of the spell checking (the system's Russian one unless set): a test sets
+    // another, or a missing one. REQUIRES: before create().
+    void setSpellDictionary(const spell::Dictionary& dictionary) { dictionary_ = dictionary; }
+
+    // Creates everything in start-up order. The spell checker comes first, so that its
+    // dictionary loads while the windows are made; a missing dictionary is said once in the
+    // status bar after the first show, and the program runs without spell checking. The data module
+    // connects to test.mdb in the working directory (or to the start database). When that fails, a
+    // box says why in Russian and offers to open another database, to create an empty test database
+    // when the file is missing, or to end; ending returns false, with no window shown and the later
+    // objects not created. Opening another one makes it the start database (its data folder with
+    // it). REQUIRES: a QApplication exists; called once.
     bool create();
     // Shows the main window, which runs its show step.
     // REQUIRES: create() returned true.
@@ -78,6 +85,7 @@ class Program {
     ProblemsArea* problems() const { return problems_.get(); }
     UndoArea* undo() const { return undo_.get(); }
     print::PrintArea* printing() const { return print_.get(); }
+    spell::Checker* spellChecker() const { return spell_.get(); }
     Session& session() { return session_; }
 
   private:
@@ -94,6 +102,9 @@ class Program {
 
     QString startDatabase_;  // absolute; empty: test.mdb in the working directory
     Session session_;
+    spell::Dictionary dictionary_ = spell::Dictionary::russian();
+    // Outlives the windows and areas, whose text boxes and check use it.
+    std::unique_ptr<spell::Checker> spell_;
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm5> form5_;
     std::unique_ptr<TDatMod> datMod_;

@@ -4,6 +4,8 @@
 // working folder and runs it.
 // Usage: znshots OUTDIR [TOPIC[/QUESTION]]
 // With TOPIC (and QUESTION), that node is selected before the main window is saved.
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -40,6 +42,7 @@
 #include "problems/problemsarea.h"
 #include "problems/problemspanel.h"
 #include "problems/searchbox.h"
+#include "spell/checker.h"
 #include "store/tdatmod.h"
 #include "undo/undoarea.h"
 
@@ -202,6 +205,50 @@ int main(int argc, char** argv) {
             form1.runCommand(zn::TForm1::Command::EditQuestion);
             settle();
             ok &= save(form1.grab(), out.filePath(QStringLiteral("editor-2-answers.png")));
+
+            // Spell checking: a question with a misspelled word, underlined,
+            // with its context menu open on it (drawn where it stands over the window).
+            zn::spell::Checker* checker = program.spellChecker();
+            if (checker && checker->waitUntilLoaded() == zn::spell::Checker::State::Ready) {
+                QPlainTextEdit* box = page.MemVopr;
+                box->setFocus();
+                box->setPlainText(
+                    QStringLiteral("Кто выдаёт наряд-допуск? Какой вапрос задаёт мастер участка "
+                                   "стажёру перед началом смены?"));
+                box->moveCursor(QTextCursor::End);
+                settle();
+                // The menu opens just under the word, so that its underline stays in sight.
+                QTextCursor at(box->document());
+                at.setPosition(int(box->toPlainText().indexOf(QStringLiteral("вапрос"))) + 2);
+                const QRect word = box->cursorRect(at);
+                const QPoint pos = word.center();
+                QContextMenuEvent event(
+                    QContextMenuEvent::Mouse, pos,
+                    box->viewport()->mapToGlobal(word.bottomLeft() + QPoint(0, 6)));
+                QApplication::sendEvent(box->viewport(), &event);
+                settle();
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    const QPixmap window = form1.grab();
+                    const QPixmap popup = menu->grab();
+                    const QPoint offset =
+                        menu->mapToGlobal(QPoint(0, 0)) - form1.mapToGlobal(QPoint(0, 0));
+                    const QRect all = window.rect().united(QRect(offset, popup.size()));
+                    QPixmap canvas(all.size());
+                    canvas.fill(Qt::white);
+                    QPainter painter(&canvas);
+                    painter.drawPixmap(-all.topLeft(), window);
+                    painter.drawPixmap(offset - all.topLeft(), popup);
+                    painter.end();
+                    menu->close();
+                    ok &= save(canvas, out.filePath(QStringLiteral("editor-spelling.png")));
+                } else {
+                    std::fprintf(stderr, "the question box's context menu did not open\n");
+                    ok = false;
+                }
+            } else {
+                std::fprintf(stderr, "no spelling screenshot: %s\n",
+                             checker ? qPrintable(checker->unavailableReason()) : "no checker");
+            }
         }
         // A question whose picture file is missing, as the problem list finds it.
         if (zn::ProblemsArea* problems = program.problems()) {

@@ -33,6 +33,10 @@ EditorArea::EditorArea(AreaWindow& form, TDatMod& dm, QObject* parent)
 
 EditorArea::~EditorArea() = default;
 
+void EditorArea::enableSpellChecking(spell::Checker& checker) {
+    questionEditor_->enableSpellChecking(checker);
+}
+
 void EditorArea::Buttem1Click() {
     if (const QString why = topics_->whyNoNewTopic(); !why.isEmpty()) {
         Modal::message(MsgIcon::Exclamation, QStringLiteral("Ошибка"), why);

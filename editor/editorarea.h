@@ -10,6 +10,9 @@ class TDatMod;
 
 namespace zn {
 
+namespace spell {
+class Checker;
+}
 class AreaWindow;
 class TForm4;
 class TopicCommands;
@@ -31,6 +34,9 @@ class EditorArea : public QObject {
     TForm4& form4() { return *form4_; }
     QuestionCommands& questions() { return *questions_; }
     QuestionEditor& questionEditor() { return *questionEditor_; }
+
+    // Spell checking in the question editor's boxes (see QuestionEditor::enableSpellChecking).
+    void enableSpellChecking(spell::Checker& checker);
 
     // Add a topic: the dialog for topic number n + 1 (refused with an "Ошибка" box when the
     // database holds 14 topics already).

@@ -27,6 +27,7 @@
 #include "frame/imagelist.h"
 #include "frame/modal.h"
 #include "frame/tform9.h"
+#include "spell/spellbox.h"
 #include "store/values.h"
 
 namespace zn {
@@ -675,6 +676,11 @@ void QuestionEditor::clearEdImage() {
 void QuestionEditor::showAnswersPanel() {
     PanOtv->show();
     GroupBox4->show();
+}
+
+void QuestionEditor::enableSpellChecking(spell::Checker& checker) {
+    spell::attachSpellChecking(MemVopr, checker);
+    for (QPlainTextEdit* memo : MemOtv) spell::attachSpellChecking(memo, checker);
 }
 
 QuestionDraft QuestionEditor::draft() const {

@@ -30,6 +30,9 @@ class QToolButton;
 
 namespace zn {
 
+namespace spell {
+class Checker;
+}
 class AreaWindow;
 class AnswerRowsBox;
 
@@ -113,6 +116,11 @@ class QuestionEditor : public QWidget {
 
     // The page's contents and what it was opened for.
     QuestionDraft draft() const;
+
+    // Underlines misspelled words in the question and answer boxes as they are typed, and puts
+    // corrections and "Добавить в словарь" in the boxes' context menus. `checker` must outlive
+    // the page. REQUIRES: called once.
+    void enableSpellChecking(spell::Checker& checker);
 
     // --- Controls
     QGroupBox* GroupBox1 = nullptr;  // "Темы"

@@ -14,6 +14,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "preview/datafiles.h"
+#include "problems/spelling.h"
 
 namespace zn::problems {
 
@@ -101,6 +102,8 @@ QString kindName(Kind kind) {
             return QStringLiteral("Больше 14 тем");
         case Kind::ExchangeHazard:
             return QStringLiteral("Не переносится в файл обмена");
+        case Kind::UnknownWord:
+            return QStringLiteral("Неизвестное слово");
     }
     return {};
 }
@@ -139,6 +142,8 @@ QString kindCode(Kind kind) {
             return QStringLiteral("too-many-topics");
         case Kind::ExchangeHazard:
             return QStringLiteral("exchange");
+        case Kind::UnknownWord:
+            return QStringLiteral("unknown-word");
     }
     return {};
 }
@@ -184,7 +189,7 @@ int TreePlaces::questionPos(qint64 questionId) const {
 }
 
 std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
-                           PictureVerdicts* verdicts) {
+                           PictureVerdicts* verdicts, SpellingCheck* spelling) {
     std::vector<Problem> out;
     const TreePlaces places(bank);
 
@@ -415,6 +420,12 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
 
     std::stable_sort(out.begin(), out.end(),
                      [](const Problem& a, const Problem& b) { return a.kind < b.kind; });
+    // The last kind, in its own order.
+    if (spelling) {
+        std::vector<Problem> words = spelling->problems(bank, places);
+        out.insert(out.end(), std::make_move_iterator(words.begin()),
+                   std::make_move_iterator(words.end()));
+    }
     return out;
 }
 

@@ -40,8 +40,9 @@ enum class Kind {
     OrphanAnswer,        // idvopr is no question's id
     TooManyTopics,       // more topics than the test-taking program shows
     ExchangeHazard,      // a text the exchange file will not give back as it is
+    UnknownWord,         // a word the spell checker does not know (one per word and question)
 };
-inline constexpr int kKindCount = int(Kind::ExchangeHazard) + 1;
+inline constexpr int kKindCount = int(Kind::UnknownWord) + 1;
 
 // The kind's name as the panel and the tool show it (Russian).
 QString kindName(Kind kind);
@@ -86,13 +87,17 @@ struct PictureVerdicts {
     QHash<QString, Verdict> byPath;
 };
 
+class SpellingCheck;
+
 // Every problem of `bank`, grouped by kind in Kind order, then in the order of the rows'
-// topics and questions. `dataFolder` is the folder pictures are looked up in (ending with "/",
-// as dataFolderIn gives); pictures are not looked at when it is empty, and no file outside it
-// is ever opened (a picture name that is not a plain file name is a problem of its own). `verdicts`
-// (may be null) keeps what the image reader found for the next check.
+// topics and questions (unknown words: by word, see spelling.h). `dataFolder` is the folder
+// pictures are looked up in (ending with "/", as dataFolderIn gives); pictures are not looked
+// at when it is empty, and no file outside it is ever opened (a picture name that is not a
+// plain file name is a problem of its own). `verdicts` (may be null) keeps what the image
+// reader found for the next check. `spelling` (may be null: no UnknownWord problems) looks for
+// unknown words.
 std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
-                           PictureVerdicts* verdicts = nullptr);
+                           PictureVerdicts* verdicts = nullptr, SpellingCheck* spelling = nullptr);
 
 // Problems per kind, indexed by int(Kind).
 std::vector<int> countByKind(const std::vector<Problem>& problems);

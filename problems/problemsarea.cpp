@@ -13,6 +13,7 @@
 #include "problems/problemspanel.h"
 #include "problems/repairs.h"
 #include "problems/searchbox.h"
+#include "problems/spelling.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -89,11 +90,16 @@ void ProblemsArea::recheck() {
     }
     try {
         const problems::BankRows rows = problems::readBankRows(dm_.Conn.database());
-        panel_->setProblems(problems::check(rows, form_.session().dataFolder, &pictures_));
+        panel_->setProblems(
+            problems::check(rows, form_.session().dataFolder, &pictures_, spelling_.get()));
         index_.emplace(rows);
     } catch (const std::exception& e) {
         panel_->showError(QString::fromUtf8(e.what()));
     }
+}
+
+void ProblemsArea::enableSpellChecking(spell::Checker& checker) {
+    spelling_ = std::make_unique<problems::SpellingCheck>(checker);
 }
 
 const problems::SearchIndex* ProblemsArea::searchIndex() {

@@ -21,6 +21,12 @@ class TDatMod;
 
 namespace zn {
 
+namespace problems {
+class SpellingCheck;
+}
+namespace spell {
+class Checker;
+}
 class AreaWindow;
 class ProblemsPanel;
 class Repairs;
@@ -46,6 +52,9 @@ class ProblemsArea : public QObject {
 
     // Runs the check now and shows its result in the panel.
     void recheck();
+    // From now on the check lists the words `checker` does not know (Kind::UnknownWord).
+    // `checker` must outlive the area.
+    void enableSpellChecking(spell::Checker& checker);
     // Selects the node of a question (or topic, when questionPos is 0) in the tree; false when
     // the tree has no such node.
     bool selectNode(int topicPos, int questionPos);
@@ -75,7 +84,8 @@ class ProblemsArea : public QObject {
     QAction* findAction_ = nullptr;
     std::unique_ptr<Repairs> repairs_;
     std::optional<problems::SearchIndex> index_;
-    problems::PictureVerdicts pictures_;  // empty: read again at the next search
+    problems::PictureVerdicts pictures_;                 // empty: read again at the next search
+    std::unique_ptr<problems::SpellingCheck> spelling_;  // null: no unknown words
 };
 
 }  // namespace zn

@@ -12,6 +12,7 @@
 
 #include "jet/create.h"
 #include "jet/database.h"
+#include "problems/bankcheck.h"
 #include "store/bank/testbank.h"
 #include "tests/support/qtprint.h"
 
@@ -86,6 +87,10 @@ inline void writeBank(const QString& path, const std::vector<RawT>& topics,
     for (const RawA& a : loose) answer(a.idvopr, a.idotv, a.text);
     tx.commit();
 }
+
+// The kinds of problem the problem bank holds one of each: all but the unknown words, which
+// the spelling tests make banks of their own for.
+inline constexpr int kBankKinds = int(zn::problems::Kind::UnknownWord);
 
 // The problem bank (see the top of this file). Topics 1..14 and 16 (15 topics: too many, and
 // a gap in the numbers); topic 1 holds one question per question problem, in this order:

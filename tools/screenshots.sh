@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Saves PNG screenshots of the program as a user sees it after start-up (main window, main
 # window with the editor tab, the question editor page on a question of six answers given a
-# picture and on one of two answers, about window, picture window, topic dialog, information
-# records dialog, the import's message for a malformed file, a question whose picture file is
-# missing, the start-up's choices when test.mdb is missing, the whole virtual screen and the
+# picture and on one of two answers, the latter with a misspelled word underlined and its context
+# menu open, about window, picture window, topic dialog, information records dialog, the import's
+# message for a malformed file, a question whose picture file is missing, the start-up's choices
+# when test.mdb is missing, the whole virtual screen and the
 # image list) into OUTDIR, using a virtual X server so that real fonts and the real style are
 # used. The program runs in a fresh working folder holding a copy of DATABASE as test.mdb and
 # the demo pictures of app/demo/ in data/, so the database is never changed.

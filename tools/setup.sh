@@ -4,8 +4,8 @@
 # libraries, the reference Jet readers (mdbtools; mdb-reader from npm into
 # tools/oracle/node_modules), poppler's tools that read printed PDFs back,
 # strace, an X server for headless GUI runs and screenshots, GNU time and fonts,
-# Qt's Russian translations and the tools that build and check the Debian
-# package. Safe to run again: it only asks apt and npm
+# Qt's Russian translations, Hunspell with its Russian dictionary, and the tools
+# that build and check the Debian package. Safe to run again: it only asks apt and npm
 # for what is missing and says nothing when everything is there.
 #
 #   tools/setup.sh          (as root, or as a user who may use sudo)
@@ -40,6 +40,8 @@ packages=(
     time
     # fonts the GUI tests and screenshots render with
     fonts-liberation fonts-dejavu-core
+    # Russian spell checking of the question and answer texts: the library and its dictionary
+    libhunspell-dev hunspell-ru
 )
 
 # Debian's npm cannot be installed next to a nodejs from another source, so
