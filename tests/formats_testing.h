@@ -9,13 +9,7 @@
 #include <ostream>
 
 #include "formats/question.h"
-
-// Lets GoogleTest print QStrings in its messages.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
+#include "tests/support/qtprint.h"
 
 namespace formatstest {
 

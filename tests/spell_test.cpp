@@ -28,11 +28,6 @@
 #include "spell/words.h"
 #include "tests/editor_testing.h"
 
-// Failures show texts as text.
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace {
 
 using namespace Qt::StringLiterals;
