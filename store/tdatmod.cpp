@@ -244,7 +244,13 @@ void TDatMod::endWrite(bool commit) {
                 if (Conn.isOpen()) Conn.database().rollback();
             } catch (...) {
             }
-            restoreAfterRollback();
+            try {
+                restoreAfterRollback();
+            } catch (...) {
+                // When the file could not be put back either (a full disk refuses the old pages
+                // too), reading it fails as well; the commit's own error says what happened, and
+                // the journal puts the file back when it is opened next.
+            }
             throw;
         }
     }

@@ -208,6 +208,11 @@ TEST_F(Bulk, AFaultyFileChangesNothing) {
          "300 is not a valid value for field 'Ответ'. The allowed range is 0 to 255\nСтрока 2."},
         {"семь.txt", "01.01.Q\r\n1\r\n1.a\r\n2.b\r\n3.c\r\n4.d\r\n5.e\r\n6.f\r\n7.g\r\n\r\n",
          "У вопроса 7 ответов, а их может быть не более 6\nСтрока 9."},
+        {"ноль.txt", QByteArray("01.\xD2\xE5\xEC\xE0\0hidden\r\n\r\n", 18),
+         "В строке есть управляющий символ с кодом 0; такой файл не импортируется\nСтрока 1."},
+        {"путь.txt", "01.01.Q\r\n1\r\n1.a\r\n2.b\r\na/../../s\r\n\r\n",
+         "Имя рисунка «a/../../s» должно быть именем файла из папки данных, без папок и диска\n"
+         "Строка 5."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -222,6 +227,8 @@ TEST_F(Bulk, AFaultyFileChangesNothing) {
         EXPECT_EQ(bytesOf(db), before);
         EXPECT_EQ(treeCaptions(), tree);
         EXPECT_EQ(dm().qrtema.recordCount(), 2);
+        // A command that does not run takes no backup.
+        EXPECT_FALSE(QDir(work + "/backups").exists());
     }
     // A cancelled dialog changes nothing either.
     modal->clear();

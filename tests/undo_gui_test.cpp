@@ -157,4 +157,45 @@ TEST_F(UndoCommands, ABackupChosenFromTheListIsRestoredAsACommandOfItsOwn) {
     EXPECT_TRUE(bytes() == before);
 }
 
+// What an interrupted backup left (a copy cut short, with no description) is not offered, and a
+// listed backup that has since been damaged is refused with the reason in Russian: the bank, the
+// tree and the undo history stay as they were.
+TEST_F(UndoCommands, ADamagedBackupIsNeitherOfferedNorRestored) {
+    startOn({edtest::topic("Первая", 2), edtest::topic("Вторая", 1)});
+    trigger("ToolButton3");  // delete all: a backup first
+    const auto backups = zn::listBackups(db);
+    ASSERT_EQ(backups.size(), 1u);
+    const QString whole = backups[0].path;
+    std::vector<uint8_t> copy = zntest::readFile(whole.toStdString());
+    // A newer copy cut short, as a killed backup used to leave it.
+    const QString cut = QFileInfo(whole).path() + "/" + QFileInfo(db).completeBaseName() +
+                        "-2099-01-01-00-00-00.mdb";
+    zntest::writeFile(cut.toStdString(),
+                      std::vector<uint8_t>(copy.begin(), copy.begin() + copy.size() / 3));
+    // The listed one damaged: every page after the first two overwritten.
+    ASSERT_GT(copy.size(), 3u * 4096);
+    std::fill(copy.begin() + 2 * 4096, copy.end(), uint8_t(0xA5));
+    zntest::writeFile(whole.toStdString(), copy);
+
+    const auto before = bytes();
+    const QString undo = action("MenuUndo")->text();
+    int offered = -1;
+    modal->clear();
+    modal->onRequest = [&](const ModalRequest& r) {
+        if (r.kind != ModalRequest::Kind::Window) return;
+        offered = r.window->findChild<QListWidget*>("ListBackups")->count();
+        r.window->findChild<QPushButton*>("ButtonRestore")->click();
+    };
+    modal->push({0, {}, QDialog::Accepted});
+    trigger("MenuRestoreBackup");
+    EXPECT_EQ(offered, 1);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_TRUE(messages()[0].startsWith("Резервная копия «" + QFileInfo(whole).fileName() +
+                                         "» повреждена, восстановить из неё базу нельзя"))
+        << messages()[0].toStdString();
+    EXPECT_TRUE(bytes() == before);
+    EXPECT_EQ(form().treeDb()->topLevelItemCount(), 0);
+    EXPECT_EQ(action("MenuUndo")->text(), undo);
+}
+
 }  // namespace

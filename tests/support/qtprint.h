@@ -1,6 +1,6 @@
 // How failing comparisons print Qt's strings: as the text itself, in quotes, rather than the
-// bytes of each QChar. Included by every Qt test helper header, so that every test that compares
-// QStrings (and lists of them) prints readable failures.
+// bytes of each QChar. Every Qt test includes it (zn_gui_test in tests/CMakeLists.txt), so that
+// every test that compares QStrings (and lists of them) prints readable failures.
 #pragma once
 
 #include <QString>
