@@ -58,13 +58,13 @@ struct BankState {
         QString name;
         jet::RowId row;
     };
-    std::vector<Topic> topics;     // in numtema order
-    QHash<qint64, qint64> count;   // questions per idtest
+    std::vector<Topic> topics;         // in numtema order
+    QHash<qint64, qint64> count;       // questions per idtest
     QHash<qint64, qint64> lastNumber;  // largest idvopr per idtest
-    qint64 lastQuestionId = 0;     // Voprosi's last auto-number
-    qint64 maxNumber = 32767;      // Voprosi.idvopr
-    qint64 maxCount = 32767;       // Tema.kolvopr
-    qint64 maxQuestionId = 32767;  // Otveti.idvopr: the ids answers can refer to
+    qint64 lastQuestionId = 0;         // Voprosi's last auto-number
+    qint64 maxNumber = 32767;          // Voprosi.idvopr
+    qint64 maxCount = 32767;           // Tema.kolvopr
+    qint64 maxQuestionId = 32767;      // Otveti.idvopr: the ids answers can refer to
 };
 
 BankState readState(TDatMod& dm, bool withRows) {
@@ -171,8 +171,9 @@ QStringList describePlan(const ImportPlan& plan) {
                             ? QStringLiteral("номер %1").arg(t.firstNumber)
                             : QStringLiteral("номера %1–%2").arg(t.firstNumber).arg(last));
     }
-    out << QStringLiteral("Всего вопросов: %1, новых тем: %2, рисунков: %3 (новых файлов в "
-                          "папке рисунков: %4).")
+    out << QStringLiteral(
+               "Всего вопросов: %1, новых тем: %2, рисунков: %3 (новых файлов в "
+               "папке рисунков: %4).")
                .arg(plan.questionCount())
                .arg(created)
                .arg(plan.read.pictures.size())
@@ -222,8 +223,8 @@ ImportPlan BankImport::planRead(formats::ReadResult read, ImportMode mode,
                                 const QString& dataFolder, const QString& defaultTopic) {
     ImportPlan p;
     p.mode = mode;
-    p.dataFolder = dataFolder.isEmpty() || dataFolder.endsWith(u'/') ? dataFolder
-                                                                      : dataFolder + u'/';
+    p.dataFolder =
+        dataFolder.isEmpty() || dataFolder.endsWith(u'/') ? dataFolder : dataFolder + u'/';
     const BankState bank = readState(dm_, mode == ImportMode::Add);
     qint64 nextTopic = 1;
     for (const auto& t : bank.topics) nextTopic = std::max(nextTopic, t.numtema + 1);
@@ -271,8 +272,8 @@ ImportPlan BankImport::planRead(formats::ReadResult read, ImportMode mode,
         const qint64 count = (t.created ? 0 : bank.count.value(t.numtema)) + t.questions + 1;
         if (number > bank.maxNumber) {
             problem(store::rangeErrorMessage(double(number),
-                                             schema::displayLabel(schema::kVoprosi, "idvopr"),
-                                             0, double(bank.maxNumber)));
+                                             schema::displayLabel(schema::kVoprosi, "idvopr"), 0,
+                                             double(bank.maxNumber)));
             continue;
         }
         if (count > bank.maxCount) {
@@ -407,7 +408,8 @@ void BankImport::add(const ImportPlan& plan) {
                 row[vCorrect] = int64_t(q.correct);
                 row[vCount] = int64_t(q.answers.size());
                 if (!img.isEmpty()) row[vImg] = img.toStdU16String();
-                dm_.Conn.insertRow(vopr, row, img.isEmpty() ? questionGivenNoPicture : questionGiven);
+                dm_.Conn.insertRow(vopr, row,
+                                   img.isEmpty() ? questionGivenNoPicture : questionGiven);
                 const int64_t id = integerOf(row[vId]);
                 int64_t number = 0;
                 for (const QString& text : q.answers) {

@@ -49,12 +49,12 @@ struct ImportPlan {
     struct TopicPart {
         QString name;
         qint64 numtema = 0;
-        bool created = false;   // a new topic
-        int questions = 0;      // imported into it
-        qint64 firstNumber = 0; // idvopr of its first imported question
+        bool created = false;    // a new topic
+        int questions = 0;       // imported into it
+        qint64 firstNumber = 0;  // idvopr of its first imported question
     };
-    std::vector<TopicPart> topics;  // in the order the file first names them
-    std::vector<int> topicOf;       // per question of `read`: index into `topics`
+    std::vector<TopicPart> topics;                  // in the order the file first names them
+    std::vector<int> topicOf;                       // per question of `read`: index into `topics`
     std::vector<formats::PlannedPicture> pictures;  // per picture of `read`
     QString dataFolder;                             // where the pictures go
 
@@ -86,8 +86,9 @@ class BankImport {
                std::function<void()> treeObnov);
 
     // Reads the file at `path` as `format` and plans its import into the open bank (see the top
-    // of this file), the pictures going to `dataFolder` (ends with "/"). Writes nothing. For the exchange file in Replace mode a fault of the file
-    // throws BulkError with its message and line, as the exchange import does.
+    // of this file), the pictures going to `dataFolder` (ends with "/"). Writes nothing. For the
+    // exchange file in Replace mode a fault of the file throws BulkError with its message and line,
+    // as the exchange import does.
     ImportPlan plan(const QString& path, formats::Format format, ImportMode mode,
                     const QString& dataFolder);
     // The same for questions already read (the topic of a question without one is

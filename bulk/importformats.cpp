@@ -9,8 +9,8 @@
 #include <map>
 #include <set>
 
-#include "jet/database.h"
 #include "formats/pictures.h"
+#include "jet/database.h"
 #include "jet/error.h"
 #include "store/schema.h"
 

@@ -18,10 +18,10 @@ namespace {
 
 using bulktest::bytesOf;
 using edtest::T;
+using importtest::question;
 using zn::ImportMode;
 using zn::formats::Format;
 using zn::formats::QuestionSet;
-using importtest::question;
 
 class AddImport : public importtest::BankFixture {};
 
@@ -38,31 +38,46 @@ TEST_F(AddImport, QuestionsGoIntoTheirTopicsAfterTheLastQuestionAndNothingOldCha
     const edtest::Snapshot before = file();
 
     QuestionSet set;
-    set.questions = {question("Физика", "Ф1"), question("Химия", "Х1"),
-                     question("Алгебра", "А1"), question("Химия", "Х2"),
-                     question("Алгебра", "А2")};
-    const zn::ImportPlan p = import(moodleFile(set, "вопросы.xml"), Format::MoodleXml,
-                                    ImportMode::Add);
+    set.questions = {question("Физика", "Ф1"), question("Химия", "Х1"), question("Алгебра", "А1"),
+                     question("Химия", "Х2"), question("Алгебра", "А2")};
+    const zn::ImportPlan p =
+        import(moodleFile(set, "вопросы.xml"), Format::MoodleXml, ImportMode::Add);
     EXPECT_TRUE(p.read.problems.empty());
     const edtest::Snapshot after = file();
-    EXPECT_EQ(bulktest::view(after),
-              (QStringList{"T 1 [Алгебра] count 4",
-                           "  Q 1.1 correct 2 of 3 img [] [Вопрос 1.1]",
-                           "    A 1 [Ответ 1.1.1]", "    A 2 [Ответ 1.1.2]",
-                           "    A 3 [Ответ 1.1.3]",
-                           "  Q 1.2 correct 2 of 3 img [] [Вопрос 1.2]",
-                           "    A 1 [Ответ 1.2.1]", "    A 2 [Ответ 1.2.2]",
-                           "    A 3 [Ответ 1.2.3]",
-                           "  Q 1.3 correct 2 of 3 img [] [А1]", "    A 1 [да]", "    A 2 [нет]",
-                           "    A 3 [может быть]", "  Q 1.4 correct 2 of 3 img [] [А2]",
-                           "    A 1 [да]", "    A 2 [нет]", "    A 3 [может быть]",
-                           "T 2 [Физика] count 2", "  Q 2.5 correct 1 of 2 img [] [Пятый]",
-                           "    A 1 [a]", "    A 2 [b]", "  Q 2.6 correct 2 of 3 img [] [Ф1]",
-                           "    A 1 [да]", "    A 2 [нет]", "    A 3 [может быть]",
-                           "T 3 [Химия] count 2", "  Q 3.1 correct 2 of 3 img [] [Х1]",
-                           "    A 1 [да]", "    A 2 [нет]", "    A 3 [может быть]",
-                           "  Q 3.2 correct 2 of 3 img [] [Х2]", "    A 1 [да]", "    A 2 [нет]",
-                           "    A 3 [может быть]"}))
+    EXPECT_EQ(bulktest::view(after), (QStringList{"T 1 [Алгебра] count 4",
+                                                  "  Q 1.1 correct 2 of 3 img [] [Вопрос 1.1]",
+                                                  "    A 1 [Ответ 1.1.1]",
+                                                  "    A 2 [Ответ 1.1.2]",
+                                                  "    A 3 [Ответ 1.1.3]",
+                                                  "  Q 1.2 correct 2 of 3 img [] [Вопрос 1.2]",
+                                                  "    A 1 [Ответ 1.2.1]",
+                                                  "    A 2 [Ответ 1.2.2]",
+                                                  "    A 3 [Ответ 1.2.3]",
+                                                  "  Q 1.3 correct 2 of 3 img [] [А1]",
+                                                  "    A 1 [да]",
+                                                  "    A 2 [нет]",
+                                                  "    A 3 [может быть]",
+                                                  "  Q 1.4 correct 2 of 3 img [] [А2]",
+                                                  "    A 1 [да]",
+                                                  "    A 2 [нет]",
+                                                  "    A 3 [может быть]",
+                                                  "T 2 [Физика] count 2",
+                                                  "  Q 2.5 correct 1 of 2 img [] [Пятый]",
+                                                  "    A 1 [a]",
+                                                  "    A 2 [b]",
+                                                  "  Q 2.6 correct 2 of 3 img [] [Ф1]",
+                                                  "    A 1 [да]",
+                                                  "    A 2 [нет]",
+                                                  "    A 3 [может быть]",
+                                                  "T 3 [Химия] count 2",
+                                                  "  Q 3.1 correct 2 of 3 img [] [Х1]",
+                                                  "    A 1 [да]",
+                                                  "    A 2 [нет]",
+                                                  "    A 3 [может быть]",
+                                                  "  Q 3.2 correct 2 of 3 img [] [Х2]",
+                                                  "    A 1 [да]",
+                                                  "    A 2 [нет]",
+                                                  "    A 3 [может быть]"}))
         << bulktest::view(after).join("\n").toStdString();
     // The old rows are there under their ids, with what the editor never writes.
     for (size_t i = 0; i < before.questions.size(); ++i) {
@@ -96,8 +111,9 @@ TEST_F(AddImport, QuestionsGoIntoTheirTopicsAfterTheLastQuestionAndNothingOldCha
 TEST_F(AddImport, ReplaceTakesThePlaceOfTheBankAddKeepsIt) {
     open({edtest::topic("Старая", 3)});
     const QString gift = work + QStringLiteral("/новые.gift");
-    bulktest::writeBytes(gift, "$CATEGORY: $course$/Новая\n\nДва плюс два? {=4 ~3 ~5}\n\n"
-                               "Небо синее? {T}\n");
+    bulktest::writeBytes(gift,
+                         "$CATEGORY: $course$/Новая\n\nДва плюс два? {=4 ~3 ~5}\n\n"
+                         "Небо синее? {T}\n");
     import(gift, Format::Gift, ImportMode::Replace);
     EXPECT_EQ(bulktest::view(file()),
               (QStringList{"T 1 [Новая] count 2", "  Q 1.1 correct 1 of 3 img [] [Два плюс два?]",
@@ -118,11 +134,11 @@ TEST_F(AddImport, ReplaceTakesThePlaceOfTheBankAddKeepsIt) {
     EXPECT_TRUE(added.contains("  Q 2.1 correct 1 of 2 img [] [Третий]"));
 
     import(txt, Format::Exchange, ImportMode::Replace);
-    EXPECT_EQ(bulktest::view(file()),
-              (QStringList{"T 1 [Новая] count 1", "  Q 1.7 correct 2 of 2 img [] [Седьмой]",
-                           "    A 1 [а]", "    A 2 [б]", "T 2 [Другая] count 1",
-                           "  Q 2.3 correct 1 of 2 img [] [Третий]", "    A 1 [в]",
-                           "    A 2 [г]"}));
+    EXPECT_EQ(
+        bulktest::view(file()),
+        (QStringList{"T 1 [Новая] count 1", "  Q 1.7 correct 2 of 2 img [] [Седьмой]",
+                     "    A 1 [а]", "    A 2 [б]", "T 2 [Другая] count 1",
+                     "  Q 2.3 correct 1 of 2 img [] [Третий]", "    A 1 [в]", "    A 2 [г]"}));
 }
 
 // A bank holds at most 14 topics: the questions of a topic that would be the 15th are not
@@ -135,8 +151,8 @@ TEST_F(AddImport, ATopicBeyondTheFourteenthIsRefusedWithTheTopicMessage) {
     set.questions = {question("Новая 1", "Н1"), question("Новая 2", "Н2"),
                      question("Т3", "В третью"), question("Новая 2", "Н2б"),
                      question("Новая 1", "Н1б")};
-    const zn::ImportPlan p = import(moodleFile(set, "много.xml"), Format::MoodleXml,
-                                    ImportMode::Add);
+    const zn::ImportPlan p =
+        import(moodleFile(set, "много.xml"), Format::MoodleXml, ImportMode::Add);
     ASSERT_EQ(p.read.problems.size(), 2u);
     for (const auto& problem : p.read.problems)
         EXPECT_TRUE(problem.what.contains(store::tooManyTopicsMessage(14)))
@@ -160,8 +176,8 @@ TEST_F(AddImport, PicturesAreWrittenWithoutOverwritingAnotherFile) {
                     {"очень-длинное-имя.png", importtest::png(3), true}};
     set.questions = {question("Рисунки", "С копией", 0), question("Рисунки", "Занятое", 1),
                      question("Рисунки", "Длинное", 2), question("Рисунки", "Снова", 1)};
-    const zn::ImportPlan p = import(moodleFile(set, "рисунки.xml"), Format::MoodleXml,
-                                    ImportMode::Add);
+    const zn::ImportPlan p =
+        import(moodleFile(set, "рисунки.xml"), Format::MoodleXml, ImportMode::Add);
     ASSERT_TRUE(p.read.problems.empty());
     const auto qs = file().questionsOf(1);
     ASSERT_EQ(qs.size(), 5u);
@@ -275,8 +291,8 @@ TEST_F(AddImport, AnotherBankIsMergedWithItsPictures) {
     ASSERT_TRUE(QDir().mkpath(work + QStringLiteral("/другой/Data")));
     edtest::Q withPicture{QStringLiteral("С рисунком"), 1, {"а", "б"}, QStringLiteral("Pic.PNG")};
     edtest::Q missing{QStringLiteral("Без файла"), 2, {"а", "б"}, QStringLiteral("нет.png")};
-    edtest::makeBank(other, {{QStringLiteral("Общая"), {withPicture}},
-                             {QStringLiteral("Своя"), {missing}}});
+    edtest::makeBank(
+        other, {{QStringLiteral("Общая"), {withPicture}}, {QStringLiteral("Своя"), {missing}}});
     bulktest::writeBytes(work + QStringLiteral("/другой/Data/pic.png"), importtest::png(8));
     const zn::ImportPlan p = import(other, Format::Mdb, ImportMode::Add);
     for (const auto& pr : p.read.problems) ADD_FAILURE() << pr.what.toStdString();

@@ -4,8 +4,8 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QImage>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -39,8 +39,7 @@ inline QByteArray realPng() {
 }
 
 // A question of topic `topic` with answers "да", "нет", "может быть", the second correct.
-inline zn::formats::Question question(const QString& topic, const QString& text,
-                                      int picture = -1) {
+inline zn::formats::Question question(const QString& topic, const QString& text, int picture = -1) {
     zn::formats::Question q;
     q.topic = topic;
     q.text = text;
