@@ -9,6 +9,7 @@ zn_gui_test(import_test
         ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
         ${CMAKE_CURRENT_LIST_DIR}/import_add_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/import_znbank_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/import_gui_test.cpp
     LIBS znimport znprogram znproblems zn_testsupport Qt6::Widgets GTest::gtest)
 target_compile_definitions(import_test PRIVATE ZN_ZNBANK="$<TARGET_FILE:znbank>")
 add_dependencies(import_test znbank jettool)

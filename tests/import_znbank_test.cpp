@@ -24,7 +24,9 @@ TEST(ZnbankImport, MoodleXmlRoundTripCarriesQuestionsAndPictures) {
     const QString a = dir + "/первый.mdb", b = dir + "/второй/пустой.mdb", xml = dir + "/банк.xml";
     ASSERT_TRUE(QDir().mkpath(dir + "/data"));
     ASSERT_TRUE(QDir().mkpath(dir + "/второй"));
-    edtest::Q pictured{QStringLiteral("Что это?\r\nНа рисунке."), 2, {"Круг", "Квадрат"},
+    edtest::Q pictured{QStringLiteral("Что это?\r\nНа рисунке."),
+                       2,
+                       {"Круг", "Квадрат"},
                        QStringLiteral("fig.png")};
     edtest::makeBank(a, {{QStringLiteral("Геометрия"), {pictured}}, edtest::topic("Счёт", 2)});
     bulktest::writeBytes(dir + "/data/fig.png", importtest::realPng());
