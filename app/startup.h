@@ -26,6 +26,7 @@ class TForm5;
 class TopicTree;
 class EditorArea;
 class BulkArea;
+class MovesArea;
 class ProblemsArea;
 class UndoArea;
 namespace print {
@@ -103,6 +104,7 @@ class Program {
     std::unique_ptr<TopicTree> tree_;
     std::unique_ptr<EditorArea> editor_;
     std::unique_ptr<BulkArea> bulk_;
+    std::unique_ptr<MovesArea> moves_;
     std::unique_ptr<ProblemsArea> problems_;
     std::unique_ptr<UndoArea> undo_;
     std::unique_ptr<print::PrintArea> print_;

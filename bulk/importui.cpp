@@ -73,11 +73,10 @@ ImportReportDialog::ImportReportDialog(const ImportPlan& plan, QWidget* parent) 
     summary_ = readOnlyText(QStringLiteral("ImportSummary"), describePlan(plan), this);
     layout->addWidget(summary_, 2);
     const QStringList problems = problemLines(plan);
-    auto* caption = new QLabel(problems.isEmpty()
-                                   ? QStringLiteral("Всё, что есть в файле, будет импортировано.")
-                                   : QStringLiteral("Не будет импортировано (%1):")
-                                         .arg(problems.size()),
-                               this);
+    auto* caption = new QLabel(
+        problems.isEmpty() ? QStringLiteral("Всё, что есть в файле, будет импортировано.")
+                           : QStringLiteral("Не будет импортировано (%1):").arg(problems.size()),
+        this);
     caption->setObjectName(QStringLiteral("ImportProblemsCaption"));
     layout->addWidget(caption);
     problems_ = readOnlyText(QStringLiteral("ImportProblems"), problems, this);
@@ -87,7 +86,8 @@ ImportReportDialog::ImportReportDialog(const ImportPlan& plan, QWidget* parent) 
     import_ = buttons->addButton(QStringLiteral("Импортировать"), QDialogButtonBox::AcceptRole);
     import_->setObjectName(QStringLiteral("ImportOk"));
     import_->setEnabled(!plan.empty());
-    QPushButton* cancel = buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    QPushButton* cancel =
+        buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("ImportCancel"));
     cancel->setDefault(plan.empty());
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -106,7 +106,8 @@ ExportTopicsDialog::ExportTopicsDialog(const std::vector<std::pair<qint64, QStri
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ExportTopicList"));
     for (const auto& [number, name] : topics) {
-        auto* item = new QListWidgetItem(QStringLiteral("Тема %1. %2").arg(number).arg(name), list_);
+        auto* item =
+            new QListWidgetItem(QStringLiteral("Тема %1. %2").arg(number).arg(name), list_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
         numbers_.push_back(number);

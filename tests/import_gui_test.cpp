@@ -79,8 +79,9 @@ TEST_F(ImportDialogs, TheReportListsWhatComesInAndWhatNotThenImportsWhatFits) {
         "</quiz>\n");
 
     runImport(xml, 1, true, false);  // cancelled in the report
-    EXPECT_TRUE(summary.contains(QStringLiteral("Тема 1 «Алгебра», есть в базе: вопросов 1 "
-                                                "(номер 3)")))
+    EXPECT_TRUE(
+        summary.contains(QStringLiteral("Тема 1 «Алгебра», есть в базе: вопросов 1 "
+                                        "(номер 3)")))
         << summary.toStdString();
     EXPECT_TRUE(problems.contains(QStringLiteral("«Два верных»"))) << problems.toStdString();
     EXPECT_TRUE(problems.contains(QStringLiteral("«Эссе»"))) << problems.toStdString();
