@@ -1,6 +1,8 @@
 // Moving and copying questions between topics and up and down within one: the numbers on both
 // sides, the answers that go with a question, one undo entry per command; and the question
 // menu's items in the running program.
+#include "tree/moves.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QListWidget>
@@ -10,7 +12,6 @@
 #include <QTreeWidget>
 
 #include "tests/import_testing.h"
-#include "tree/moves.h"
 #include "tree/movesarea.h"
 
 namespace {

@@ -64,7 +64,7 @@ struct Tables {
                 out.push_back({sc.id(), integerOf(r[vId]), topic, integerOf(r[vNum])});
         }
         std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
-            return a.topic != b.topic   ? a.topic < b.topic
+            return a.topic != b.topic     ? a.topic < b.topic
                    : a.number != b.number ? a.number < b.number
                                           : a.id < b.id;
         });

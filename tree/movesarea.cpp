@@ -68,8 +68,8 @@ TreeOrder readOrder(TDatMod& dm) {
     if (std::min({tId, tNum, tName, vId, vTopic, vNum, vText}) < 0) return out;
     for (auto sc = tema.scan(); sc.next();) {
         const jet::Row& r = sc.row();
-        out.topics.push_back({integerOf(r[size_t(tId)]), integerOf(r[size_t(tNum)]),
-                              textOf(r[size_t(tName)]), {}});
+        out.topics.push_back(
+            {integerOf(r[size_t(tId)]), integerOf(r[size_t(tNum)]), textOf(r[size_t(tName)]), {}});
     }
     std::stable_sort(out.topics.begin(), out.topics.end(), [](const auto& a, const auto& b) {
         return a.numtema != b.numtema ? a.numtema < b.numtema : a.id < b.id;
@@ -219,7 +219,8 @@ void MovesArea::moveToTopic() {
     int k = 0;
     for (const TreeOrder::Topic& t : order.topics) {
         ++k;
-        if (k != topicPos) topics.emplace_back(t.numtema, QStringLiteral("Тема %1. %2").arg(k).arg(t.name));
+        if (k != topicPos)
+            topics.emplace_back(t.numtema, QStringLiteral("Тема %1. %2").arg(k).arg(t.name));
     }
     MoveQuestionsDialog dialog(items, topics);
     if (Modal::exec(dialog) != QDialog::Accepted) return;
