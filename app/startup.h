@@ -76,6 +76,7 @@ class Program {
     EditorArea* editor() const { return editor_.get(); }
     TForm5* form5() const { return form5_.get(); }
     BulkArea* bulk() const { return bulk_.get(); }
+    MovesArea* moves() const { return moves_.get(); }
     ProblemsArea* problems() const { return problems_.get(); }
     UndoArea* undo() const { return undo_.get(); }
     print::PrintArea* printing() const { return print_.get(); }

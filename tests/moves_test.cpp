@@ -151,4 +151,28 @@ TEST_F(MoveMenu, MovingFromTheMenuSelectsTheQuestionInItsNewPlace) {
     EXPECT_TRUE(messages().empty());
 }
 
+// A question node dropped on another topic moves there (copied with Ctrl); dropped on its own
+// topic nothing happens. (The drop event itself is taken by the area's filter on the tree's
+// viewport; the platform's drag loop cannot run offscreen, so the drop is called as the filter
+// calls it.)
+TEST_F(MoveMenu, DroppingAQuestionOnAnotherTopicMovesIt) {
+    startOn({edtest::topic("Первая", 2), edtest::topic("Вторая", 1)});
+    QTreeWidget* tree = form().treeDb();
+    EXPECT_TRUE(tree->dragEnabled());
+    EXPECT_TRUE(tree->acceptDrops());
+    selectQuestion(1, 1);
+    const QByteArray before = bytesOf(db);
+    p->moves()->dropOnto(tree->topLevelItem(0)->child(1), false);  // its own topic
+    EXPECT_EQ(bytesOf(db), before);
+    p->moves()->dropOnto(tree->topLevelItem(1)->child(0), false);
+    EXPECT_EQ(file().questionsOf(2).size(), 2u);
+    EXPECT_EQ(file().questionsOf(1).size(), 1u);
+    EXPECT_EQ(current()->parent()->text(0), QStringLiteral("Тема 2. Вторая"));
+    EXPECT_EQ(current()->text(0), QStringLiteral("Вопрос 2"));
+    p->moves()->dropOnto(tree->topLevelItem(0), true);  // copied back with Ctrl
+    EXPECT_EQ(file().questionsOf(1).size(), 2u);
+    EXPECT_EQ(file().questionsOf(2).size(), 2u);
+    EXPECT_EQ(dm().history.size(), 2);
+}
+
 }  // namespace

@@ -4,11 +4,13 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -178,12 +180,87 @@ MovesArea::MovesArea(AreaWindow& form, TDatMod& dm, QObject* parent)
             tree->addAction(a);
         }
     }
+    // Dragging a question node onto another topic moves it there (the drop is taken before the
+    // tree's own handling, which would only move the node).
+    if (QTreeWidget* tree = form_.treeDb()) {
+        tree->setDragEnabled(true);
+        tree->setAcceptDrops(true);
+        tree->setDragDropMode(QAbstractItemView::DragDrop);
+        tree->setDefaultDropAction(Qt::MoveAction);
+        tree->viewport()->installEventFilter(this);
+    }
     connect(move_, &QAction::triggered, this, [this] { runGuarded([this] { moveToTopic(); }); });
     connect(up_, &QAction::triggered, this, [this] { runGuarded([this] { moveUp(); }); });
     connect(down_, &QAction::triggered, this, [this] { runGuarded([this] { moveDown(); }); });
 }
 
-MovesArea::~MovesArea() = default;
+MovesArea::~MovesArea() {
+    if (QTreeWidget* tree = form_.treeDb()) tree->viewport()->removeEventFilter(this);
+}
+
+QTreeWidgetItem* MovesArea::topicOf(QTreeWidgetItem* node) {
+    while (node && node->parent()) node = node->parent();
+    return node;
+}
+
+bool MovesArea::eventFilter(QObject* watched, QEvent* event) {
+    QTreeWidget* tree = form_.treeDb();
+    if (!tree || watched != tree->viewport()) return QObject::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QObject::eventFilter(watched, event);
+    auto* drop = static_cast<QDropEvent*>(event);
+    QTreeWidgetItem* dragged = tree->currentItem();
+    QTreeWidgetItem* onto = tree->itemAt(drop->position().toPoint());
+    // Only a question node of this tree, onto another topic, while the bank may be changed.
+    const bool fits = drop->source() == tree && dragged && dragged->parent() && onto &&
+                      topicOf(onto) != dragged->parent() && form_.editingEnabled();
+    if (type == QEvent::DragEnter) {
+        // Entering is accepted for any question node, so that moves over it are asked.
+        if (drop->source() == tree && dragged && dragged->parent())
+            drop->acceptProposedAction();
+        else
+            drop->ignore();
+        return true;
+    }
+    if (!fits) {
+        drop->ignore();
+        return true;
+    }
+    const bool copy = drop->modifiers().testFlag(Qt::ControlModifier);
+    drop->setDropAction(copy ? Qt::CopyAction : Qt::MoveAction);
+    drop->accept();
+    if (type == QEvent::Drop) {
+        // The tree is rebuilt by the command: not while the view is still handling the drop.
+        // The drag itself reports that nothing moved, so the view removes no node of its own.
+        drop->setDropAction(Qt::IgnoreAction);
+        const int topicPos = tree->indexOfTopLevelItem(topicOf(onto));
+        QTimer::singleShot(0, this, [this, tree, copy, topicPos] {
+            runGuarded([&] {
+                if (topicPos >= 0 && topicPos < tree->topLevelItemCount())
+                    dropOnto(tree->topLevelItem(topicPos), copy);
+            });
+        });
+    }
+    return true;
+}
+
+void MovesArea::dropOnto(QTreeWidgetItem* onto, bool copy) {
+    if (!form_.editingEnabled()) return;
+    QTreeWidget* tree = form_.treeDb();
+    QTreeWidgetItem* target = topicOf(onto);
+    const auto [topicPos, questionPos] = selectedQuestion();
+    if (!tree || !target || topicPos < 1) return;
+    const int targetPos = tree->indexOfTopLevelItem(target) + 1;
+    if (targetPos == topicPos) return;
+    const TreeOrder order = readOrder(dm_);
+    if (topicPos > int(order.topics.size()) || targetPos > int(order.topics.size())) return;
+    const auto& questions = order.topics[size_t(topicPos - 1)].questions;
+    if (questionPos < 1 || questionPos > int(questions.size())) return;
+    const int first = moves_->moveToTopic({questions[size_t(questionPos - 1)].id},
+                                          order.topics[size_t(targetPos - 1)].numtema, copy);
+    if (first > 0) select(targetPos, first);
+}
 
 std::pair<int, int> MovesArea::selectedQuestion() const {
     QTreeWidget* tree = form_.treeDb();

@@ -1,8 +1,9 @@
 // The tree's commands that move questions: "Перенести в другую тему…" (move or copy chosen
 // questions of the selected question's topic to another topic), "Переместить вверх" and
-// "Переместить вниз", in the question nodes' popup menu. The work is QuestionMoves
-// (tree/moves.h); this area asks through the modal seam and selects the moved question after
-// the tree was rebuilt.
+// "Переместить вниз", in the question nodes' popup menu; and a question node dragged onto
+// another topic (or one of its questions) moves there, or is copied with Ctrl held. The work is
+// QuestionMoves (tree/moves.h); this area asks through the modal seam and selects the moved
+// question after the tree was rebuilt.
 #pragma once
 
 #include <QDialog>
@@ -14,6 +15,7 @@ class QAction;
 class QComboBox;
 class QListWidget;
 class QRadioButton;
+class QTreeWidgetItem;
 class TDatMod;
 
 namespace zn {
@@ -67,12 +69,21 @@ class MovesArea : public QObject {
     void moveUp() { moveWithin(-1); }
     void moveDown() { moveWithin(1); }
 
+    // A question node dropped on `onto` (a topic node or a question node of another topic):
+    // moved or copied to the end of that topic. What was dropped is the selected node.
+    void dropOnto(QTreeWidgetItem* onto, bool copy);
+
     QAction* moveAction() const { return move_; }
     QAction* upAction() const { return up_; }
     QAction* downAction() const { return down_; }
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void moveWithin(int delta);
+    // The topic node `node` belongs to (itself for a topic node); null for none.
+    static QTreeWidgetItem* topicOf(QTreeWidgetItem* node);
     // The selected question node's topic and question position (from 1); 0, 0 for none.
     std::pair<int, int> selectedQuestion() const;
     // After the rebuild: selects question `question` of topic `topic` (positions from 1).
