@@ -55,7 +55,7 @@ QPlainTextEdit* readOnlyText(const QString& name, const QStringList& lines, QWid
     auto* t = new QPlainTextEdit(parent);
     t->setObjectName(name);
     t->setReadOnly(true);
-    t->setLineWrapMode(QPlainTextEdit::NoWrap);
+    t->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     t->setPlainText(lines.join(u'\n'));
     return t;
 }
