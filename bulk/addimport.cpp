@@ -123,10 +123,6 @@ void removeFiles(const QString& folder, const QStringList& names) {
     for (const QString& n : names) QFile::remove(folder + n);
 }
 
-QString describeSource(const formats::Source& where) {
-    return where.describe();
-}
-
 }  // namespace
 
 int ImportPlan::questionCount() const {
@@ -184,7 +180,7 @@ QStringList describePlan(const ImportPlan& plan) {
 QStringList problemLines(const ImportPlan& plan) {
     QStringList out;
     for (const formats::Problem& p : plan.read.problems) {
-        const QString where = describeSource(p.where);
+        const QString where = p.where.describe();
         out << (where.isEmpty() ? p.what : where + QStringLiteral(": ") + p.what);
     }
     return out;
@@ -366,7 +362,6 @@ void BankImport::add(const ImportPlan& plan) {
             const std::vector<bool> questionGivenNoPicture =
                 given(vWidth, {vTopic, vNum, vText, vCorrect, vCount});
             const std::vector<bool> answerGiven = given(aWidth, {aQuestion, aNum, aText});
-            (void)vId;
 
             // The touched topics' counts: the questions they hold now and the ones added.
             const BankState bank = readState(dm_, true);
