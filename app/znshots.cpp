@@ -94,8 +94,20 @@ int main(int argc, char** argv) {
     if (!QDir().mkpath(out.path())) return 1;
     bool ok = true;
 
-    // The start-up errors (and any later one) are printed instead of waiting for a click.
-    zn::Modal::setResponder([](const zn::ModalRequest& r) {
+    // The start-up errors (and any later one) are printed instead of waiting for a click. A box
+    // of choices (the start-up's, when test.mdb cannot be used) is shown as the program shows
+    // it, saved, and answered with its last choice.
+    zn::Modal::setResponder([&out, &ok](const zn::ModalRequest& r) {
+        if (r.kind == zn::ModalRequest::Kind::Choice) {
+            QMessageBox box(QMessageBox::Warning, r.caption, r.text);
+            for (const QString& c : r.choices) box.addButton(c, QMessageBox::ActionRole);
+            box.show();
+            settle();
+            ok &= save(box.grab(), out.filePath(QStringLiteral("startup-choice.png")));
+            zn::ModalAnswer a;
+            a.result = int(r.choices.size()) - 1;
+            return a;
+        }
         if (r.kind == zn::ModalRequest::Kind::Message)
             std::fprintf(stderr, "message box \"%s\": %s\n", qPrintable(r.caption),
                          qPrintable(r.text));
@@ -103,7 +115,7 @@ int main(int argc, char** argv) {
     });
 
     zn::Program program;
-    if (!program.create()) return 1;
+    if (!program.create()) return ok ? 0 : 1;  // refused at start-up: its box was saved
     program.show();
     zn::TForm1& form1 = *program.form1();
     settle();
@@ -138,8 +150,9 @@ int main(int argc, char** argv) {
     // box above the tree ($ZN_SHOTS_SEARCH, default "а") with its result list.
     if (zn::ProblemsArea* problems = program.problems()) {
         problems->panelAction()->trigger();
-        if (problems->panel().list()->topLevelItemCount() > 0)
-            problems->panel().list()->setCurrentItem(problems->panel().list()->topLevelItem(0));
+        QTreeWidget* list = problems->panel().list();
+        if (list->topLevelItemCount() > 0 && list->topLevelItem(0)->childCount() > 0)
+            list->setCurrentItem(list->topLevelItem(0)->child(0));
         settle();
         std::printf("problems: %s\n", qPrintable(problems->panel().counts()->text()));
         ok &= save(form1.grab(), out.filePath(QStringLiteral("problems.png")));
@@ -189,6 +202,24 @@ int main(int argc, char** argv) {
             form1.runCommand(zn::TForm1::Command::EditQuestion);
             settle();
             ok &= save(form1.grab(), out.filePath(QStringLiteral("editor-2-answers.png")));
+        }
+        // A question whose picture file is missing, as the problem list finds it.
+        if (zn::ProblemsArea* problems = program.problems()) {
+            problems->panelAction()->trigger();
+            settle();
+            for (const auto& p : problems->panel().problems()) {
+                if (p.kind != zn::problems::Kind::MissingPicture || p.questionPos < 1) continue;
+                QTreeWidgetItem* node =
+                    tree->topLevelItem(p.topicPos - 1)->child(p.questionPos - 1);
+                problems->panelAction()->trigger();
+                tree->setCurrentItem(node);
+                form1.runCommand(zn::TForm1::Command::EditQuestion);
+                settle();
+                ok &=
+                    save(form1.grab(), out.filePath(QStringLiteral("editor-missing-picture.png")));
+                break;
+            }
+            if (problems->panel().isVisible()) problems->panelAction()->trigger();
         }
         form1.setEditorTabVisible(false);
     }

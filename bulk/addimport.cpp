@@ -319,17 +319,19 @@ ImportPlan BankImport::planRead(formats::ReadResult read, ImportMode mode,
     return p;
 }
 
-void BankImport::run(const ImportPlan& plan) {
-    if (plan.empty()) return;
+bool BankImport::run(const ImportPlan& plan) {
+    if (plan.empty()) return true;
     if (plan.mode == ImportMode::Add) {
         add(plan);
         rebuildTree();
-    } else {
-        replace(plan);  // the replace path rebuilds the tree itself
+        return true;
     }
+    return replace(plan);  // the replace path rebuilds the tree itself
 }
 
 void BankImport::add(const ImportPlan& plan) {
+    // A bank that cannot be written gets no backup and no pictures.
+    requireWritable(dm_);
     makeBackup(exchange_.deletion().databasePath(), kAddLabel);
     const QStringList written = writePictures(plan);
     try {
@@ -425,13 +427,10 @@ void BankImport::add(const ImportPlan& plan) {
     fb_.progressPosition(0);
 }
 
-void BankImport::replace(const ImportPlan& plan) {
-    if (plan.exchangeReplace) {
-        FileCommand command(dm_, exchange_.deletion().databasePath(), kReplaceLabel);
-        exchange_.replaceBank(plan.exchangeBank);
-        exchange_.finishImport();
-        return;
-    }
+bool BankImport::replace(const ImportPlan& plan) {
+    // The exchange file's own import, with its question before a file that yields nothing
+    // empties the bank.
+    if (plan.exchangeReplace) return exchange_.importFrom(plan.path);
     // The questions as an exchange file would hold them: topics numbered in the plan's order,
     // questions and answers from 1.
     exchange::Bank bank;
@@ -468,6 +467,7 @@ void BankImport::replace(const ImportPlan& plan) {
         throw;
     }
     exchange_.finishImport();
+    return true;
 }
 
 }  // namespace zn

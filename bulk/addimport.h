@@ -14,8 +14,9 @@
 //    pictures it wrote removed again.
 //  - Replace: the exchange import's replace path (bulk/importexport.h): a backup, every topic,
 //    question and answer deleted and the file's stored in one write scope, compaction, one undo
-//    entry. An exchange file keeps its own numbers and stops at its first fault, as it always
-//    has; the questions of other formats are numbered as they come, topics 1, 2, 3 ….
+//    entry. An exchange file is the exchange import itself: it keeps its own numbers, stops at
+//    its first fault and asks before a file that yields nothing empties the bank; the questions
+//    of other formats are numbered as they come, topics 1, 2, 3 ….
 // A file that cannot be read, or breaks off half-way, is refused whole: nothing is imported.
 #pragma once
 
@@ -97,13 +98,16 @@ class BankImport {
                         const QString& defaultTopic);
 
     // Carries the plan out (see the top of this file) and rebuilds the tree. An empty plan
-    // does nothing. Errors propagate with the database as it was.
+    // does nothing. Returns false when an exchange file that yields nothing was to replace the
+    // bank and the person chose not to empty it (BankExchange::importFrom). Errors propagate
+    // with the database as it was; a database that cannot be written is refused (jet::Error
+    // ReadOnly) before the backup.
     // REQUIRES: the plan was made on the bank as it is now.
-    void run(const ImportPlan& plan);
+    bool run(const ImportPlan& plan);
 
   private:
     void add(const ImportPlan& plan);
-    void replace(const ImportPlan& plan);
+    bool replace(const ImportPlan& plan);
     void rebuildTree();
 
     TDatMod& dm_;

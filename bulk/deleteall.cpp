@@ -10,6 +10,7 @@
 #include "jet/compact.h"
 #include "jet/database.h"
 #include "store/filecommand.h"
+#include "store/rows.h"
 #include "store/schema.h"
 #include "store/tdatmod.h"
 
@@ -54,7 +55,7 @@ void BulkDeletion::deleteRows() {
     };
     std::vector<TopicRow> topics;
     {
-        const size_t numtema = size_t(tema.columnIndex("numtema"));
+        const size_t numtema = store::TopicColumns(tema).numtema;
         for (auto s = tema.scan(false); s.next();)
             topics.push_back({integerOf(s.row()[numtema]), s.id()});
         // The order of qrtema: by number, then as stored.
@@ -68,14 +69,14 @@ void BulkDeletion::deleteRows() {
     };
     QHash<qint64, std::vector<QuestionRow>> questionsOf;  // by idtest
     {
-        const size_t id = size_t(vopr.columnIndex("id"));
-        const size_t idtest = size_t(vopr.columnIndex("idtest"));
+        const store::QuestionColumns c(vopr);
+        const size_t id = c.id, idtest = c.idtest;
         for (auto s = vopr.scan(false); s.next();)
             questionsOf[integerOf(s.row()[idtest])].push_back({integerOf(s.row()[id]), s.id()});
     }
     QHash<qint64, std::vector<jet::RowId>> answersOf;  // by idvopr
     {
-        const size_t idvopr = size_t(otv.columnIndex("idvopr"));
+        const size_t idvopr = store::AnswerColumns(otv).idvopr;
         for (auto s = otv.scan(false); s.next();)
             answersOf[integerOf(s.row()[idvopr])].push_back(s.id());
     }

@@ -52,6 +52,8 @@ bool isDigit(QChar c) {
 }
 
 const QByteArray kBom("\xEF\xBB\xBF", 3);
+const QByteArray kBom16Le("\xFF\xFE", 2);
+const QByteArray kBom16Be("\xFE\xFF", 2);
 
 IntegerRule integerRule(const char* table, const char* column) {
     const bank::Column* c = bank::findColumn(table, column);
@@ -78,6 +80,7 @@ class Reader {
         while (j < n) {
             const QString& s = lines_[j];
             if (s.size() < 3 || s[2] != u'.') {
+                plainText(j);  // passed over, but a file holding NUL is refused all the same
                 ++j;
             } else if (s.size() >= 4 && isDigit(s[3])) {
                 j = question(j);
@@ -120,8 +123,15 @@ class Reader {
         return fault(j, tooLongMessage());
     }
 
+    // A control character in line index j is a fault of its own.
+    bool plainText(int j) {
+        const std::optional<char16_t> c = controlCharacter(at(j), false);
+        return !c || fault(j, controlCharacterMessage(*c));
+    }
+
     void topic(int j) {
         const QString& s = lines_[j];
+        if (!plainText(j)) return;
         TopicLine t;
         t.line = j + 1;
         t.tema = s.mid(3);
@@ -141,11 +151,14 @@ class Reader {
 
         // The block: answer-shaped lines set the count, the last other line is the picture.
         int end = j + 2;
+        while (!at(end).isEmpty()) ++end;
+        for (int k = j; k < end; ++k)
+            if (!plainText(k)) return end;
         qint64 count = 2;
         int countLine = -1, imgLine = -1;
         QString img;
         bool scanFailed = false;
-        for (; !at(end).isEmpty(); ++end) {
+        for (end = j + 2; !at(end).isEmpty(); ++end) {
             const QString& b = at(end);
             if (b.size() >= 2 && b[1] == u'.') {
                 if (!scanFailed && !number(end, b.left(1), count)) scanFailed = true;
@@ -170,6 +183,10 @@ class Reader {
             !inRange(countLine >= 0 ? countLine : j, q.kolotvet, rules_.kolotvet) ||
             (imgLine >= 0 && !fits(imgLine, img, rules_.imgChars)))
             return end;
+        if (imgLine >= 0 && !isPlainFileName(img)) {
+            fault(imgLine, pictureNameMessage(img));
+            return end;
+        }
         if (count > kMaxAnswers) {
             fault(countLine, tooManyAnswersMessage(count));
             return end;
@@ -201,6 +218,8 @@ class Reader {
 
 Encoding detectEncoding(const QByteArray& bytes) {
     if (bytes.startsWith(kBom)) return Encoding::Utf8WithBom;
+    if (bytes.startsWith(kBom16Le)) return Encoding::Utf16Le;
+    if (bytes.startsWith(kBom16Be)) return Encoding::Utf16Be;
     bool ascii = true;
     for (char c : bytes)
         if (uint8_t(c) >= 0x80) {
@@ -219,6 +238,13 @@ QString decode(const QByteArray& bytes, Encoding* found) {
     if (e == Encoding::Utf8WithBom)
         return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
     if (e == Encoding::Utf8) return QString::fromUtf8(bytes);
+    if (e == Encoding::Utf16Le || e == Encoding::Utf16Be) {
+        // An odd last byte (a cut file) becomes U+FFFD, as any undecodable unit does.
+        QStringDecoder utf16(
+            e == Encoding::Utf16Le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+            QStringDecoder::Flag::Stateless);
+        return utf16(bytes.mid(2));
+    }
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) out[i] = QChar(from1251(uint8_t(bytes[i])));
@@ -263,6 +289,37 @@ QStringList splitLines(const QString& text) {
     }
     if (start < n) take(n);
     return lines;
+}
+
+// ---------------------------------------------------------------------------------------------
+// What a text may hold
+
+std::optional<char16_t> controlCharacter(const QString& text, bool lineBreaks) {
+    for (QChar ch : text) {
+        const char16_t c = ch.unicode();
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        if (!control || c == u'\t' || (lineBreaks && (c == u'\r' || c == u'\n'))) continue;
+        return c;
+    }
+    return std::nullopt;
+}
+
+bool isPlainFileName(const QString& name) {
+    if (name.isEmpty() || name == u"." || name == u"..") return false;
+    if (name.contains(u'/') || name.contains(u'\\') || name.contains(u':')) return false;
+    return !controlCharacter(name, false) && !name.contains(u'\t');
+}
+
+QString controlCharacterMessage(char16_t c) {
+    return QStringLiteral(
+               "В строке есть управляющий символ с кодом %1; такой файл не импортируется")
+        .arg(int(c));
+}
+
+QString pictureNameMessage(const QString& name) {
+    return QStringLiteral(
+               "Имя рисунка «%1» должно быть именем файла из папки данных, без папок и диска")
+        .arg(name);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -317,41 +374,62 @@ QString paddedNumber(qint64 value) {
 
 namespace {
 
-// The questions of each topic number, in bank order.
-QHash<qint64, std::vector<const QuestionBlock*>> questionsByTopic(const Bank& bank) {
-    QHash<qint64, std::vector<const QuestionBlock*>> out;
-    for (const QuestionBlock& q : bank.questions) out[q.idtest].push_back(&q);
+// Where a line of the written file came from: the topic it was written under (an index into
+// bank.topics), the question (an index into bank.questions, -1 for the topic's own lines) and
+// whether it is the item's first line (the topic line, the question line).
+struct LineOrigin {
+    int topic = -1;
+    int question = -1;
+    bool head = false;
+};
+
+// formatLines, and where each line came from.
+QStringList formatWithOrigins(const Bank& bank, std::vector<LineOrigin>* origins) {
+    QHash<qint64, std::vector<int>> byTopic;  // question indexes per topic number, in bank order
+    for (size_t i = 0; i < bank.questions.size(); ++i)
+        byTopic[bank.questions[i].idtest].push_back(int(i));
+    QStringList out;
+    auto put = [&](const QString& line, int topic, int question, bool head) {
+        out << line;
+        if (origins) origins->push_back({topic, question, head});
+    };
+    for (size_t t = 0; t < bank.topics.size(); ++t) {
+        const TopicLine& topic = bank.topics[t];
+        const QString prefix = paddedNumber(topic.numtema) + u'.';
+        put(prefix + topic.tema, int(t), -1, true);
+        put(QString(), int(t), -1, false);
+        auto it = byTopic.constFind(topic.numtema);
+        if (it == byTopic.constEnd()) continue;
+        for (int k : *it) {
+            const QuestionBlock& q = bank.questions[size_t(k)];
+            put(prefix + paddedNumber(q.idvopr) + u'.' + q.vopros, int(t), k, true);
+            put(QString::number(q.otvet), int(t), k, false);
+            for (const AnswerLine& a : q.answers)
+                put(QString::number(a.idotv) + u'.' + a.otvet, int(t), k, false);
+            if (!q.img.isEmpty()) put(q.img, int(t), k, false);
+            put(QString(), int(t), k, false);
+        }
+    }
+    return out;
+}
+
+QByteArray encodeLines(const QStringList& lines) {
+    QByteArray out;
+    for (const QString& line : lines) {
+        out += toWindows1251(line);
+        out += "\r\n";
+    }
     return out;
 }
 
 }  // namespace
 
 QStringList formatLines(const Bank& bank) {
-    const auto byTopic = questionsByTopic(bank);
-    QStringList out;
-    for (const TopicLine& t : bank.topics) {
-        const QString prefix = paddedNumber(t.numtema) + u'.';
-        out << prefix + t.tema << QString();
-        auto it = byTopic.constFind(t.numtema);
-        if (it == byTopic.constEnd()) continue;
-        for (const QuestionBlock* q : *it) {
-            out << prefix + paddedNumber(q->idvopr) + u'.' + q->vopros;
-            out << QString::number(q->otvet);
-            for (const AnswerLine& a : q->answers) out << QString::number(a.idotv) + u'.' + a.otvet;
-            if (!q->img.isEmpty()) out << q->img;
-            out << QString();
-        }
-    }
-    return out;
+    return formatWithOrigins(bank, nullptr);
 }
 
 QByteArray format(const Bank& bank) {
-    QByteArray out;
-    for (const QString& line : formatLines(bank)) {
-        out += toWindows1251(line);
-        out += "\r\n";
-    }
-    return out;
+    return encodeLines(formatLines(bank));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -366,6 +444,8 @@ bool hasLineBreak(const QString& s) {
 // Why `text`, written as a line of `prefix` characters before it, will not read back.
 QString textHazard(const QString& text, qsizetype prefix, const QString& where) {
     if (hasLineBreak(text)) return QStringLiteral("в %1 есть перевод строки").arg(where);
+    if (const auto c = controlCharacter(text, false))
+        return QStringLiteral("в %1 есть управляющий символ с кодом %2").arg(where).arg(int(*c));
     if (!fitsWindows1251(text))
         return QStringLiteral(
                    "в %1 есть символы, которых нет в кодировке Windows-1251 (они "
@@ -408,46 +488,186 @@ QString questionHazard(const QuestionBlock& q) {
             return QStringLiteral("имя рисунка «%1» будет прочитано как ответ").arg(q.img);
         if (QString why = textHazard(q.img, 0, QStringLiteral("имени рисунка")); !why.isEmpty())
             return why;
+        if (!isPlainFileName(q.img))
+            return QStringLiteral("имя рисунка «%1» — не просто имя файла").arg(q.img);
     }
+    return {};
+}
+
+// A text for a message: at most 40 characters, one line.
+QString shown(QString text) {
+    text.replace(u'\r', u' ').replace(u'\n', u' ');
+    return text.size() > 40 ? text.left(39) + u'…' : text;
+}
+
+// What reading gives instead of question `q`: empty when it is the same.
+QString questionDifference(const QuestionBlock& q, const QuestionBlock& read) {
+    if (read.idtest != q.idtest || read.idvopr != q.idvopr)
+        return QStringLiteral("будет прочитан как вопрос %1 темы %2")
+            .arg(read.idvopr)
+            .arg(read.idtest);
+    if (read.vopros != q.vopros)
+        return QStringLiteral("текст вопроса будет прочитан как «%1»").arg(shown(read.vopros));
+    if (read.otvet != q.otvet)
+        return QStringLiteral("номер правильного ответа будет прочитан как %1").arg(read.otvet);
+    if (read.kolotvet != q.kolotvet || read.answers.size() != q.answers.size())
+        return QStringLiteral("будет прочитано ответов: %1").arg(read.answers.size());
+    for (size_t a = 0; a < q.answers.size(); ++a)
+        if (read.answers[a].idotv != q.answers[a].idotv ||
+            read.answers[a].otvet != q.answers[a].otvet)
+            return QStringLiteral("ответ %1 будет прочитан как %2 «%3»")
+                .arg(q.answers[a].idotv)
+                .arg(read.answers[a].idotv)
+                .arg(shown(read.answers[a].otvet));
+    if (read.img != q.img)
+        return read.img.isEmpty()
+                   ? QStringLiteral("имя рисунка не будет прочитано")
+                   : QStringLiteral("имя рисунка будет прочитано как «%1»").arg(shown(read.img));
     return {};
 }
 
 }  // namespace
 
-std::vector<Hazard> readBackHazards(const Bank& bank) {
-    std::vector<Hazard> out;
-    const auto byTopic = questionsByTopic(bank);
-    QSet<qint64> seen;
-    for (const TopicLine& t : bank.topics) {
-        const bool repeated = seen.contains(t.numtema);
-        seen.insert(t.numtema);
-        const bool lost = t.numtema < 0 || t.numtema > 99;
+std::vector<Hazard> readBackHazards(const Bank& bank, const FieldRules& rules) {
+    // The round trip: the file as the export writes it, read as the import reads it.
+    std::vector<LineOrigin> written;
+    const QStringList lines = formatWithOrigins(bank, &written);
+    const ParseResult read = parse(encodeLines(lines), rules);
+    // The lines the reading sees: a text with line breaks in it makes more than one.
+    std::vector<LineOrigin> origin;
+    origin.reserve(written.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& l = lines[i];
+        LineOrigin o = written[size_t(i)];
+        for (qsizetype c = 0; c < l.size(); ++c) {
+            if (l[c] != u'\r' && l[c] != u'\n') continue;
+            if (l[c] == u'\r' && c + 1 < l.size() && l[c + 1] == u'\n') ++c;
+            origin.push_back(o);
+            o.head = false;
+        }
+        origin.push_back(o);
+    }
+    auto originOf = [&](int line) {
+        return line >= 1 && size_t(line) <= origin.size() ? origin[size_t(line - 1)] : LineOrigin{};
+    };
+
+    // The topic first written with each number: a later one writes the same questions again.
+    QHash<qint64, int> firstTopic;
+    for (size_t t = 0; t < bank.topics.size(); ++t)
+        if (!firstTopic.contains(bank.topics[t].numtema))
+            firstTopic.insert(bank.topics[t].numtema, int(t));
+    auto repeatedTopic = [&](int t) {
+        return firstTopic.value(bank.topics[size_t(t)].numtema) != t;
+    };
+
+    // What came back of each item (topics and questions by index): read whole, or what the
+    // reading did instead (the first thing found).
+    struct Outcome {
+        bool read = false;
+        std::optional<QString> wrong;
+        bool whole() const { return read && !wrong; }
+    };
+    std::vector<Outcome> topics(bank.topics.size()), questions(bank.questions.size());
+    // Blames the item line `line` was written for; `what` says what the reading did. The
+    // questions a repeated topic writes again are that topic's doing.
+    auto blame = [&](int line, const QString& what) {
+        const LineOrigin o = originOf(line);
+        if (o.topic < 0) return;
+        Outcome& item = o.question >= 0 && !repeatedTopic(o.topic) ? questions[size_t(o.question)]
+                                                                   : topics[size_t(o.topic)];
+        if (!item.wrong) item.wrong = what;
+    };
+    for (const TopicLine& t : read.bank.topics) {
+        const LineOrigin o = originOf(t.line);
+        const TopicLine* want =
+            o.question < 0 && o.head && o.topic >= 0 ? &bank.topics[size_t(o.topic)] : nullptr;
+        if (want && want->numtema == t.numtema && want->tema == t.tema &&
+            !topics[size_t(o.topic)].read)
+            topics[size_t(o.topic)].read = true;
+        else if (want && want->numtema == t.numtema)
+            blame(t.line,
+                  QStringLiteral("название темы будет прочитано как «%1»").arg(shown(t.tema)));
+        else
+            blame(t.line, QStringLiteral("часть текста будет прочитана как тема %1 «%2»")
+                              .arg(t.numtema)
+                              .arg(shown(t.tema)));
+    }
+    for (const QuestionBlock& q : read.bank.questions) {
+        const LineOrigin o = originOf(q.line);
+        if (o.question >= 0 && o.head && !repeatedTopic(o.topic)) {
+            const QString differs = questionDifference(bank.questions[size_t(o.question)], q);
+            if (differs.isEmpty())
+                questions[size_t(o.question)].read = true;
+            else
+                blame(q.line, differs);
+        } else if (o.question >= 0 && o.head) {
+            blame(q.line, QStringLiteral("её вопросы будут прочитаны ещё раз"));
+        } else {
+            blame(q.line, QStringLiteral("часть текста будет прочитана как вопрос %1 темы %2")
+                              .arg(q.idvopr)
+                              .arg(q.idtest));
+        }
+    }
+    for (const Fault& f : read.faults)
+        blame(f.line, QStringLiteral("при чтении файла будет ошибка: «%1»").arg(f.message));
+
+    // Every item, in file order, with the first reason that applies.
+    struct Found {
+        int line;  // the item's first line in the file; orphans after every line
+        Hazard hazard;
+    };
+    std::vector<Found> found;
+    std::vector<int> headLine(bank.questions.size(), -1), topicLine(bank.topics.size(), -1);
+    for (size_t l = 0; l < origin.size(); ++l) {
+        const LineOrigin& o = origin[l];
+        if (!o.head) continue;
+        if (o.question < 0)
+            topicLine[size_t(o.topic)] = int(l);
+        else if (headLine[size_t(o.question)] < 0 && !repeatedTopic(o.topic))
+            headLine[size_t(o.question)] = int(l);
+    }
+    for (size_t t = 0; t < bank.topics.size(); ++t) {
+        const TopicLine& topic = bank.topics[t];
+        if (topics[t].whole()) continue;
         QString why;
-        if (lost)
+        if (topic.numtema < 0 || topic.numtema > 99)
             why = QStringLiteral(
                 "номер темы не помещается в две цифры: тема и её вопросы не "
                 "будут прочитаны");
-        else if (!t.tema.isEmpty() && isDigit(t.tema[0]))
+        else if (!topic.tema.isEmpty() && isDigit(topic.tema[0]))
             why = QStringLiteral("название темы начинается с цифры");
-        else if (repeated)
+        else if (repeatedTopic(int(t)))
             why = QStringLiteral(
                 "этот номер есть и у другой темы: её вопросы будут прочитаны "
                 "ещё раз");
         else
-            why = textHazard(t.tema, paddedNumber(t.numtema).size() + 1,
+            why = textHazard(topic.tema, paddedNumber(topic.numtema).size() + 1,
                              QStringLiteral("названии темы"));
-        if (!why.isEmpty()) out.push_back({t.numtema, -1, t.tema, why});
-        // The questions of a number are looked at once, under its first topic.
-        auto it = byTopic.constFind(t.numtema);
-        if (lost || repeated || it == byTopic.constEnd()) continue;
-        for (const QuestionBlock* q : *it)
-            if (QString qwhy = questionHazard(*q); !qwhy.isEmpty())
-                out.push_back({q->idtest, q->idvopr, QString(), qwhy});
+        if (why.isEmpty())
+            why = topics[t].wrong.value_or(QStringLiteral("тема не будет прочитана"));
+        found.push_back({topicLine[t], {topic.numtema, -1, topic.tema, why}});
     }
-    for (const QuestionBlock& q : bank.questions)
-        if (!seen.contains(q.idtest))
-            out.push_back({q.idtest, q.idvopr, QString(),
-                           QStringLiteral("нет темы с таким номером: вопрос не будет записан")});
+    const int afterAll = int(origin.size());
+    for (size_t k = 0; k < bank.questions.size(); ++k) {
+        const QuestionBlock& q = bank.questions[k];
+        if (headLine[k] < 0) {
+            found.push_back(
+                {afterAll,
+                 {q.idtest, q.idvopr, QString(),
+                  QStringLiteral("нет темы с таким номером: вопрос не будет записан")}});
+            continue;
+        }
+        if (questions[k].whole()) continue;
+        QString why = questionHazard(q);
+        if (why.isEmpty())
+            why = questions[k].wrong.value_or(QStringLiteral("вопрос не будет прочитан"));
+        found.push_back({headLine[k], {q.idtest, q.idvopr, QString(), why}});
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.line < b.line; });
+    std::vector<Hazard> out;
+    out.reserve(found.size());
+    for (Found& f : found) out.push_back(std::move(f.hazard));
     return out;
 }
 

@@ -14,8 +14,9 @@
 //     the picture's file name, when the question has one
 //     an empty line
 //
-// Reading: the bytes are Windows-1251 unless they start with the UTF-8 byte-order mark or are
-// valid UTF-8 holding at least one non-ASCII character. Lines end at CR LF, a lone CR or a lone
+// Reading: the bytes are Windows-1251 unless they start with a byte-order mark (UTF-8, or UTF-16
+// in either byte order, as Notepad saves "Юникод") or are valid UTF-8 holding at least one
+// non-ASCII character. Lines end at CR LF, a lone CR or a lone
 // LF; an empty last line after the final line end does not count; each line is taken up to its
 // first 4096 characters. Then every line is looked at in turn:
 //   - shorter than 3 characters, or no "." as its 3rd character: passed over;
@@ -34,14 +35,17 @@
 // Numbers are read as the program's integer conversion reads them (store/convert.h). What
 // cannot be read or stored is a fault with the line where it was found: a number that fails the
 // conversion, a value outside its column's range, a name longer than its column (tema, img),
-// and a question with more than 6 answers. A fault ends the reading of its topic line or
-// question block; reading goes on with the next line after it, so one pass finds every faulty
-// item.
+// a question with more than 6 answers, a line holding a control character (any but TAB: NUL
+// and the like would be stored as they are and cut the text short in other programs) and a
+// picture name that is not a plain file name (no folders, no drive, see isPlainFileName). A
+// fault ends the reading of its topic line or question block; reading goes on with the next
+// line after it, so one pass finds every faulty item.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace zn::exchange {
@@ -82,7 +86,7 @@ struct Bank {
 
 // --- Text encodings
 
-enum class Encoding { Windows1251, Utf8, Utf8WithBom };
+enum class Encoding { Windows1251, Utf8, Utf8WithBom, Utf16Le, Utf16Be };
 
 // How `bytes` are read (see the top of this file).
 Encoding detectEncoding(const QByteArray& bytes);
@@ -96,6 +100,20 @@ bool fitsWindows1251(const QString& text);
 // The lines of `text` as the import sees them: split at CR LF, CR and LF, without the empty line
 // after a final line end, each cut to kMaxLineLength characters.
 QStringList splitLines(const QString& text);
+
+// --- What a text may hold
+
+// The first control character of `text` (a character of Unicode's Cc category: U+0000..U+001F,
+// U+007F..U+009F) other than TAB, and other than CR and LF when `lineBreaks` allows them;
+// nullopt when there is none.
+std::optional<char16_t> controlCharacter(const QString& text, bool lineBreaks);
+// Whether `name` is a plain file name: not empty, not "." or "..", and without "/", "\", ":"
+// (a drive or a stream) or a control character. Picture names are plain file names: the
+// pictures are the files of the data folder itself.
+bool isPlainFileName(const QString& name);
+// The messages of the import for these.
+QString controlCharacterMessage(char16_t c);
+QString pictureNameMessage(const QString& name);
 
 // --- Reading
 
@@ -155,12 +173,16 @@ struct Hazard {
 };
 
 // Every topic and question of `bank` that will not read back into the same rows, at most one
-// entry per item (the first reason found), in file order. The reasons: a character outside
+// entry per item, in file order (questions no topic writes last). Found by the real round trip:
+// the file format() writes is read back with parse() under `rules` and every item compared with
+// what came back. The reason named is the first of these that applies: a character outside
 // Windows-1251, a line break in a text, a topic name beginning with a digit, a topic number
 // outside 0..99 or a question number outside 0..999, a line longer than kMaxLineLength, a
 // picture name with "." as its 2nd character, answers not numbered 1..n (n from 1 to 6), an
 // answer count differing from the answers, a question whose topic number no topic has, and a
-// topic number used by two topics.
-std::vector<Hazard> readBackHazards(const Bank& bank);
+// topic number used by two topics; else what the reading gives instead (a text read in another
+// encoding, a fault of the reading).
+std::vector<Hazard> readBackHazards(const Bank& bank,
+                                    const FieldRules& rules = FieldRules::standard());
 
 }  // namespace zn::exchange

@@ -11,6 +11,7 @@
 #include "jet/database.h"
 #include "store/convert.h"
 #include "store/filecommand.h"
+#include "store/rows.h"
 #include "store/schema.h"
 #include "store/tdatmod.h"
 #include "store/values.h"
@@ -27,15 +28,6 @@ QString fullPath(const QString& path) {
 std::optional<qint64> currentId(const Dataset& d) {
     if (!d.isOpen() || d.recNo() == 0 || d.isNull("id")) return std::nullopt;
     return d.asInteger("id");
-}
-
-// A column's position in `t`'s rows; a table without it cannot take the import.
-size_t columnOf(jet::Table& t, const char* column) {
-    const int i = t.columnIndex(column);
-    if (i < 0)
-        throw BulkError(QStringLiteral("%1: Field '%2' not found")
-                            .arg(QString::fromStdString(t.name()), QString::fromLatin1(column)));
-    return size_t(i);
 }
 
 // The range of an integer column as the open database defines it (`rule` unchanged for a column
@@ -62,10 +54,6 @@ exchange::IntegerRule ruleFor(jet::Table& t, const QString& table, const char* c
     r.min = INT32_MIN, r.max = INT32_MAX;
     takeRange(t, column, r);
     return r;
-}
-
-std::u16string text(const QString& s) {
-    return s.toStdU16String();
 }
 
 }  // namespace
@@ -158,7 +146,7 @@ bool BankExchange::exportTo(const QString& path) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw BulkError(QStringLiteral("Cannot create file \"%1\". %2")
                             .arg(fullPath(path), file.errorString()));
-    const std::vector<exchange::Hazard> hazards = exchange::readBackHazards(bank);
+    const std::vector<exchange::Hazard> hazards = exchange::readBackHazards(bank, fieldRules());
     if (!hazards.empty()) fb_.message(Feedback::Box::Info, hazardMessage(hazards));
     return true;
 }
@@ -240,19 +228,12 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
         fb_.status(QStringLiteral("Импорт данных"));
 
         jet::Database& db = dm_.Conn.database();
-        jet::Table& tema = db.table(schema::kTema.toStdString());
-        jet::Table& vopr = db.table(schema::kVoprosi.toStdString());
-        jet::Table& otv = db.table(schema::kOtveti.toStdString());
-        const size_t tId = columnOf(tema, "id"), tNum = columnOf(tema, "numtema"),
-                     tName = columnOf(tema, "tema"), tCount = columnOf(tema, "kolvopr");
-        const size_t vId = columnOf(vopr, "id"), vTopic = columnOf(vopr, "idtest"),
-                     vNum = columnOf(vopr, "idvopr"), vText = columnOf(vopr, "vopros"),
-                     vCorrect = columnOf(vopr, "otvet"), vCount = columnOf(vopr, "kolotvet"),
-                     vImg = columnOf(vopr, "img");
-        const size_t aId = columnOf(otv, "id"), aQuestion = columnOf(otv, "idvopr"),
-                     aNum = columnOf(otv, "idotv"), aText = columnOf(otv, "otvet");
-        const size_t tWidth = tema.def().columns.size(), vWidth = vopr.def().columns.size(),
-                     aWidth = otv.def().columns.size();
+        jet::Table& tema = store::topicTable(db);
+        jet::Table& vopr = store::questionTable(db);
+        jet::Table& otv = store::answerTable(db);
+        const store::TopicColumns topicColumns(tema);
+        const store::QuestionColumns questionColumns(vopr);
+        const store::AnswerColumns answerColumns(otv);
 
         QHash<qint64, qint64> counts;  // questions per topic number
         for (const auto& q : bank.questions) ++counts[q.idtest];
@@ -260,44 +241,30 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
         // The tables are empty now: the rows are numbered from 1, in file order, as a compacted
         // empty table would number them. Columns not written are left at the database's
         // default, as the question editor leaves them.
-        auto given = [](size_t width, std::initializer_list<size_t> columns) {
-            std::vector<bool> g(width, false);
-            for (size_t c : columns) g[c] = true;
-            return g;
-        };
-        const std::vector<bool> topicGiven = given(tWidth, {tId, tNum, tName, tCount});
-        const std::vector<bool> answerGiven = given(aWidth, {aId, aQuestion, aNum, aText});
-        const std::vector<bool> questionGiven =
-            given(vWidth, {vId, vTopic, vNum, vText, vCorrect, vCount, vImg});
-        const std::vector<bool> questionGivenNoPicture =
-            given(vWidth, {vId, vTopic, vNum, vText, vCorrect, vCount});
+        std::vector<bool> given;
         int64_t topicId = 0, questionId = 0, answerId = 0;
         auto storeTopic = [&](const exchange::TopicLine& t) {
-            jet::Row row(tWidth);
-            row[tId] = ++topicId;
-            row[tNum] = int64_t(t.numtema);
-            row[tName] = text(t.tema);
-            row[tCount] = int64_t(counts.value(t.numtema));
-            dm_.Conn.insertRow(tema, row, topicGiven);
+            jet::Row row = store::rowOf(
+                topicColumns, store::Topic{++topicId, t.numtema, t.tema, counts.value(t.numtema)},
+                given);
+            dm_.Conn.insertRow(tema, row, given);
             fb_.progressStep();
         };
         auto storeQuestion = [&](const exchange::QuestionBlock& q) {
-            jet::Row row(vWidth);
-            row[vId] = ++questionId;
-            row[vTopic] = int64_t(q.idtest);
-            row[vNum] = int64_t(q.idvopr);
-            row[vText] = text(q.vopros);
-            row[vCorrect] = int64_t(q.otvet);
-            row[vCount] = int64_t(q.kolotvet);
-            if (!q.img.isEmpty()) row[vImg] = text(q.img);
-            dm_.Conn.insertRow(vopr, row, q.img.isEmpty() ? questionGivenNoPicture : questionGiven);
+            store::Question value;
+            value.id = ++questionId;
+            value.idtest = q.idtest;
+            value.idvopr = q.idvopr;
+            value.vopros = q.vopros;
+            value.otvet = q.otvet;
+            value.kolotvet = q.kolotvet;
+            value.img = q.img;
+            jet::Row row = store::rowOf(questionColumns, value, given);
+            dm_.Conn.insertRow(vopr, row, given);
             for (const exchange::AnswerLine& a : q.answers) {
-                jet::Row answer(aWidth);
-                answer[aId] = ++answerId;
-                answer[aQuestion] = questionId;
-                answer[aNum] = int64_t(a.idotv);
-                answer[aText] = text(a.otvet);
-                dm_.Conn.insertRow(otv, answer, answerGiven);
+                jet::Row answer = store::rowOf(
+                    answerColumns, store::Answer{++answerId, questionId, a.idotv, a.otvet}, given);
+                dm_.Conn.insertRow(otv, answer, given);
             }
         };
         // In file order, so that the progress bar follows the topic lines.
@@ -320,11 +287,19 @@ void BankExchange::finishImport() {
     fb_.progressPosition(0);
 }
 
-void BankExchange::importFrom(const QString& path) {
+QString BankExchange::emptyFileQuestion() {
+    return QStringLiteral("В файле не найдено ни одного вопроса. Удалить все данные базы?");
+}
+
+bool BankExchange::importFrom(const QString& path) {
+    requireWritable(dm_);
     const exchange::Bank bank = checkedBank(readFile(path));
+    if (bank.topics.empty() && bank.questions.empty() && !fb_.ask(emptyFileQuestion()))
+        return false;
     FileCommand command(dm_, deletion_.databasePath(), QStringLiteral("импорт"));
     replaceBank(bank);
     finishImport();
+    return true;
 }
 
 }  // namespace zn

@@ -2,6 +2,7 @@
 #include "editor/questioneditor.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -599,8 +600,20 @@ void QuestionEditor::lbClick(int n) {
 void QuestionEditor::showMissingPicture(const QString& name) {
     const QString text = missingPictureText(name);
     Image7->clear();
+    // The thumbnail is small: the text gets the largest size at which it fits whole.
+    QFont font = Image7->font();
+    const QRect room = Image7->contentsRect().adjusted(1, 1, -1, -1);
+    for (int px = 11; px >= 6; --px) {
+        font.setPixelSize(px);
+        const QRect need =
+            QFontMetrics(font).boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, text);
+        if (need.width() <= room.width() && need.height() <= room.height()) break;
+    }
+    Image7->setFont(font);
     Image7->setText(text);
     Image7->setToolTip(text);
+    // Said in full where there is room as well.
+    form_.setStatusText(text + QStringLiteral(". Выберите другой рисунок или «Без изображения»."));
 }
 
 QString QuestionEditor::missingPictureText(const QString& name) {

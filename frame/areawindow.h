@@ -83,8 +83,10 @@ class AreaWindow : public QMainWindow {
     virtual TForm9* pictureWindow() const = 0;
 
     // --- Room for an area's own widgets
-    // A panel beside the tree (on its left), hidden until shown. When it is shown narrower than
-    // `width`, it gets that width from the preview, which has the most room.
+    // A panel beside the tree (on its left), hidden until shown. Shown, it is `width` wide: the
+    // window grows by that much where the screen has room (and gives it back when the panel is
+    // hidden), so the tree and the preview keep their widths; what the screen cannot give comes
+    // from the preview.
     virtual void addSidePanel(QDockWidget* panel, int width) = 0;
     // A widget above the tree (a search box).
     virtual void addAboveTree(QWidget* widget) = 0;

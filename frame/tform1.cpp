@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -25,6 +26,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWidgetAction>
+#include <algorithm>
 
 #include "frame/formstyle.h"
 #include "frame/guard.h"
@@ -105,6 +107,9 @@ class FormFeedback : public Feedback {
                 Modal::message(MsgIcon::Information, appTitle(), text);
                 break;
         }
+    }
+    bool ask(const QString& question) override {
+        return Modal::message(MsgIcon::Question, appTitle(), question, Yes | No) == Yes;
     }
 
   private:
@@ -680,21 +685,57 @@ void TForm1::startupTreeBuild() {
     emit bankChanged();
 }
 
+TForm1::PanelRoom TForm1::roomForPanel(int panel, int window, int screen, int preview,
+                                       int previewMin, bool canGrow) {
+    PanelRoom r;
+    if (canGrow) r.grow = std::clamp(screen - window, 0, panel);
+    r.fromPreview = std::clamp(panel - r.grow, 0, std::max(0, preview - previewMin));
+    return r;
+}
+
 void TForm1::addSidePanel(QDockWidget* panel, int width) {
     panel->hide();
     splitter1_->insertWidget(0, panel);
     splitter1_->setStretchFactor(0, 0);
     connect(panel, &QDockWidget::visibilityChanged, this, [this, panel, width](bool visible) {
-        if (!visible || panel->width() >= width) return;
-        // The room comes from the preview (the splitter holds the panel, the tree and the page
-        // control).
+        if (!visible) {
+            // The splitter gives the panel's room to the preview (the only part that stretches);
+            // the window gives back what it took.
+            if (grownForPanel_ > 0 && !isMaximized() && !isFullScreen())
+                resize(this->width() - grownForPanel_, height());
+            grownForPanel_ = 0;
+            return;
+        }
         const int at = splitter1_->indexOf(panel);
-        const int preview = splitter1_->indexOf(pageControl_);
+        const int tree = splitter1_->indexOf(panel1_);
+        const int preview = splitter1_->indexOf(panel2_);
+        if (at < 0 || tree < 0 || preview < 0) return;
+        const QScreen* screen = this->screen();
+        const int free = screen ? screen->availableGeometry().width() : this->width();
+        const QRect frame = frameGeometry();
+        // The panel brings a splitter handle of its own.
+        const int need = width + splitter1_->handleWidth();
+        const PanelRoom room =
+            roomForPanel(need, frame.width(), free, panel2_->width(),
+                         panel2_->minimumSizeHint().width(), !isMaximized() && !isFullScreen());
+        // First the panel takes its width from the preview within the window as it is; then
+        // the window widens, and the preview, the splitter's only stretching part, gets the
+        // widening back.
         QList<int> sizes = splitter1_->sizes();
-        if (at < 0 || preview < 0 || sizes[preview] <= 2 * width) return;
-        sizes[preview] -= width - sizes[at];
         sizes[at] = width;
+        sizes[tree] = panel1_->width();
+        sizes[preview] = panel2_->width() - need;
         splitter1_->setSizes(sizes);
+        if (room.grow > 0) {
+            resize(this->width() + room.grow, height());
+            // Widened past the screen's right edge: moved left into it.
+            if (screen) {
+                const QRect avail = screen->availableGeometry();
+                const int overshoot = frame.x() + frame.width() + room.grow - avail.right() - 1;
+                if (overshoot > 0) move(std::max(avail.left(), x() - overshoot), y());
+            }
+        }
+        grownForPanel_ = room.grow;
     });
 }
 

@@ -176,6 +176,16 @@ class TForm1 : public AreaWindow {
     QString statusText() const;
     void repaintStatus();
 
+    // Room for a side panel of `panel` pixels in a window `window` wide on a screen whose free
+    // width is `screen`, with the preview `preview` wide and needing `previewMin` at least:
+    // `grow` is what the window widens by, `fromPreview` what the preview gives up.
+    struct PanelRoom {
+        int grow = 0;
+        int fromPreview = 0;
+    };
+    static PanelRoom roomForPanel(int panel, int window, int screen, int preview, int previewMin,
+                                  bool canGrow);
+
     // Room for the areas' widgets (frame/areawindow.h).
     void addSidePanel(QDockWidget* panel, int width) override;
     void addAboveTree(QWidget* widget) override;
@@ -251,7 +261,9 @@ class TForm1 : public AreaWindow {
     QTimer* followTimer_ = nullptr;
     std::function<void()> showStep_;
     bool shown_ = false;
-    bool outerSizeFitted_ = false;  // the frame was known when the size was set
+    bool outerSizeFitted_ = false;
+    int grownForPanel_ = 0;  // what the window widened by for a side panel shown  // the frame was
+                             // known when the size was set
 };
 
 }  // namespace zn

@@ -1,13 +1,13 @@
 // Reading the bank for a printout (see source.h).
 #include "print/source.h"
 
-#include "problems/bankcheck.h"
+#include "store/rows.h"
 #include "store/tdatmod.h"
 
 namespace zn::print {
 
 Source readSource(TDatMod& dm) {
-    problems::BankRows rows = problems::readBankRows(dm.Conn.database());
+    store::BankRows rows = store::readBankRows(dm.Conn.database());
     Source s;
     s.info = readInfoRecords(dm);
     s.topics = std::move(rows.topics);

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "bulk/exchange.h"
 #include "jet/database.h"
@@ -17,39 +18,6 @@
 namespace zn::problems {
 
 namespace {
-
-qint64 integer(const jet::Value& v) {
-    if (const auto* i = std::get_if<int64_t>(&v)) return *i;
-    if (const auto* d = std::get_if<double>(&v)) return qint64(*d);
-    if (const auto* b = std::get_if<bool>(&v)) return *b ? -1 : 0;
-    return 0;
-}
-
-QString text(const jet::Value& v) {
-    if (const auto* s = std::get_if<std::u16string>(&v))
-        return QString::fromUtf16(s->data(), qsizetype(s->size()));
-    return {};
-}
-
-// Column positions of a table, looked up once per read.
-struct Columns {
-    explicit Columns(jet::Table& t, std::initializer_list<const char*> names) {
-        for (const char* n : names) {
-            const int i = t.columnIndex(n);
-            if (i < 0)
-                throw jet::Error(jet::ErrorKind::NotFound,
-                                 "table " + t.name() + " has no column " + n);
-            at.push_back(size_t(i));
-        }
-    }
-    std::vector<size_t> at;
-};
-
-// The row count the table's definition states, as a capacity hint: the file may lie, so it is
-// capped.
-size_t reserveHint(jet::Table& t) {
-    return std::min<size_t>(t.def().rowCount, 1u << 16);
-}
 
 QString trimmed(const QString& s) {
     return store::trimmedText(s);
@@ -89,6 +57,14 @@ QString numberingFault(std::vector<qint64> numbers) {
            QStringLiteral(": ") + parts.join(QStringLiteral("; "));
 }
 
+// `text` with every control character but the line breaks as a blank (the exchange file's
+// check then reports only what the control character kind does not).
+QString withoutControls(QString text) {
+    for (QChar& c : text)
+        if (c != u'\r' && c != u'\n' && exchange::controlCharacter(QString(c), true)) c = u' ';
+    return text;
+}
+
 }  // namespace
 
 QString kindName(Kind kind) {
@@ -103,6 +79,10 @@ QString kindName(Kind kind) {
             return QStringLiteral("Пустой вопрос");
         case Kind::EmptyAnswer:
             return QStringLiteral("Пустой ответ");
+        case Kind::ControlCharacters:
+            return QStringLiteral("Управляющие символы в тексте");
+        case Kind::PictureName:
+            return QStringLiteral("Имя рисунка не имя файла");
         case Kind::MissingPicture:
             return QStringLiteral("Нет рисунка");
         case Kind::UnreadablePicture:
@@ -137,6 +117,10 @@ QString kindCode(Kind kind) {
             return QStringLiteral("empty-question");
         case Kind::EmptyAnswer:
             return QStringLiteral("empty-answer");
+        case Kind::ControlCharacters:
+            return QStringLiteral("control-characters");
+        case Kind::PictureName:
+            return QStringLiteral("picture-name");
         case Kind::MissingPicture:
             return QStringLiteral("missing-picture");
         case Kind::UnreadablePicture:
@@ -157,53 +141,6 @@ QString kindCode(Kind kind) {
             return QStringLiteral("exchange");
     }
     return {};
-}
-
-BankRows readBankRows(jet::Database& db) {
-    jet::Database::ReadScope scope(db);
-    BankRows b;
-    {
-        jet::Table& t = db.table("Tema");
-        const Columns c(t, {"id", "numtema", "tema", "kolvopr"});
-        for (auto s = t.scan(); s.next();) {
-            const jet::Row& r = s.row();
-            b.topics.push_back(
-                {integer(r[c.at[0]]), integer(r[c.at[1]]), text(r[c.at[2]]), integer(r[c.at[3]])});
-            b.topicRows.push_back(s.id());
-        }
-    }
-    {
-        jet::Table& t = db.table("Voprosi");
-        const Columns c(t, {"id", "idtest", "idvopr", "vopros", "otvet", "kolotvet", "img"});
-        b.questions.reserve(reserveHint(t));
-        b.questionRows.reserve(reserveHint(t));
-        for (auto s = t.scan(); s.next();) {
-            const jet::Row& r = s.row();
-            store::Question q;
-            q.id = integer(r[c.at[0]]);
-            q.idtest = integer(r[c.at[1]]);
-            q.idvopr = integer(r[c.at[2]]);
-            q.vopros = text(r[c.at[3]]);
-            q.otvet = integer(r[c.at[4]]);
-            q.kolotvet = integer(r[c.at[5]]);
-            q.img = text(r[c.at[6]]);
-            b.questions.push_back(std::move(q));
-            b.questionRows.push_back(s.id());
-        }
-    }
-    {
-        jet::Table& t = db.table("Otveti");
-        const Columns c(t, {"id", "idvopr", "idotv", "otvet"});
-        b.answers.reserve(reserveHint(t));
-        b.answerRows.reserve(reserveHint(t));
-        for (auto s = t.scan(); s.next();) {
-            const jet::Row& r = s.row();
-            b.answers.push_back(
-                {integer(r[c.at[0]]), integer(r[c.at[1]]), integer(r[c.at[2]]), text(r[c.at[3]])});
-            b.answerRows.push_back(s.id());
-        }
-    }
-    return b;
 }
 
 TreePlaces::TreePlaces(const BankRows& bank) {
@@ -312,8 +249,29 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
                                       QStringLiteral("ответ %1 пуст").arg(a->idotv),
                                       places.topicPos(q.idtest), places.questionPos(q.id)});
 
+        // Texts: line breaks belong in question and answer texts, in nothing else.
+        auto control = [](const QString& text, bool lineBreaks) {
+            const std::optional<char16_t> c = exchange::controlCharacter(text, lineBreaks);
+            return c ? QStringLiteral("код %1").arg(int(*c)) : QString();
+        };
+        if (const QString c = control(q.vopros, true); !c.isEmpty())
+            questionProblem(Kind::ControlCharacters, q,
+                            QStringLiteral("в тексте вопроса управляющий символ (%1)").arg(c));
+        for (const store::Answer* a : sorted)
+            if (const QString c = control(a->otvet, true); !c.isEmpty())
+                out.push_back(Problem{
+                    Kind::ControlCharacters, q.idtest, q.idvopr, a->id,
+                    QStringLiteral("в ответе %1 управляющий символ (%2)").arg(a->idotv).arg(c),
+                    places.topicPos(q.idtest), places.questionPos(q.id)});
+
         const QString picture = trimmed(q.img);
-        if (!picture.isEmpty() && !dataFolder.isEmpty()) {
+        const bool plainName = picture.isEmpty() || exchange::isPlainFileName(picture);
+        if (!plainName)
+            questionProblem(Kind::PictureName, q,
+                            QStringLiteral("имя рисунка «%1» не имя файла папки данных: в нём "
+                                           "папка, диск или управляющий символ")
+                                .arg(picture));
+        if (!picture.isEmpty() && plainName && !dataFolder.isEmpty()) {
             const QString path = dataFilePath(dataFolder, picture);
             if (!pictureSeen.contains(path)) {
                 const QFileInfo info(path);
@@ -350,6 +308,12 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
             }
         }
     }
+
+    for (const store::Topic& t : bank.topics)
+        if (const auto c = exchange::controlCharacter(t.tema, false))
+            topicProblem(
+                Kind::ControlCharacters, t,
+                QStringLiteral("в названии темы управляющий символ (код %1)").arg(int(*c)));
 
     // --- Numbering and counts.
     {
@@ -411,7 +375,7 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
         for (const store::Topic* t : topics) {
             if (topicIdOf.contains(t->numtema)) continue;
             topicIdOf.insert(t->numtema, t->id);
-            x.topics.push_back({t->numtema, t->tema, 0});
+            x.topics.push_back({t->numtema, withoutControls(t->tema), 0});
         }
         std::map<std::pair<qint64, qint64>, qint64> questionIdOf;
         x.questions.reserve(bank.questions.size());
@@ -421,15 +385,15 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
             exchange::QuestionBlock b;
             b.idtest = q.idtest;
             b.idvopr = q.idvopr;
-            b.vopros = q.vopros;
+            b.vopros = withoutControls(q.vopros);
             b.otvet = 1;
-            b.img = q.img;
+            b.img = exchange::isPlainFileName(trimmed(q.img)) ? q.img : QString();
             std::vector<const store::Answer*> answers = answersOf.value(q.id);
             std::stable_sort(answers.begin(), answers.end(),
                              [](const auto* a, const auto* b) { return a->idotv < b->idotv; });
             for (const store::Answer* a : answers) {
                 if (b.answers.size() >= size_t(exchange::kMaxAnswers)) break;
-                b.answers.push_back({qint64(b.answers.size() + 1), a->otvet, 0});
+                b.answers.push_back({qint64(b.answers.size() + 1), withoutControls(a->otvet), 0});
             }
             if (b.answers.empty()) b.answers.push_back({1, QStringLiteral("-"), 0});
             b.kolotvet = qint64(b.answers.size());

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "jet/tabledef.h"
+#include "store/rows.h"
 #include "store/values.h"
 
 namespace jet {
@@ -28,6 +29,8 @@ enum class Kind {
     AnswerCountRange,    // fewer than 2 or more than 6 answer rows
     EmptyQuestion,       // the question text is empty after trimming
     EmptyAnswer,         // an answer text is empty after trimming
+    ControlCharacters,   // a text holds a control character other than TAB and line breaks
+    PictureName,         // img is no plain file name (a folder, a drive, ".."): never looked up
     MissingPicture,      // img names no file of the data folder
     UnreadablePicture,   // img names a file no image decoder reads
     TopicNumbers,        // topic numbers are not 1..n (one problem for the bank)
@@ -45,19 +48,10 @@ QString kindName(Kind kind);
 // A stable short code for scripts ("wrong-answer", "orphan-answer", ...).
 QString kindCode(Kind kind);
 
-// The bank as the check reads it: every row of Tema, Voprosi and Otveti with where it lives.
-struct BankRows {
-    std::vector<store::Topic> topics;
-    std::vector<jet::RowId> topicRows;
-    std::vector<store::Question> questions;
-    std::vector<jet::RowId> questionRows;
-    std::vector<store::Answer> answers;
-    std::vector<jet::RowId> answerRows;
-};
-
-// Reads the three tables of an open test database (inside a read scope of the engine). Engine
-// errors propagate; a table or column that is missing is the engine's NotFound error.
-BankRows readBankRows(jet::Database& db);
+// The bank as the check reads it: every row of Tema, Voprosi and Otveti with where it lives
+// (store/rows.h).
+using store::BankRows;
+using store::readBankRows;
 
 // One problem. `topic` and `question` are the numbers the rows carry (numtema; idtest and
 // idvopr); 0 where the problem has none. `rowId` is the id column of the row concerned (the
@@ -94,8 +88,9 @@ struct PictureVerdicts {
 
 // Every problem of `bank`, grouped by kind in Kind order, then in the order of the rows'
 // topics and questions. `dataFolder` is the folder pictures are looked up in (ending with "/",
-// as dataFolderIn gives); pictures are not looked at when it is empty. `verdicts` (may be
-// null) keeps what the image reader found for the next check.
+// as dataFolderIn gives); pictures are not looked at when it is empty, and no file outside it
+// is ever opened (a picture name that is not a plain file name is a problem of its own). `verdicts`
+// (may be null) keeps what the image reader found for the next check.
 std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
                            PictureVerdicts* verdicts = nullptr);
 

@@ -66,8 +66,8 @@ class ProblemsArea : public QObject {
 
     AreaWindow& form_;
     TDatMod& dm_;
-    // Width the panel is given when it opens narrower.
-    static constexpr int kPanelWidth = 340;
+    // Width of the panel when it opens: the description column is readable at it.
+    static constexpr int kPanelWidth = 480;
 
     ProblemsPanel* panel_ = nullptr;  // owned by the main window
     SearchBox* search_ = nullptr;     // owned by the main window

@@ -8,6 +8,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "problems/bankcheck.h"
+#include "store/rows.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -26,14 +27,17 @@ struct Change {
     qint64 value = 0;
 };
 
-// Writes `changes` into column `column` of `table`, row by row, inside the caller's scope.
-void apply(TDatMod& dm, const char* table, const char* column, const std::vector<Change>& changes) {
-    jet::Table& t = dm.Conn.database().table(table);
-    const int c = t.columnIndex(column);
-    if (c < 0) throw jet::Error(jet::ErrorKind::NotFound, std::string("no column ") + column);
+// Writes `changes` into one column of `t` (a member of its columns, e.g.
+// &store::QuestionColumns::idvopr), row by row, inside the caller's scope.
+template <class Columns>
+void apply(TDatMod& dm, jet::Table& t, size_t Columns::*column,
+           const std::vector<Change>& changes) {
+    const size_t c = Columns(t).*column;
     for (const Change& ch : changes) {
         jet::Row row = t.read(ch.row);
-        row[size_t(c)] = int64_t(ch.value);
+        if (c >= row.size())
+            throw jet::Error(jet::ErrorKind::Corrupt, "a row shorter than its table");
+        row[c] = int64_t(ch.value);
         dm.Conn.updateRow(t, ch.row, row);
     }
 }
@@ -47,6 +51,20 @@ std::vector<size_t> topicOrder(const BankRows& b) {
         return a.numtema != c.numtema ? a.numtema < c.numtema : a.id < c.id;
     });
     return order;
+}
+
+// A question as the teacher finds it in the tree: its number and the start of its text (two
+// questions may carry the same number; the text tells them apart). Row ids mean nothing to her.
+QString shortQuote(const QString& text) {
+    constexpr int kShown = 40;
+    const QString line = text.simplified();
+    return line.size() > kShown ? line.left(kShown - 1).trimmed() + u'…' : line;
+}
+
+QString questionLabel(const store::Question& q) {
+    const QString text = shortQuote(q.vopros);
+    return text.isEmpty() ? QStringLiteral("вопрос %1").arg(q.idvopr)
+                          : QStringLiteral("вопрос %1 «%2»").arg(q.idvopr).arg(text);
 }
 
 // --- The changes each repair makes, computed from the rows.
@@ -70,7 +88,7 @@ QuestionRenumbering questionRenumbering(const BankRows& b, qint64 numtema) {
         const qint64 n = qint64(k + 1);
         if (q.idvopr == n) continue;
         r.changes.push_back({b.questionRows[qs[k]], n});
-        r.lines << QStringLiteral("вопрос %1 (id %2) → %3").arg(q.idvopr).arg(q.id).arg(n);
+        r.lines << QStringLiteral("%1 → %2").arg(questionLabel(q)).arg(n);
     }
     return r;
 }
@@ -103,12 +121,10 @@ TopicRenumbering topicRenumbering(const BankRows& b) {
         if (it == newNumber.constEnd()) {
             if (newNumbers.contains(q.idtest) && r.refusal.isEmpty())
                 r.refusal = QStringLiteral(
-                                "Вопрос %1 (id %2) записан в тему %3, которой нет; после "
-                                "перенумерации он попал бы в новую тему %3. Сначала удалите "
-                                "вопросы без темы.")
-                                .arg(q.idvopr)
-                                .arg(q.id)
-                                .arg(q.idtest);
+                                "В теме %1, которой нет, записан %2; после перенумерации он "
+                                "попал бы в новую тему %1. Сначала удалите вопросы без темы.")
+                                .arg(q.idtest)
+                                .arg(questionLabel(q));
             continue;
         }
         if (*it == q.idtest) continue;
@@ -156,20 +172,20 @@ Orphans orphansOf(const BankRows& b) {
         }
         dropped.insert(q.id);
         r.questions.push_back(b.questionRows[i]);
-        r.lines << QStringLiteral("вопрос %1 темы %2 (id %3) с его ответами")
-                       .arg(q.idvopr)
-                       .arg(q.idtest)
-                       .arg(q.id);
+        r.lines << QStringLiteral("%1 темы %2 с его ответами").arg(questionLabel(q)).arg(q.idtest);
     }
+    // An answer whose question is gone has no number to be found by; its text is what the
+    // teacher can recognise.
     for (size_t i = 0; i < b.answers.size(); ++i) {
         const auto& a = b.answers[i];
         if (kept.contains(a.idvopr)) continue;
         r.answers.push_back(b.answerRows[i]);
-        if (!dropped.contains(a.idvopr))
-            r.lines << QStringLiteral("ответ %1 (id %2) вопроса с id %3, которого нет")
-                           .arg(a.idotv)
-                           .arg(a.id)
-                           .arg(a.idvopr);
+        if (dropped.contains(a.idvopr)) continue;
+        const QString text = shortQuote(a.otvet);
+        r.lines
+            << (text.isEmpty()
+                    ? QStringLiteral("пустой ответ %1 вопроса, которого нет").arg(a.idotv)
+                    : QStringLiteral("ответ %1 «%2» вопроса, которого нет").arg(a.idotv).arg(text));
     }
     return r;
 }
@@ -215,7 +231,8 @@ Repairs::Plan Repairs::planRenumberQuestions(qint64 numtema) {
 void Repairs::renumberQuestions(qint64 numtema) {
     dm_.write(QStringLiteral("перенумерацию вопросов темы %1").arg(numtema), [&] {
         const QuestionRenumbering r = questionRenumbering(readBank(dm_), numtema);
-        apply(dm_, "Voprosi", "idvopr", r.changes);
+        apply(dm_, store::questionTable(dm_.Conn.database()), &store::QuestionColumns::idvopr,
+              r.changes);
     });
     finish(QStringLiteral("Вопросы темы %1 перенумерованы").arg(numtema));
 }
@@ -231,9 +248,11 @@ void Repairs::renumberTopics() {
         const TopicRenumbering r = topicRenumbering(b);
         if (!r.refusal.isEmpty())
             throw jet::Error(jet::ErrorKind::Constraint, r.refusal.toStdString());
-        apply(dm_, "Voprosi", "idtest", r.questions);
-        apply(dm_, "Tema", "numtema", r.topics);
-        apply(dm_, "Tema", "kolvopr", recountOf(readBank(dm_)).changes);
+        jet::Database& db = dm_.Conn.database();
+        apply(dm_, store::questionTable(db), &store::QuestionColumns::idtest, r.questions);
+        apply(dm_, store::topicTable(db), &store::TopicColumns::numtema, r.topics);
+        apply(dm_, store::topicTable(db), &store::TopicColumns::kolvopr,
+              recountOf(readBank(dm_)).changes);
     });
     finish(QStringLiteral("Темы перенумерованы"));
 }
@@ -243,8 +262,10 @@ Repairs::Plan Repairs::planRecount() {
 }
 
 void Repairs::recount() {
-    dm_.write(QStringLiteral("пересчёт числа вопросов тем"),
-              [&] { apply(dm_, "Tema", "kolvopr", recountOf(readBank(dm_)).changes); });
+    dm_.write(QStringLiteral("пересчёт числа вопросов тем"), [&] {
+        apply(dm_, store::topicTable(dm_.Conn.database()), &store::TopicColumns::kolvopr,
+              recountOf(readBank(dm_)).changes);
+    });
     finish(QStringLiteral("Число вопросов тем пересчитано"));
 }
 
@@ -257,9 +278,9 @@ void Repairs::deleteOrphans() {
     dm_.write(QStringLiteral("удаление вопросов без темы и ответов без вопроса"), [&] {
         const Orphans r = orphansOf(readBank(dm_));
         jet::Database& db = dm_.Conn.database();
-        jet::Table& answers = db.table("Otveti");
+        jet::Table& answers = store::answerTable(db);
         for (const jet::RowId& id : r.answers) dm_.Conn.removeRow(answers, id);
-        jet::Table& questions = db.table("Voprosi");
+        jet::Table& questions = store::questionTable(db);
         for (const jet::RowId& id : r.questions) dm_.Conn.removeRow(questions, id);
     });
     finish(QStringLiteral("Вопросы без темы и ответы без вопроса удалены"));

@@ -29,6 +29,12 @@ class Feedback {
         (void)kind;
         (void)text;
     }
+    // A question with the buttons Yes and No; returns whether Yes was chosen. Without a person
+    // to ask the answer is No.
+    virtual bool ask(const QString& question) {
+        (void)question;
+        return false;
+    }
 };
 
 }  // namespace zn

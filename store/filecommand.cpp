@@ -2,14 +2,22 @@
 #include "store/filecommand.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include "jet/error.h"
 #include "store/backups.h"
 #include "store/filecopy.h"
 #include "store/tdatmod.h"
 
 namespace zn {
 
+void requireWritable(TDatMod& dm) {
+    if (dm.readOnly())
+        throw jet::Error(jet::ErrorKind::ReadOnly, dm.readOnlyMessage().toStdString());
+}
+
 FileCommand::FileCommand(TDatMod& dm, const QString& dbPath, const QString& label) : dm_(dm) {
+    requireWritable(dm_);
     backup_ = makeBackup(dbPath, label);
     const QString open = dm_.Conn.isOpen() ? dm_.Conn.fileName() : dbPath;
     dm_.history.beginFileCommand(label, QFile::encodeName(open).toStdString());
@@ -23,14 +31,17 @@ FileCommand::~FileCommand() {
 }
 
 void restoreFromBackup(TDatMod& dm, const QString& dbPath, const QString& backupPath) {
+    requireWritable(dm);
     const std::string db = QFile::encodeName(dbPath).toStdString();
     // Read first: taking this command's own backup may remove the oldest one.
     const std::string source = db + ".restore-source";
-    copyWholeFile(QFile::encodeName(backupPath).toStdString(), source, false);
     struct Cleanup {
         std::string path;
         ~Cleanup() { QFile::remove(QFile::decodeName(path.c_str())); }
     } cleanup{source};
+    copyWholeFile(QFile::encodeName(backupPath).toStdString(), source, false);
+    // What goes in place is what was checked.
+    checkBackup(QFile::decodeName(source.c_str()), QFileInfo(backupPath).fileName());
     FileCommand command(dm, dbPath, QStringLiteral("восстановление из резервной копии"));
     dm.whileClosed([&] { replaceWithCopy(source, db); });
 }

@@ -15,6 +15,7 @@ zn_gui_test(bulk_test
         ${CMAKE_CURRENT_LIST_DIR}/bulk_commands_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/bulk_roundtrip_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/bulk_znbank_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/bulk_crash_test.cpp
     LIBS znprogram zn_testsupport Qt6::Widgets GTest::gtest)
 target_compile_definitions(bulk_test PRIVATE ZN_ZNBANK="$<TARGET_FILE:znbank>")
 add_dependencies(bulk_test znbank jettool)

@@ -19,6 +19,7 @@
 #include "frame/modal.h"
 #include "frame/tform1.h"
 #include "jet/locking.h"
+#include "store/backups.h"
 #include "store/tdatmod.h"
 #include "tests/bulk_testing.h"
 #include "tests/support/faultenv.h"
@@ -234,6 +235,51 @@ TEST_F(Bulk, AFaultyFileChangesNothing) {
     trigger("ToolButton2");
     EXPECT_EQ(modal->calls().size(), 1u);
     EXPECT_EQ(bytesOf(db), before);
+}
+
+// A file that yields no topic and no question would delete everything without a word: the
+// import asks first. No leaves the bank as it was and takes no backup; Yes empties it, also
+// for an empty file chosen on purpose.
+TEST_F(Bulk, AFileThatYieldsNothingAsksBeforeEmptyingTheBank) {
+    startOn({edtest::topic("Первая", 2), edtest::topic("Вторая", 1)});
+    const QByteArray before = bytesOf(db);
+    const QString question =
+        QStringLiteral("В файле не найдено ни одного вопроса. Удалить все данные базы?");
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"пустой.txt", ""},
+        {"метка.txt", "\xEF\xBB\xBF"},
+        {"метка16.txt", QByteArray("\xFF\xFE", 2)},
+        {"сотые.txt", "100.Тема\r\n\r\n100.01.Q\r\n1\r\n1.a\r\n2.b\r\n\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        modal->clear();
+        bulktest::writeBytes(path(c.name), c.bytes);
+        choose(path(c.name));
+        modal->push(ModalAnswer{zn::No, {}, 0});
+        trigger("ToolButton2");
+        const ModalRequest* box = onlyMessage();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->icon, zn::MsgIcon::Question);
+        EXPECT_EQ(box->buttons, unsigned(zn::Yes | zn::No));
+        EXPECT_EQ(box->text, question);
+        EXPECT_EQ(bytesOf(db), before);
+        EXPECT_FALSE(QDir(work + "/backups").exists());
+        EXPECT_EQ(dm().qrtema.recordCount(), 2);
+    }
+    modal->clear();
+    choose(path("пустой.txt"));
+    modal->push(ModalAnswer{zn::Yes, {}, 0});
+    trigger("ToolButton2");
+    EXPECT_EQ(messages(), std::vector<QString>{question});
+    EXPECT_TRUE(file().topics.empty());
+    EXPECT_TRUE(file().questions.empty());
+    EXPECT_EQ(dm().qrtema.recordCount(), 0);
+    EXPECT_EQ(treeCaptions(), QStringList());
+    EXPECT_EQ(zn::listBackups(db).size(), 1u);
 }
 
 // An I/O error at any write of an import: the general error report, the file byte for byte as

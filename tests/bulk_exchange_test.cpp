@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bulk/exchange.h"
+#include "tests/support/qtprint.h"
 
 namespace {
 
@@ -213,6 +214,41 @@ TEST(ExchangeFormat, MalformedFilesNameTheLineOfTheFault) {
          {"01.Т", "", "01.01.Q"},
          4,
          "'' is not a valid integer value"},
+        // Control characters (but TAB) would be stored as they are and cut texts short in other
+        // programs; the line structure itself is CR and LF.
+        {"NUL in a topic name",
+         {"01.Тема" + QString(QChar(0)) + "скрыто", ""},
+         1,
+         "В строке есть управляющий символ с кодом 0; такой файл не импортируется"},
+        {"a control character in an answer",
+         {"01.Т", "", "01.01.Q", "1", "1.a", "2.b\x1B[0m", ""},
+         6,
+         "В строке есть управляющий символ с кодом 27; такой файл не импортируется"},
+        {"a control character in a line that is passed over",
+         {"01.Т", "", QString(QChar(0x7F)), ""},
+         3,
+         "В строке есть управляющий символ с кодом 127; такой файл не импортируется"},
+        // A picture name is a file of the data folder, never a path out of it.
+        {"a picture name with folders",
+         {"01.01.Q", "1", "1.a", "2.b", "a/../../s", ""},
+         5,
+         "Имя рисунка «a/../../s» должно быть именем файла из папки данных, без папок и диска"},
+        {"a picture name with Windows folders",
+         {"01.01.Q", "1", "1.a", "2.b", "d\\..\\x.jp", ""},
+         5,
+         "Имя рисунка «d\\..\\x.jp» должно быть именем файла из папки данных, без папок и диска"},
+        {"a picture name that is a whole path",
+         {"01.01.Q", "1", "1.a", "2.b", "/etc/pass", ""},
+         5,
+         "Имя рисунка «/etc/pass» должно быть именем файла из папки данных, без папок и диска"},
+        {"a picture name with a drive",
+         {"01.01.Q", "1", "1.a", "2.b", "C:x.jpg", ""},
+         5,
+         "Имя рисунка «C:x.jpg» должно быть именем файла из папки данных, без папок и диска"},
+        {"a TAB in a picture name",
+         {"01.01.Q", "1", "1.a", "2.b", "p\tic.jpg", ""},
+         5,
+         "Имя рисунка «p\tic.jpg» должно быть именем файла из папки данных, без папок и диска"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,6 +269,13 @@ TEST(ExchangeFormat, MalformedFilesNameTheLineOfTheFault) {
     EXPECT_EQ(r.faults[1].line, 12);
     EXPECT_EQ(r.bank.questions.size(), 1u);
     EXPECT_EQ(r.bank.topics.size(), 1u);
+    // TAB is text: it is read and kept (not in a picture name, which is a file name).
+    const ParseResult tab =
+        parseLines({"01.Тема\tс табуляцией", "", "01.01.Q\t", "1", "1.\ta", "2.b", "pic.jpg", ""});
+    EXPECT_TRUE(tab.faults.empty());
+    ASSERT_EQ(tab.bank.questions.size(), 1u);
+    EXPECT_EQ(tab.bank.topics[0].tema, "Тема\tс табуляцией");
+    EXPECT_EQ(tab.bank.questions[0].answers[0].otvet, "\ta");
 }
 
 TEST(ExchangeEncoding, Windows1251AndUtf8AreRecognised) {
@@ -268,6 +311,53 @@ TEST(ExchangeEncoding, Windows1251AndUtf8AreRecognised) {
     EXPECT_EQ(r.bank.topics[0].tema, "Ёлки");
     EXPECT_EQ(r.bank.questions[0].answers[1].otvet, "Нет");
     EXPECT_EQ(lines(file(ls)), ls);
+}
+
+// A file saved by Notepad as "Юникод" (UTF-16 with its byte-order mark, either byte order) reads
+// as the text it holds; a file of the mark alone is empty.
+TEST(ExchangeEncoding, Utf16WithItsByteOrderMarkIsText) {
+    const QString text = "01.Ёлки\r\n\r\n01.01.Вопрос?\r\n1\r\n1.Да\r\n2.Нет\r\n\r\n";
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        Encoding encoding;
+    };
+    QByteArray le("\xFF\xFE", 2), be("\xFE\xFF", 2);
+    for (QChar c : text) {
+        le.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    }
+    for (const Case& c : {Case{"little-endian", le, Encoding::Utf16Le},
+                          Case{"big-endian", be, Encoding::Utf16Be}}) {
+        SCOPED_TRACE(c.what);
+        const ParseResult r = parse(c.bytes);
+        EXPECT_EQ(r.encoding, c.encoding);
+        EXPECT_TRUE(r.faults.empty());
+        ASSERT_EQ(r.bank.topics.size(), 1u);
+        EXPECT_EQ(r.bank.topics[0].tema, "Ёлки");
+        ASSERT_EQ(r.bank.questions.size(), 1u);
+        EXPECT_EQ(r.bank.questions[0].answers[1].otvet, "Нет");
+        const ParseResult markOnly = parse(c.bytes.left(2));
+        EXPECT_TRUE(markOnly.bank.topics.empty());
+        EXPECT_TRUE(markOnly.faults.empty());
+    }
+}
+
+// The warning comes from reading the written file back: a text whose Windows-1251 bytes are
+// themselves valid UTF-8 ("РўРµСЃС‚" is "Тест" in UTF-8) makes the whole file read as UTF-8
+// when nothing else in it is non-ASCII, and the item is named with what it reads back as.
+TEST(ExchangeFormat, ATextWhoseBytesReadAsUtf8IsNamed) {
+    Bank b;
+    b.topics = {{1, "РўРµСЃС‚", 0}};
+    b.questions = {{1, 1, "Question", 1, 2, {}, {{1, "a", 0}, {2, "b", 0}}}};
+    const std::vector<Hazard> hazards = readBackHazards(b);
+    ASSERT_EQ(hazards.size(), 1u);
+    EXPECT_EQ(hazards[0].topic, 1);
+    EXPECT_EQ(hazards[0].question, -1);
+    EXPECT_EQ(hazards[0].what, "название темы будет прочитано как «Тест»");
+    // With any other Cyrillic text in the file it reads as Windows-1251, and back the same.
+    b.questions[0].vopros = "Вопрос";
+    EXPECT_TRUE(readBackHazards(b).empty());
 }
 
 // What will not read back is named, once per item, with the reason.

@@ -211,8 +211,9 @@ TEST(BulkImport, StatusTextsAndProgress) {
     EXPECT_EQ(fb.statuses, (QStringList{"Импорт данных", "Обновление дерева", ""}));
     EXPECT_EQ(fb.position, 0);
     EXPECT_TRUE(fb.messages.empty());
-    // Importing an empty file empties the bank.
+    // Importing an empty file empties the bank, once the person has said so.
     bulktest::writeBytes(txt, QByteArray());
+    fb.answer = true;
     {
         TDatMod dm;
         zn::Session session{QString(), path};
@@ -224,6 +225,7 @@ TEST(BulkImport, StatusTextsAndProgress) {
     }
     EXPECT_TRUE(edtest::readBank(path).topics.empty());
     EXPECT_TRUE(bulktest::compactionLeftovers(QFileInfo(path).path()).isEmpty());
+    EXPECT_EQ(fb.questions, QStringList{BankExchange::emptyFileQuestion()});
 }
 
 // The real file system, remembering the files it creates.

@@ -24,6 +24,12 @@ struct Recorder : zn::Feedback {
     void progressPosition(int p) override { position = p; }
     void progressStep() override { ++position; }
     void message(Box kind, const QString& text) override { messages.emplace_back(kind, text); }
+    QStringList questions;
+    bool answer = false;  // to every question
+    bool ask(const QString& question) override {
+        questions << question;
+        return answer;
+    }
 };
 
 // The bank as the editor shows it, one line per topic, question and answer, without row ids:

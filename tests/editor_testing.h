@@ -19,6 +19,7 @@
 #include "store/bank/testbank.h"
 #include "store/tdatmod.h"
 #include "store/values.h"
+#include "tests/support/qtprint.h"
 #include "tests/support/testsupport.h"
 
 namespace edtest {

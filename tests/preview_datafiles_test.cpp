@@ -12,6 +12,7 @@
 
 #include "preview/datafiles.h"
 #include "preview/questionpage.h"
+#include "tests/support/qtprint.h"
 
 namespace {
 

@@ -12,3 +12,7 @@ zn_gui_test(problems_test
     LIBS znprogram znproblemsui zn_testsupport Qt6::Widgets Qt6::Test GTest::gtest)
 target_compile_definitions(problems_test PRIVATE ZN_ZNBANK="$<TARGET_FILE:znbank>")
 add_dependencies(problems_test znbank jettool)
+# A screen wider than the window, so that the panel can widen it (the offscreen default is
+# 800 × 600).
+set_tests_properties(problems_test PROPERTIES ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_CURRENT_LIST_DIR}/support/wide-screen.json")

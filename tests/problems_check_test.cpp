@@ -62,7 +62,8 @@ TEST(ProblemCheck, FindsEveryKindOnceInTheProblemBank) {
     const Where where[] = {
         {Kind::WrongCorrectAnswer, 1, 1, 1, 1}, {Kind::AnswerCountDiffers, 1, 2, 1, 2},
         {Kind::AnswerCountRange, 1, 3, 1, 3},   {Kind::EmptyQuestion, 1, 4, 1, 4},
-        {Kind::EmptyAnswer, 1, 5, 1, 5},        {Kind::MissingPicture, 1, 6, 1, 6},
+        {Kind::EmptyAnswer, 1, 5, 1, 5},        {Kind::ControlCharacters, 2, 1, 2, 1},
+        {Kind::PictureName, 2, 3, 2, 2},        {Kind::MissingPicture, 1, 6, 1, 6},
         {Kind::UnreadablePicture, 1, 7, 1, 7},  {Kind::ExchangeHazard, 1, 8, 1, 8},
         {Kind::TopicNumbers, 0, 0, 0, 0},       {Kind::QuestionNumbers, 2, 0, 2, 0},
         {Kind::StoredCount, 2, 0, 2, 0},        {Kind::OrphanQuestion, 20, 1, 0, 0},
@@ -91,6 +92,46 @@ TEST(ProblemCheck, FindsEveryKindOnceInTheProblemBank) {
     const QString empty = b.folder + QStringLiteral("/пусто/");
     QDir().mkpath(empty);
     EXPECT_EQ(zn::problems::countByKind(checkFile(b.path, empty))[size_t(Kind::MissingPicture)], 3);
+}
+
+// The correct answer's number against the question's answers: 0, past the answer count, or
+// the number of no answer. Each case is found by its own rule (its description says which).
+TEST(ProblemCheck, ACorrectAnswerOutOfRangeIsFound) {
+    const QString path = QString::fromStdString(zntest::tempDir()) + QStringLiteral("/b.mdb");
+    auto question = [](qint64 otvet, std::vector<QString> answers, qint64 kolotvet = -1) {
+        prtest::RawQ q = prtest::rawQ(1, 1, QStringLiteral("Вопрос"), otvet);
+        q.answers = std::move(answers);
+        q.kolotvet = kolotvet;
+        return q;
+    };
+    struct Case {
+        const char* what;
+        prtest::RawQ q;
+        std::vector<prtest::RawA> loose;  // the question's id is 1
+        QString description;
+    } cases[] = {
+        {"none marked", question(0, {"а", "б", "в"}), {}, "правильный ответ не отмечен (номер 0)"},
+        {"past the 3 answers", question(5, {"а", "б", "в"}), {}, "правильный ответ 5, а ответов 3"},
+        {"past the count of 3, with 4 answers stored",
+         question(4, {"а", "б", "в", "г"}, 3),
+         {},
+         "правильный ответ 4, а ответов 3"},
+        {"answers numbered 1 and 3",
+         question(2, {"а"}, 2),
+         {{1, 3, "в"}},
+         "нет ответа с номером 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(path);
+        prtest::writeBank(path, {{1, QStringLiteral("Тема"), 1}}, {c.q}, c.loose);
+        const auto problems = checkFile(path, QString());
+        const Problem* p = findKind(problems, Kind::WrongCorrectAnswer);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->description, c.description);
+        EXPECT_EQ(p->question, 1);
+        EXPECT_EQ(zn::problems::countByKind(problems)[size_t(Kind::WrongCorrectAnswer)], 1);
+    }
 }
 
 // What the shared fixtures really hold, with no pictures beside them: sample-test.mdb names one
@@ -217,6 +258,8 @@ TEST(ProblemRepairs, EachRepairRemovesItsProblems) {
             const zn::Repairs::Plan plan = c.plan(o.repairs);
             EXPECT_TRUE(plan.refusal.isEmpty());
             EXPECT_EQ(plan.changes.size(), c.planLines) << plan.text().toStdString();
+            // Rows are named by the numbers and texts the teacher sees, never by row ids.
+            EXPECT_FALSE(plan.text().contains(QStringLiteral("id "))) << plan.text().toStdString();
             c.repair(o.repairs);
             EXPECT_EQ(o.rebuilds, 1);
             EXPECT_TRUE(c.plan(o.repairs).nothingToDo());
@@ -238,6 +281,10 @@ TEST(ProblemRepairs, RenumberingTopicsRefusesToAdoptAnOrphan) {
     const zn::Repairs::Plan plan = o.repairs.planRenumberTopics();
     EXPECT_TRUE(plan.refusal.contains(QStringLiteral("Сначала удалите вопросы без темы")))
         << plan.text().toStdString();
+    EXPECT_TRUE(
+        plan.refusal.contains(QStringLiteral("В теме 2, которой нет, записан вопрос 1 "
+                                             "«Сирота»")))
+        << plan.refusal.toStdString();
     EXPECT_THROW(o.repairs.renumberTopics(), jet::Error);
     EXPECT_EQ(o.rebuilds, 0);
     o.dm.Conn.close();

@@ -13,6 +13,7 @@
 #include "jet/create.h"
 #include "jet/database.h"
 #include "store/bank/testbank.h"
+#include "tests/support/qtprint.h"
 
 namespace prtest {
 
@@ -94,8 +95,11 @@ inline void writeBank(const QString& path, const std::vector<RawT>& topics,
 //   7 picture "bad.jpg" no decoder reads    8 a character the exchange file cannot hold
 //   9 picture "GOOD.PNG" (the file is good.png: found ignoring case; no problem)
 //   10 "Ёлка" in an answer (for the search; no problem)
-// Topic 2: questions 1 and 3 (numbering) and a stored count of 5. A question of topic 20 (no
-// such topic) and an answer of question id 9999 (no such question).
+// Topic 2: questions 1 and 3 (numbering) and a stored count of 5; question 1 has a control
+// character in its first answer, question 3 the picture "../t.png", a path out of the data
+// folder (makeProblemPictures puts an unreadable "t.png" beside the folder: the check must not
+// open it). A question of topic 20 (no such topic) and an answer of question id 9999 (no such
+// question).
 inline void makeProblemBank(const QString& path) {
     std::vector<RawT> topics;
     for (qint64 k = 1; k <= 14; ++k)
@@ -143,8 +147,12 @@ inline void makeProblemBank(const QString& path) {
     x = q(1, 10);
     x.answers[2] = QStringLiteral("Зелёная Ёлка у дома");
     qs.push_back(x);
-    qs.push_back(q(2, 1));
-    qs.push_back(q(2, 3));
+    x = q(2, 1);
+    x.answers[0] = QStringLiteral("Ответ\x01один");
+    qs.push_back(x);
+    x = q(2, 3);
+    x.img = QStringLiteral("../t.png");
+    qs.push_back(x);
     qs.push_back(q(20, 1));
     writeBank(path, topics, qs, {{9999, 1, QStringLiteral("Ответ без вопроса")}});
 }
@@ -158,6 +166,8 @@ inline void makeProblemPictures(const QString& dataFolder) {
     image.save(dataFolder + QStringLiteral("/good.png"), "PNG");
     QFile bad(dataFolder + QStringLiteral("/bad.jpg"));
     if (bad.open(QIODevice::WriteOnly)) bad.write("this is no picture\n");
+    QFile outside(dataFolder + QStringLiteral("/../t.png"));
+    if (outside.open(QIODevice::WriteOnly)) outside.write("outside the data folder\n");
 }
 
 }  // namespace prtest

@@ -12,6 +12,7 @@
 #include "jet/check.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "tests/support/qtprint.h"
 #include "tests/support/testsupport.h"
 
 namespace storetest {

@@ -497,11 +497,136 @@ TEST(Backups, EachBulkCommandLeavesOneThatIsCleanAndRestoresTheStateBefore) {
     }
 }
 
+// What an interrupted backup leaves (a copy cut short at its final name without a description,
+// as it used to be left; a description whose copy never arrived; temporary files) is no backup:
+// it is not listed, so it can be neither chosen nor restored, and the next backup removes it.
+// Other files in the folder are left alone.
+TEST(Backups, WhatAnInterruptedBackupLeftIsNotListedAndTheNextBackupRemovesIt) {
+    ZN_REQUIRE_FIXTURES();
+    Bank b;
+    const QString folder = zn::backupFolder(b.path);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QByteArray cut = bulktest::bytesOf(b.path);
+    cut.truncate(cut.size() / 3);
+    const QStringList leftovers = {"test-2026-01-05-10-00-00.mdb", "test-2026-01-05-10-00-01.txt",
+                                   "test-2026-01-05-10-00-02.mdb.part",
+                                   "test-2026-01-05-10-00-02.txt.part"};
+    for (const QString& name : leftovers) bulktest::writeBytes(folder + '/' + name, cut);
+    const QStringList others = {"другая-2026-01-05-10-00-00.mdb", "заметки.txt"};
+    for (const QString& name : others) bulktest::writeBytes(folder + '/' + name, "x");
+    EXPECT_TRUE(zn::listBackups(b.path).empty());
+
+    b.deletion().Compact();
+    const auto list = zn::listBackups(b.path);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].command, "сжатие базы");
+    QStringList expected = others;
+    expected << QFileInfo(list[0].path).fileName()
+             << QFileInfo(list[0].path).completeBaseName() + ".txt";
+    expected.sort();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), expected);
+}
+
+// A backup that is damaged is refused before anything changes: the bank, the backups and the
+// undo history stay as they were, and the message says why in Russian.
+TEST(Backups, ADamagedBackupIsRefusedBeforeAnythingChanges) {
+    ZN_REQUIRE_FIXTURES();
+    struct Case {
+        const char* what;
+        std::function<void(QByteArray&)> damage;
+    } cases[] = {
+        {"cut short", [](QByteArray& f) { f.truncate(f.size() / 2 + 1000); }},
+        {"pages overwritten",
+         [](QByteArray& f) { f.replace(8 * 4096, 6 * 4096, QByteArray(6 * 4096, '\xA5')); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bank b;
+        const QString backup = zn::makeBackup(b.path, "проверка");
+        QByteArray bytes = bulktest::bytesOf(backup);
+        c.damage(bytes);
+        bulktest::writeBytes(backup, bytes);
+        b.topics().deleteTopic();
+        const Bytes before = b.bytes();
+        try {
+            zn::restoreFromBackup(*b.dm, b.path, backup);
+            ADD_FAILURE() << "restored";
+        } catch (const jet::Error& e) {
+            EXPECT_EQ(e.kind(), jet::ErrorKind::Corrupt);
+            EXPECT_TRUE(QString::fromUtf8(e.what()).startsWith(
+                "Резервная копия «" + QFileInfo(backup).fileName() +
+                "» повреждена, восстановить из неё базу нельзя"))
+                << e.what();
+        }
+        EXPECT_TRUE(b.bytes() == before);
+        EXPECT_EQ(zn::listBackups(b.path).size(), 1u);
+        EXPECT_EQ(b.dm->history.undoLabel(), "удаление темы 1");
+        EXPECT_FALSE(QFileInfo::exists(b.path + ".restore-source"));
+        EXPECT_EQ(b.dm->qrtema.recordCount(), int(edtest::readBank(b.path).topics.size()));
+    }
+}
+
+// A backup that cannot be made stops the command before it changes anything, with the reason.
+TEST(Backups, ABackupThatCannotBeMadeStopsTheCommand) {
+    ZN_REQUIRE_FIXTURES();
+    for (const Command& c : commands()) {
+        const QString what = c.what;
+        if (what != "import" && what != "delete all" && what != "compaction") continue;
+        SCOPED_TRACE(c.what);
+        Bank b;
+        // A file where the backups folder would be.
+        bulktest::writeBytes(zn::backupFolder(b.path), "не папка");
+        const Bytes before = b.bytes();
+        try {
+            c.run(b);
+            ADD_FAILURE() << "the command ran without its backup";
+        } catch (const jet::Error& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).startsWith(
+                "Не удалось сделать резервную копию базы в папке"))
+                << e.what();
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains("«" + c.label.section(' ', 0, 0)))
+                << e.what();
+        }
+        EXPECT_TRUE(b.bytes() == before);
+        EXPECT_FALSE(b.dm->history.canUndo());
+    }
+}
+
+// The same bytes are not backed up twice in a row: the newest backup stands for them and its
+// description names each command it was taken before. A command undone and run again, or ten
+// runs of a refused command, no longer push older backups out.
+TEST(Backups, TheSameBytesAreNotKeptTwiceInARow) {
+    ZN_REQUIRE_FIXTURES();
+    Bank b;
+    const QString first = zn::makeBackup(b.path, "проверка");
+    EXPECT_EQ(zn::makeBackup(b.path, "проверка"), first);
+    importSmallBank(b);
+    b.dm->undo();
+    importSmallBank(b);
+    b.dm->undo();
+    b.deletion().Deletezap();
+    auto list = zn::listBackups(b.path);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].path, first);
+    EXPECT_EQ(list[0].command, "проверка, импорт, удаление всех данных");
+    EXPECT_EQ(list[0].topics, int(edtest::readBank(first).topics.size()));
+    // Another state is another backup.
+    b.deletion().Compact();
+    list = zn::listBackups(b.path);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].command, "сжатие базы");
+    EXPECT_EQ(list[1].path, first);
+}
+
 TEST(Backups, TheNewestTenAreKept) {
     ZN_REQUIRE_FIXTURES();
     Bank b;
     std::vector<QString> made;
-    for (int i = 0; i < 12; ++i) made.push_back(zn::makeBackup(b.path, QString("копия %1").arg(i)));
+    for (int i = 0; i < 12; ++i) {
+        // Each backup of another state (the same bytes again are not kept twice).
+        b.topics().renameTopic(QString("Имя %1").arg(i));
+        made.push_back(zn::makeBackup(b.path, QString("копия %1").arg(i)));
+    }
     const auto list = zn::listBackups(b.path);
     ASSERT_EQ(list.size(), size_t(zn::kMaxBackups));
     EXPECT_EQ(list.front().command, "копия 11");

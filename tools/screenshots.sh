@@ -2,7 +2,8 @@
 # Saves PNG screenshots of the program as a user sees it after start-up (main window, main
 # window with the editor tab, the question editor page on a question of six answers given a
 # picture and on one of two answers, about window, picture window, topic dialog, information
-# records dialog, the import's message for a malformed file, the whole virtual screen and the
+# records dialog, the import's message for a malformed file, a question whose picture file is
+# missing, the start-up's choices when test.mdb is missing, the whole virtual screen and the
 # image list) into OUTDIR, using a virtual X server so that real fonts and the real style are
 # used. The program runs in a fresh working folder holding a copy of DATABASE as test.mdb and
 # the demo pictures of app/demo/ in data/, so the database is never changed.
@@ -41,3 +42,8 @@ cp "$repo"/app/demo/* "$work/data/"
 
 cd "$work"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$shots" "$out" ${3:+"$3"}
+
+# The start-up in a folder without test.mdb: its box of choices (startup-choice.png).
+mkdir "$work/no-bank"
+cd "$work/no-bank"
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$shots" "$out"

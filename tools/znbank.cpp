@@ -1,10 +1,14 @@
 // znbank: the editor's bulk commands for scripts and for converting many banks at once.
 //   znbank export BANK.mdb FILE.txt    every topic, question and answer to an exchange file
+//   znbank import BANK.mdb FILE.txt [--allow-empty]
+//                                      the file's topics, questions and answers replace the bank's;
+//                                      a file that yields none is refused unless --allow-empty
 //   znbank export BANK.mdb FILE --format moodle|gift|aiken|exchange [--topics 1,3] [--data DIR]
 //                                      the bank (or the topics numbered 1 and 3) in that format;
 //                                      Moodle XML carries the pictures of DIR
 //   znbank import BANK.mdb FILE [--format exchange|moodle|gift|aiken|csv|mdb] [--add]
-//                [--data DIR]          the file's questions replace the bank's (with --add: are
+//                [--data DIR] [--allow-empty]
+//                                      the file's questions replace the bank's (with --add: are
 //                                      added to it, each into the topic of its name); the format
 //                                      is found from the file when not given; pictures go to DIR.
 //                                      What will be imported and every question left out (where
@@ -14,6 +18,9 @@
 //   znbank compact BANK.mdb            compacts the database file in place
 //   znbank delete-all BANK.mdb         deletes every topic, question and answer, then compacts
 //   znbank info BANK.mdb               prints the five information records
+//   znbank backups BANK.mdb            prints the bank's backups, newest first: the file, then
+//                                      what the editor's list shows, tab-separated
+//   znbank restore BANK.mdb BACKUP.mdb puts a backup in place of the bank (checked first)
 //   znbank check BANK.mdb [--data DIR] prints the bank's problems, one a line (kind, topic,
 //                                      question, row id, description, tab-separated); exit
 //                                      status 1 when there is any. DIR (pictures) defaults to
@@ -27,8 +34,10 @@
 //                                      --key adds the answer key. Pictures missing from DIR
 //                                      are framed on the page and listed; exit status 0.
 // DIR (pictures) defaults to the "data" folder beside the bank.
-// The same command code, rules and messages as the editor's buttons; import, compact and
-// delete-all first copy the bank into "backups" beside it, as the editor does. Messages go to
+// The same command code, rules and messages as the editor's buttons (a bank another program
+// holds, a read-only or damaged file are said in the editor's Russian); import, compact,
+// delete-all and restore first copy the bank into "backups" beside it, as the editor does, and
+// only once the command is sure to run. Messages go to
 // standard error. Exit status 1 on failure, with the database unchanged; a compaction that fails
 // after an import or a deletion has landed is reported and the status stays 0.
 #include <QCoreApplication>
@@ -49,6 +58,7 @@
 #include "bulk/importformats.h"
 #include "bulk/inforecords.h"
 #include "formats/formats.h"
+#include "jet/error.h"
 #ifdef ZN_BANK_CHECK
 #include "preview/datafiles.h"
 #include "problems/bankcheck.h"
@@ -58,6 +68,9 @@
 #include "print/render.h"
 #include "print/source.h"
 #endif
+#include "store/backups.h"
+#include "store/bankfile.h"
+#include "store/filecommand.h"
 #include "store/tdatmod.h"
 
 namespace {
@@ -74,19 +87,29 @@ class ErrFeedback : public zn::Feedback {
         printErr(QStringLiteral("znbank: ") + text);
         ++messages;
     }
+    // The only question is whether a file that yields nothing may empty the bank.
+    bool ask(const QString& question) override {
+        (void)question;
+        return allowEmpty;
+    }
     int messages = 0;
+    bool allowEmpty = false;
 };
 
 int usage() {
     std::fprintf(stderr,
                  "usage:\n"
-                 "  znbank export BANK.mdb FILE [--format moodle|gift|aiken|exchange] "
+                 "  znbank export BANK.mdb FILE.txt\n"
+                 "  znbank import BANK.mdb FILE.txt [--allow-empty]\n"
+                 "  znbank export BANK.mdb FILE --format moodle|gift|aiken|exchange "
                  "[--topics 1,3] [--data FOLDER]\n"
                  "  znbank import BANK.mdb FILE [--format exchange|moodle|gift|aiken|csv|mdb] "
-                 "[--add] [--data FOLDER]\n"
+                 "[--add] [--data FOLDER] [--allow-empty]\n"
                  "  znbank compact BANK.mdb\n"
                  "  znbank delete-all BANK.mdb\n"
                  "  znbank info BANK.mdb\n"
+                 "  znbank backups BANK.mdb\n"
+                 "  znbank restore BANK.mdb BACKUP.mdb\n"
                  "  znbank check BANK.mdb [--data FOLDER]\n"
                  "  znbank pdf BANK.mdb OUT.pdf [--topics 1,3] [--variant N [--seed S] "
                  "[--copies K]]\n"
@@ -102,7 +125,14 @@ void open(TDatMod& dm, const QString& path, bool readOnly) {
                  : TDatMod::connectionString(path);
     dm.Conn.close();
     dm.Conn.setConnectionString(connection);
-    dm.reopen();
+    try {
+        dm.reopen();
+    } catch (const std::exception&) {
+        // Said as the editor says it, where the reason is a known one.
+        const QString why = store::whyNotATestBank(path);
+        if (why.isEmpty()) throw;
+        throw jet::Error(jet::ErrorKind::Unsupported, why.toStdString());
+    }
 }
 
 #ifdef ZN_BANK_CHECK
@@ -199,7 +229,7 @@ int pdf(const QStringList& args) {
 }
 #endif
 
-// Options of import and export after BANK and FILE.
+// Options of import and export after BANK and FILE (`args` from BANK on).
 struct FileOptions {
     std::optional<zn::formats::Format> format;
     bool add = false;
@@ -209,7 +239,7 @@ struct FileOptions {
 
 std::optional<FileOptions> fileOptions(const QStringList& args, bool import) {
     FileOptions o;
-    for (qsizetype i = 3; i < args.size(); ++i) {
+    for (qsizetype i = 2; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == u"--format" && hasValue) {
@@ -258,7 +288,12 @@ int importFile(TDatMod& dm, zn::BankExchange& exchange, ErrFeedback& feedback, c
         for (const QString& line : problems) printErr(QStringLiteral("  ") + line);
     }
     if (plan.read.refused) return 1;
-    import.run(plan);
+    if (!import.run(plan)) {
+        printErr(QStringLiteral("znbank: ") + zn::BankExchange::emptyFileQuestion() +
+                 QStringLiteral(" Нет: база не изменена (удалить все данные можно, добавив "
+                                "--allow-empty)."));
+        return 1;
+    }
     if (plan.empty()) printErr(QStringLiteral("znbank: нечего импортировать, база не изменена"));
     return problems.isEmpty() ? 0 : 3;
 }
@@ -301,35 +336,47 @@ int run(const QStringList& args) {
 #ifdef ZN_BANK_PDF
     if (args[0] == u"pdf") return pdf(args);
 #endif
-    const QString& command = args[0];
-    const bool withFile = command == u"export" || command == u"import";
-    if (withFile ? args.size() < 3 : args.size() != 2) return usage();
-    const std::optional<FileOptions> options =
-        withFile ? fileOptions(args, command == u"import") : FileOptions();
-    if (!options) return usage();
-    if (!withFile && command != u"compact" && command != u"delete-all" && command != u"info")
+    QStringList rest = args;
+    const QString command = rest.takeFirst();
+    const bool allowEmpty = command == u"import" && rest.removeAll(QStringLiteral("--allow-empty"));
+    const bool withOptions = command == u"export" || command == u"import";
+    const bool withFile = withOptions || command == u"restore";
+    if (withOptions ? rest.size() < 2 : rest.size() != (withFile ? 2 : 1)) return usage();
+    if (!withFile && command != u"compact" && command != u"delete-all" && command != u"info" &&
+        command != u"backups")
         return usage();
 
-    const QString bank = QFileInfo(args[1]).absoluteFilePath();
+    const QString bank = QFileInfo(rest[0]).absoluteFilePath();
+    if (command == u"backups") {
+        for (const zn::BackupInfo& b : zn::listBackups(bank))
+            std::printf("%s\n", (b.path + u'\t' + zn::describe(b)).toLocal8Bit().constData());
+        return 0;
+    }
     zn::Session session{QDir::currentPath() + QStringLiteral("/data/"), bank};
     ErrFeedback feedback;
+    feedback.allowEmpty = allowEmpty;
     TDatMod dm;
     dm.history.setEnabled(false);  // nothing here can be undone; backups are still taken
     open(dm, bank, command == u"export" || command == u"info");
 
+    const std::optional<FileOptions> options =
+        withOptions ? fileOptions(rest, command == u"import") : FileOptions();
+    if (!options) return usage();
     const QString data = options->data.isEmpty()
                              ? zn::dataFolderBeside(QFileInfo(bank).absolutePath())
                              : options->data;
     if (command == u"export" && options->format &&
         *options->format != zn::formats::Format::Exchange) {
-        return exportFile(dm, args[2], *options, data);
+        return exportFile(dm, rest[1], *options, data);
     } else if (command == u"export") {
         zn::BankExchange exchange(dm, feedback, session, {});
-        if (!exchange.exportTo(args[2]))
+        if (!exchange.exportTo(rest[1]))
             printErr(QStringLiteral("znbank: в базе нет тем, файл не записан"));
     } else if (command == u"import") {
         zn::BankExchange exchange(dm, feedback, session, {});
-        return importFile(dm, exchange, feedback, args[2], *options, data);
+        return importFile(dm, exchange, feedback, rest[1], *options, data);
+    } else if (command == u"restore") {
+        zn::restoreFromBackup(dm, bank, QFileInfo(rest[1]).absoluteFilePath());
     } else if (command == u"delete-all") {
         zn::BulkDeletion(dm, feedback, session).Deletezap();
     } else if (command == u"compact") {
