@@ -196,6 +196,8 @@ void BankImport::rebuildTree() {
 
 ImportPlan BankImport::plan(const QString& path, formats::Format format, ImportMode mode,
                             const QString& dataFolder) {
+    // Nothing can come into a bank that cannot be written: said before the file is read.
+    requireWritable(dm_);
     if (format == formats::Format::Exchange && mode == ImportMode::Replace) {
         ImportPlan p;
         p.mode = mode;

@@ -87,7 +87,8 @@ class BankImport {
                std::function<void()> treeObnov);
 
     // Reads the file at `path` as `format` and plans its import into the open bank (see the top
-    // of this file), the pictures going to `dataFolder` (ends with "/"). Writes nothing. For the
+    // of this file), the pictures going to `dataFolder` (ends with "/"). Writes nothing. A
+    // database that cannot be written is refused first (jet::Error ReadOnly). For the
     // exchange file in Replace mode a fault of the file throws BulkError with its message and line,
     // as the exchange import does.
     ImportPlan plan(const QString& path, formats::Format format, ImportMode mode,

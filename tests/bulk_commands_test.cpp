@@ -259,6 +259,8 @@ TEST_F(Bulk, AFileThatYieldsNothingAsksBeforeEmptyingTheBank) {
         modal->clear();
         bulktest::writeBytes(path(c.name), c.bytes);
         choose(path(c.name));
+        modal->push(ModalAnswer{zn::Ok, {}, 1});  // "Заменить базу"
+        modal->push(ModalAnswer{zn::Ok, {}, 1});  // the report: "Импортировать"
         modal->push(ModalAnswer{zn::No, {}, 0});
         trigger("ToolButton2");
         const ModalRequest* box = onlyMessage();
@@ -272,6 +274,8 @@ TEST_F(Bulk, AFileThatYieldsNothingAsksBeforeEmptyingTheBank) {
     }
     modal->clear();
     choose(path("пустой.txt"));
+    modal->push(ModalAnswer{zn::Ok, {}, 1});
+    modal->push(ModalAnswer{zn::Ok, {}, 1});
     modal->push(ModalAnswer{zn::Yes, {}, 0});
     trigger("ToolButton2");
     EXPECT_EQ(messages(), std::vector<QString>{question});
