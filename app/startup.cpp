@@ -19,6 +19,7 @@
 #include "problems/problemsarea.h"
 #include "store/bankfile.h"
 #include "store/tdatmod.h"
+#include "tree/movesarea.h"
 #include "tree/topictree.h"
 #include "undo/undoarea.h"
 
@@ -50,6 +51,7 @@ Program::~Program() {
     setFailureCleanup(nullptr);
     print_.reset();
     undo_.reset();
+    moves_.reset();
     bulk_.reset();
     editor_.reset();
     // The tree listens to the main window's tree view and the main window refers to all the
@@ -213,6 +215,7 @@ void Program::connectAreas() {
     form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };
     form->hooks().selectionCommands = [this] { tree_->updateCommands(); };
     bulk_ = std::make_unique<BulkArea>(*form1_, *datMod_, *form5_);
+    moves_ = std::make_unique<MovesArea>(*form1_, *datMod_);
     // The problem panel and the search follow the tree's rebuilds: after the tree's hooks.
     problems_ = std::make_unique<ProblemsArea>(*form1_, *datMod_);
     undo_ = std::make_unique<UndoArea>(*form1_, *datMod_);

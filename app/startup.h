@@ -27,6 +27,7 @@ class TForm5;
 class TopicTree;
 class EditorArea;
 class BulkArea;
+class MovesArea;
 class ProblemsArea;
 class UndoArea;
 namespace print {
@@ -82,6 +83,7 @@ class Program {
     EditorArea* editor() const { return editor_.get(); }
     TForm5* form5() const { return form5_.get(); }
     BulkArea* bulk() const { return bulk_.get(); }
+    MovesArea* moves() const { return moves_.get(); }
     ProblemsArea* problems() const { return problems_.get(); }
     UndoArea* undo() const { return undo_.get(); }
     print::PrintArea* printing() const { return print_.get(); }
@@ -114,6 +116,7 @@ class Program {
     std::unique_ptr<TopicTree> tree_;
     std::unique_ptr<EditorArea> editor_;
     std::unique_ptr<BulkArea> bulk_;
+    std::unique_ptr<MovesArea> moves_;
     std::unique_ptr<ProblemsArea> problems_;
     std::unique_ptr<UndoArea> undo_;
     std::unique_ptr<print::PrintArea> print_;

@@ -2,22 +2,16 @@
 #include "bulk/bulkarea.h"
 
 #include <QAction>
-#include <QDir>
 
 #include "bulk/importexport.h"
+#include "bulk/importui.h"
 #include "bulk/inforecords.h"
 #include "bulk/tform5.h"
 #include "frame/areawindow.h"
-#include "frame/dialogfolders.h"
 #include "frame/modal.h"
 #include "store/tdatmod.h"
 
 namespace zn {
-
-namespace {
-// The dialogs of exchange files share their folder.
-const QString kExchangeFiles = QStringLiteral("exchange");
-}  // namespace
 
 BulkArea::BulkArea(AreaWindow& form, TDatMod& dm, TForm5& form5, QObject* parent)
     : QObject(parent), form_(form), dm_(dm), form5_(form5) {
@@ -26,6 +20,7 @@ BulkArea::BulkArea(AreaWindow& form, TDatMod& dm, TForm5& form5, QObject* parent
     // After the connection was opened again, the editing commands follow whether the file can
     // still be written (another program may hold it now).
     exchange_->deletion().afterReopen = [this] { form_.announceAccessMode(); };
+    ui_ = std::make_unique<ImportExportUi>(form_, dm_, *exchange_);
     form5_.save = [this](const TForm5::Values& values) { saveInfoRecords(dm_, values); };
     form_.setCommand(Command::Import, [this] { ToolButton2Click(); });
     form_.setCommand(Command::Export, [this] { ToolButton10Click(); });
@@ -39,21 +34,11 @@ BulkArea::~BulkArea() {
 }
 
 void BulkArea::ToolButton2Click() {
-    const QString path =
-        Modal::openFile(QString(), dialogFolder(kExchangeFiles, QDir::currentPath()),
-                        QString::fromUtf16(kTextFilter));
-    if (path.isEmpty()) return;
-    rememberDialogFolder(kExchangeFiles, path);
-    exchange_->importFrom(path);
+    ui_->importFile();
 }
 
 void BulkArea::ToolButton10Click() {
-    const QString path =
-        Modal::saveFile(QString(), dialogFolder(kExchangeFiles, QDir::currentPath()),
-                        QString::fromUtf16(kTextFilter));
-    if (path.isEmpty()) return;
-    rememberDialogFolder(kExchangeFiles, path);
-    exchange_->exportTo(path);
+    ui_->exportFile();
 }
 
 void BulkArea::ToolButton3Click() {

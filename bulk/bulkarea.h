@@ -13,6 +13,7 @@ namespace zn {
 
 class BankExchange;
 class AreaWindow;
+class ImportExportUi;
 class TForm5;
 
 class BulkArea : public QObject {
@@ -30,9 +31,9 @@ class BulkArea : public QObject {
 
     BankExchange& exchange() { return *exchange_; }
 
-    // Import: a text file chosen in the open dialog replaces every topic, question and answer.
+    // Import: a file of any format (bulk/importui.h) replaces the bank or is added to it.
     void ToolButton2Click();
-    // Export: every topic, question and answer to the text file named in the save dialog.
+    // Export: the bank to the exchange file, or chosen topics to another program's format.
     void ToolButton10Click();
     // Delete all topics, questions and answers, compact the file, rebuild the (empty) tree.
     void ToolButton3Click();
@@ -46,6 +47,7 @@ class BulkArea : public QObject {
     TDatMod& dm_;
     TForm5& form5_;
     std::unique_ptr<BankExchange> exchange_;
+    std::unique_ptr<ImportExportUi> ui_;
 };
 
 }  // namespace zn

@@ -3,6 +3,7 @@
 
 #include "jet/error.h"
 #include "store/tdatmod.h"
+#include "store/values.h"
 
 namespace zn {
 
@@ -23,11 +24,7 @@ int TopicCommands::topicCount() const {
 
 QString TopicCommands::whyNoNewTopic() const {
     if (topicCount() < kMaxTopics) return {};
-    return QStringLiteral(
-               "В базе уже %1 тем. Программа тестирования показывает не более %2 тем, "
-               "поэтому новая тема не добавлена.")
-        .arg(topicCount())
-        .arg(kMaxTopics);
+    return store::tooManyTopicsMessage(topicCount());
 }
 
 QString TopicCommands::checkName(const QString& name) {

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "store/feedback.h"
+#include "store/values.h"
 
 class TDatMod;
 
@@ -25,7 +26,7 @@ namespace zn {
 class TopicCommands {
   public:
     // The test-taking program shows at most this many topics.
-    static constexpr int kMaxTopics = 14;
+    static constexpr int kMaxTopics = store::kMaxTopics;
     // Characters Tema.tema holds.
     static constexpr int kMaxNameLength = 255;
 

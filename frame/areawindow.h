@@ -95,6 +95,8 @@ class AreaWindow : public QMainWindow {
     virtual void addToolAction(QAction* action, const QString& buttonName) = 0;
     // A menu of the menu bar, before "Помощь", with `objectName`; the window owns it.
     virtual QMenu* addMenu(const QString& title, const QString& objectName) = 0;
+    // The tree's popup menu of question nodes (PopupMenu2); an area may add its items.
+    virtual QMenu* questionMenu() const = 0;
     // Items of "Файл", placed before "Восстановить из резервной копии…" and set apart by a
     // separator.
     virtual void addFileActions(const QList<QAction*>& actions) = 0;

@@ -152,27 +152,37 @@ QString Modal::qtFilter(const QString& pairFilter) {
 }
 
 static QString fileDialog(ModalRequest::Kind kind, const QString& caption, const QString& folder,
-                          const QString& filter) {
+                          const QString& filter, int* filterIndex) {
+    if (filterIndex) *filterIndex = -1;
     if (responder()) {
         ModalRequest req;
         req.kind = kind;
         req.caption = caption;
         req.folder = folder;
         req.filter = filter;
-        return responder()(req).path;
+        const ModalAnswer answer = responder()(req);
+        if (filterIndex) *filterIndex = answer.filterIndex;
+        return answer.path;
     }
     const QString qf = Modal::qtFilter(filter);
-    if (kind == ModalRequest::Kind::OpenFile)
-        return QFileDialog::getOpenFileName(dialogParent(), caption, folder, qf);
-    return QFileDialog::getSaveFileName(dialogParent(), caption, folder, qf);
+    QString selected;
+    const QString path =
+        kind == ModalRequest::Kind::OpenFile
+            ? QFileDialog::getOpenFileName(dialogParent(), caption, folder, qf, &selected)
+            : QFileDialog::getSaveFileName(dialogParent(), caption, folder, qf, &selected);
+    if (filterIndex && !path.isEmpty())
+        *filterIndex = int(qf.split(QStringLiteral(";;")).indexOf(selected));
+    return path;
 }
 
-QString Modal::openFile(const QString& caption, const QString& folder, const QString& filter) {
-    return fileDialog(ModalRequest::Kind::OpenFile, caption, folder, filter);
+QString Modal::openFile(const QString& caption, const QString& folder, const QString& filter,
+                        int* filterIndex) {
+    return fileDialog(ModalRequest::Kind::OpenFile, caption, folder, filter, filterIndex);
 }
 
-QString Modal::saveFile(const QString& caption, const QString& folder, const QString& filter) {
-    return fileDialog(ModalRequest::Kind::SaveFile, caption, folder, filter);
+QString Modal::saveFile(const QString& caption, const QString& folder, const QString& filter,
+                        int* filterIndex) {
+    return fileDialog(ModalRequest::Kind::SaveFile, caption, folder, filter, filterIndex);
 }
 
 int Modal::exec(QDialog& window) {

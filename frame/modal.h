@@ -54,6 +54,7 @@ struct ModalAnswer {
     QString path;          // OpenFile/SaveFile: the chosen full path, empty = cancelled
     int result = 0;        // Window: the dialog's result (QDialog::Accepted = 1, Rejected = 0);
                            // Choice: the index of the choice made
+    int filterIndex = -1;  // OpenFile/SaveFile: the filter chosen (from 0); -1: not said
 };
 
 using ModalResponder = std::function<ModalAnswer(const ModalRequest&)>;
@@ -74,9 +75,12 @@ class Modal {
     static void plain(const QString& text);
 
     // File dialogs. `filter` is in the "Description (*.a;*.b)|*.a;*.b|..." pair form. Returns the
-    // chosen file's full path, or an empty string when the user cancels.
-    static QString openFile(const QString& caption, const QString& folder, const QString& filter);
-    static QString saveFile(const QString& caption, const QString& folder, const QString& filter);
+    // chosen file's full path, or an empty string when the user cancels. `filterIndex` (may be
+    // null) receives the position of the filter the user had chosen, from 0 (-1 when unknown).
+    static QString openFile(const QString& caption, const QString& folder, const QString& filter,
+                            int* filterIndex = nullptr);
+    static QString saveFile(const QString& caption, const QString& folder, const QString& filter,
+                            int* filterIndex = nullptr);
 
     // Runs `window` modally and returns its result code.
     static int exec(QDialog& window);

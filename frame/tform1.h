@@ -192,6 +192,7 @@ class TForm1 : public AreaWindow {
     void addToolAction(QAction* action, const QString& buttonName) override;
     QMenu* addMenu(const QString& title, const QString& objectName) override;
     void addFileActions(const QList<QAction*>& actions) override;
+    QMenu* questionMenu() const override { return popupMenu2_; }
 
     // The window's own command handlers.
     void ToolButton9Click();   // open a test database

@@ -49,6 +49,14 @@ std::vector<Topic> topicsOf(Dataset& d) {
     return allRows<Topic>(d, topicAt);
 }
 
+QString tooManyTopicsMessage(int count) {
+    return QStringLiteral(
+               "В базе уже %1 тем. Программа тестирования показывает не более %2 тем, "
+               "поэтому новая тема не добавлена.")
+        .arg(count)
+        .arg(kMaxTopics);
+}
+
 QString trimmedText(const QString& text) {
     auto blank = [](QChar c) { return c.unicode() <= 32; };
     qsizetype begin = 0, end = text.size();

@@ -49,6 +49,11 @@ struct SettingRecord {
 // Characters Voprosi.img holds: a picture's file name.
 inline constexpr int kMaxPictureName = 10;
 
+// Topics the test-taking program shows; no command makes a bank hold more.
+inline constexpr int kMaxTopics = 14;
+// Why no topic is added to a bank that already holds `count` topics (Russian).
+QString tooManyTopicsMessage(int count);
+
 // A text as the bank takes it from the person: without the characters of codes 0 to 32 at
 // either end (blanks, line breaks, control characters); inner ones stay. Questions, answers and
 // picture names are stored so, and checked so.

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "bulk/exchange.h"
+#include "bulk/importui.h"
 #include "bulk/tform5.h"
 #include "frame/modal.h"
 #include "frame/tform1.h"
@@ -39,6 +40,14 @@ class Bulk : public edtest::ProgramTest {
     }
     // The next file dialog picks `path`.
     void choose(const QString& path) { modal->push(ModalAnswer{zn::Ok, path, 0}); }
+    // Import picks `path` (its format found from its contents) to replace the bank; with
+    // `report`, the report of what will be imported is accepted.
+    void importReplacing(const QString& path, bool report = true) {
+        choose(path);
+        modal->push(ModalAnswer{zn::Ok, {}, 1});  // "Заменить базу"
+        if (report) modal->push(ModalAnswer{zn::Ok, {}, 1});
+        trigger("ToolButton2");
+    }
     QString path(const QString& name) const { return work + u'/' + name; }
     QStringList treeCaptions() {
         QStringList out;
@@ -77,7 +86,7 @@ TEST_F(Bulk, ExportWritesEveryTopicAndLeavesTheSelectionAlone) {
     trigger("ToolButton10");
     ASSERT_EQ(modal->calls().size(), 1u);  // the save dialog only
     EXPECT_EQ(modal->calls()[0].kind, ModalRequest::Kind::SaveFile);
-    EXPECT_EQ(modal->calls()[0].filter, QStringLiteral("Текстовый документ (*.txt)|*.txt"));
+    EXPECT_EQ(modal->calls()[0].filter, zn::ImportExportUi::exportFilter());
     const QStringList expected = QStringLiteral(
                                      "01.Арифметика||01.01.Сколько будет 2+2?|2|1.3|2.4|3.5||"
                                      "01.02.Что на рисунке?|1|1.Круг|2.|pic1.jpg||"
@@ -157,10 +166,9 @@ TEST_F(Bulk, ImportReplacesEveryTopicQuestionAndAnswer) {
                                  "01.Новая тема\r\n\r\n01.01.Первый?\r\n2\r\n1.а\r\n2.б\r\n"
                                  "12.jpg\r\n\r\n01.02.Второй\r\n1\r\n1..5\r\n2.x\r\n\r\n"
                                  "02.Пустая\r\n\r\n05.01.Без темы\r\n1\r\n1.a\r\n2.b\r\n\r\n"));
-    choose(in);
-    trigger("ToolButton2");
+    importReplacing(in);
     EXPECT_TRUE(messages().empty()) << messages().front().toStdString();
-    EXPECT_EQ(modal->calls()[0].filter, QStringLiteral("Текстовый документ (*.txt)|*.txt"));
+    EXPECT_EQ(modal->calls()[0].filter, zn::ImportExportUi::importFilter());
 
     const edtest::Snapshot f = file();
     EXPECT_EQ(
@@ -218,8 +226,7 @@ TEST_F(Bulk, AFaultyFileChangesNothing) {
         SCOPED_TRACE(c.name);
         modal->clear();
         if (!c.bytes.isEmpty()) bulktest::writeBytes(path(c.name), c.bytes);
-        choose(path(c.name));
-        trigger("ToolButton2");
+        importReplacing(path(c.name), false);
         const ModalRequest* box = onlyMessage();
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->icon, zn::MsgIcon::Stop);
@@ -259,6 +266,8 @@ TEST_F(Bulk, AFileThatYieldsNothingAsksBeforeEmptyingTheBank) {
         modal->clear();
         bulktest::writeBytes(path(c.name), c.bytes);
         choose(path(c.name));
+        modal->push(ModalAnswer{zn::Ok, {}, 1});  // "Заменить базу"
+        modal->push(ModalAnswer{zn::Ok, {}, 1});  // the report: "Импортировать"
         modal->push(ModalAnswer{zn::No, {}, 0});
         trigger("ToolButton2");
         const ModalRequest* box = onlyMessage();
@@ -272,6 +281,8 @@ TEST_F(Bulk, AFileThatYieldsNothingAsksBeforeEmptyingTheBank) {
     }
     modal->clear();
     choose(path("пустой.txt"));
+    modal->push(ModalAnswer{zn::Ok, {}, 1});
+    modal->push(ModalAnswer{zn::Ok, {}, 1});
     modal->push(ModalAnswer{zn::Yes, {}, 0});
     trigger("ToolButton2");
     EXPECT_EQ(messages(), std::vector<QString>{question});
@@ -305,8 +316,7 @@ TEST_F(Bulk, AnIoErrorDuringAnImportLeavesTheFileAsItWas) {
         const QStringList tree = treeCaptions();
         env = zntest::FaultEnv(k, false);
         modal->clear();
-        choose(in);
-        trigger("ToolButton2");
+        importReplacing(in);
         const ModalRequest* box = onlyMessage();
         if (bytesOf(db) == before) {
             ASSERT_NE(box, nullptr);

@@ -3,6 +3,18 @@
 //   znbank import BANK.mdb FILE.txt [--allow-empty]
 //                                      the file's topics, questions and answers replace the bank's;
 //                                      a file that yields none is refused unless --allow-empty
+//   znbank export BANK.mdb FILE --format moodle|gift|aiken|exchange [--topics 1,3] [--data DIR]
+//                                      the bank (or the topics numbered 1 and 3) in that format;
+//                                      Moodle XML carries the pictures of DIR
+//   znbank import BANK.mdb FILE [--format exchange|moodle|gift|aiken|csv|mdb] [--add]
+//                [--data DIR] [--allow-empty]
+//                                      the file's questions replace the bank's (with --add: are
+//                                      added to it, each into the topic of its name); the format
+//                                      is found from the file when not given; pictures go to DIR.
+//                                      What will be imported and every question left out (where
+//                                      and why) on standard error; exit status 3 when something
+//                                      was left out. An exchange file replacing the bank without
+//                                      these options imports as it always has, silently.
 //   znbank compact BANK.mdb            compacts the database file in place
 //   znbank delete-all BANK.mdb         deletes every topic, question and answer, then compacts
 //   znbank info BANK.mdb               prints the five information records
@@ -21,6 +33,7 @@
 //                                      from seed S+k-1 (S chosen and told when not given);
 //                                      --key adds the answer key. Pictures missing from DIR
 //                                      are framed on the page and listed; exit status 0.
+// DIR (pictures) defaults to the "data" folder beside the bank.
 // The same command code, rules and messages as the editor's buttons (a bank another program
 // holds, a read-only or damaged file are said in the editor's Russian); import, compact,
 // delete-all and restore first copy the bank into "backups" beside it, as the editor does, and
@@ -30,16 +43,21 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 #ifdef ZN_BANK_PDF
 #include <QGuiApplication>
 #endif
 
+#include "bulk/addimport.h"
 #include "bulk/deleteall.h"
 #include "bulk/importexport.h"
+#include "bulk/importformats.h"
 #include "bulk/inforecords.h"
+#include "formats/formats.h"
 #include "jet/error.h"
 #ifdef ZN_BANK_CHECK
 #include "preview/datafiles.h"
@@ -83,6 +101,10 @@ int usage() {
                  "usage:\n"
                  "  znbank export BANK.mdb FILE.txt\n"
                  "  znbank import BANK.mdb FILE.txt [--allow-empty]\n"
+                 "  znbank export BANK.mdb FILE --format moodle|gift|aiken|exchange "
+                 "[--topics 1,3] [--data FOLDER]\n"
+                 "  znbank import BANK.mdb FILE [--format exchange|moodle|gift|aiken|csv|mdb] "
+                 "[--add] [--data FOLDER] [--allow-empty]\n"
                  "  znbank compact BANK.mdb\n"
                  "  znbank delete-all BANK.mdb\n"
                  "  znbank info BANK.mdb\n"
@@ -207,6 +229,105 @@ int pdf(const QStringList& args) {
 }
 #endif
 
+// Options of import and export after BANK and FILE (`args` from BANK on).
+struct FileOptions {
+    std::optional<zn::formats::Format> format;
+    bool add = false;
+    QString data;
+    std::vector<qint64> topics;
+};
+
+std::optional<FileOptions> fileOptions(const QStringList& args, bool import) {
+    FileOptions o;
+    for (qsizetype i = 2; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == u"--format" && hasValue) {
+            o.format = zn::formats::formatFromCode(args[++i]);
+            if (!o.format) return std::nullopt;
+        } else if (a == u"--data" && hasValue) {
+            o.data = QDir(args[++i]).absolutePath() + u'/';
+        } else if (a == u"--add" && import) {
+            o.add = true;
+        } else if (a == u"--topics" && hasValue && !import) {
+            for (const QString& part : args[++i].split(u',', Qt::SkipEmptyParts)) {
+                bool ok = false;
+                const qint64 t = part.trimmed().toLongLong(&ok);
+                if (!ok) return std::nullopt;
+                o.topics.push_back(t);
+            }
+            if (o.topics.empty()) return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+QByteArray head(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(64 * 1024) : QByteArray();
+}
+
+// Import of any format: the plan's report on standard error; 3 when something was left out.
+int importFile(TDatMod& dm, zn::BankExchange& exchange, ErrFeedback& feedback, const QString& file,
+               const FileOptions& o, const QString& data) {
+    const zn::formats::Format format =
+        o.format ? *o.format : zn::formats::detectFormat(head(file), file);
+    const zn::ImportMode mode = o.add ? zn::ImportMode::Add : zn::ImportMode::Replace;
+    zn::BankImport import(dm, feedback, exchange, {});
+    const zn::ImportPlan plan = import.plan(file, format, mode, data);
+    const bool legacy = !o.format && !o.add && plan.exchangeReplace;
+    if (!legacy) {
+        printErr(QStringLiteral("znbank: %1").arg(zn::formats::formatTitle(format)));
+        for (const QString& line : zn::describePlan(plan)) printErr(QStringLiteral("  ") + line);
+    }
+    const QStringList problems = zn::problemLines(plan);
+    if (!problems.isEmpty()) {
+        printErr(QStringLiteral("znbank: не будет импортировано (%1):").arg(problems.size()));
+        for (const QString& line : problems) printErr(QStringLiteral("  ") + line);
+    }
+    if (plan.read.refused) return 1;
+    if (!import.run(plan)) {
+        printErr(QStringLiteral("znbank: ") + zn::BankExchange::emptyFileQuestion() +
+                 QStringLiteral(" Нет: база не изменена (удалить все данные можно, добавив "
+                                "--allow-empty)."));
+        return 1;
+    }
+    if (plan.empty()) printErr(QStringLiteral("znbank: нечего импортировать, база не изменена"));
+    return problems.isEmpty() ? 0 : 3;
+}
+
+// Export to another format: what was not carried on standard error; 3 when something was not.
+int exportFile(TDatMod& dm, const QString& file, const FileOptions& o, const QString& data) {
+    const zn::formats::QuestionSet set = zn::bankQuestions(dm.Conn.database(), data, o.topics);
+    if (set.questions.empty()) {
+        printErr(QStringLiteral("znbank: в базе нет вопросов, файл не записан"));
+        return 1;
+    }
+    const zn::formats::WriteResult out = zn::formats::write(*o.format, set);
+    if (out.bytes.isEmpty()) {
+        for (const auto& p : out.problems) printErr(QStringLiteral("znbank: ") + p.what);
+        return 1;
+    }
+    QSaveFile f(file);
+    if (!f.open(QIODevice::WriteOnly) || f.write(out.bytes) != out.bytes.size() || !f.commit()) {
+        printErr(QStringLiteral("znbank: Cannot create file \"%1\". %2")
+                     .arg(QFileInfo(file).absoluteFilePath(), f.errorString()));
+        return 1;
+    }
+    printErr(QStringLiteral("znbank: %1: вопросов %2, рисунков %3")
+                 .arg(zn::formats::formatTitle(*o.format))
+                 .arg(set.questions.size())
+                 .arg(set.pictures.size()));
+    for (const auto& p : out.problems) {
+        const QString where = p.where.describe();
+        printErr(QStringLiteral("  ") +
+                 (where.isEmpty() ? p.what : where + QStringLiteral(": ") + p.what));
+    }
+    return out.problems.empty() ? 0 : 3;
+}
+
 int run(const QStringList& args) {
     if (args.size() < 2) return usage();
 #ifdef ZN_BANK_CHECK
@@ -218,8 +339,9 @@ int run(const QStringList& args) {
     QStringList rest = args;
     const QString command = rest.takeFirst();
     const bool allowEmpty = command == u"import" && rest.removeAll(QStringLiteral("--allow-empty"));
-    const bool withFile = command == u"export" || command == u"import" || command == u"restore";
-    if (rest.size() != (withFile ? 2 : 1)) return usage();
+    const bool withOptions = command == u"export" || command == u"import";
+    const bool withFile = withOptions || command == u"restore";
+    if (withOptions ? rest.size() < 2 : rest.size() != (withFile ? 2 : 1)) return usage();
     if (!withFile && command != u"compact" && command != u"delete-all" && command != u"info" &&
         command != u"backups")
         return usage();
@@ -237,18 +359,22 @@ int run(const QStringList& args) {
     dm.history.setEnabled(false);  // nothing here can be undone; backups are still taken
     open(dm, bank, command == u"export" || command == u"info");
 
-    if (command == u"export") {
+    const std::optional<FileOptions> options =
+        withOptions ? fileOptions(rest, command == u"import") : FileOptions();
+    if (!options) return usage();
+    const QString data = options->data.isEmpty()
+                             ? zn::dataFolderBeside(QFileInfo(bank).absolutePath())
+                             : options->data;
+    if (command == u"export" && options->format &&
+        *options->format != zn::formats::Format::Exchange) {
+        return exportFile(dm, rest[1], *options, data);
+    } else if (command == u"export") {
         zn::BankExchange exchange(dm, feedback, session, {});
         if (!exchange.exportTo(rest[1]))
             printErr(QStringLiteral("znbank: в базе нет тем, файл не записан"));
     } else if (command == u"import") {
         zn::BankExchange exchange(dm, feedback, session, {});
-        if (!exchange.importFrom(rest[1])) {
-            printErr(QStringLiteral("znbank: ") + zn::BankExchange::emptyFileQuestion() +
-                     QStringLiteral(" Нет: база не изменена (удалить все данные можно, добавив "
-                                    "--allow-empty)."));
-            return 1;
-        }
+        return importFile(dm, exchange, feedback, rest[1], *options, data);
     } else if (command == u"restore") {
         zn::restoreFromBackup(dm, bank, QFileInfo(rest[1]).absoluteFilePath());
     } else if (command == u"delete-all") {
