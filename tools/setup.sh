@@ -3,8 +3,8 @@
 # Debian 12 machine: compilers and build tools, Qt 6, test and benchmark
 # libraries, the reference Jet readers (mdbtools; mdb-reader from npm into
 # tools/oracle/node_modules), an X server for headless GUI runs and
-# screenshots, GNU time and fonts, Qt's Russian translations and the tools that
-# build and check the Debian package. Safe to run again: it only asks apt and npm
+# screenshots, GNU time and fonts, Qt's Russian translations, the tools that
+# build and check the Debian package, and the Windows cross compiler and Wine. Safe to run again: it only asks apt and npm
 # for what is missing and says nothing when everything is there.
 #
 #   tools/setup.sh          (as root, or as a user who may use sudo)
@@ -34,6 +34,9 @@ packages=(
     time
     # fonts the GUI tests and screenshots render with
     fonts-liberation fonts-dejavu-core
+    # Windows: the mingw-w64 cross compiler, GoogleTest's sources to build with it, and Wine to
+    # run what it builds
+    g++-mingw-w64-x86-64-posix googletest wine64
 )
 
 # Debian's npm cannot be installed next to a nodejs from another source, so
