@@ -106,6 +106,17 @@ std::string narrow(const wchar_t* w, size_t len) {
     return s;
 }
 
+// The absolute form of a path (ReplaceFileW wants one).
+std::wstring fullPath(const std::wstring& p) {
+    const DWORD n = ::GetFullPathNameW(p.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return p;
+    std::wstring full(n, L'\0');
+    const DWORD got = ::GetFullPathNameW(p.c_str(), n, full.data(), nullptr);
+    if (got == 0 || got >= n) return p;
+    full.resize(got);
+    return full;
+}
+
 // The path as the wide calls take it. Past MAX_PATH only the "\\?\" form works; that form is
 // taken literally (no '/', no "." or ".." parts), so it is built from the full path, which
 // GetFullPathNameW normalises.
@@ -113,12 +124,7 @@ std::wstring sysPath(const std::string& path) {
     std::wstring w = widen(path);
     // CreateDirectory's limit is 12 below MAX_PATH: stay clear of both.
     if (w.size() < MAX_PATH - 12 || w.rfind(L"\\\\?\\", 0) == 0) return w;
-    const DWORD n = ::GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return w;
-    std::wstring full(n, L'\0');
-    const DWORD got = ::GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
-    if (got == 0 || got >= n) return w;
-    full.resize(got);
+    const std::wstring full = fullPath(w);
     if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
 }
@@ -390,9 +396,16 @@ class Win32Env : public Env {
         if (::MoveFileExW(f.c_str(), t.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return;
         const DWORD code = ::GetLastError();
-        // Older rules refuse to replace a file that someone holds open; POSIX semantics
-        // (Windows 10 and later) replace it as rename does.
-        if (code == ERROR_ACCESS_DENIED && renamePosix(f, t)) return;
+        // The classic rules refuse to replace a file that someone holds open (a reader, or the
+        // compaction that holds its source until the rename). A rename with POSIX semantics
+        // (Windows 10 and later, on NTFS) replaces it as rename() does; elsewhere ReplaceFileW
+        // does, as those handles let the file be renamed (FILE_SHARE_DELETE): it moves the old
+        // file aside, where they keep reading it, and removes it when they close.
+        if (code == ERROR_ACCESS_DENIED &&
+            (renamePosix(f, t) ||
+             ::ReplaceFileW(fullPath(t).c_str(), fullPath(f).c_str(), nullptr,
+                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)))
+            return;
         ioError("Cannot rename \"" + from + "\" to", to, code);
     }
     void syncDirOf(const std::string&) override {

@@ -363,8 +363,10 @@ TEST(NumericKeys, LimitsGiveOrderedKeysThatCheckAndTheReadersConfirm) {
     }
     EXPECT_GE(rep.keysCompared, entries);  // every entry of Typed, and the system tables'
 
-    EXPECT_TRUE(
-        zntest::sameDump(zntest::ourDump(path, {"--all"}), zntest::mdbReaderDump(path, {"--all"})));
+    std::string why;
+    const std::string reader = zntest::mdbReaderDump(path, {"--all"}, &why);
+    if (!why.empty()) GTEST_SKIP() << why;
+    EXPECT_TRUE(zntest::sameDump(zntest::ourDump(path, {"--all"}), reader));
     EXPECT_TRUE(zntest::sameDump(zntest::mdbToolsView(zntest::ourDump(path, {"--all"})),
                                  zntest::mdbToolsView(zntest::mdbToolsDump(path, {"--all"}))));
 }
