@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "store/backups.h"
+#include "store/enginepath.h"
 #include "store/filecopy.h"
 #include "store/tdatmod.h"
 
@@ -12,7 +13,7 @@ namespace zn {
 FileCommand::FileCommand(TDatMod& dm, const QString& dbPath, const QString& label) : dm_(dm) {
     backup_ = makeBackup(dbPath, label);
     const QString open = dm_.Conn.isOpen() ? dm_.Conn.fileName() : dbPath;
-    dm_.history.beginFileCommand(label, QFile::encodeName(open).toStdString());
+    dm_.history.beginFileCommand(label, enginePath(open));
 }
 
 FileCommand::~FileCommand() {
@@ -23,13 +24,13 @@ FileCommand::~FileCommand() {
 }
 
 void restoreFromBackup(TDatMod& dm, const QString& dbPath, const QString& backupPath) {
-    const std::string db = QFile::encodeName(dbPath).toStdString();
+    const std::string db = enginePath(dbPath);
     // Read first: taking this command's own backup may remove the oldest one.
     const std::string source = db + ".restore-source";
-    copyWholeFile(QFile::encodeName(backupPath).toStdString(), source, false);
+    copyWholeFile(enginePath(backupPath), source, false);
     struct Cleanup {
         std::string path;
-        ~Cleanup() { QFile::remove(QFile::decodeName(path.c_str())); }
+        ~Cleanup() { QFile::remove(fromEnginePath(path)); }
     } cleanup{source};
     FileCommand command(dm, dbPath, QStringLiteral("восстановление из резервной копии"));
     dm.Conn.close();

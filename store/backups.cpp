@@ -9,6 +9,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "store/enginepath.h"
 #include "store/filecopy.h"
 #include "store/schema.h"
 
@@ -64,11 +65,10 @@ QString makeBackup(const QString& dbPath, const QString& command) {
          ++k)
         name = base + u'-' + QString::number(k);
     const QString copy = folder + u'/' + name + QStringLiteral(".mdb");
-    copyWholeFile(QFile::encodeName(db.absoluteFilePath()).toStdString(),
-                  QFile::encodeName(copy).toStdString(), true);
+    copyWholeFile(enginePath(db.absoluteFilePath()), enginePath(copy), true);
     int topics = -1, questions = -1;
     try {
-        auto opened = jet::Database::open(QFile::encodeName(copy).toStdString());
+        auto opened = jet::Database::open(enginePath(copy));
         topics = rowsOf(*opened, schema::kTema);
         questions = rowsOf(*opened, schema::kVoprosi);
     } catch (const jet::Error&) {
