@@ -143,5 +143,5 @@ step "the editor for Windows (build-windows/)"
 cmake -S "$root" -B "$root/build-windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
-    -DZN_BENCH=OFF >/dev/null
+    -DZN_BENCH=OFF -DZN_TESTS=OFF >/dev/null
 nice -n 10 cmake --build "$root/build-windows" -j "$jobs"
