@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "app/startup.h"
 #include "bulk/exchange.h"
 #include "bulk/inforecords.h"
 #include "bulk/tform5.h"
@@ -30,18 +31,17 @@
 #include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
-#include "editor/undoarea.h"
-#include "imagelist.h"
-#include "modal.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
+#include "frame/znapplication.h"
 #include "problems/problemsarea.h"
 #include "problems/problemspanel.h"
 #include "problems/searchbox.h"
-#include "startup.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
-#include "znapplication.h"
+#include "undo/undoarea.h"
 
 namespace {
 

@@ -11,11 +11,13 @@
 #include <optional>
 #include <vector>
 
-#include "app/modal.h"
 #include "app/startup.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "jet/create.h"
 #include "jet/database.h"
 #include "store/bank/testbank.h"
+#include "store/tdatmod.h"
 #include "store/values.h"
 #include "tests/support/testsupport.h"
 
@@ -218,6 +220,18 @@ class ProgramTest : public ::testing::Test {
         ASSERT_TRUE(p->create());
         p->show();
         modal->clear();
+    }
+
+    // Starts the program afresh and opens its database again through `env` (a failing file
+    // system, say), with the tree built as after start-up.
+    void restartThrough(jet::Env& env) {
+        p.reset();
+        p = std::make_unique<zn::Program>();
+        ASSERT_TRUE(p->create());
+        p->show();
+        dm().Conn.setEnv(&env);
+        dm().reopen();
+        form().TreeObnov();
     }
 
     zn::TForm1& form() { return *p->form1(); }

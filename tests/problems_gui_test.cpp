@@ -12,12 +12,12 @@
 #include <filesystem>
 #include <optional>
 
+#include "frame/tform1.h"
 #include "problems/problemsarea.h"
 #include "problems/problemspanel.h"
 #include "problems/searchbox.h"
 #include "tests/editor_testing.h"
 #include "tests/problems_testing.h"
-#include "tform1.h"
 #include "tree/topictree.h"
 
 namespace {

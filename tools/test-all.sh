@@ -2,8 +2,8 @@
 # Installs what is missing, builds everything and runs every test:
 #   0. the formatting of every C++ file against the committed .clang-format;
 #   1. the whole project (engine, tools, editor) and all its tests;
-#   2. the engine and the data module again with AddressSanitizer and UndefinedBehaviorSanitizer,
-#      and their tests;
+#   2. the engine, the data module and the file formats again with AddressSanitizer and
+#      UndefinedBehaviorSanitizer, and their tests;
 #   3. the reader's fuzz target, briefly, on the small shared fixtures;
 #   4. the engine, jettool and the engine's tests cross-built for Windows (mingw-w64) and run
 #      under Wine.
@@ -27,12 +27,12 @@ cmake --build build -j "$jobs"
 step "tests (build/)"
 (cd build && ctest --output-on-failure -j "$jobs")
 
-step "engine and data module tests with sanitizers (build-asan/)"
+step "engine, data module and file format tests with sanitizers (build-asan/)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN_GUI=OFF \
     -DZN_SANITIZE=ON -DZN_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 # The random write test runs shorter here; the full run is in build/.
-(cd build-asan && ZN_RANDOM_OPS=600 ZN_RANDOM_SEEDS=2 ctest -L 'engine|store' --output-on-failure -j "$jobs")
+(cd build-asan && ZN_RANDOM_OPS=600 ZN_RANDOM_SEEDS=2 ctest -L 'engine|store|formats' --output-on-failure -j "$jobs")
 
 step "fuzzing the reader (build-fuzz/)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,0 +1,14 @@
+// Fuzz target: a byte buffer read as a GIFT file, then the readers' promises checked
+// (fuzz/formats_check.h).
+#include <cstddef>
+#include <cstdint>
+
+#include "formats/gift.h"
+#include "fuzz/formats_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    formatsfuzz::check(zn::formats::readGift(bytes), true);
+    return 0;
+}
