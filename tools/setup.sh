@@ -8,7 +8,9 @@
 # Windows cross compiler and Wine. Safe to run again: it only asks apt and npm
 # for what is missing and says nothing when everything is there.
 #
-#   tools/setup.sh          (as root, or as a user who may use sudo)
+#   tools/setup.sh            (as root, or as a user who may use sudo)
+#   tools/setup.sh --windows  also what tools/build-windows.sh needs beyond that: NSIS for the
+#                             installer, zip, and xdotool to drive the editor under Wine
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -41,6 +43,15 @@ packages=(
     # run what it builds
     g++-mingw-w64-x86-64-posix googletest wine64
 )
+for arg in "$@"; do
+    case "$arg" in
+        --windows) packages+=(nsis zip xdotool) ;;
+        *)
+            echo "setup.sh: unknown option $arg" >&2
+            exit 2
+            ;;
+    esac
+done
 
 # Debian's npm cannot be installed next to a nodejs from another source, so
 # Node is only installed when there is none at all.
