@@ -111,7 +111,7 @@ unpack_source() {
     local pkg="$1" dir="$2"
     [ -d "$src/$dir" ] && return
     step "fetching Debian's source of $pkg $qt_version"
-    (cd "$src" && apt-get source --download-only "$pkg" >/dev/null)
+    (cd "$src" && apt-get source --download-only "$pkg" >/dev/null) || return 1
     rm -rf "$src/$dir-tmp"
     (cd "$src" && dpkg-source -x "${pkg}"_*.dsc "$dir-tmp" >/dev/null && mv "$dir-tmp" "$dir")
 }
@@ -152,7 +152,13 @@ build_qt() {
     ensure_deb_src
     mkdir -p "$src"
     unpack_source qt6-base qtbase
-    unpack_source qt6-svg qtsvg
+    local svg=1
+    # Not every mirror carries qt6-svg's source: without it the icons are drawn here as PNG
+    # files instead (see below).
+    unpack_source qt6-svg qtsvg || {
+        svg=0
+        echo "build-windows.sh: no source of qt6-svg; building without Qt Svg" >&2
+    }
     for p in "${qt_patches[@]}"; do
         # Applied once: a patch that reverses cleanly is in already.
         if ! patch -d "$src/qtbase" -p1 -R --dry-run -s -f <"$p" >/dev/null 2>&1; then
@@ -165,7 +171,7 @@ build_qt() {
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_INSTALL_PREFIX="$qt_prefix" "${qt_options[@]}"
     # The SVG module and its icon engine plugin, on the Qt just installed.
-    build_module qtsvg -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
+    [ "$svg" -eq 0 ] || build_module qtsvg -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
         -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
@@ -195,11 +201,32 @@ nice -n 10 cmake --build "$root/build" -j "$jobs" --target zn_icons >/dev/null
 mkdir -p "$build"
 convert "$root"/build/packaging/icons/hicolor/{16x16,24x24,32x32,48x48,64x64,256x256}/apps/znatokar.png \
     "$build/znatokar.ico"
+# A Qt without Qt Svg cannot draw the SVG icons: they are drawn here as PNG files instead, at
+# the sizes the windows show them, into a resource for the image list (frame/CMakeLists.txt).
+png_images=""
+if [ ! -d "$qt_prefix/lib/cmake/Qt6Svg" ]; then
+    icons="$build/imagespng"
+    rm -rf "$icons"
+    mkdir -p "$icons"
+    {
+        echo '<!DOCTYPE RCC><RCC version="1.0"><qresource prefix="/imagespng">'
+        for svg in "$root"/frame/images/*.svg; do
+            name="$(basename "$svg" .svg)"
+            "$root/build/packaging/zn_render_icon" "$svg" "$icons" "$name" 16 24 32 48
+            for size in 16 24 32 48; do
+                echo "<file alias=\"$size/$name.png\">${size}x$size/apps/$name.png</file>"
+            done
+        done
+        echo '</qresource></RCC>'
+    } >"$icons/imagespng.qrc"
+    png_images="$icons/imagespng.qrc"
+fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DZN_BENCH=OFF -DZN_TESTS=OFF -DZN_WINDOWS_ICON="$build/znatokar.ico" >/dev/null
+    -DZN_BENCH=OFF -DZN_TESTS=OFF -DZN_WINDOWS_ICON="$build/znatokar.ico" \
+    -DZN_PNG_IMAGES="$png_images" >/dev/null
 nice -n 10 cmake --build "$build" -j "$jobs" --target znatokar znbank
 
 step "packing dist/$package.zip"
@@ -212,7 +239,11 @@ cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 # The preview's backgrounds are GIF files and question pictures JPEG, PNG or BMP (Qt Gui).
 cp "$qt_prefix/plugins/imageformats/qgif.dll" "$qt_prefix/plugins/imageformats/qjpeg.dll" \
     "$stage/imageformats/"
-cp "$qt_prefix/plugins/iconengines/qsvgicon.dll" "$stage/iconengines/"
+if [ -f "$qt_prefix/plugins/iconengines/qsvgicon.dll" ]; then
+    cp "$qt_prefix/plugins/iconengines/qsvgicon.dll" "$stage/iconengines/"
+else
+    rmdir "$stage/iconengines"
+fi
 cp "$qt_prefix/translations/qtbase_ru.qm" "$stage/translations/"
 cp "$root"/app/demo/bg[123].gif "$stage/data/"
 # Qt finds its plugins and texts beside the program.
