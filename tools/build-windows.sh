@@ -287,8 +287,9 @@ step "the installer dist/$package-setup.exe"
 {
     (cd "$stage" && find . -type f | sort) | sed 's|^\./|Delete "$INSTDIR\\|; s|/|\\|g; s|$|"|'
     (cd "$stage" && find . -mindepth 1 -type d | sort -r) | sed 's|^\./|RMDir "$INSTDIR\\|; s|/|\\|g; s|$|"|'
-} >"$stage.uninstall.nsh"
+} >"$build/uninstall.nsh"
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" -DICON="$build/znatokar.ico" \
+    -DUNINSTALL_LIST="$build/uninstall.nsh" \
     -DOUTFILE="$root/dist/$package-setup.exe" "$root/tools/windows/znatokar.nsi"
 
 du -h "$root/dist/$package.zip" "$root/dist/$package-setup.exe"

@@ -1,6 +1,8 @@
 ; The Windows installer of Знатокар, built by tools/build-windows.sh:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.0 -DSTAGE=dist/znatokar-1.0-windows-x64
-;            -DOUTFILE=dist/znatokar-1.0-windows-x64-setup.exe tools/windows/znatokar.nsi
+;            -DOUTFILE=dist/znatokar-1.0-windows-x64-setup.exe
+;            -DUNINSTALL_LIST=build-windows/uninstall.nsh tools/windows/znatokar.nsi
+; UNINSTALL_LIST holds the uninstaller's Delete and RMDir lines for exactly the staged files.
 ; It installs the packed folder (STAGE) for all users, adds a Start-menu entry that starts the
 ; editor in its own folder (where data\ holds the preview's backgrounds), registers the editor
 ; as a program that opens .mdb files without taking the default over from another one, and
@@ -9,8 +11,8 @@ Unicode true
 !include "MUI2.nsh"
 !include "x64.nsh"
 
-!ifndef VERSION | STAGE | OUTFILE
-    !error "VERSION, STAGE and OUTFILE must be given with -D"
+!ifndef VERSION | STAGE | OUTFILE | UNINSTALL_LIST
+    !error "VERSION, STAGE, OUTFILE and UNINSTALL_LIST must be given with -D"
 !endif
 
 !define NAME "Знатокар"
@@ -89,7 +91,7 @@ Section "Uninstall"
     DeleteRegKey HKLM "Software\Classes\Applications\${EXE}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     ; Only the installed files: a bank the user kept in this folder stays.
-    !include "${STAGE}.uninstall.nsh"
+    !include "${UNINSTALL_LIST}"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
 SectionEnd
