@@ -3,7 +3,7 @@
 # virtual X server, through the real window:
 #   1. it starts on a demo bank (test.mdb and data/ in its working folder, made by the Linux
 #      jettool) and shows the tree: screenshot main.png;
-#   2. a topic is added with the keyboard (Left to the topic, Ctrl+Shift+N, its name typed, Enter): topic.png with
+#   2. a topic is added with the keyboard (Left to the topic, Ctrl+Shift+N, its name typed, OK): topic.png with
 #      the dialog, added.png after it; the window is closed with Alt+F4;
 #   3. the bank passes `jettool check`, holds the new topic, and reads the same in our engine, in
 #      mdb-reader and in mdb-export (after its known losses) on Linux;
@@ -37,7 +37,7 @@ nice -n 10 cmake --build "$root/build" -j 2 --target jettool znbank >/dev/null
 find "$out" -mindepth 1 -maxdepth 1 ! -name '*.png' -exec rm -rf {} +
 rm -f "$out"/*.png
 
-export WINEPREFIX="$2/wine" WINEARCH=win64 WINEDEBUG=-all
+export WINEPREFIX="$(dirname "$out")/wine" WINEARCH=win64 WINEDEBUG=-all
 # No installers for Mono and Gecko at the first start.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
@@ -121,7 +121,10 @@ sleep 3
 xdotool type --delay 80 "$topic"
 sleep 1
 shot topic
-xdotool key Return
+# Tab to the dialog's OK button, space presses it.
+xdotool key Tab
+sleep 0.5
+xdotool key space
 sleep 3
 shot added
 close_editor "$demo/test.mdb"
