@@ -10,6 +10,8 @@
 #   4. znbank.exe under Wine exports the bank to the same exchange file as znbank on Linux;
 #   5. it opens a bank named with Cyrillic letters and spaces in such a folder (cyrillic.png),
 #      and one whose path is longer than 260 characters (long-path.png).
+#   6. the installer (STAGE-setup.exe) installs the same files silently, with the Start-menu
+#      entry and the .mdb "open with" entry, and its uninstaller removes them.
 # A bank counts as opened when its lock file (.ldb) appears beside it; every step waits with a
 # time limit and fails saying which.
 #
@@ -174,4 +176,24 @@ start_editor "$out" "$long/банк.mdb" "$winpath"
 shot long-path
 close_editor "$long/банк.mdb"
 echo "check.sh: opened a bank on a path of ${#winpath} characters"
+
+# 6. The installer, silently: the files, the Start-menu entry and the "open with" command for
+# .mdb files; then the uninstaller takes them all away again.
+setup="$stage-setup.exe"
+installed="$WINEPREFIX/drive_c/Program Files/Znatokar"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Знатокар.lnk"
+"$wine" "$setup" /S >>"$out/wine.log" 2>&1 || fail "the installer failed"
+wait_for 60 test -f "$installed/uninstall.exe" || fail "the installer did not finish"
+diff <(cd "$stage" && find . -type f | sort) \
+    <(cd "$installed" && find . -type f ! -name uninstall.exe | sort) >/dev/null ||
+    fail "the installed files differ from the zip's"
+[ -f "$menu" ] || fail "no Start-menu entry"
+"$wine" reg query 'HKLM\Software\Classes\.mdb\OpenWithProgids' /v Znatokar.Bank \
+    >>"$out/wine.log" 2>&1 || fail "no .mdb association"
+"$wine" reg query 'HKLM\Software\Classes\Znatokar.Bank\shell\open\command' 2>/dev/null |
+    grep -q 'znatokar.exe" "%1"' || fail "no command that opens a .mdb file"
+"$wine" "C:\\Program Files\\Znatokar\\uninstall.exe" /S >>"$out/wine.log" 2>&1
+wait_for 60 test ! -e "$installed" || fail "the uninstaller left $installed"
+[ ! -e "$menu" ] || fail "the uninstaller left the Start-menu entry"
+echo "check.sh: the installer installs the zip's files with a menu entry and .mdb association; the uninstaller removes them"
 echo "check.sh: passed; screenshots in $out"

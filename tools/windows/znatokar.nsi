@@ -8,6 +8,9 @@
 ; as a program that opens .mdb files without taking the default over from another one, and
 ; leaves an uninstaller in "Programs and Features".
 Unicode true
+; A 64-bit installer for a 64-bit program: it also runs where only 64-bit Windows programs run
+; (Wine without its 32-bit part).
+Target amd64-unicode
 !include "MUI2.nsh"
 !include "x64.nsh"
 
