@@ -1,10 +1,12 @@
 #!/bin/bash
 # Builds the editor for 64-bit Windows on this Debian machine and packs it:
 #   1. Qt 6.4.2 for Windows (qtbase: Core, Gui, Widgets, PrintSupport, the Windows platform and
-#      style plugins and the image format plugins; qtsvg for the icons) from Debian's own source
-#      packages, with the mingw-w64 cross compiler and Debian's Qt 6.4.2 as the host Qt (moc,
-#      rcc, uic). Built once per machine into a cache outside the checkout; a later run reuses
-#      it, and a run that was stopped goes on where it stopped.
+#      style plugins and the image format plugins; qtsvg for the icons where the mirror has its
+#      source, else the icons are drawn as PNG files here) from Debian's own source packages,
+#      with the mingw-w64 cross compiler, Debian's Qt 6.4.2 as the host Qt (moc, rcc, uic) and
+#      our fixes for a Qt without Direct2D and OpenGL (tools/windows/qtbase-*.patch).
+#      Built once per machine into a cache outside the checkout; a later run reuses it, and a
+#      run that was stopped goes on where it stopped.
 #   2. The editor and znbank, cross-built into build-windows/ of the checkout.
 #   3. dist/znatokar-VERSION-windows-x64.zip (the programs, the DLLs they import, the plugins,
 #      Qt's Russian texts, the preview's background pictures and a README in Russian) and
