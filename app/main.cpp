@@ -11,9 +11,14 @@
 
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
-    // Qt has taken its own options out of argv.
+    // Qt has taken its own options out of argv. On Windows argv is in the 8-bit code page, which
+    // cannot hold every file name: Qt's list comes from the wide command line there.
+#ifdef _WIN32
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+#else
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QFile::decodeName(argv[i]);
+#endif
     const zn::StartArguments start = zn::StartArguments::parse(arguments);
     if (!start.ok) {
         std::fputs(qPrintable(zn::StartArguments::usage()), stderr);

@@ -1,12 +1,13 @@
 // Switching databases: trial on a separate connection, then the switch, with a way back.
 #include "frame/opendatabase.h"
 
-#include <sys/stat.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <optional>
 
+#include "jet/error.h"
+#include "jet/file.h"
+#include "store/enginepath.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -16,11 +17,14 @@ namespace {
 // Whether `a` and `b` name the same file (also through links). The engine's exclusive lock
 // belongs to the file, so a second handle on it would be refused even under another name.
 bool sameFile(const QString& a, const QString& b) {
-    struct stat sa {};
-    struct stat sb {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0) return false;
-    if (::stat(QFile::encodeName(b).constData(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    try {
+        jet::Env& env = jet::Env::posix();
+        const auto sa = env.stamp(enginePath(a));
+        const auto sb = env.stamp(enginePath(b));
+        return sa && sb && sa->sameFile(*sb);
+    } catch (const jet::Error&) {
+        return false;
+    }
 }
 
 // What the datasets on the connection looked like, to rebuild it after a failed switch.

@@ -49,7 +49,11 @@ constexpr int32_t kSystemFlags = int32_t(0x80000000u);
 double oleNow() {
     std::time_t t = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
     localtime_r(&t, &local);
+#endif
     return fromCivil(CivilTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                local.tm_min, local.tm_sec})
         .days;

@@ -45,14 +45,20 @@ class File {
     }
     virtual void truncate(uint64_t size) = 0;
     virtual void sync() = 0;
-    // Takes an exclusive advisory lock on the whole file (flock) for the life of this handle;
-    // false when another handle (in any process) holds it.
+    // Takes an exclusive lock on the whole file (flock) for the life of this handle; false when
+    // another handle (in any process) holds it. It conflicts only with this same lock: it never
+    // keeps another handle from reading or writing the file (on Windows it is a lock on one byte
+    // far past any data, see file_win32.cpp).
     virtual bool tryLockExclusive() { return true; }
 
-    // Advisory byte-range locks (POSIX open-file-description locks): every other handle, in this
-    // process or another, sees them, and they go with this handle. The range may lie past the end
-    // of the file. Returns false at once when another handle holds a conflicting lock.
+    // Byte-range locks (POSIX open-file-description locks, Windows' LockFileEx): every other
+    // handle, in this process or another, sees them, and they go with this handle. The range may
+    // lie past the end of the file. Returns false at once when another handle holds a
+    // conflicting lock. Taking a range this handle holds again changes its mode.
+    // Windows' locks are mandatory: other handles cannot read or write locked bytes, so callers
+    // lock only bytes past any data that is read or written.
     // REQUIRES for Exclusive: the file is open for writing.
+    // REQUIRES for unlockRange: the range covers whole ranges this handle locked.
     virtual bool tryLockRange(uint64_t /*off*/, uint64_t /*len*/, LockMode) { return true; }
     virtual void unlockRange(uint64_t /*off*/, uint64_t /*len*/) {}
     // Whether another handle holds a byte-range lock anywhere in the file.
@@ -95,7 +101,7 @@ class Env {
     // This computer's name, as Jet writes it into lock files.
     virtual std::string computerName() { return "localhost"; }
 
-    // The real file system.
+    // The real file system: POSIX, or Win32 in the Windows build.
     static Env& posix();
 };
 
@@ -205,6 +211,13 @@ class SyncCountingEnv : public EnvWrapper {
         int64_t& syncs_;
     };
 };
+
+// What ends a folder's name in a path: '/', and on Windows also '\\'.
+#ifdef _WIN32
+inline constexpr const char* kPathSeparators = "/\\";
+#else
+inline constexpr const char* kPathSeparators = "/";
+#endif
 
 // Folder part of a path including the final separator, or "" when there is none.
 std::string dirOf(const std::string& path);

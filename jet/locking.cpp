@@ -108,7 +108,7 @@ WriteLock::~WriteLock() {
 const char* const kLockFileUser = "Znatokar";
 
 std::string lockFilePath(const std::string& path) {
-    auto slash = path.find_last_of('/');
+    auto slash = path.find_last_of(kPathSeparators);
     auto dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return path + ".ldb";

@@ -1,16 +1,13 @@
 // Case-insensitive lookup of data-folder files: exact name first, then one pass over the folder.
 #include "preview/datafiles.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
-#include <chrono>
-#include <cstring>
 #include <deque>
 #include <mutex>
 
@@ -30,15 +27,11 @@ QString join(const QString& folder, const QString& name) {
 // time moves whenever an entry is added, removed or renamed. A listing taken less than two
 // seconds after that time is not trusted (file systems from Windows keep coarse times).
 struct Listing {
-    QByteArray path;
-    timespec modified{};
+    QString path;
+    qint64 modifiedMs = 0;
     bool settled = false;  // read two seconds or more after `modified`
     QHash<QString, QStringList> byFoldedName;
 };
-
-bool sameTime(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
 
 // The names in `folder` equal to `name` ignoring case, in code-unit order.
 QStringList namesLike(const QString& folder, const QString& name) {
@@ -46,15 +39,16 @@ QStringList namesLike(const QString& folder, const QString& name) {
     static std::mutex mutex;
     static std::deque<Listing> kept;  // most recently used first
 
-    const QByteArray path = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    const QString path = folder.isEmpty() ? QStringLiteral(".") : folder;
+    const QFileInfo info(path);
+    if (!info.isDir()) return {};
+    const qint64 modifiedMs = info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
     const QString key = name.toCaseFolded();
 
     const std::lock_guard<std::mutex> lock(mutex);
     for (auto it = kept.begin(); it != kept.end(); ++it) {
         if (it->path != path) continue;
-        if (it->settled && sameTime(it->modified, st.st_mtim)) {
+        if (it->settled && it->modifiedMs == modifiedMs) {
             std::rotate(kept.begin(), it, it + 1);
             return kept.front().byFoldedName.value(key);
         }
@@ -64,21 +58,13 @@ QStringList namesLike(const QString& folder, const QString& name) {
 
     Listing listing;
     listing.path = path;
-    listing.modified = st.st_mtim;
-    DIR* dir = ::opendir(path.constData());
-    if (!dir) return {};
-    while (const dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        const QString entryName = QFile::decodeName(entry->d_name);
+    listing.modifiedMs = modifiedMs;
+    const QStringList entries = QDir(path).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QString& entryName : entries)
         listing.byFoldedName[entryName.toCaseFolded()] << entryName;
-    }
-    ::closedir(dir);
     for (QStringList& names : listing.byFoldedName) std::sort(names.begin(), names.end());
-    const auto modified = std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::seconds(st.st_mtim.tv_sec) +
-            std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
-    listing.settled = std::chrono::system_clock::now() - modified >= std::chrono::seconds(2);
+    listing.settled = QDateTime::currentMSecsSinceEpoch() - modifiedMs >= 2000;
     QStringList result = listing.byFoldedName.value(key);
     kept.push_front(std::move(listing));
     if (kept.size() > kKept) kept.pop_back();

@@ -19,8 +19,16 @@ constexpr int kMaxAnswers = 6;
 
 QString folderReference(const QString& dataFolder) {
     QString path = QDir::fromNativeSeparators(dataFolder);
-    if (!path.startsWith(u'/')) path = QDir::currentPath() + u'/' + path;
-    return QStringLiteral("file://") + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
+    if (QDir::isRelativePath(path)) path = QDir::currentPath() + u'/' + path;
+    // On Windows an absolute path begins with its drive ("C:/tests/data/"), which a file URL
+    // writes as it is after one more slash: file:///C:/tests/data/.
+    QString drive;
+    if (!path.startsWith(u'/')) {
+        drive = u'/' + path.left(2);
+        path = path.mid(2);
+    }
+    return QStringLiteral("file://") + drive +
+           QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
 }
 
 QString fileNameReference(const QString& name) {

@@ -31,7 +31,8 @@ QString VoptoStrUniv(TDatMod& dm, const QString& dataFolder, const QString& ques
 // name on the page: a file URL with every character other than letters, digits, "-", ".", "_",
 // "~" and "/" percent-encoded, so that blanks, Cyrillic letters, "#", "%", quotes and brackets
 // in the path can neither end the CSS url(...) or the attribute early nor be read as a URL's
-// fragment or escape. It ends with "/", so a file name follows directly.
+// fragment or escape. It ends with "/", so a file name follows directly. A Windows drive is kept
+// as it is: C:\tests\data\ is file:///C:/tests/data/.
 QString folderReference(const QString& dataFolder);
 
 // How a picture's file name is written after the folder reference: encoded like the folder, so

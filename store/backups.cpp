@@ -11,6 +11,7 @@
 #include "jet/check.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "store/enginepath.h"
 #include "store/filecopy.h"
 #include "store/schema.h"
 
@@ -45,7 +46,7 @@ QDateTime timeOf(const QString& baseName, const QString& stem, int& sequence) {
 }
 
 std::string local(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return enginePath(path);
 }
 
 QString descriptionOf(const BackupInfo& b) {

@@ -9,6 +9,7 @@
 #include "jet/error.h"
 #include "store/connectionstring.h"
 #include "store/dbdataset.h"
+#include "store/enginepath.h"
 
 DbConnection::DbConnection() = default;
 
@@ -37,7 +38,7 @@ void DbConnection::open() {
     const store::ConnectionSettings s =
         store::connectionSettings(store::ConnectionString::parse(connectionString_));
     fileName_ = QFileInfo(QDir::current(), s.dataSource).absoluteFilePath();
-    const std::string path = QFile::encodeName(fileName_).toStdString();
+    const std::string path = zn::enginePath(fileName_);
     if (!QFileInfo(fileName_).isFile())
         throw jet::Error(jet::ErrorKind::NotFound,
                          "Could not find file '" + fileName_.toStdString() + "'.");

@@ -6,6 +6,7 @@
 
 #include "jet/error.h"
 #include "store/backups.h"
+#include "store/enginepath.h"
 #include "store/filecopy.h"
 #include "store/tdatmod.h"
 
@@ -20,7 +21,7 @@ FileCommand::FileCommand(TDatMod& dm, const QString& dbPath, const QString& labe
     requireWritable(dm_);
     backup_ = makeBackup(dbPath, label);
     const QString open = dm_.Conn.isOpen() ? dm_.Conn.fileName() : dbPath;
-    dm_.history.beginFileCommand(label, QFile::encodeName(open).toStdString());
+    dm_.history.beginFileCommand(label, enginePath(open));
 }
 
 FileCommand::~FileCommand() {
@@ -32,16 +33,16 @@ FileCommand::~FileCommand() {
 
 void restoreFromBackup(TDatMod& dm, const QString& dbPath, const QString& backupPath) {
     requireWritable(dm);
-    const std::string db = QFile::encodeName(dbPath).toStdString();
+    const std::string db = enginePath(dbPath);
     // Read first: taking this command's own backup may remove the oldest one.
     const std::string source = db + ".restore-source";
     struct Cleanup {
         std::string path;
-        ~Cleanup() { QFile::remove(QFile::decodeName(path.c_str())); }
+        ~Cleanup() { QFile::remove(fromEnginePath(path)); }
     } cleanup{source};
-    copyWholeFile(QFile::encodeName(backupPath).toStdString(), source, false);
+    copyWholeFile(enginePath(backupPath), source, false);
     // What goes in place is what was checked.
-    checkBackup(QFile::decodeName(source.c_str()), QFileInfo(backupPath).fileName());
+    checkBackup(fromEnginePath(source), QFileInfo(backupPath).fileName());
     FileCommand command(dm, dbPath, QStringLiteral("восстановление из резервной копии"));
     dm.whileClosed([&] { replaceWithCopy(source, db); });
 }

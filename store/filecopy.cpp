@@ -1,122 +1,70 @@
-// Whole-file copies with POSIX calls (the engine's Env has no copy, and these files are not
-// databases being written).
+// Whole-file copies through the engine's file layer, which syncs files and folders and replaces
+// names atomically on every system it runs on (these files are not databases being written, so
+// the engine itself has no copy).
 #include "store/filecopy.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/file.h"
 
 namespace zn {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& what, const std::string& path) {
-    const int err = errno;
-    jet::Error e(err == ENOENT ? jet::ErrorKind::NotFound : jet::ErrorKind::Io,
-                 what + " \"" + path + "\": " + std::strerror(err));
-    e.setSysError(err);
-    throw e;
+jet::Env& env() {
+    return jet::Env::posix();
 }
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
+// Removes `path`, quietly: used only to clean up after a failure that is being reported.
+void removeQuietly(const std::string& path) {
+    try {
+        env().remove(path);
+    } catch (const jet::Error&) {
     }
-};
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Writes all `n` bytes at `off` (positioned writes: the copy never depends on a file offset).
-void writeAt(int fd, const char* data, size_t n, off_t off, const std::string& path) {
-    for (size_t done = 0; done < n;) {
-        const ssize_t put = ::pwrite(fd, data + done, n - done, off + off_t(done));
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            fail("Cannot write", path);
-        }
-        done += size_t(put);
-    }
-}
-
-// Reads up to `n` bytes; fewer only at the end of the file.
-size_t readSome(int fd, char* data, size_t n, const std::string& path) {
-    size_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::read(fd, data + got, n - got);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            fail("Cannot read", path);
-        }
-        if (r == 0) break;
-        got += size_t(r);
-    }
-    return got;
 }
 
 }  // namespace
 
 void syncFolderOf(const std::string& path) {
-    Fd d;
-    d.fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (d.fd < 0) fail("Cannot open the folder of", path);
-    if (::fsync(d.fd) != 0) fail("Cannot sync the folder of", path);
+    env().syncDirOf(path);
 }
 
 void copyWholeFile(const std::string& from, const std::string& to, bool durable) {
-    Fd in, out;
-    in.fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in.fd < 0) fail("Cannot open", from);
-    out.fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out.fd < 0) fail("Cannot create", to);
-    std::vector<char> buf(1 << 20);
-    off_t at = 0;
-    for (;;) {
-        const size_t got = readSome(in.fd, buf.data(), buf.size(), from);
+    auto in = env().open(from, jet::OpenMode::Read);
+    auto out = env().open(to, jet::OpenMode::Create);
+    std::vector<uint8_t> buf(1 << 20);
+    for (uint64_t at = 0;;) {
+        const size_t got = in->read(at, buf.data(), buf.size());
         if (got == 0) break;
-        writeAt(out.fd, buf.data(), got, at, to);
-        at += off_t(got);
+        out->write(at, buf.data(), got);
+        at += got;
     }
     if (durable) {
-        if (::fsync(out.fd) != 0) fail("Cannot sync", to);
-        syncFolderOf(to);
+        out->sync();
+        env().syncDirOf(to);
     }
 }
 
 void writeWholeFile(const std::string& to, const std::string& bytes) {
-    Fd out;
-    out.fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out.fd < 0) fail("Cannot create", to);
-    writeAt(out.fd, bytes.data(), bytes.size(), 0, to);
-    if (::fsync(out.fd) != 0) fail("Cannot sync", to);
+    auto out = env().open(to, jet::OpenMode::Create);
+    out->write(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    out->sync();
 }
 
 bool sameContents(const std::string& a, const std::string& b) {
     try {
-        Fd fa, fb;
-        fa.fd = ::open(a.c_str(), O_RDONLY | O_CLOEXEC);
-        fb.fd = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fa.fd < 0 || fb.fd < 0) return false;
-        struct stat sa {};
-        struct stat sb {};
-        if (::fstat(fa.fd, &sa) != 0 || ::fstat(fb.fd, &sb) != 0 || sa.st_size != sb.st_size)
-            return false;
-        std::vector<char> x(1 << 16), y(1 << 16);
-        for (;;) {
-            const size_t n = readSome(fa.fd, x.data(), x.size(), a);
-            const size_t m = readSome(fb.fd, y.data(), y.size(), b);
+        auto fa = env().open(a, jet::OpenMode::Read);
+        auto fb = env().open(b, jet::OpenMode::Read);
+        if (fa->size() != fb->size()) return false;
+        std::vector<uint8_t> x(1 << 16), y(1 << 16);
+        for (uint64_t at = 0;;) {
+            const size_t n = fa->read(at, x.data(), x.size());
+            const size_t m = fb->read(at, y.data(), y.size());
             if (n != m || std::memcmp(x.data(), y.data(), n) != 0) return false;
             if (n == 0) return true;
+            at += n;
         }
     } catch (const jet::Error&) {
         return false;
@@ -124,29 +72,27 @@ bool sameContents(const std::string& a, const std::string& b) {
 }
 
 void renameDurably(const std::string& from, const std::string& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) fail("Cannot rename \"" + from + "\" to", to);
-    syncFolderOf(to);
+    env().rename(from, to);
+    env().syncDirOf(to);
 }
 
 void replaceWithCopy(const std::string& source, const std::string& target) {
     const std::string temp = target + ".restoring";
     try {
         copyWholeFile(source, temp, false);
-        Fd f;
-        f.fd = ::open(temp.c_str(), O_RDWR | O_CLOEXEC);
-        if (f.fd < 0 || ::fsync(f.fd) != 0) fail("Cannot sync", temp);
+        env().open(temp, jet::OpenMode::ReadWrite)->sync();
     } catch (...) {
-        ::unlink(temp.c_str());
+        removeQuietly(temp);
         throw;
     }
-    // The commit point: rename() replaces the name atomically.
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        errno = err;
-        fail("Cannot put the copy in place of", target);
+    // The commit point: the rename replaces the name atomically.
+    try {
+        env().rename(temp, target);
+    } catch (...) {
+        removeQuietly(temp);
+        throw;
     }
-    syncFolderOf(target);
+    env().syncDirOf(target);
 }
 
 }  // namespace zn

@@ -11,14 +11,12 @@
 //   28     B + A images: u32 page number, then 4096 bytes
 #include "store/undohistory.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
 
 #include "jet/bytes.h"
 #include "jet/error.h"
+#include "jet/file.h"
 #include "store/filecopy.h"
 
 namespace zn {
@@ -41,9 +39,9 @@ uint64_t checksumOf(const std::vector<uint8_t>& rec) {
     return fnv(rec.data() + kHeader, rec.size() - kHeader, fnv(rec.data(), 20));
 }
 
-[[noreturn]] void sideFileError(const std::string& path, const char* what) {
-    throw jet::Error(jet::ErrorKind::Io,
-                     std::string(what) + " \"" + path + "\": " + std::strerror(errno));
+// `why` names the file already.
+[[noreturn]] void sideFileError(const char* what, const jet::Error& why) {
+    throw jet::Error(jet::ErrorKind::Io, std::string(what) + ": " + why.what());
 }
 
 void removeTree(const std::string& dir) {
@@ -158,18 +156,15 @@ void UndoHistory::record(const jet::CommitImages& c) {
         }
         std::filesystem::create_directories(sideFolder(path_));
         const std::string file = pagesFile();
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) sideFileError(file, "Cannot open the undo history");
-        bool ok = ::ftruncate(fd, off_t(sideSize_)) == 0;
-        for (size_t done = 0; ok && done < rec.size();) {
-            const ssize_t put =
-                ::pwrite(fd, rec.data() + done, rec.size() - done, off_t(sideSize_ + done));
-            if (put < 0 && errno == EINTR) continue;
-            ok = put > 0;
-            if (ok) done += size_t(put);
+        try {
+            jet::Env& env = jet::Env::posix();
+            auto f = env.open(
+                file, env.exists(file) ? jet::OpenMode::ReadWrite : jet::OpenMode::CreateNew);
+            f->truncate(sideSize_);
+            f->write(sideSize_, rec.data(), rec.size());
+        } catch (const jet::Error& e) {
+            sideFileError("Cannot write the undo history", e);
         }
-        ::close(fd);
-        if (!ok) sideFileError(file, "Cannot write the undo history");
 
         Entry e;
         e.label = label;
@@ -218,24 +213,24 @@ void UndoHistory::rewriteSideFile() {
     const std::string file = pagesFile(), temp = file + ".new";
     std::vector<Entry> moved(entries_.begin(), entries_.end());
     uint64_t at = 0;
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) sideFileError(temp, "Cannot write the undo history");
+    jet::Env& env = jet::Env::posix();
     try {
+        auto f = env.open(temp, jet::OpenMode::Create);
         for (Entry& e : moved) {
             if (e.wholeFile) continue;
             std::vector<uint8_t> rec = readRecord(e);
-            if (::pwrite(fd, rec.data(), rec.size(), off_t(at)) != ssize_t(rec.size()))
-                sideFileError(temp, "Cannot write the undo history");
+            f->write(at, rec.data(), rec.size());
             e.offset = at;
             at += rec.size();
         }
-    } catch (...) {
-        ::close(fd);
-        throw;
+    } catch (const jet::Error& e) {
+        sideFileError("Cannot write the undo history", e);
     }
-    ::close(fd);
-    if (::rename(temp.c_str(), file.c_str()) != 0)
-        sideFileError(file, "Cannot replace the undo history");
+    try {
+        env.rename(temp, file);
+    } catch (const jet::Error& e) {
+        sideFileError("Cannot replace the undo history", e);
+    }
     entries_.assign(moved.begin(), moved.end());
     sideSize_ = at;
     deadBytes_ = 0;
@@ -300,17 +295,14 @@ void UndoHistory::endFileCommand() {
 std::vector<uint8_t> UndoHistory::readRecord(const Entry& e) {
     const std::string file = pagesFile();
     std::vector<uint8_t> rec(e.length);
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) sideFileError(file, "Cannot read the undo history");
     size_t done = 0;
-    while (done < rec.size()) {
-        const ssize_t got =
-            ::pread(fd, rec.data() + done, rec.size() - done, off_t(e.offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += size_t(got);
+    try {
+        done = jet::Env::posix()
+                   .open(file, jet::OpenMode::Read)
+                   ->read(e.offset, rec.data(), rec.size());
+    } catch (const jet::Error& err) {
+        sideFileError("Cannot read the undo history", err);
     }
-    ::close(fd);
     const bool whole = done == rec.size() && rec.size() >= kHeader &&
                        std::memcmp(rec.data(), kMagic, 4) == 0 &&
                        jet::Bytes(rec.data(), rec.size()).u64(20) == checksumOf(rec) &&

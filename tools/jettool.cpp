@@ -17,6 +17,7 @@
 #include "jet/dump.h"
 #include "jet/error.h"
 #include "store/bank/testbank.h"
+#include "tools/utf8args.h"
 
 namespace {
 
@@ -177,7 +178,11 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     try {
-        return run(argc, argv);
+        std::vector<std::string> args = zntool::utf8Args(argc, argv);
+        std::vector<char*> ptrs;
+        for (auto& a : args) ptrs.push_back(a.data());
+        ptrs.push_back(nullptr);
+        return run(int(args.size()), ptrs.data());
     } catch (const jet::Error& e) {
         std::cerr << "jettool: " << e.what() << "\n";
         // For whoever debugs the engine: the check that found the damage.

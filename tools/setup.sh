@@ -4,11 +4,14 @@
 # libraries, the reference Jet readers (mdbtools; mdb-reader from npm into
 # tools/oracle/node_modules), poppler's tools that read printed PDFs back,
 # strace, an X server for headless GUI runs and screenshots, GNU time and fonts,
-# Qt's Russian translations, Hunspell with its Russian dictionary, and the tools
-# that build and check the Debian package. Safe to run again: it only asks apt and npm
+# Qt's Russian translations, Hunspell with its Russian dictionary, the tools
+# that build and check the Debian package, and the Windows cross compiler and
+# Wine. Safe to run again: it only asks apt and npm
 # for what is missing and says nothing when everything is there.
 #
-#   tools/setup.sh          (as root, or as a user who may use sudo)
+#   tools/setup.sh            (as root, or as a user who may use sudo)
+#   tools/setup.sh --windows  also what tools/build-windows.sh needs beyond that: NSIS for the
+#                             installer, zip, and xdotool to drive the editor under Wine
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -42,7 +45,19 @@ packages=(
     fonts-liberation fonts-dejavu-core
     # Russian spell checking of the question and answer texts: the library and its dictionary
     libhunspell-dev hunspell-ru
+    # Windows: the mingw-w64 cross compiler, GoogleTest's sources to build with it, and Wine to
+    # run what it builds
+    g++-mingw-w64-x86-64-posix googletest wine64
 )
+for arg in "$@"; do
+    case "$arg" in
+        --windows) packages+=(nsis zip xdotool) ;;
+        *)
+            echo "setup.sh: unknown option $arg" >&2
+            exit 2
+            ;;
+    esac
+done
 
 # Debian's npm cannot be installed next to a nodejs from another source, so
 # Node is only installed when there is none at all.

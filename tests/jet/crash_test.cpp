@@ -2,9 +2,11 @@
 // any moment and an I/O error at any write all leave the database exactly as it was before the
 // transaction or exactly as after it, readable by the other readers and clean.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 #include <filesystem>
@@ -162,6 +164,8 @@ TEST(Crash, PowerLossAtEveryStepOfACommitLeavesBeforeOrAfter) {
     EXPECT_GT(after, 0);
 }
 
+#ifndef _WIN32
+// Kills a child process (fork), which Windows does not have.
 TEST(Crash, KilledProcessLeavesBeforeOrAfter) {
     ZN_REQUIRE_FIXTURES();
     const Expected& ex = expected();
@@ -213,6 +217,7 @@ TEST(Crash, KilledProcessLeavesBeforeOrAfter) {
     std::cout << trials << " killed writers: " << before << " left the state before, " << after
               << " the state after the transaction\n";
 }
+#endif
 
 TEST(Fault, IoErrorAtEveryWriteLeavesTheFileUnchanged) {
     ZN_REQUIRE_FIXTURES();

@@ -1,24 +1,34 @@
 // Shared helpers for the engine's tests.
 #include "tests/support/testsupport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "jet/database.h"
+#include "jet/file.h"
 #include "jet/locking.h"
 
+#ifndef _WIN32
 extern char** environ;
+#endif
 
 namespace fs = std::filesystem;
 
@@ -48,15 +58,28 @@ std::vector<std::string> allFixtures() {
     return out;
 }
 
+int processId() {
+#ifdef _WIN32
+    return int(::GetCurrentProcessId());
+#else
+    return int(::getpid());
+#endif
+}
+
 std::string tempDir() {
     static int counter = 0;
     static const fs::path base = [] {
-        fs::path b = fs::temp_directory_path() / ("zntest-" + std::to_string(::getpid()));
+        // Wine hands out small process ids again and again: a folder a killed run left behind
+        // must not be taken for ours.
+        std::string name = "zntest-" + std::to_string(processId());
+        for (int i = 1; fs::exists(fs::temp_directory_path() / name); ++i)
+            name = "zntest-" + std::to_string(processId()) + "-" + std::to_string(i);
+        fs::path b = fs::temp_directory_path() / name;
         fs::create_directories(b);
+        static const fs::path made = b;
         std::atexit([] {
             std::error_code ec;
-            fs::remove_all(fs::temp_directory_path() / ("zntest-" + std::to_string(::getpid())),
-                           ec);
+            fs::remove_all(made, ec);
         });
         return b;
     }();
@@ -79,6 +102,137 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
+
+#ifdef _WIN32
+
+// Windows has no fork. Its locks belong to each open handle, so handles opened here meet each
+// other as those of two programs do: what a child process held, this process holds itself.
+
+HoldingChild::HoldingChild(const std::function<std::shared_ptr<void>()>& setUp) {
+    try {
+        kept_ = setUp();
+    } catch (const std::exception& e) {
+        error_ = std::string("error: ") + e.what();
+    }
+}
+
+HoldingChild::~HoldingChild() = default;
+
+int inChild(const std::function<int()>& body, bool asNobody) {
+    // There is no user to become; tests take 77 as "cannot".
+    if (asNobody) return 77;
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "child: %s\n", e.what());
+        return 99;
+    }
+}
+
+struct Beside::State {
+    std::atomic<bool> stopping{false};
+    std::string report;
+    std::thread thread;
+};
+
+Beside::Beside(std::function<std::string(const std::function<bool()>&)> body)
+    : state_(std::make_unique<State>()) {
+    State* st = state_.get();
+    st->thread = std::thread([st, body = std::move(body)] {
+        try {
+            st->report = body([st] { return st->stopping.load(); });
+        } catch (const std::exception& e) {
+            st->report = std::string("error: ") + e.what();
+        }
+    });
+}
+
+std::string Beside::stop() {
+    if (state_->thread.joinable()) {
+        state_->stopping = true;
+        state_->thread.join();
+    }
+    return state_->report;
+}
+
+Beside::~Beside() {
+    stop();
+}
+
+namespace {
+
+std::wstring wide(const std::string& s) {
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring w(size_t(std::max(n, 0)), L'\0');
+    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
+    return w;
+}
+
+// One argument quoted as CommandLineToArgvW reads it back.
+std::wstring quoted(const std::wstring& a) {
+    if (!a.empty() && a.find_first_of(L" \t\"") == std::wstring::npos) return a;
+    std::wstring q = L"\"";
+    size_t slashes = 0;
+    for (wchar_t c : a) {
+        if (c == L'\\') {
+            ++slashes;
+        } else {
+            if (c == L'"') q.append(slashes + 1, L'\\');
+            slashes = 0;
+        }
+        q += c;
+    }
+    q.append(slashes, L'\\');
+    return q + L"\"";
+}
+
+HANDLE outputFile(const std::string& path) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string slurpFile(const std::string& path) {
+    std::vector<uint8_t> b = readFile(path);
+    return std::string(b.begin(), b.end());
+}
+
+}  // namespace
+
+CommandResult run(const std::vector<std::string>& argv) {
+    CommandResult r;
+    const std::string dir = tempDir();
+    const std::string outPath = dir + "/out", errPath = dir + "/err";
+    std::wstring line;
+    for (const auto& a : argv) line += (line.empty() ? L"" : L" ") + quoted(wide(a));
+    HANDLE out = outputFile(outPath), err = outputFile(errPath);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi{};
+    const bool started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                          nullptr, &si, &pi);
+    ::CloseHandle(out);
+    ::CloseHandle(err);
+    if (!started) {
+        r.err = "cannot start " + argv[0];
+        return r;
+    }
+    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    r.exitCode = int(code);
+    r.out = slurpFile(outPath);
+    r.err = slurpFile(errPath);
+    return r;
+}
+
+#else
 
 namespace {
 
@@ -130,6 +284,61 @@ HoldingChild::HoldingChild(const std::function<std::shared_ptr<void>()>& setUp) 
 HoldingChild::~HoldingChild() {
     if (release_ >= 0) ::close(release_);
     if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+}
+
+struct Beside::State {
+    pid_t pid = -1;
+    int stop = -1, report = -1;
+    std::string result;
+};
+
+Beside::Beside(std::function<std::string(const std::function<bool()>&)> body)
+    : state_(std::make_unique<State>()) {
+    int stop[2], report[2];
+    if (::pipe(stop) != 0 || ::pipe(report) != 0) {
+        state_->result = "error: cannot make pipes";
+        return;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(stop[1]);
+        ::close(report[0]);
+        std::string msg;
+        try {
+            pollfd p{stop[0], POLLIN, 0};
+            msg = body([&] { return ::poll(&p, 1, 0) != 0; });
+        } catch (const std::exception& e) {
+            msg = std::string("error: ") + e.what();
+        }
+        (void)!::write(report[1], msg.data(), msg.size());
+        ::_exit(0);
+    }
+    ::close(stop[0]);
+    ::close(report[1]);
+    state_->pid = pid;
+    state_->stop = stop[1];
+    state_->report = report[0];
+    if (pid < 0) state_->result = "error: cannot fork";
+}
+
+std::string Beside::stop() {
+    if (state_->stop >= 0) {
+        ::close(state_->stop);
+        state_->stop = -1;
+        state_->result = slurp(state_->report);
+        ::close(state_->report);
+        state_->report = -1;
+    }
+    if (state_->pid > 0) {
+        ::waitpid(state_->pid, nullptr, 0);
+        state_->pid = -1;
+    }
+    return state_->result;
+}
+
+Beside::~Beside() {
+    stop();
 }
 
 int inChild(const std::function<int()>& body, bool asNobody) {
@@ -184,6 +393,8 @@ CommandResult run(const std::vector<std::string>& argv) {
     return r;
 }
 
+#endif
+
 std::string ourDump(const std::string& file, const std::vector<std::string>& args) {
     std::vector<std::string> argv{ZN_JETTOOL, "dump", file};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -195,6 +406,12 @@ std::string ourDump(const std::string& file, const std::vector<std::string>& arg
 namespace {
 
 bool oracleReady(std::string* why) {
+#ifdef _WIN32
+    // Node and mdbtools are Linux programs, which a program under Wine cannot start; the Linux
+    // build compares with them.
+    if (why) *why = "the independent readers run in the Linux build only";
+    return false;
+#endif
     std::string mod = std::string(ZN_ORACLE_DIR) + "/node_modules/mdb-reader";
     if (!fs::exists(mod)) {
         if (why) *why = "mdb-reader is not installed (run tools/setup.sh)";
@@ -299,6 +516,12 @@ std::vector<uint8_t> jetLockFile(const std::vector<std::pair<std::string, std::s
 
 std::shared_ptr<void> holdLikeJet(const std::string& ldb) {
     writeFile(ldb, jetLockFile({{"OFFICE-PC", "Admin"}}));
+#ifdef _WIN32
+    std::shared_ptr<jet::File> f = jet::Env::posix().open(ldb, jet::OpenMode::ReadWrite);
+    if (!f->tryLockRange(jet::lockbytes::kJetUserSlot, 1, jet::LockMode::Exclusive))
+        throw std::runtime_error("cannot lock");
+    return f;
+#else
     int fd = ::open(ldb.c_str(), O_RDWR);
     struct flock fl;
     std::memset(&fl, 0, sizeof fl);
@@ -308,6 +531,7 @@ std::shared_ptr<void> holdLikeJet(const std::string& ldb) {
     fl.l_len = 1;
     if (fd < 0 || ::fcntl(fd, F_SETLK, &fl) != 0) throw std::runtime_error("cannot lock");
     return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
+#endif
 }
 
 std::string copyOf(const std::string& fixtureName) {

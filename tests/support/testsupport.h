@@ -22,6 +22,8 @@ std::string fixture(const std::string& name);
 // Every fixture file (the top folder, access/ and jackcess/), sorted.
 std::vector<std::string> allFixtures();
 
+// This process's id.
+int processId();
 // A fresh empty folder under the build's temporary area, removed at exit.
 std::string tempDir();
 // Copies `from` to `to` (overwriting) and makes the copy writable.
@@ -42,7 +44,8 @@ struct CommandResult {
 CommandResult run(const std::vector<std::string>& argv);
 
 // A child process (fork) that runs `setUp` and then waits, keeping what it returned alive (open
-// databases, files, locks), until this object is destroyed. The constructor returns once setUp
+// databases, files, locks), until this object is destroyed. On Windows setUp runs in this
+// process (see Beside for why that is the same to locks). The constructor returns once setUp
 // has finished; error() says what it threw ("" when it succeeded).
 class HoldingChild {
   public:
@@ -55,12 +58,32 @@ class HoldingChild {
   private:
     int pid_ = -1;
     int release_ = -1;
+    std::shared_ptr<void> kept_;  // Windows: what setUp returned, held in this process
     std::string error_;
+};
+
+// Runs `body` beside the test, as another program would, until stop(): in a child process
+// (fork); on Windows, which has no fork, in a thread, whose files meet the test's as another
+// program's do because Windows' locks belong to each open handle. body polls its argument to
+// learn when to finish and returns a report ("error: ..." when it threw).
+class Beside {
+  public:
+    explicit Beside(std::function<std::string(const std::function<bool()>& stopping)> body);
+    ~Beside();
+    Beside(const Beside&) = delete;
+    Beside& operator=(const Beside&) = delete;
+    // Asks body to finish, waits for it and returns its report.
+    std::string stop();
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // Runs `body` in a child process (fork) and returns its result (0..255), or -1 when the child
 // died. With `asNobody`, a child of root first becomes the unprivileged user 65534, so that
-// file permissions apply to it; it returns 77 when it cannot.
+// file permissions apply to it; it returns 77 when it cannot (always on Windows, where body
+// runs in this process).
 int inChild(const std::function<int()>& body, bool asNobody = false);
 
 // A Jet lock file's bytes holding one 64-byte record per (computer, user) pair.
