@@ -4,7 +4,9 @@
 #   1. the whole project (engine, tools, editor) and all its tests;
 #   2. the engine, the data module and the file formats again with AddressSanitizer and
 #      UndefinedBehaviorSanitizer, and their tests;
-#   3. the reader's fuzz target, briefly, on the small shared fixtures;
+#   3. the reader's fuzz target on the small shared fixtures, a bounded number of runs with a
+#      fixed seed (ZN_FUZZ_RUNS, default 2000), so that a commit passes or fails the same way
+#      every time (long fuzzing is fuzz/run.sh's);
 #   4. the engine, jettool and the engine's tests cross-built for Windows (mingw-w64) and run
 #      under Wine.
 # Safe to run again; an unchanged tree rebuilds nothing. Exits non-zero when anything fails.
@@ -38,7 +40,7 @@ step "fuzzing the reader (build-fuzz/)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZN_ENGINE_ONLY=ON -DZN_FUZZ=ON -DZN_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target jet_fuzz
-"$root/fuzz/run.sh" "$root/build-fuzz" "${ZN_FUZZ_SECONDS:-30}" 2>&1 | tail -n 4
+"$root/fuzz/run.sh" --bounded "$root/build-fuzz" "${ZN_FUZZ_RUNS:-2000}" 2>&1 | tail -n 4
 
 step "the engine on Windows: cross-built, its tests under Wine (build-win-engine/)"
 # Linked statically, so that the programs need no DLLs of the toolchain; Wine's prefix lives in
