@@ -14,6 +14,7 @@
 #include "store/backups.h"
 #include "store/convert.h"
 #include "store/filecommand.h"
+#include "store/rows.h"
 #include "store/schema.h"
 #include "store/tdatmod.h"
 #include "store/values.h"
@@ -24,24 +25,6 @@ namespace {
 
 const QString kAddLabel = QStringLiteral("добавление вопросов");
 const QString kReplaceLabel = QStringLiteral("импорт");
-
-qint64 integerOf(const jet::Value& v) {
-    if (const auto* n = std::get_if<int64_t>(&v)) return *n;
-    return 0;
-}
-
-QString textOf(const jet::Value& v) {
-    if (const auto* s = std::get_if<std::u16string>(&v)) return QString::fromStdU16String(*s);
-    return {};
-}
-
-size_t columnOf(jet::Table& t, const char* column) {
-    const int i = t.columnIndex(column);
-    if (i < 0)
-        throw BulkError(QStringLiteral("%1: Field '%2' not found")
-                            .arg(QString::fromStdString(t.name()), QString::fromLatin1(column)));
-    return size_t(i);
-}
 
 // The largest value an integer column takes (`fallback` for another type).
 qint64 maxOf(jet::Table& t, const char* column, qint64 fallback) {
@@ -71,24 +54,27 @@ BankState readState(TDatMod& dm, bool withRows) {
     BankState s;
     if (!dm.Conn.isOpen()) return s;
     jet::Database& db = dm.Conn.database();
-    jet::Table& tema = db.table(schema::kTema.toStdString());
-    jet::Table& vopr = db.table(schema::kVoprosi.toStdString());
-    jet::Table& otv = db.table(schema::kOtveti.toStdString());
+    jet::Table& tema = store::topicTable(db);
+    jet::Table& vopr = store::questionTable(db);
+    jet::Table& otv = store::answerTable(db);
     s.maxNumber = maxOf(vopr, "idvopr", s.maxNumber);
     s.maxCount = maxOf(tema, "kolvopr", s.maxCount);
     s.maxQuestionId = maxOf(otv, "idvopr", s.maxQuestionId);
     if (!withRows) return s;
-    const size_t tNum = columnOf(tema, "numtema"), tName = columnOf(tema, "tema");
-    for (auto sc = tema.scan(); sc.next();)
-        s.topics.push_back({integerOf(sc.row()[tNum]), textOf(sc.row()[tName]), sc.id()});
+    const store::TopicColumns t(tema);
+    for (auto sc = tema.scan(); sc.next();) {
+        const store::Topic topic = store::topicOf(t, sc.row());
+        s.topics.push_back({topic.numtema, topic.tema, sc.id()});
+    }
     std::stable_sort(s.topics.begin(), s.topics.end(),
                      [](const auto& a, const auto& b) { return a.numtema < b.numtema; });
-    const size_t vTopic = columnOf(vopr, "idtest"), vNum = columnOf(vopr, "idvopr");
+    // Numbers only: the texts (long values) are not read.
+    const store::QuestionColumns q(vopr);
     for (auto sc = vopr.scan(false); sc.next();) {
-        const qint64 topic = integerOf(sc.row()[vTopic]);
+        const qint64 topic = store::integerOf(sc.row()[q.idtest]);
         ++s.count[topic];
         qint64& last = s.lastNumber[topic];
-        last = std::max(last, integerOf(sc.row()[vNum]));
+        last = std::max(last, store::integerOf(sc.row()[q.idvopr]));
     }
     s.lastQuestionId = vopr.def().lastAutoNumber;
     return s;
@@ -340,32 +326,15 @@ void BankImport::add(const ImportPlan& plan) {
         dm_.write(kAddLabel, [&] {
             fb_.status(QStringLiteral("Импорт данных"));
             jet::Database& db = dm_.Conn.database();
-            jet::Table& tema = db.table(schema::kTema.toStdString());
-            jet::Table& vopr = db.table(schema::kVoprosi.toStdString());
-            jet::Table& otv = db.table(schema::kOtveti.toStdString());
-            const size_t tNum = columnOf(tema, "numtema"), tName = columnOf(tema, "tema"),
-                         tCount = columnOf(tema, "kolvopr");
-            const size_t vId = columnOf(vopr, "id"), vTopic = columnOf(vopr, "idtest"),
-                         vNum = columnOf(vopr, "idvopr"), vText = columnOf(vopr, "vopros"),
-                         vCorrect = columnOf(vopr, "otvet"), vCount = columnOf(vopr, "kolotvet"),
-                         vImg = columnOf(vopr, "img");
-            const size_t aQuestion = columnOf(otv, "idvopr"), aNum = columnOf(otv, "idotv"),
-                         aText = columnOf(otv, "otvet");
-            const size_t tWidth = tema.def().columns.size(), vWidth = vopr.def().columns.size(),
-                         aWidth = otv.def().columns.size();
-            auto given = [](size_t width, std::initializer_list<size_t> columns) {
-                std::vector<bool> g(width, false);
-                for (size_t c : columns) g[c] = true;
-                return g;
-            };
-            // The ids are the tables' next auto-numbers; columns not written keep the
+            jet::Table& tema = store::topicTable(db);
+            jet::Table& vopr = store::questionTable(db);
+            jet::Table& otv = store::answerTable(db);
+            const store::TopicColumns topicColumns(tema);
+            const store::QuestionColumns questionColumns(vopr);
+            const store::AnswerColumns answerColumns(otv);
+            // The ids (0) are the tables' next auto-numbers; columns not written keep the
             // database's defaults, as the question editor leaves them.
-            const std::vector<bool> topicGiven = given(tWidth, {tNum, tName, tCount});
-            const std::vector<bool> questionGiven =
-                given(vWidth, {vTopic, vNum, vText, vCorrect, vCount, vImg});
-            const std::vector<bool> questionGivenNoPicture =
-                given(vWidth, {vTopic, vNum, vText, vCorrect, vCount});
-            const std::vector<bool> answerGiven = given(aWidth, {aQuestion, aNum, aText});
+            std::vector<bool> given;
 
             // The touched topics' counts: the questions they hold now and the ones added.
             const BankState bank = readState(dm_, true);
@@ -375,18 +344,16 @@ void BankImport::add(const ImportPlan& plan) {
                 if (t.questions == 0) continue;
                 const qint64 count = bank.count.value(t.numtema) + t.questions;
                 if (t.created) {
-                    jet::Row row(tWidth);
-                    row[tNum] = int64_t(t.numtema);
-                    row[tName] = t.name.toStdU16String();
-                    row[tCount] = int64_t(count);
-                    dm_.Conn.insertRow(tema, row, topicGiven);
+                    jet::Row row = store::rowOf(topicColumns,
+                                                store::Topic{0, t.numtema, t.name, count}, given);
+                    dm_.Conn.insertRow(tema, row, given);
                 } else {
                     auto it = std::find_if(bank.topics.begin(), bank.topics.end(),
                                            [&](const auto& b) { return b.numtema == t.numtema; });
                     if (it != bank.topics.end()) {
                         jet::Row row = *dm_.Conn.readRow(tema, it->row);
-                        if (integerOf(row[tCount]) != count) {
-                            row[tCount] = int64_t(count);
+                        if (store::integerOf(row[topicColumns.kolvopr]) != count) {
+                            row[topicColumns.kolvopr] = int64_t(count);
                             dm_.Conn.updateRow(tema, it->row, row);
                         }
                     }
@@ -400,23 +367,21 @@ void BankImport::add(const ImportPlan& plan) {
                 const size_t part = size_t(plan.topicOf[i]);
                 const QString img =
                     q.picture >= 0 ? plan.pictures[size_t(q.picture)].name : QString();
-                jet::Row row(vWidth);
-                row[vTopic] = int64_t(plan.topics[part].numtema);
-                row[vNum] = int64_t(next[part]++);
-                row[vText] = q.text.toStdU16String();
-                row[vCorrect] = int64_t(q.correct);
-                row[vCount] = int64_t(q.answers.size());
-                if (!img.isEmpty()) row[vImg] = img.toStdU16String();
-                dm_.Conn.insertRow(vopr, row,
-                                   img.isEmpty() ? questionGivenNoPicture : questionGiven);
-                const int64_t id = integerOf(row[vId]);
-                int64_t number = 0;
+                store::Question value;
+                value.idtest = plan.topics[part].numtema;
+                value.idvopr = next[part]++;
+                value.vopros = q.text;
+                value.otvet = q.correct;
+                value.kolotvet = qint64(q.answers.size());
+                value.img = img;
+                jet::Row row = store::rowOf(questionColumns, value, given);
+                dm_.Conn.insertRow(vopr, row, given);
+                const qint64 id = store::integerOf(row[questionColumns.id]);
+                qint64 number = 0;
                 for (const QString& text : q.answers) {
-                    jet::Row answer(aWidth);
-                    answer[aQuestion] = id;
-                    answer[aNum] = ++number;
-                    answer[aText] = text.toStdU16String();
-                    dm_.Conn.insertRow(otv, answer, answerGiven);
+                    jet::Row answer =
+                        store::rowOf(answerColumns, store::Answer{0, id, ++number, text}, given);
+                    dm_.Conn.insertRow(otv, answer, given);
                 }
             }
         });

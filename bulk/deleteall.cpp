@@ -11,23 +11,9 @@
 #include "jet/database.h"
 #include "store/filecommand.h"
 #include "store/rows.h"
-#include "store/schema.h"
 #include "store/tdatmod.h"
 
 namespace zn {
-
-namespace {
-
-qint64 integerOf(const jet::Value& v) {
-    if (auto* n = std::get_if<int64_t>(&v)) return *n;
-    return 0;  // NULL reads as 0, as the datasets read it
-}
-
-jet::Table& tableOf(TDatMod& dm, const QString& name) {
-    return dm.Conn.database().table(name.toStdString());
-}
-
-}  // namespace
 
 bool CompactDatabase_JRO(const QString& databasePath, Feedback& feedback, jet::Env* env) {
     try {
@@ -44,9 +30,9 @@ BulkDeletion::BulkDeletion(TDatMod& dm, Feedback& feedback, const Session& sessi
 
 void BulkDeletion::deleteRows() {
     TDatMod::WriteScope scope(dm_);
-    jet::Table& tema = tableOf(dm_, schema::kTema);
-    jet::Table& vopr = tableOf(dm_, schema::kVoprosi);
-    jet::Table& otv = tableOf(dm_, schema::kOtveti);
+    jet::Table& tema = store::topicTable(dm_.Conn.database());
+    jet::Table& vopr = store::questionTable(dm_.Conn.database());
+    jet::Table& otv = store::answerTable(dm_.Conn.database());
 
     // Who belongs to whom, from one pass over each table (long values are not read).
     struct TopicRow {
@@ -57,7 +43,7 @@ void BulkDeletion::deleteRows() {
     {
         const size_t numtema = store::TopicColumns(tema).numtema;
         for (auto s = tema.scan(false); s.next();)
-            topics.push_back({integerOf(s.row()[numtema]), s.id()});
+            topics.push_back({store::integerOf(s.row()[numtema]), s.id()});
         // The order of qrtema: by number, then as stored.
         std::stable_sort(topics.begin(), topics.end(), [](const TopicRow& a, const TopicRow& b) {
             return a.numtema < b.numtema;
@@ -72,13 +58,14 @@ void BulkDeletion::deleteRows() {
         const store::QuestionColumns c(vopr);
         const size_t id = c.id, idtest = c.idtest;
         for (auto s = vopr.scan(false); s.next();)
-            questionsOf[integerOf(s.row()[idtest])].push_back({integerOf(s.row()[id]), s.id()});
+            questionsOf[store::integerOf(s.row()[idtest])].push_back(
+                {store::integerOf(s.row()[id]), s.id()});
     }
     QHash<qint64, std::vector<jet::RowId>> answersOf;  // by idvopr
     {
         const size_t idvopr = store::AnswerColumns(otv).idvopr;
         for (auto s = otv.scan(false); s.next();)
-            answersOf[integerOf(s.row()[idvopr])].push_back(s.id());
+            answersOf[store::integerOf(s.row()[idvopr])].push_back(s.id());
     }
 
     auto removeQuestions = [&](const std::vector<QuestionRow>& questions) {

@@ -20,7 +20,9 @@ size_t columnOf(jet::Table& t, const char* name) {
     return size_t(i);
 }
 
-qint64 integer(const jet::Value& v) {
+}  // namespace
+
+qint64 integerOf(const jet::Value& v) {
     if (const auto* i = std::get_if<int64_t>(&v)) return *i;
     // A stored double out of the integers' range (or not a number) is no number of ours.
     if (const auto* d = std::get_if<double>(&v))
@@ -29,11 +31,13 @@ qint64 integer(const jet::Value& v) {
     return 0;
 }
 
-QString text(const jet::Value& v) {
+QString textOf(const jet::Value& v) {
     if (const auto* s = std::get_if<std::u16string>(&v))
         return QString::fromUtf16(s->data(), qsizetype(s->size()));
     return {};
 }
+
+namespace {
 
 const jet::Value& at(const jet::Row& r, size_t i) {
     static const jet::Value none;
@@ -49,6 +53,11 @@ jet::Row blank(size_t width, std::vector<bool>& given) {
 void set(jet::Row& r, std::vector<bool>& given, size_t i, jet::Value v) {
     r[i] = std::move(v);
     given[i] = true;
+}
+
+// The id, unless it is 0: then the table numbers the row.
+void setId(jet::Row& r, std::vector<bool>& given, size_t i, qint64 id) {
+    if (id != 0) set(r, given, i, int64_t(id));
 }
 
 std::u16string u16(const QString& s) {
@@ -88,30 +97,30 @@ AnswerColumns::AnswerColumns(jet::Table& t)
       otvet(columnOf(t, "otvet")) {}
 
 Topic topicOf(const TopicColumns& c, const jet::Row& r) {
-    return {integer(at(r, c.id)), integer(at(r, c.numtema)), text(at(r, c.tema)),
-            integer(at(r, c.kolvopr))};
+    return {integerOf(at(r, c.id)), integerOf(at(r, c.numtema)), textOf(at(r, c.tema)),
+            integerOf(at(r, c.kolvopr))};
 }
 
 Question questionOf(const QuestionColumns& c, const jet::Row& r) {
     Question q;
-    q.id = integer(at(r, c.id));
-    q.idtest = integer(at(r, c.idtest));
-    q.idvopr = integer(at(r, c.idvopr));
-    q.vopros = text(at(r, c.vopros));
-    q.otvet = integer(at(r, c.otvet));
-    q.kolotvet = integer(at(r, c.kolotvet));
-    q.img = text(at(r, c.img));
+    q.id = integerOf(at(r, c.id));
+    q.idtest = integerOf(at(r, c.idtest));
+    q.idvopr = integerOf(at(r, c.idvopr));
+    q.vopros = textOf(at(r, c.vopros));
+    q.otvet = integerOf(at(r, c.otvet));
+    q.kolotvet = integerOf(at(r, c.kolotvet));
+    q.img = textOf(at(r, c.img));
     return q;
 }
 
 Answer answerOf(const AnswerColumns& c, const jet::Row& r) {
-    return {integer(at(r, c.id)), integer(at(r, c.idvopr)), integer(at(r, c.idotv)),
-            text(at(r, c.otvet))};
+    return {integerOf(at(r, c.id)), integerOf(at(r, c.idvopr)), integerOf(at(r, c.idotv)),
+            textOf(at(r, c.otvet))};
 }
 
 jet::Row rowOf(const TopicColumns& c, const Topic& t, std::vector<bool>& given) {
     jet::Row r = blank(c.width, given);
-    set(r, given, c.id, int64_t(t.id));
+    setId(r, given, c.id, t.id);
     set(r, given, c.numtema, int64_t(t.numtema));
     set(r, given, c.tema, u16(t.tema));
     set(r, given, c.kolvopr, int64_t(t.kolvopr));
@@ -120,7 +129,7 @@ jet::Row rowOf(const TopicColumns& c, const Topic& t, std::vector<bool>& given) 
 
 jet::Row rowOf(const QuestionColumns& c, const Question& q, std::vector<bool>& given) {
     jet::Row r = blank(c.width, given);
-    set(r, given, c.id, int64_t(q.id));
+    setId(r, given, c.id, q.id);
     set(r, given, c.idtest, int64_t(q.idtest));
     set(r, given, c.idvopr, int64_t(q.idvopr));
     set(r, given, c.vopros, u16(q.vopros));
@@ -132,7 +141,7 @@ jet::Row rowOf(const QuestionColumns& c, const Question& q, std::vector<bool>& g
 
 jet::Row rowOf(const AnswerColumns& c, const Answer& a, std::vector<bool>& given) {
     jet::Row r = blank(c.width, given);
-    set(r, given, c.id, int64_t(a.id));
+    setId(r, given, c.id, a.id);
     set(r, given, c.idvopr, int64_t(a.idvopr));
     set(r, given, c.idotv, int64_t(a.idotv));
     set(r, given, c.otvet, u16(a.otvet));

@@ -33,14 +33,20 @@ struct AnswerColumns {
     size_t width, id, idvopr, idotv, otvet;
 };
 
+// One stored value as a number (0 when missing, not a number or out of range) and as a text
+// (empty when missing or not a text).
+qint64 integerOf(const jet::Value& v);
+QString textOf(const jet::Value& v);
+
 // A row as a value. Missing or non-integer numbers read as 0, missing texts as empty.
 Topic topicOf(const TopicColumns& c, const jet::Row& r);
 Question questionOf(const QuestionColumns& c, const jet::Row& r);
 Answer answerOf(const AnswerColumns& c, const jet::Row& r);
 
-// A new row holding the value (its id included) and, in `given`, the columns it sets: the others
-// are left to the database's defaults, as the question editor leaves them. A question without a
-// picture leaves img unset.
+// A new row holding the value and, in `given`, the columns it sets: the others are left to the
+// database's defaults, as the question editor leaves them. An id of 0 is left to the table's
+// auto-number (the insert then writes it into the row); a question without a picture leaves img
+// unset.
 jet::Row rowOf(const TopicColumns& c, const Topic& t, std::vector<bool>& given);
 jet::Row rowOf(const QuestionColumns& c, const Question& q, std::vector<bool>& given);
 jet::Row rowOf(const AnswerColumns& c, const Answer& a, std::vector<bool>& given);

@@ -7,7 +7,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "store/convert.h"
-#include "store/schema.h"
+#include "store/rows.h"
 #include "store/tdatmod.h"
 
 namespace zn {
@@ -16,19 +16,6 @@ namespace {
 
 [[noreturn]] void refuse(const QString& message) {
     throw jet::Error(jet::ErrorKind::Constraint, message.toStdString());
-}
-
-qint64 integerOf(const jet::Value& v) {
-    if (const auto* n = std::get_if<int64_t>(&v)) return *n;
-    return 0;
-}
-
-size_t columnOf(jet::Table& t, const char* name) {
-    const int i = t.columnIndex(name);
-    if (i < 0)
-        throw jet::Error(jet::ErrorKind::NotFound,
-                         t.name() + ": Field '" + std::string(name) + "' not found");
-    return size_t(i);
 }
 
 // The question rows of a bank that a move touches, by where they live.
@@ -42,16 +29,22 @@ struct QuestionRow {
 // The tables and the columns the moves write.
 struct Tables {
     explicit Tables(jet::Database& db)
-        : tema(db.table(schema::kTema.toStdString())),
-          vopr(db.table(schema::kVoprosi.toStdString())),
-          otv(db.table(schema::kOtveti.toStdString())),
-          tNum(columnOf(tema, "numtema")),
-          tCount(columnOf(tema, "kolvopr")),
-          vId(columnOf(vopr, "id")),
-          vTopic(columnOf(vopr, "idtest")),
-          vNum(columnOf(vopr, "idvopr")),
-          aQuestion(columnOf(otv, "idvopr")) {}
+        : tema(store::topicTable(db)),
+          vopr(store::questionTable(db)),
+          otv(store::answerTable(db)),
+          topicColumns(tema),
+          questionColumns(vopr),
+          answerColumns(otv),
+          tNum(topicColumns.numtema),
+          tCount(topicColumns.kolvopr),
+          vId(questionColumns.id),
+          vTopic(questionColumns.idtest),
+          vNum(questionColumns.idvopr),
+          aQuestion(answerColumns.idvopr) {}
     jet::Table &tema, &vopr, &otv;
+    store::TopicColumns topicColumns;
+    store::QuestionColumns questionColumns;
+    store::AnswerColumns answerColumns;
     size_t tNum, tCount, vId, vTopic, vNum, aQuestion;
 
     // Every question of the topics in `topics`, each topic's in number order (then id).
@@ -59,9 +52,10 @@ struct Tables {
         std::vector<QuestionRow> out;
         for (auto sc = vopr.scan(false); sc.next();) {
             const jet::Row& r = sc.row();
-            const qint64 topic = integerOf(r[vTopic]);
+            const qint64 topic = store::integerOf(r[vTopic]);
             if (std::find(topics.begin(), topics.end(), topic) != topics.end())
-                out.push_back({sc.id(), integerOf(r[vId]), topic, integerOf(r[vNum])});
+                out.push_back(
+                    {sc.id(), store::integerOf(r[vId]), topic, store::integerOf(r[vNum])});
         }
         std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
             return a.topic != b.topic     ? a.topic < b.topic
@@ -92,7 +86,7 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
         // The topics' rows, by number: the target must exist.
         QHash<qint64, jet::RowId> topicRow;
         for (auto sc = t.tema.scan(false); sc.next();) {
-            const qint64 n = integerOf(sc.row()[t.tNum]);
+            const qint64 n = store::integerOf(sc.row()[t.tNum]);
             if (!topicRow.contains(n)) topicRow.insert(n, sc.id());
         }
         if (!topicRow.contains(targetTopic))
@@ -103,9 +97,10 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
         QHash<qint64, QuestionRow> byId;
         for (auto sc = t.vopr.scan(false); sc.next();) {
             const jet::Row& r = sc.row();
-            const qint64 id = integerOf(r[t.vId]);
+            const qint64 id = store::integerOf(r[t.vId]);
             if (std::find(questionIds.begin(), questionIds.end(), id) != questionIds.end())
-                byId.insert(id, {sc.id(), id, integerOf(r[t.vTopic]), integerOf(r[t.vNum])});
+                byId.insert(
+                    id, {sc.id(), id, store::integerOf(r[t.vTopic]), store::integerOf(r[t.vNum])});
         }
         for (qint64 id : questionIds)
             if (byId.contains(id) && std::none_of(chosen.begin(), chosen.end(),
@@ -139,13 +134,13 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
         if (copy) {
             // New rows for the copies, with copies of their answers.
             const size_t answersWidth = t.otv.def().columns.size();
-            const size_t aId = columnOf(t.otv, "id");
+            const size_t aId = t.answerColumns.id;
             std::vector<bool> answerGiven(answersWidth, true);
             answerGiven[aId] = false;
             QHash<qint64, std::vector<jet::Row>> answers;
             for (const QuestionRow& q : chosen) answers.insert(q.id, {});
             for (auto sc = t.otv.scan(); sc.next();) {
-                auto it = answers.find(integerOf(sc.row()[t.aQuestion]));
+                auto it = answers.find(store::integerOf(sc.row()[t.aQuestion]));
                 if (it != answers.end()) it->push_back(sc.row());
             }
             std::vector<bool> questionGiven(t.vopr.def().columns.size(), true);
@@ -156,7 +151,7 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
                 row[t.vTopic] = int64_t(targetTopic);
                 row[t.vNum] = int64_t(number++);
                 dm_.Conn.insertRow(t.vopr, row, questionGiven);
-                const int64_t id = integerOf(row[t.vId]);
+                const int64_t id = store::integerOf(row[t.vId]);
                 for (jet::Row a : answers.value(q.id)) {
                     a[t.aQuestion] = id;
                     dm_.Conn.insertRow(t.otv, a, answerGiven);
@@ -198,7 +193,7 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
             if (!topicRow.contains(it.key())) continue;  // questions of no topic
             const jet::RowId row = topicRow.value(it.key());
             jet::Row r = *dm_.Conn.readRow(t.tema, row);
-            if (integerOf(r[t.tCount]) == it.value()) continue;
+            if (store::integerOf(r[t.tCount]) == it.value()) continue;
             r[t.tCount] = int64_t(it.value());
             dm_.Conn.updateRow(t.tema, row, r);
         }
@@ -215,7 +210,8 @@ int QuestionMoves::moveWithinTopic(qint64 questionId, int delta) {
         Tables t(dm_.Conn.database());
         qint64 topic = -1;
         for (auto sc = t.vopr.scan(false); sc.next();)
-            if (integerOf(sc.row()[t.vId]) == questionId) topic = integerOf(sc.row()[t.vTopic]);
+            if (store::integerOf(sc.row()[t.vId]) == questionId)
+                topic = store::integerOf(sc.row()[t.vTopic]);
         if (topic < 0) return 0;
         const std::vector<QuestionRow> order = t.questionsOf({topic});
         const auto at = std::find_if(order.begin(), order.end(),
@@ -229,7 +225,8 @@ int QuestionMoves::moveWithinTopic(qint64 questionId, int delta) {
         Tables t(dm_.Conn.database());
         qint64 topic = -1;
         for (auto sc = t.vopr.scan(false); sc.next();)
-            if (integerOf(sc.row()[t.vId]) == questionId) topic = integerOf(sc.row()[t.vTopic]);
+            if (store::integerOf(sc.row()[t.vId]) == questionId)
+                topic = store::integerOf(sc.row()[t.vTopic]);
         std::vector<QuestionRow> order = t.questionsOf({topic});
         const auto at = std::find_if(order.begin(), order.end(),
                                      [&](const auto& q) { return q.id == questionId; });
