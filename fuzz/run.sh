@@ -1,22 +1,91 @@
 #!/usr/bin/env bash
-# Runs the reader's fuzz target for SECONDS (default 60) on a seed corpus of the small shared
-# fixtures. Usage: fuzz/run.sh BUILD_DIR [SECONDS]
-# New inputs go to BUILD_DIR/fuzz/corpus; crashes to BUILD_DIR/fuzz/crashes.
+# Runs the libFuzzer programs of a fuzzing build (ZN_FUZZ=ON, clang; see tools/test-all.sh).
+#
+#   fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]
+#       Long fuzzing: each target (all of the build's when none is named, one after another)
+#       for SECONDS (default 60). What it finds stays in BUILD_DIR/fuzz-work/<target>/:
+#       corpus/ (inputs that reached new code; kept between runs), crashes/ (the findings)
+#       and log.txt. Run it under nice; two at once at most on a shared machine.
+#   fuzz/run.sh --bounded BUILD_DIR RUNS [TARGET...]
+#       The test command's run: each target over its seeds and regression corpus, then RUNS
+#       mutations with a fixed seed, from a fresh corpus, so that the same commit passes or
+#       fails the same way every time. Exits non-zero when a target finds something.
+#
+# Seeds of every target: fuzz_seeds' (made from our own engine's files), the target's
+# regression corpus (fuzz/corpus/<target>/) and the shared inputs that once broke a parser
+# (../shared/fixtures/fuzz); the targets that read database files also get the shared .mdb
+# fixtures under 400 KB. An absent shared folder is said, then left out.
 set -euo pipefail
-build=$1
-seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
-fixtures="$here/../../shared/fixtures/mdb"
-work="$build/fuzz"
-mkdir -p "$work/corpus" "$work/seeds" "$work/crashes"
-if [ -d "$fixtures" ]; then
-    # Seeds: every shared fixture under 400 KB (linked, not copied).
-    find "$fixtures" -name '*.mdb' -size -400k | while read -r f; do
-        ln -sf "$f" "$work/seeds/$(basename "$f")"
-    done
-else
-    echo "fuzz: the shared fixtures folder is absent; fuzzing from an empty corpus" >&2
+shared="$here/../../shared/fixtures"
+
+bounded=0
+if [ "${1:-}" = "--bounded" ]; then
+    bounded=1
+    shift
 fi
-exec "$build/fuzz/jet_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
-    -max_len=450000 -print_final_stats=1 -artifact_prefix="$work/crashes/" \
-    "$work/corpus" "$work/seeds"
+[ $# -ge 1 ] || {
+    echo "usage: fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...] | --bounded BUILD_DIR RUNS [TARGET...]" >&2
+    exit 2
+}
+build=$(cd "$1" && pwd)
+amount=${2:-60}
+shift $(($# >= 2 ? 2 : 1))
+seeds_tool="$build/fuzz/fuzz_seeds"
+# Qt's hash tables are seeded at random unless told otherwise; the entries fix the seed too.
+export QT_HASH_SEED=0
+
+all_targets=$("$seeds_tool" targets)
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+    mapfile -t targets < <(cut -d' ' -f1 <<<"$all_targets")
+fi
+if [ ! -d "$shared" ]; then
+    echo "fuzz: the shared fixtures folder ($shared) is absent; fuzzing without its inputs" >&2
+fi
+
+status=0
+for t in "${targets[@]}"; do
+    kind=$(awk -v t="$t" '$1 == t { print $2 }' <<<"$all_targets")
+    if [ -z "$kind" ]; then
+        echo "fuzz: no target $t in $build" >&2
+        exit 2
+    fi
+    work="$build/fuzz-work/$t"
+    if [ $bounded = 1 ]; then
+        work="$build/fuzz-work/bounded-$t"
+        rm -rf "$work"
+    fi
+    mkdir -p "$work/corpus" "$work/crashes"
+    rm -rf "$work/seeds" "$work/shared-mdb"
+    "$seeds_tool" write "$t" "$work/seeds"
+    dirs=("$work/corpus" "$work/seeds")
+    if [ -d "$shared/fuzz" ]; then dirs+=("$shared/fuzz"); fi
+    if [ "$kind" = db ] && [ -d "$shared/mdb" ]; then
+        # Linked, not copied.
+        mkdir -p "$work/shared-mdb"
+        find "$shared/mdb" -name '*.mdb' -size -400k | while read -r f; do
+            ln -sf "$f" "$work/shared-mdb/$(basename "$f")"
+        done
+        dirs+=("$work/shared-mdb")
+    fi
+    maxlen=65536
+    if [ "$kind" = db ]; then maxlen=450000; fi
+    args=(-rss_limit_mb=2048 -max_len=$maxlen -print_final_stats=1
+        -artifact_prefix="$work/crashes/")
+    if [ $bounded = 1 ]; then
+        args+=(-seed=1 -runs="$amount" -timeout=60)
+    else
+        args+=(-max_total_time="$amount" -timeout=20)
+    fi
+    echo "== fuzz $t ($([ $bounded = 1 ] && echo "$amount runs, seed 1" || echo "$amount s"))"
+    if "$build/fuzz/fuzz_$t" "${args[@]}" "${dirs[@]}" >"$work/log.txt" 2>&1; then
+        grep -E '^stat::number_of_executed_units|^#[0-9]+.*DONE' "$work/log.txt" | tail -n 2 || true
+    else
+        status=1
+        echo "fuzz: $t found something (log: $work/log.txt):" >&2
+        grep -E '^==[0-9]+==ERROR|^==fuzz target|SUMMARY|Test unit written|terminate called|what\(\)' \
+            "$work/log.txt" | head -n 12 >&2 || tail -n 30 "$work/log.txt" >&2
+    fi
+done
+exit $status
