@@ -11,6 +11,17 @@ namespace {
 
 using znfuzz::Target;
 
+}  // namespace
+
+namespace znfuzz {
+// A failing case names its target, not its bytes.
+void PrintTo(const Target& t, std::ostream* os) {
+    *os << t.name;
+}
+}  // namespace znfuzz
+
+namespace {
+
 std::string replay(const Target& t, const std::vector<uint8_t>& bytes) {
     try {
         t.entry(bytes.data(), bytes.size());
