@@ -5,9 +5,9 @@
 #include <QStringList>
 #include <cstdio>
 
-#include "imagelist.h"
-#include "startup.h"
-#include "znapplication.h"
+#include "app/startup.h"
+#include "frame/imagelist.h"
+#include "frame/znapplication.h"
 
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);

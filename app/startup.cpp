@@ -1,5 +1,5 @@
 // Start-up sequence, the main window's show step and the run of the program.
-#include "startup.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -8,15 +8,19 @@
 #include "bulk/bulkarea.h"
 #include "bulk/tform5.h"
 #include "editor/editorarea.h"
-#include "editor/undoarea.h"
-#include "guard.h"
-#include "imagelist.h"
+#include "frame/guard.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
+#include "preview/datafiles.h"
+#include "print/printarea.h"
 #include "problems/problemsarea.h"
+#include "store/bankfile.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
 #include "tree/topictree.h"
+#include "undo/undoarea.h"
 
 namespace zn {
 
@@ -44,6 +48,7 @@ Program::Program(const QString& startDatabase)
 
 Program::~Program() {
     setFailureCleanup(nullptr);
+    print_.reset();
     undo_.reset();
     bulk_.reset();
     editor_.reset();
@@ -78,19 +83,66 @@ void Program::createForm5() {
 
 bool Program::createDatMod() {
     datMod_ = std::make_unique<TDatMod>();
-    const bool connected = runGuarded([this] {
-        if (startDatabase_.isEmpty()) {
-            datMod_->connectDefault();
-            return;
+    for (;;) {
+        QString failure;
+        try {
+            if (startDatabase_.isEmpty()) {
+                datMod_->connectDefault();
+            } else {
+                // What connectDefault does, on the named file.
+                datMod_->connectTo(startDatabase_);
+                datMod_->tbSettings.open();
+                datMod_->TbTema.open();
+            }
+            return true;
+        } catch (...) {
+            failure = currentExceptionMessage();
         }
-        // What connectDefault does, on the named file.
-        datMod_->connectTo(startDatabase_);
-        datMod_->tbSettings.open();
-        datMod_->TbTema.open();
-    });
-    if (connected) return true;
+        datMod_->Conn.close();
+        if (!offerAnotherDatabase(failure)) break;
+    }
     datMod_.reset();
     return false;
+}
+
+// The database to start on cannot be used: says why and what can be done, and lets the person
+// open another file or, when the file is missing, create an empty test database in its place.
+// Returns false when the person chose to end the program.
+bool Program::offerAnotherDatabase(const QString& failure) {
+    const QString path = startDatabase_.isEmpty()
+                             ? QDir::current().filePath(QStringLiteral("test.mdb"))
+                             : startDatabase_;
+    QString why = store::whyNotATestBank(path);
+    if (why.isEmpty()) why = errorReportText(failure);
+    const bool missing = !QFileInfo::exists(path);
+    QStringList choices{QStringLiteral("Открыть другую базу…")};
+    if (missing) choices << QStringLiteral("Создать новую пустую базу");
+    choices << QStringLiteral("Выход");
+    const QString text =
+        why + (missing ? QStringLiteral("\n\nМожно открыть другую базу теста или создать новую "
+                                        "пустую базу %1 и наполнить её.")
+                             .arg(QFileInfo(path).fileName())
+                       : QStringLiteral("\n\nМожно открыть другую базу теста."));
+    const int choice = Modal::choose(MsgIcon::Exclamation, appTitle(), text, choices);
+    if (choice == 0) {
+        const QString chosen = Modal::openFile(QString(), QDir::currentPath(),
+                                               QString::fromUtf16(TForm1::kDatabaseFilter));
+        if (chosen.isEmpty()) return true;  // asked again
+        startOn(chosen);
+        return true;
+    }
+    if (missing && choice == 1) {
+        if (runGuarded([&] { store::createEmptyTestBank(path); })) startOn(path);
+        return true;
+    }
+    return false;
+}
+
+// From now on the program starts on `path`, with the pictures in the data folder beside it.
+void Program::startOn(const QString& path) {
+    startDatabase_ = QFileInfo(path).absoluteFilePath();
+    session_.databasePath = startDatabase_;
+    session_.dataFolder = dataFolderIn(QFileInfo(startDatabase_).absolutePath());
 }
 
 // The topic name dialog, with the editor area that owns it.
@@ -118,6 +170,11 @@ void Program::connectAreas() {
     QObject::connect(datMod_.get(), &TDatMod::topicsEmptied, form,
                      [form] { form->loadPreview(QString()); });
     QObject::connect(form, &TForm1::closed, qApp, [] { QCoreApplication::quit(); });
+    // Another program replaced or changed the bank under a command: once that command's error
+    // has been shown, the tree shows the file as it is now.
+    QObject::connect(
+        datMod_.get(), &TDatMod::reopenedAfterOthersChanged, form, [form] { form->TreeObnov(); },
+        Qt::QueuedConnection);
 
     TreeControls c;
     c.treeDb = form->treeDb();
@@ -139,14 +196,33 @@ void Program::connectAreas() {
     form->hooks().trBarChange = [editor] { editor->TrBarChange(); };
     tree_ = std::make_unique<TopicTree>(*datMod_, session_, std::move(c));
     TDatMod* dm = datMod_.get();
-    setFailureCleanup([dm] { dm->cancelPendingEdits(); });
+    setFailureCleanup([dm]() -> QString {
+        dm->cancelPendingEdits();
+        // A command that failed because another program replaced or cut the file (a read past
+        // its new end, say) is reported for what happened, and the bank shown as it is now.
+        try {
+            if (dm->reopenIfChangedByOthers()) return dm->changedByOthersMessage();
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        }
+        return {};
+    });
     form->hooks().startupTreeBuild = [this] { tree_->startupBuild(); };
     form->hooks().treeObnov = [this] { tree_->TreeObnov(); };
     form->hooks().treeDbChange = [this](QTreeWidgetItem* node) { tree_->TreeDbChange(node); };
+    form->hooks().selectionCommands = [this] { tree_->updateCommands(); };
     bulk_ = std::make_unique<BulkArea>(*form1_, *datMod_, *form5_);
     // The problem panel and the search follow the tree's rebuilds: after the tree's hooks.
     problems_ = std::make_unique<ProblemsArea>(*form1_, *datMod_);
     undo_ = std::make_unique<UndoArea>(*form1_, *datMod_);
+    // Printing takes the topic the tree's selection stands on.
+    print_ = std::make_unique<print::PrintArea>(*datMod_, session_, *form1_, [dm] {
+        std::vector<qint64> topics;
+        if (dm->qrtema.isOpen() && dm->qrtema.recNo() > 0)
+            topics.push_back(dm->qrtema.asInteger("numtema"));
+        return topics;
+    });
+    form->addFileActions({print_->printAction(), print_->savePdfAction()});
 }
 
 // The data part of the show step; TForm1 sets the tree's row height before it, hides the editor
@@ -161,7 +237,7 @@ void Program::showStep() {
     dm.TbTema.close();
     dm.TbTema.open();
     dm.tbSettings.open();
-    if (form1_->hooks().startupTreeBuild) form1_->hooks().startupTreeBuild();
+    form1_->startupTreeBuild();
     form1_->announceAccessMode();
 }
 

@@ -28,6 +28,9 @@ class EditorArea;
 class BulkArea;
 class ProblemsArea;
 class UndoArea;
+namespace print {
+class PrintArea;
+}
 
 // The command line, without the program's own name and Qt's options: no argument, or the path
 // of the database to start on.
@@ -49,9 +52,10 @@ class Program {
     Program& operator=(const Program&) = delete;
 
     // Creates everything in start-up order. The data module connects to test.mdb in the
-    // working directory (or to the start database); when that fails, the engine's error goes to
-    // the general error report and false is returned, with no window shown and the later
-    // objects not created.
+    // working directory (or to the start database). When that fails, a box says why in Russian
+    // and offers to open another database, to create an empty test database when the file is
+    // missing, or to end; ending returns false, with no window shown and the later objects not
+    // created. Opening another one makes it the start database (its data folder with it).
     // REQUIRES: a QApplication exists; called once.
     bool create();
     // Shows the main window, which runs its show step.
@@ -73,9 +77,12 @@ class Program {
     BulkArea* bulk() const { return bulk_.get(); }
     ProblemsArea* problems() const { return problems_.get(); }
     UndoArea* undo() const { return undo_.get(); }
+    print::PrintArea* printing() const { return print_.get(); }
     Session& session() { return session_; }
 
   private:
+    bool offerAnotherDatabase(const QString& failure);
+    void startOn(const QString& path);
     void createForm1();
     void createForm5();
     bool createDatMod();
@@ -98,6 +105,7 @@ class Program {
     std::unique_ptr<BulkArea> bulk_;
     std::unique_ptr<ProblemsArea> problems_;
     std::unique_ptr<UndoArea> undo_;
+    std::unique_ptr<print::PrintArea> print_;
 };
 
 }  // namespace zn

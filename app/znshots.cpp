@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "app/startup.h"
 #include "bulk/exchange.h"
 #include "bulk/inforecords.h"
 #include "bulk/tform5.h"
@@ -30,18 +31,17 @@
 #include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
-#include "editor/undoarea.h"
-#include "imagelist.h"
-#include "modal.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
+#include "frame/znapplication.h"
 #include "problems/problemsarea.h"
 #include "problems/problemspanel.h"
 #include "problems/searchbox.h"
-#include "startup.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
-#include "znapplication.h"
+#include "undo/undoarea.h"
 
 namespace {
 
@@ -138,8 +138,9 @@ int main(int argc, char** argv) {
     // box above the tree ($ZN_SHOTS_SEARCH, default "а") with its result list.
     if (zn::ProblemsArea* problems = program.problems()) {
         problems->panelAction()->trigger();
-        if (problems->panel().list()->topLevelItemCount() > 0)
-            problems->panel().list()->setCurrentItem(problems->panel().list()->topLevelItem(0));
+        QTreeWidget* list = problems->panel().list();
+        if (list->topLevelItemCount() > 0 && list->topLevelItem(0)->childCount() > 0)
+            list->setCurrentItem(list->topLevelItem(0)->child(0));
         settle();
         std::printf("problems: %s\n", qPrintable(problems->panel().counts()->text()));
         ok &= save(form1.grab(), out.filePath(QStringLiteral("problems.png")));

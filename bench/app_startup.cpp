@@ -13,10 +13,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "imagelist.h"
-#include "startup.h"
-#include "tform1.h"
-#include "znapplication.h"
+#include "app/startup.h"
+#include "frame/imagelist.h"
+#include "frame/tform1.h"
+#include "frame/znapplication.h"
 
 namespace {
 

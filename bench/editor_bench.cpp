@@ -24,6 +24,7 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "bench/support.h"
 #include "bulk/deleteall.h"
 #include "editor/questioncommands.h"
 #include "editor/topiccommands.h"
@@ -33,8 +34,6 @@
 #include "tree/topictree.h"
 
 namespace {
-
-const QString kLarge = QStringLiteral(ZN_FIXTURES_DIR "/large-test.mdb");
 
 // A writable copy of large-test.mdb with the data module, the tree and the question commands.
 struct Bench {
@@ -49,13 +48,8 @@ struct Bench {
     std::unique_ptr<zn::QuestionCommands> commands;
 
     explicit Bench(benchmark::State& state) {
-        if (!QFileInfo(kLarge).isFile()) {
-            state.SkipWithError("the shared fixtures folder (../shared/fixtures/mdb) is absent");
-            return;
-        }
-        const QString file = dir.filePath(QStringLiteral("test.mdb"));
-        QFile::copy(kLarge, file);
-        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        const QString file = benchsupport::copyOfLargeBank(dir, state);
+        if (file.isEmpty()) return;
         session.dataFolder = dir.filePath(QStringLiteral("data")) + u'/';
         dm.connectTo(file);
         dm.qrtema.open();
@@ -191,10 +185,10 @@ void BM_UndoDeleteTopic1(benchmark::State& state) {
     bool first = true;
     for (auto _ : state) {
         state.PauseTiming();
-        if (!first) b.dm.history.redo(b.dm);
+        if (!first) b.dm.redo();
         first = false;
         state.ResumeTiming();
-        if (!b.dm.history.undo(b.dm).isEmpty()) state.SkipWithError("the undo was refused");
+        if (!b.dm.undo().isEmpty()) state.SkipWithError("the undo was refused");
         if (state.range(0)) b.tree->TreeObnov();
     }
     state.counters["topicsAfter"] = b.dm.qrtema.recordCount();
@@ -212,11 +206,5 @@ BENCHMARK(BM_TreeObnovAlone)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runWithApplication(argc, argv);
 }

@@ -15,45 +15,6 @@ namespace {
 
 const std::string kLarge = ZN_FIXTURES_DIR "/large-test.mdb";
 
-// The real file system, counting syncs.
-class CountingEnv : public jet::Env {
-  public:
-    int64_t fileSyncs = 0, dirSyncs = 0;
-    std::unique_ptr<jet::File> open(const std::string& path, jet::OpenMode mode) override {
-        return std::make_unique<Counted>(real().open(path, mode), *this);
-    }
-    bool exists(const std::string& path) override { return real().exists(path); }
-    void remove(const std::string& path) override { real().remove(path); }
-    void rename(const std::string& from, const std::string& to) override {
-        real().rename(from, to);
-    }
-    void syncDirOf(const std::string& path) override {
-        ++dirSyncs;
-        real().syncDirOf(path);
-    }
-    std::vector<std::string> list(const std::string& dir) override { return real().list(dir); }
-
-  private:
-    static jet::Env& real() { return jet::Env::posix(); }
-    class Counted : public jet::File {
-      public:
-        Counted(std::unique_ptr<jet::File> f, CountingEnv& env) : f_(std::move(f)), env_(env) {}
-        uint64_t size() override { return f_->size(); }
-        size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
-        void write(uint64_t off, const uint8_t* buf, size_t n) override { f_->write(off, buf, n); }
-        void truncate(uint64_t size) override { f_->truncate(size); }
-        void sync() override {
-            ++env_.fileSyncs;
-            f_->sync();
-        }
-        bool tryLockExclusive() override { return f_->tryLockExclusive(); }
-
-      private:
-        std::unique_ptr<jet::File> f_;
-        CountingEnv& env_;
-    };
-};
-
 size_t col(jet::Table& t, const char* name) {
     return size_t(t.columnIndex(name));
 }
@@ -69,7 +30,7 @@ void BM_CommitQuestion(benchmark::State& state) {
     std::filesystem::copy_file(kLarge, path, std::filesystem::copy_options::overwrite_existing);
     std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
-    CountingEnv env;
+    jet::SyncCountingEnv env(jet::Env::posix());
     {
         jet::OpenOptions o;
         o.writable = true;

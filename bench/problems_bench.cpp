@@ -18,14 +18,13 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include "bench/support.h"
 #include "problems/bankcheck.h"
 #include "problems/search.h"
 #include "problems/searchbox.h"
 #include "store/tdatmod.h"
 
 namespace {
-
-const QString kLarge = QStringLiteral(ZN_FIXTURES_DIR "/large-test.mdb");
 
 struct Bench {
     bool ok = false;
@@ -34,13 +33,8 @@ struct Bench {
     QString noPictures, allPictures;
 
     explicit Bench(benchmark::State& state, bool withPictures = false) {
-        if (!QFileInfo(kLarge).isFile()) {
-            state.SkipWithError("the shared fixtures folder (../shared/fixtures/mdb) is absent");
-            return;
-        }
-        const QString file = dir.filePath(QStringLiteral("test.mdb"));
-        QFile::copy(kLarge, file);
-        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        const QString file = benchsupport::copyOfLargeBank(dir, state);
+        if (file.isEmpty()) return;
         dm.connectTo(file);
         dm.qrtema.open();
         noPictures = dir.filePath(QStringLiteral("empty")) + u'/';
@@ -145,10 +139,5 @@ BENCHMARK(BM_SearchBoxKeystroke)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runWithApplication(argc, argv);
 }

@@ -13,57 +13,13 @@
 #include "jet/file.h"
 #include "store/tdatmod.h"
 
-namespace {
-
-// The real file system, counting syncs of files and folders.
-class CountingEnv : public jet::Env {
-  public:
-    std::unique_ptr<jet::File> open(const std::string& path, jet::OpenMode mode) override {
-        return std::make_unique<CountingFile>(jet::Env::posix().open(path, mode), syncs);
-    }
-    bool exists(const std::string& p) override { return jet::Env::posix().exists(p); }
-    void remove(const std::string& p) override { jet::Env::posix().remove(p); }
-    void rename(const std::string& a, const std::string& b) override {
-        jet::Env::posix().rename(a, b);
-    }
-    void syncDirOf(const std::string& p) override {
-        ++syncs;
-        jet::Env::posix().syncDirOf(p);
-    }
-    std::vector<std::string> list(const std::string& d) override {
-        return jet::Env::posix().list(d);
-    }
-    long syncs = 0;
-
-  private:
-    class CountingFile : public jet::File {
-      public:
-        CountingFile(std::unique_ptr<jet::File> f, long& syncs) : f_(std::move(f)), syncs_(syncs) {}
-        uint64_t size() override { return f_->size(); }
-        size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
-        void write(uint64_t off, const uint8_t* buf, size_t n) override { f_->write(off, buf, n); }
-        void truncate(uint64_t size) override { f_->truncate(size); }
-        void sync() override {
-            ++syncs_;
-            f_->sync();
-        }
-        bool tryLockExclusive() override { return f_->tryLockExclusive(); }
-
-      private:
-        std::unique_ptr<jet::File> f_;
-        long& syncs_;
-    };
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc != 3 || (std::strcmp(argv[2], "each") != 0 && std::strcmp(argv[2], "scope") != 0)) {
         std::fprintf(stderr, "usage: store_rekey FILE each|scope\n");
         return 2;
     }
     try {
-        CountingEnv env;
+        jet::SyncCountingEnv env(jet::Env::posix());
         TDatMod dm;
         dm.Conn.setEnv(&env);
         dm.connectTo(QString::fromLocal8Bit(argv[1]));
@@ -81,12 +37,12 @@ int main(int argc, char** argv) {
                 }
             }
         };
-        const long before = env.syncs;
+        const long before = long(env.fileSyncs + env.dirSyncs);
         if (std::strcmp(argv[2], "scope") == 0)
             dm.write(rekey);
         else
             rekey();
-        std::printf("%ld rows, %ld syncs\n", rows, env.syncs - before);
+        std::printf("%ld rows, %ld syncs\n", rows, long(env.fileSyncs + env.dirSyncs) - before);
         dm.Conn.close();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "store_rekey: %s\n", e.what());

@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "bench/support.h"
 #include "preview/htmlview.h"
 #include "preview/pagefeeder.h"
 #include "store/dbdataset.h"
@@ -28,8 +29,6 @@
 #include "tree/topictree.h"
 
 namespace {
-
-const QString kLarge = QStringLiteral(ZN_FIXTURES_DIR "/large-test.mdb");
 
 // A writable copy of large-test.mdb with the data module, a tree and a progress bar on it.
 struct Bench {
@@ -43,13 +42,8 @@ struct Bench {
     std::unique_ptr<zn::TopicTree> tree;
 
     explicit Bench(benchmark::State& state) {
-        if (!QFileInfo(kLarge).isFile()) {
-            state.SkipWithError("the shared fixtures folder (../shared/fixtures/mdb) is absent");
-            return;
-        }
-        const QString file = dir.filePath(QStringLiteral("test.mdb"));
-        QFile::copy(kLarge, file);
-        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        const QString file = benchsupport::copyOfLargeBank(dir, state);
+        if (file.isEmpty()) return;
         dm.connectTo(file);
         makeDataFolder();
         dm.qrtema.open();
@@ -208,11 +202,5 @@ BENCHMARK(BM_VisitEveryTopicTwice)->Unit(benchmark::kMillisecond)->Iterations(1)
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runWithApplication(argc, argv);
 }

@@ -7,13 +7,19 @@
 #include "bulk/importexport.h"
 #include "bulk/inforecords.h"
 #include "bulk/tform5.h"
-#include "modal.h"
+#include "frame/areawindow.h"
+#include "frame/dialogfolders.h"
+#include "frame/modal.h"
 #include "store/tdatmod.h"
-#include "tform1.h"
 
 namespace zn {
 
-BulkArea::BulkArea(TForm1& form, TDatMod& dm, TForm5& form5, QObject* parent)
+namespace {
+// The dialogs of exchange files share their folder.
+const QString kExchangeFiles = QStringLiteral("exchange");
+}  // namespace
+
+BulkArea::BulkArea(AreaWindow& form, TDatMod& dm, TForm5& form5, QObject* parent)
     : QObject(parent), form_(form), dm_(dm), form5_(form5) {
     exchange_ = std::make_unique<BankExchange>(dm_, form_.feedback(), form_.session(),
                                                [this] { form_.TreeObnov(); });
@@ -21,11 +27,11 @@ BulkArea::BulkArea(TForm1& form, TDatMod& dm, TForm5& form5, QObject* parent)
     // still be written (another program may hold it now).
     exchange_->deletion().afterReopen = [this] { form_.announceAccessMode(); };
     form5_.save = [this](const TForm5::Values& values) { saveInfoRecords(dm_, values); };
-    form_.setCommand(TForm1::Command::Import, [this] { ToolButton2Click(); });
-    form_.setCommand(TForm1::Command::Export, [this] { ToolButton10Click(); });
-    form_.setCommand(TForm1::Command::DeleteAll, [this] { ToolButton3Click(); });
-    form_.setCommand(TForm1::Command::Compact, [this] { ToolButton4Click(); });
-    form_.setCommand(TForm1::Command::InfoRecords, [this] { ToolButton5Click(); });
+    form_.setCommand(Command::Import, [this] { ToolButton2Click(); });
+    form_.setCommand(Command::Export, [this] { ToolButton10Click(); });
+    form_.setCommand(Command::DeleteAll, [this] { ToolButton3Click(); });
+    form_.setCommand(Command::Compact, [this] { ToolButton4Click(); });
+    form_.setCommand(Command::InfoRecords, [this] { ToolButton5Click(); });
 }
 
 BulkArea::~BulkArea() {
@@ -34,15 +40,19 @@ BulkArea::~BulkArea() {
 
 void BulkArea::ToolButton2Click() {
     const QString path =
-        Modal::openFile(QString(), QDir::currentPath(), QString::fromUtf16(kTextFilter));
+        Modal::openFile(QString(), dialogFolder(kExchangeFiles, QDir::currentPath()),
+                        QString::fromUtf16(kTextFilter));
     if (path.isEmpty()) return;
+    rememberDialogFolder(kExchangeFiles, path);
     exchange_->importFrom(path);
 }
 
 void BulkArea::ToolButton10Click() {
     const QString path =
-        Modal::saveFile(QString(), QDir::currentPath(), QString::fromUtf16(kTextFilter));
+        Modal::saveFile(QString(), dialogFolder(kExchangeFiles, QDir::currentPath()),
+                        QString::fromUtf16(kTextFilter));
     if (path.isEmpty()) return;
+    rememberDialogFolder(kExchangeFiles, path);
     exchange_->exportTo(path);
 }
 
@@ -50,10 +60,13 @@ void BulkArea::ToolButton3Click() {
     exchange_->deletion().Deletezap();
     form_.TreeObnov();
     form_.loadPreview(QString());
+    // Nothing is selected in the empty tree: no topic or question number to show.
+    form_.setStatusText(QString());
     // The topic commands, whatever the last selection left them in (not on a database that
     // cannot be written).
     if (form_.editingEnabled())
-        for (QAction* a : {form_.buttem1(), form_.buttem2(), form_.buttem3()}) a->setEnabled(true);
+        for (Command c : {Command::AddTopic, Command::EditTopic, Command::DeleteTopic})
+            for (QAction* a : form_.actionsOf(c)) a->setEnabled(true);
 }
 
 void BulkArea::ToolButton4Click() {

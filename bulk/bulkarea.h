@@ -12,7 +12,7 @@ class TDatMod;
 namespace zn {
 
 class BankExchange;
-class TForm1;
+class AreaWindow;
 class TForm5;
 
 class BulkArea : public QObject {
@@ -25,7 +25,7 @@ class BulkArea : public QObject {
 
     // Sets the main window's handlers for Import, Export, DeleteAll, Compact and InfoRecords.
     // `form`, `dm` and `form5` must outlive the area.
-    BulkArea(TForm1& form, TDatMod& dm, TForm5& form5, QObject* parent = nullptr);
+    BulkArea(AreaWindow& form, TDatMod& dm, TForm5& form5, QObject* parent = nullptr);
     ~BulkArea() override;
 
     BankExchange& exchange() { return *exchange_; }
@@ -42,7 +42,7 @@ class BulkArea : public QObject {
     void ToolButton5Click();
 
   private:
-    TForm1& form_;
+    AreaWindow& form_;
     TDatMod& dm_;
     TForm5& form5_;
     std::unique_ptr<BankExchange> exchange_;

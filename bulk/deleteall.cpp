@@ -7,9 +7,9 @@
 #include <exception>
 #include <utility>
 
-#include "bulk/filecommand.h"
 #include "jet/compact.h"
 #include "jet/database.h"
+#include "store/filecommand.h"
 #include "store/schema.h"
 #include "store/tdatmod.h"
 
@@ -115,11 +115,8 @@ bool BulkDeletion::compactAndReopen() {
     // The file system the connection uses (tests plug in their own); it outlives the database.
     jet::Env* env = dm_.Conn.isOpen() ? &dm_.Conn.database().env() : nullptr;
     const QString path = databasePath();
-    dm_.Conn.close();
-    const bool compacted = CompactDatabase_JRO(path, fb_, env);
-    dm_.Conn.open();
-    dm_.qrtema.open();
-    dm_.tbSettings.open();
+    bool compacted = false;
+    dm_.whileClosed([&] { compacted = CompactDatabase_JRO(path, fb_, env); });
     if (afterReopen) afterReopen();
     return compacted;
 }

@@ -54,7 +54,7 @@ class BulkDeletion {
     std::function<void()> afterReopen;
 
     // Deletezap: deleteRows() in a write scope of its own, then compactAndReopen(), after a
-    // backup and as one entry of the undo history (bulk/filecommand.h). The tree is not rebuilt.
+    // backup and as one entry of the undo history (store/filecommand.h). The tree is not rebuilt.
     void Deletezap();
     // The compaction command: compactAndReopen() after a backup, as one entry of the undo
     // history. Returns whether the compaction succeeded.

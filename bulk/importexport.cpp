@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "bulk/filecommand.h"
 #include "jet/database.h"
 #include "store/convert.h"
+#include "store/filecommand.h"
 #include "store/schema.h"
 #include "store/tdatmod.h"
 #include "store/values.h"

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "formstyle.h"
-#include "guard.h"
+#include "frame/formstyle.h"
+#include "frame/guard.h"
 
 namespace zn {
 

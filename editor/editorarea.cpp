@@ -9,26 +9,26 @@
 #include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
-#include "modal.h"
+#include "frame/areawindow.h"
+#include "frame/modal.h"
 #include "store/tdatmod.h"
-#include "tform1.h"
 
 namespace zn {
 
-EditorArea::EditorArea(TForm1& form, TDatMod& dm, QObject* parent)
+EditorArea::EditorArea(AreaWindow& form, TDatMod& dm, QObject* parent)
     : QObject(parent), form_(form), dm_(dm) {
     topics_ = std::make_unique<TopicCommands>(dm_, form_.feedback(), [this] { form_.TreeObnov(); });
     form4_ = std::make_unique<TForm4>(*topics_);
-    form_.setCommand(TForm1::Command::AddTopic, [this] { Buttem1Click(); });
-    form_.setCommand(TForm1::Command::EditTopic, [this] { Buttem2Click(); });
-    form_.setCommand(TForm1::Command::DeleteTopic, [this] { Buttem3Click(); });
+    form_.setCommand(Command::AddTopic, [this] { Buttem1Click(); });
+    form_.setCommand(Command::EditTopic, [this] { Buttem2Click(); });
+    form_.setCommand(Command::DeleteTopic, [this] { Buttem3Click(); });
 
     questions_ =
         std::make_unique<QuestionCommands>(dm_, form_.feedback(), [this] { form_.TreeObnov(); });
     questionEditor_ = new QuestionEditor(form_, *questions_);
-    form_.setCommand(TForm1::Command::AddQuestion, [this] { Butvop1Click(); });
-    form_.setCommand(TForm1::Command::EditQuestion, [this] { Butvop2Click(); });
-    form_.setCommand(TForm1::Command::DeleteQuestion, [this] { N6Click(); });
+    form_.setCommand(Command::AddQuestion, [this] { Butvop1Click(); });
+    form_.setCommand(Command::EditQuestion, [this] { Butvop2Click(); });
+    form_.setCommand(Command::DeleteQuestion, [this] { N6Click(); });
 }
 
 EditorArea::~EditorArea() = default;
@@ -55,7 +55,12 @@ void EditorArea::Buttem2Click() {
 }
 
 void EditorArea::Buttem3Click() {
+    // The first status panel stays empty after a topic's deletion.
     topics_->deleteTopic();
+}
+
+void EditorArea::sayDeleted(const QString& what) {
+    form_.setStatusText(what + QStringLiteral(". Отменить: Ctrl+Z"));
 }
 
 bool EditorArea::questionSelected() const {
@@ -76,7 +81,14 @@ void EditorArea::N6Click() {
 }
 
 void EditorArea::BitDelVopClick() {
-    if (questionSelected()) questions_->deleteQuestion();
+    if (!questionSelected()) return;
+    const QString what = QStringLiteral("Вопрос %1 темы %2 удалён")
+                             .arg(dm_.qrvoprosi.asInteger("idvopr"))
+                             .arg(dm_.qrvoprosi.asInteger("idtest"));
+    const int entries = dm_.history.size();
+    const QString label = dm_.history.undoLabel();
+    questions_->deleteQuestion();
+    if (dm_.history.size() != entries || dm_.history.undoLabel() != label) sayDeleted(what);
 }
 
 void EditorArea::TrBarChange() {

@@ -10,7 +10,7 @@ class TDatMod;
 
 namespace zn {
 
-class TForm1;
+class AreaWindow;
 class TForm4;
 class TopicCommands;
 class QuestionCommands;
@@ -24,7 +24,7 @@ class EditorArea : public QObject {
     // Creates the topic dialog and the question editor page (inside the main window's editor
     // page) and sets the main window's topic and question command handlers. `form` and `dm`
     // must outlive the area.
-    EditorArea(TForm1& form, TDatMod& dm, QObject* parent = nullptr);
+    EditorArea(AreaWindow& form, TDatMod& dm, QObject* parent = nullptr);
     ~EditorArea() override;
 
     TopicCommands& topics() { return *topics_; }
@@ -56,10 +56,12 @@ class EditorArea : public QObject {
     void showAnswersPanel();
 
   private:
+    // After a deletion: what went, and how to get it back, in the status bar.
+    void sayDeleted(const QString& what);
     // Whether the tree's current node is a question node.
     bool questionSelected() const;
 
-    TForm1& form_;
+    AreaWindow& form_;
     TDatMod& dm_;
     std::unique_ptr<TopicCommands> topics_;
     std::unique_ptr<TForm4> form4_;

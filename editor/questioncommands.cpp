@@ -13,10 +13,6 @@ namespace {
 
 using Mode = QuestionDraft::Mode;
 
-bool isBlank(QChar c) {
-    return c.unicode() <= 32;
-}
-
 bool hasCurrentRow(const Dataset& d) {
     return d.isOpen() && d.recNo() > 0;
 }
@@ -61,13 +57,6 @@ int correctAnswer(const QuestionDraft& d) {
 QuestionCommands::QuestionCommands(TDatMod& dm, Feedback& feedback, std::function<void()> treeObnov)
     : dm_(dm), fb_(feedback), treeObnov_(std::move(treeObnov)) {}
 
-QString QuestionCommands::trimmed(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && isBlank(text[begin])) ++begin;
-    while (end > begin && isBlank(text[end - 1])) --end;
-    return text.mid(begin, end - begin);
-}
-
 int QuestionCommands::nextQuestionNumber() {
     // qrvoprosi is ordered by idvopr: its last row holds the highest number.
     qint64 highest = 0;
@@ -102,11 +91,11 @@ std::optional<QuestionDraft> QuestionCommands::draftOfCurrent() const {
     d.topicNumber = q.idtest;
     d.questionNumber = q.idvopr;
     d.topicName = dm_.qrtema.asString("tema");
-    d.question = trimmed(q.vopros);
+    d.question = store::trimmedText(q.vopros);
     // Walking qrotveti leaves it on its first row, as the page's filling does.
     const std::vector<store::Answer> answers = store::answersOf(dm_.qrotveti);
     for (size_t k = 0; k < answers.size() && k < d.answers.size(); ++k)
-        d.answers[k] = trimmed(answers[k].otvet);
+        d.answers[k] = store::trimmedText(answers[k].otvet);
     d.answerCount = clampCount(int(std::min<size_t>(answers.size(), 1000)));
     d.marked = q.otvet >= 1 && q.otvet <= QuestionDraft::kMaxAnswers ? int(q.otvet) : 0;
     d.withPicture = !q.img.isEmpty();
@@ -120,21 +109,21 @@ QStringList QuestionCommands::check(const QuestionDraft& d) {
         return QStringLiteral("Не заполнено поле \"%1\"").arg(field);
     };
     if (d.withPicture) {
-        const QString name = trimmed(d.picture);
+        const QString name = store::trimmedText(d.picture);
         if (name.isEmpty())
             out << missing(QStringLiteral("Изображение"));
-        else if (name.size() > kMaxPictureName)
+        else if (name.size() > store::kMaxPictureName)
             out << QStringLiteral(
                        "Имя файла изображения \"%1\" длиннее %2 символов (в нём %3): "
                        "в базе оно не поместится. Переименуйте файл.")
                        .arg(name)
-                       .arg(kMaxPictureName)
+                       .arg(store::kMaxPictureName)
                        .arg(name.size());
     }
-    if (trimmed(d.question).isEmpty()) out << missing(QStringLiteral("Вопрос"));
+    if (store::trimmedText(d.question).isEmpty()) out << missing(QStringLiteral("Вопрос"));
     const int n = clampCount(d.answerCount);
     for (int k = 1; k <= n; ++k)
-        if (trimmed(d.answers[size_t(k - 1)]).isEmpty())
+        if (store::trimmedText(d.answers[size_t(k - 1)]).isEmpty())
             out << missing(QStringLiteral("Ответ ") + QString::number(k));
     if (correctAnswer(d) == 0) out << QStringLiteral("Необходимо выбрать правильный ответ");
     return out;
@@ -200,10 +189,10 @@ bool QuestionCommands::save(const QuestionDraft& d, const std::function<void()>&
 
     const int n = clampCount(d.answerCount);
     const auto writeQuestion = [&] {
-        dm_.qrvoprosi.setString("vopros", trimmed(d.question));
+        dm_.qrvoprosi.setString("vopros", store::trimmedText(d.question));
         dm_.qrvoprosi.setInteger("otvet", correctAnswer(d));
         dm_.qrvoprosi.setInteger("kolotvet", n);
-        dm_.qrvoprosi.setString("img", d.withPicture ? trimmed(d.picture) : QString());
+        dm_.qrvoprosi.setString("img", d.withPicture ? store::trimmedText(d.picture) : QString());
         dm_.qrvoprosi.post();
     };
     const QString label =
@@ -235,7 +224,7 @@ bool QuestionCommands::save(const QuestionDraft& d, const std::function<void()>&
                 dm_.qrotveti.insert();
                 dm_.qrotveti.setInteger("idvopr", key);
                 dm_.qrotveti.setInteger("idotv", k);
-                dm_.qrotveti.setString("otvet", trimmed(d.answers[size_t(k - 1)]));
+                dm_.qrotveti.setString("otvet", store::trimmedText(d.answers[size_t(k - 1)]));
                 dm_.qrotveti.post();
             }
             dm_.recountQuestions();

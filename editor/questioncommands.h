@@ -58,14 +58,8 @@ struct QuestionDraft {
 
 class QuestionCommands {
   public:
-    // Characters Voprosi.img holds.
-    static constexpr int kMaxPictureName = 10;
-
     // `treeObnov` rebuilds the tree (may be empty). All must outlive this object.
     QuestionCommands(TDatMod& dm, Feedback& feedback, std::function<void()> treeObnov);
-
-    // `text` without the characters of codes 0 to 32 at either end; inner ones stay.
-    static QString trimmed(const QString& text);
 
     // The number a new question of the current topic gets: one more than the highest idvopr
     // of the topic (1 for a topic without questions). With the topic numbered 1..n, as the

@@ -1,6 +1,7 @@
 // The question editor page: its layout and the operations that run on its controls.
 #include "editor/questioneditor.h"
 
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,12 +20,13 @@
 #include <QVBoxLayout>
 
 #include "editor/picture.h"
-#include "formstyle.h"
-#include "guard.h"
-#include "imagelist.h"
-#include "modal.h"
-#include "tform1.h"
-#include "tform9.h"
+#include "frame/areawindow.h"
+#include "frame/formstyle.h"
+#include "frame/guard.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/tform9.h"
+#include "store/values.h"
 
 namespace zn {
 
@@ -137,6 +139,8 @@ class ClickLabel : public QLabel {
 };
 
 // A picture control that reports a double click.
+const QString kThumbnailHint = QStringLiteral("Для просотра нажать 2 раза");
+
 class Thumbnail : public QLabel {
   public:
     Thumbnail(QWidget* parent, std::function<void()> onDoubleClick)
@@ -191,7 +195,7 @@ QColor QuestionEditor::markedAnswerColour() {
     return colourValue(15532012);
 }
 
-QuestionEditor::QuestionEditor(TForm1& form, QuestionCommands& commands)
+QuestionEditor::QuestionEditor(AreaWindow& form, QuestionCommands& commands)
     : QWidget(form.editorPage()), form_(form), commands_(commands) {
     setObjectName(QStringLiteral("QuestionEditor"));
     QWidget* page = form.editorPage();
@@ -334,7 +338,14 @@ void QuestionEditor::buildQuestionBand(QWidget* band) {
     Image7->setObjectName(QStringLiteral("Image7"));
     Image7->setScaledContents(true);
     Image7->setMinimumSize(1, 1);
-    Image7->setToolTip(QStringLiteral("Для просотра нажать 2 раза"));
+    Image7->setToolTip(kThumbnailHint);
+    // The text shown in the picture's place when its file is missing.
+    Image7->setWordWrap(true);
+    Image7->setAlignment(Qt::AlignCenter);
+    QFont small = Image7->font();
+    small.setPointSize(6);
+    Image7->setFont(small);
+    setTextColour(Image7, colourValue(255));
     inside->addWidget(Image7);
     row->addWidget(GrImage);
 
@@ -347,6 +358,8 @@ void QuestionEditor::buildQuestionBand(QWidget* band) {
     MemVopr->setFont(largeFont(font()));
     MemVopr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemVopr->setMinimumHeight(0);
+    // Tab and Shift+Tab move between the fields, as in a form; a tab pasted in stays.
+    MemVopr->setTabChangesFocus(true);
     setBaseColour(MemVopr, creamColour());
     fill->addWidget(MemVopr);
     row->addWidget(GrVopros, 1);
@@ -392,6 +405,7 @@ void QuestionEditor::buildAnswerArea(QWidget* holder) {
 
         auto* memo = new QPlainTextEdit(row);
         memo->setObjectName(QStringLiteral("MemOtv%1").arg(n));
+        memo->setTabChangesFocus(true);
         memo->setFont(largeFont(font()));
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo->setMinimumHeight(0);
@@ -520,9 +534,15 @@ void QuestionEditor::Butvop2Click() {
         RadioButton1->setChecked(true);
         RadioButton1Click();
         GrImage->show();
-        // A picture that cannot be loaded ends the opening here.
-        const QImage picture = loadPicture(pictureFilePath(form_.session().dataFolder, d->picture));
-        Image7->setPixmap(QPixmap::fromImage(picture));
+        const QString path = pictureFilePath(form_.session().dataFolder, d->picture);
+        if (!QFileInfo::exists(path)) {
+            // A missing file does not keep the question closed: the teacher sees so and may
+            // choose another picture or none.
+            showMissingPicture(d->picture);
+        } else {
+            // A picture that cannot be read ends the opening here.
+            Image7->setPixmap(QPixmap::fromImage(loadPicture(path)));
+        }
         EdImage->setText(d->picture);
     } else {
         RadioButton2->setChecked(true);
@@ -576,8 +596,20 @@ void QuestionEditor::lbClick(int n) {
     TrBar->setValue(n);
 }
 
+void QuestionEditor::showMissingPicture(const QString& name) {
+    const QString text = missingPictureText(name);
+    Image7->clear();
+    Image7->setText(text);
+    Image7->setToolTip(text);
+}
+
+QString QuestionEditor::missingPictureText(const QString& name) {
+    return QStringLiteral("Рисунок «%1» не найден").arg(name);
+}
+
 void QuestionEditor::RadioButton1Click() {
     Image7->clear();
+    Image7->setToolTip(kThumbnailHint);
     setPictureRowVisible(true);
 }
 
@@ -596,7 +628,7 @@ void QuestionEditor::Image7DblClick() {
     if (EdImage->text().isEmpty()) return;
     const QString name = !openedPicture_.isEmpty() && QuestionEditMode == 1
                              ? openedPicture_
-                             : QuestionCommands::trimmed(EdImage->text());
+                             : store::trimmedText(EdImage->text());
     const QImage picture = loadPicture(pictureFilePath(form_.session().dataFolder, name));
     if (TForm9* window = form_.pictureWindow()) window->showPicture(QPixmap::fromImage(picture));
 }

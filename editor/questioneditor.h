@@ -30,7 +30,7 @@ class QToolButton;
 
 namespace zn {
 
-class TForm1;
+class AreaWindow;
 class AnswerRowsBox;
 
 class QuestionEditor : public QWidget {
@@ -57,7 +57,7 @@ class QuestionEditor : public QWidget {
     // Builds the page inside the main window's editor page, which it fills. `form` and
     // `commands` must outlive it; the page reads the data folder from the form's session and
     // shows pictures in the form's picture window.
-    QuestionEditor(TForm1& form, QuestionCommands& commands);
+    QuestionEditor(AreaWindow& form, QuestionCommands& commands);
     ~QuestionEditor() override;
 
     // How the page was last opened: one byte each, set together to opposite values by the two
@@ -97,6 +97,9 @@ class QuestionEditor : public QWidget {
     // Shows the picture in the picture window (nothing when EdImage is empty): the picture the
     // question was opened with, or for a question stored without one (or a new question) the
     // file named in EdImage. A picture that cannot be loaded propagates its error.
+    // "Рисунок «name» не найден": shown in the thumbnail's place when the picture's file is
+    // missing.
+    static QString missingPictureText(const QString& name);
     void Image7DblClick();
     // "Записать": the save of the question commands; a successful save hides the page. A page
     // opened on another database than the open one is not saved (an "Ошибка" box says so).
@@ -137,6 +140,7 @@ class QuestionEditor : public QWidget {
     QPushButton* BitBtn7 = nullptr;  // "Скрыть"
 
   private:
+    void showMissingPicture(const QString& name);
     void buildTopBand(QWidget* band);
     void buildQuestionBand(QWidget* band);
     void buildAnswerArea(QWidget* holder);
@@ -144,7 +148,7 @@ class QuestionEditor : public QWidget {
     void showTab(int image, const QString& caption);
     void setPictureRowVisible(bool visible);
 
-    TForm1& form_;
+    AreaWindow& form_;
     QuestionCommands& commands_;
     AnswerRowsBox* rowsBox_ = nullptr;
     // What the page was opened for (mode, row ids, numbers) as its opening left it.

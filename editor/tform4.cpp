@@ -8,9 +8,9 @@
 #include <QStyle>
 
 #include "editor/topiccommands.h"
-#include "formstyle.h"
-#include "guard.h"
-#include "modal.h"
+#include "frame/formstyle.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
 
 namespace zn {
 
@@ -73,9 +73,13 @@ void TForm4::BitBtn2Click() {
 }
 
 void TForm4::keyPressEvent(QKeyEvent* event) {
-    // No default and no cancel button: Enter and Escape do nothing here.
+    // No default and no cancel button: Enter presses nothing; Escape closes the dialog as its
+    // close box does, writing nothing.
     switch (event->key()) {
         case Qt::Key_Escape:
+            event->accept();
+            reject();
+            return;
         case Qt::Key_Return:
         case Qt::Key_Enter:
             event->accept();

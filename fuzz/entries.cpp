@@ -127,6 +127,10 @@ const std::vector<Target>& targets() {
         {"undo_record", readUndoRecord, false},
         {"backup_txt", readBackupDescription, false},
         {"bank_check", checkBank, true},
+        {"moodlexml", readMoodleXmlFile, false},
+        {"gift", readGiftFile, false},
+        {"aiken", readAikenFile, false},
+        {"csv", readCsvFile, false},
 #endif
     };
     return all;

@@ -1,8 +1,8 @@
 // The fuzz targets: one entry function per reader of bytes that come from outside the program
 // (a database file, the exchange file, the undo history's side file, the lock file, a backup's
-// description). The libFuzzer programs (fuzz/target.cpp) and the regression test
-// (tests/fuzz_corpus_test.cpp) both call them, so an input found by fuzzing is replayed by the
-// normal tests through the same code.
+// description, the question files of other programs). The libFuzzer programs (fuzz/target.cpp) and
+// the regression test (tests/fuzz_corpus_test.cpp) both call them, so an input found by fuzzing is
+// replayed by the normal tests through the same code.
 //
 // An entry returns normally for every outcome the code under test is allowed: a result, or an
 // error of its own kind (jet::Error) for a damaged input. It throws Finding when the input
@@ -45,7 +45,8 @@ struct Finding : std::logic_error {
 // call again.
 void initialize();
 
-// The targets (fuzz/entries.cpp: the engine's; fuzz/entries_qt.cpp: those over Qt code).
+// The targets (fuzz/entries.cpp: the engine's; fuzz/entries_qt.cpp: those over Qt code;
+// fuzz/entries_formats.cpp: the readers of Moodle XML, GIFT, Aiken and CSV files).
 void readDatabase(const uint8_t* data, size_t size);
 void writeDatabase(const uint8_t* data, size_t size);
 void readLockFile(const uint8_t* data, size_t size);
@@ -53,5 +54,9 @@ void readExchangeFile(const uint8_t* data, size_t size);
 void readUndoRecord(const uint8_t* data, size_t size);
 void readBackupDescription(const uint8_t* data, size_t size);
 void checkBank(const uint8_t* data, size_t size);
+void readMoodleXmlFile(const uint8_t* data, size_t size);
+void readGiftFile(const uint8_t* data, size_t size);
+void readAikenFile(const uint8_t* data, size_t size);
+void readCsvFile(const uint8_t* data, size_t size);
 
 }  // namespace znfuzz

@@ -1,5 +1,6 @@
 // The fuzz targets over the Qt parts: the exchange file, a record of the undo history's side
-// file, a backup's description and the problem check of a bank.
+// file, a backup's description and the problem check of a bank (the question files of other
+// programs are in entries_formats.cpp).
 #include <QByteArray>
 #include <QHashSeed>
 #include <QTemporaryDir>
@@ -244,7 +245,13 @@ std::vector<Input> undoSeeds(const std::vector<uint8_t>& sample) {
 
 }  // namespace
 
+// The seeds of the question file readers (fuzz/entries_formats.cpp), made from the sample bank's
+// exchange file.
+std::vector<Input> formatsSeedsFor(std::string_view target, const QByteArray& exchangeFile);
+
 std::vector<Input> qtSeedsFor(std::string_view target, const std::vector<uint8_t>& sample) {
+    if (target == "moodlexml" || target == "gift" || target == "aiken" || target == "csv")
+        return formatsSeedsFor(target, ex::format(exchangeBank(sample)));
     if (target == "exchange") {
         const ex::Bank bank = exchangeBank(sample);
         return {textSeed("sample.txt", ex::format(bank)),

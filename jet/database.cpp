@@ -267,7 +267,42 @@ std::unique_ptr<Database> Database::open(const std::string& path, const OpenOpti
     db->readHeader();
     db->pager_->setLockWait(opt.writeWait);
     db->lockFile_ = std::move(lock);
+    db->noteOwnState();
     return db;
+}
+
+Database::OwnState Database::ownState() {
+    OwnState s;
+    File& f = pager_->file();
+    s.stamp = f.stamp();
+    // FNV-1a over the header page, the global usage map and the catalog's definition: what two
+    // different banks of the same size and time would still differ in.
+    uint64_t h = 1469598103934665603ull;
+    PageBuf page;
+    for (uint32_t no = 0; no < 3; ++no) {
+        const size_t got = f.read(uint64_t(no) * fmt::kPageSize, page.data(), page.size());
+        for (size_t i = 0; i < got; ++i) h = (h ^ page[i]) * 1099511628211ull;
+        if (got < page.size()) break;
+    }
+    s.head = h;
+    return s;
+}
+
+void Database::noteOwnState() {
+    if (!writable() || ownedEnv_) return;
+    try {
+        own_ = ownState();
+    } catch (const Error&) {
+        // The file cannot be read back now; the state noted before stays, so the next write
+        // is refused rather than made blind.
+    }
+}
+
+bool Database::unchangedByOthers() {
+    if (!own_) return true;
+    const auto named = env_->stamp(path_);
+    if (!named || !named->sameFile(pager_->file().stamp())) return false;
+    return ownState() == *own_;
 }
 
 std::unique_ptr<Database> Database::openForReading(Env& env, const std::string& path,

@@ -244,8 +244,19 @@ class Database {
     const std::shared_ptr<const RelationSet>& relations();
     void dropRelations() { relations_.reset(); }
 
+    // Whether the file at path() is still the file this database has open and as its own last
+    // read or commit left it: not replaced (renamed over, removed), the same size and
+    // modification time, and the same header page, global usage map and catalog definition
+    // (pages 0 to 2). Another program that copies a file over ours, truncates it or renames
+    // another one into its place is noticed before we write into what we no longer know.
+    // Always true for a database in memory or opened for reading (read scopes follow other
+    // programs instead).
+    bool unchangedByOthers();
+
     // Transactions: writes between begin() and commit() reach the file together or not at all.
-    // A write outside a transaction is a transaction of its own.
+    // A write outside a transaction is a transaction of its own. begin() refuses (Changed) when
+    // the file is not as this database left it (unchangedByOthers()): nothing is written then,
+    // and the database must be opened again.
     void begin();
     void commit();
     void rollback();
@@ -270,6 +281,16 @@ class Database {
     static std::unique_ptr<Database> openForReading(Env& env, const std::string& path,
                                                     const OpenOptions& opt);
     void readHeader();
+    // What unchangedByOthers() compares: the open file's stamp and a checksum of its first pages
+    // as read from the disk now.
+    struct OwnState {
+        FileStamp stamp;
+        uint64_t head = 0;
+        bool operator==(const OwnState&) const = default;
+    };
+    OwnState ownState();
+    // Remembers the file as it is now (after opening, and after every commit of ours).
+    void noteOwnState();
     bool beginRead();
     void endRead();
     bool recoverAsReader();
@@ -289,7 +310,8 @@ class Database {
     std::chrono::milliseconds readWait_{30000};
     int readDepth_ = 0;
     bool changed_ = false;
-    FileStamp stamp_;  // the file as the last scope left it
+    FileStamp stamp_;              // the file as the last scope left it
+    std::optional<OwnState> own_;  // writable: the file as our last read or commit left it
     std::optional<std::vector<CatalogEntry>> catalog_;
     std::map<uint32_t, std::unique_ptr<Table>> tables_;  // by TDEF page
     std::shared_ptr<const RelationSet> relations_;

@@ -16,6 +16,7 @@ enum class ErrorKind {
     InUse,        // another program holds the file
     ReadOnly,     // a write on a database opened for reading only
     NotFound,     // a table, column or row that does not exist
+    Changed,      // another program replaced or changed the file this database had open
     Usage,        // the caller broke an API contract
 };
 

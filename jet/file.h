@@ -117,6 +117,95 @@ class MemEnv : public Env {
     std::map<std::string, std::shared_ptr<std::vector<uint8_t>>> files_;
 };
 
+// A file that passes every call on to another. Tests and tools derive from it and override
+// only what they watch or change (a fault, a count), as LevelDB's EnvWrapper does for its Env.
+class FileWrapper : public File {
+  public:
+    explicit FileWrapper(std::unique_ptr<File> target) : target_(std::move(target)) {}
+    uint64_t size() override { return target_->size(); }
+    size_t read(uint64_t off, uint8_t* buf, size_t n) override {
+        return target_->read(off, buf, n);
+    }
+    void write(uint64_t off, const uint8_t* buf, size_t n) override { target_->write(off, buf, n); }
+    // A wrapper that watches write() should send this through File::writeParts too, so that it
+    // sees every part.
+    void writeParts(uint64_t off, const std::vector<std::span<const uint8_t>>& parts) override {
+        target_->writeParts(off, parts);
+    }
+    void truncate(uint64_t size) override { target_->truncate(size); }
+    void sync() override { target_->sync(); }
+    bool tryLockExclusive() override { return target_->tryLockExclusive(); }
+    bool tryLockRange(uint64_t off, uint64_t len, LockMode mode) override {
+        return target_->tryLockRange(off, len, mode);
+    }
+    void unlockRange(uint64_t off, uint64_t len) override { target_->unlockRange(off, len); }
+    bool rangeLockedElsewhere() override { return target_->rangeLockedElsewhere(); }
+    FileStamp stamp() override { return target_->stamp(); }
+    void touch(const FileStamp& before) override { target_->touch(before); }
+
+  protected:
+    File& target() { return *target_; }
+
+  private:
+    std::unique_ptr<File> target_;
+};
+
+// A file system that passes every call on to another (see FileWrapper).
+class EnvWrapper : public Env {
+  public:
+    explicit EnvWrapper(Env& target) : target_(&target) {}
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+        return target_->open(path, mode);
+    }
+    bool exists(const std::string& path) override { return target_->exists(path); }
+    void remove(const std::string& path) override { target_->remove(path); }
+    void rename(const std::string& from, const std::string& to) override {
+        target_->rename(from, to);
+    }
+    void syncDirOf(const std::string& path) override { target_->syncDirOf(path); }
+    std::vector<std::string> list(const std::string& dir) override { return target_->list(dir); }
+    std::optional<FileStamp> stamp(const std::string& path) override {
+        return target_->stamp(path);
+    }
+    std::string computerName() override { return target_->computerName(); }
+
+  protected:
+    Env& target() { return *target_; }
+
+  private:
+    Env* target_;
+};
+
+// A file system that counts the syncs of files and of folders made through it: what a commit
+// costs, for tests and benchmarks.
+class SyncCountingEnv : public EnvWrapper {
+  public:
+    using EnvWrapper::EnvWrapper;
+    int64_t fileSyncs = 0;
+    int64_t dirSyncs = 0;
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+        return std::make_unique<Counted>(EnvWrapper::open(path, mode), fileSyncs);
+    }
+    void syncDirOf(const std::string& path) override {
+        ++dirSyncs;
+        EnvWrapper::syncDirOf(path);
+    }
+
+  private:
+    class Counted : public FileWrapper {
+      public:
+        Counted(std::unique_ptr<File> f, int64_t& syncs)
+            : FileWrapper(std::move(f)), syncs_(syncs) {}
+        void sync() override {
+            ++syncs_;
+            FileWrapper::sync();
+        }
+
+      private:
+        int64_t& syncs_;
+    };
+};
+
 // Folder part of a path including the final separator, or "" when there is none.
 std::string dirOf(const std::string& path);
 

@@ -28,6 +28,11 @@ namespace jet {
 
 void Database::begin() {
     if (!readOnlyReason_.empty()) throwError(ErrorKind::ReadOnly, readOnlyReason_);
+    if (!inTransaction() && !unchangedByOthers())
+        throwError(ErrorKind::Changed,
+                   "The database \"" + path_ +
+                       "\" was replaced or changed by another program since this program last "
+                       "read or wrote it; nothing was written: open it again");
     pager_->begin();
 }
 
@@ -35,9 +40,12 @@ void Database::commit() {
     try {
         pager_->commit();
     } catch (...) {
+        // A failed commit puts the pages back, but the file's time moved on.
+        noteOwnState();
         invalidate();
         throw;
     }
+    noteOwnState();
     if (!commitObserver_) return;
     CommitImages images = pager_->takeLastCommit();
     if (!images.after.empty() || images.oldPageCount != images.newPageCount)
@@ -61,12 +69,14 @@ void Database::restorePages(const PageImages& images, uint32_t pageCount) {
         pager_->takeLastCommit();
         try {
             pager_->reload();
+            noteOwnState();
         } catch (...) {
         }
         invalidate();
         throw;
     }
     pager_->takeLastCommit();
+    noteOwnState();
     // Everything read before may be stale now, as after another program's commit.
     pager_->reload();
     readHeader();

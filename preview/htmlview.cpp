@@ -1,7 +1,11 @@
 // Adapting pages to QTextBrowser's HTML subset at load time.
 #include "preview/htmlview.h"
 
+#include <QImage>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextDocument>
 
 namespace zn {
 
@@ -65,6 +69,29 @@ QString htmlForView(const QString& html) {
     }
     result += QStringView(out).mid(from);
     return result;
+}
+
+int HtmlView::pictureRoom() const {
+    // The document's margins on both sides, and room for a table's cell padding and border.
+    constexpr int kCellRoom = 2 * (8 + 2);
+    const int scroll =
+        verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width();
+    return viewport()->width() - scroll - int(2 * document()->documentMargin()) - kCellRoom;
+}
+
+QVariant HtmlView::loadResource(int type, const QUrl& name) {
+    QVariant v = QTextBrowser::loadResource(type, name);
+    if (type != QTextDocument::ImageResource || !v.isValid()) return v;
+    QImage image;
+    if (v.typeId() == QMetaType::QImage)
+        image = v.value<QImage>();
+    else if (v.typeId() == QMetaType::QPixmap)
+        image = v.value<QPixmap>().toImage();
+    else if (v.typeId() == QMetaType::QByteArray)
+        image = QImage::fromData(v.toByteArray());
+    const int room = pictureRoom();
+    if (image.isNull() || room < 16 || image.width() <= room) return v;
+    return image.scaledToWidth(room, Qt::SmoothTransformation);
 }
 
 }  // namespace zn

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QTextBrowser>
 
 namespace zn {
 
@@ -17,5 +18,18 @@ namespace zn {
 //   where a browser scales it.
 // Everything else, markup in question and answer texts included, passes unchanged.
 QString htmlForView(const QString& html);
+
+// The preview control: a QTextBrowser that shows a picture wider than its page at the page's
+// width (in its proportions), where a browser would make the reader scroll sideways.
+class HtmlView : public QTextBrowser {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HtmlView)
+
+  public:
+    explicit HtmlView(QWidget* parent = nullptr) : QTextBrowser(parent) {}
+    QVariant loadResource(int type, const QUrl& name) override;
+    // The widest picture shown whole: the page's width less its margins.
+    int pictureRoom() const;
+};
 
 }  // namespace zn

@@ -10,7 +10,6 @@
 #include <map>
 
 #include "bulk/exchange.h"
-#include "editor/questioncommands.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "preview/datafiles.h"
@@ -53,7 +52,7 @@ size_t reserveHint(jet::Table& t) {
 }
 
 QString trimmed(const QString& s) {
-    return QuestionCommands::trimmed(s);
+    return store::trimmedText(s);
 }
 
 // "1, 2, 5" of at most `limit` numbers, then "…".

@@ -4,16 +4,12 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
-#include <QSplitter>
 #include <QStyle>
-#include <QToolBar>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
-#include "app/guard.h"
-#include "app/modal.h"
-#include "app/tform1.h"
+#include "frame/areawindow.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
 #include "problems/problemspanel.h"
 #include "problems/repairs.h"
 #include "problems/searchbox.h"
@@ -21,22 +17,14 @@
 
 namespace zn {
 
-ProblemsArea::ProblemsArea(TForm1& form, TDatMod& dm, QObject* parent)
+ProblemsArea::ProblemsArea(AreaWindow& form, TDatMod& dm, QObject* parent)
     : QObject(parent), form_(form), dm_(dm) {
     repairs_ = std::make_unique<Repairs>(dm_, form_.feedback(), [this] { form_.TreeObnov(); });
 
-    // The panel: a dock beside the tree (left of it in the main window's splitter, so the tool
-    // bars keep the window's width), hidden until asked for.
+    // The panel: beside the tree, hidden until asked for.
     panel_ = new ProblemsPanel(&form_);
     panel_->setFeatures(QDockWidget::DockWidgetClosable);
-    panel_->hide();
-    splitter_ = form_.findChild<QSplitter*>(QStringLiteral("Splitter1"));
-    if (splitter_) {
-        splitter_->insertWidget(0, panel_);
-        splitter_->setStretchFactor(0, 0);
-    } else {
-        form_.addDockWidget(Qt::LeftDockWidgetArea, panel_);
-    }
+    form_.addSidePanel(panel_, kPanelWidth);
     panelAction_ = panel_->toggleViewAction();
     panelAction_->setObjectName(QStringLiteral("ActProblems"));
     panelAction_->setText(QStringLiteral("Проблемы"));
@@ -44,12 +32,7 @@ ProblemsArea::ProblemsArea(TForm1& form, TDatMod& dm, QObject* parent)
         QStringLiteral("Проблемы базы: вопросы, на которые нельзя ответить "
                        "правильно, нумерация, записи без владельца"));
     panelAction_->setIcon(form_.style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    if (auto* bar = form_.findChild<QToolBar*>(QStringLiteral("ToolBar1"))) {
-        bar->addSeparator();
-        bar->addAction(panelAction_);
-        if (QWidget* button = bar->widgetForAction(panelAction_))
-            button->setObjectName(QStringLiteral("ToolButtonProblems"));
-    }
+    form_.addToolAction(panelAction_, QStringLiteral("ToolButtonProblems"));
 
     findAction_ = new QAction(QStringLiteral("Найти вопрос"), &form_);
     findAction_->setObjectName(QStringLiteral("ActFind"));
@@ -57,21 +40,13 @@ ProblemsArea::ProblemsArea(TForm1& form, TDatMod& dm, QObject* parent)
     findAction_->setShortcutContext(Qt::WindowShortcut);
     form_.addAction(findAction_);
 
-    // The menu "Сервис" before "Помощь".
-    QMenuBar* bar = form_.menuBar();
-    auto* menu = new QMenu(QStringLiteral("&Сервис"), bar);
-    menu->setObjectName(QStringLiteral("MenuService"));
+    QMenu* menu = form_.addMenu(QStringLiteral("&Сервис"), QStringLiteral("MenuService"));
     menu->addAction(panelAction_);
     menu->addAction(findAction_);
-    QAction* before = nullptr;
-    if (auto* help = form_.findChild<QMenu*>(QStringLiteral("MenuHelp")))
-        before = help->menuAction();
-    bar->insertMenu(before, menu);
 
     // The search box above the tree.
-    search_ = new SearchBox(form_.treeDb()->parentWidget());
-    if (auto* layout = qobject_cast<QVBoxLayout*>(form_.treeDb()->parentWidget()->layout()))
-        layout->insertWidget(0, search_);
+    search_ = new SearchBox();
+    form_.addAboveTree(search_);
     search_->setIndex([this] { return searchIndex(); });
     connect(findAction_, &QAction::triggered, this, [this] {
         search_->edit()->setFocus(Qt::ShortcutFocusReason);
@@ -82,17 +57,7 @@ ProblemsArea::ProblemsArea(TForm1& form, TDatMod& dm, QObject* parent)
     });
 
     connect(panel_, &ProblemsPanel::visibilityChangedTo, this, [this](bool visible) {
-        if (!visible) return;
-        // Opened: room for the list, taken from the preview.
-        if (splitter_ && panel_->width() < kPanelWidth) {
-            QList<int> sizes = splitter_->sizes();
-            if (sizes.size() == 3 && sizes[2] > 2 * kPanelWidth) {
-                sizes[2] -= kPanelWidth - sizes[0];
-                sizes[0] = kPanelWidth;
-                splitter_->setSizes(sizes);
-            }
-        }
-        runGuarded([this] { recheck(); });
+        if (visible) runGuarded([this] { recheck(); });
     });
     connect(panel_, &ProblemsPanel::problemActivated, this,
             [this](const problems::Problem& p) { runGuarded([&] { goTo(p); }); });
@@ -105,15 +70,7 @@ ProblemsArea::ProblemsArea(TForm1& form, TDatMod& dm, QObject* parent)
     connect(panel_, &ProblemsPanel::deleteOrphansClicked, this, [this] { deleteOrphans(); });
 
     // Every command ends with the tree rebuild; the start-up build and opening a database too.
-    auto& hooks = form_.hooks();
-    auto follow = [this](std::function<void()> before) {
-        return [this, before = std::move(before)] {
-            if (before) before();
-            bankChanged();
-        };
-    };
-    hooks.treeObnov = follow(std::move(hooks.treeObnov));
-    hooks.startupTreeBuild = follow(std::move(hooks.startupTreeBuild));
+    connect(&form_, &AreaWindow::bankChanged, this, &ProblemsArea::bankChanged);
 }
 
 ProblemsArea::~ProblemsArea() = default;

@@ -17,12 +17,11 @@
 #include "problems/search.h"
 
 class QAction;
-class QSplitter;
 class TDatMod;
 
 namespace zn {
 
-class TForm1;
+class AreaWindow;
 class ProblemsPanel;
 class Repairs;
 class SearchBox;
@@ -33,9 +32,8 @@ class ProblemsArea : public QObject {
 
   public:
     // Adds the panel (hidden), the tool button, the menu item and the search box to `form`,
-    // and follows its tree rebuilds. Call after the tree's hooks are set. `form` and `dm` must
-    // outlive the area.
-    ProblemsArea(TForm1& form, TDatMod& dm, QObject* parent = nullptr);
+    // and follows its tree rebuilds (bankChanged()). `form` and `dm` must outlive the area.
+    ProblemsArea(AreaWindow& form, TDatMod& dm, QObject* parent = nullptr);
     ~ProblemsArea() override;
 
     ProblemsPanel& panel() { return *panel_; }
@@ -66,13 +64,12 @@ class ProblemsArea : public QObject {
     template <class PlanFn, class DoFn>
     void runRepair(PlanFn plan, DoFn repair);
 
-    TForm1& form_;
+    AreaWindow& form_;
     TDatMod& dm_;
-    // Width the panel is given when it opens narrower.
-    static constexpr int kPanelWidth = 340;
+    // Width of the panel when it opens: the description column is readable at it.
+    static constexpr int kPanelWidth = 480;
 
     ProblemsPanel* panel_ = nullptr;  // owned by the main window
-    QSplitter* splitter_ = nullptr;   // the main window's
     SearchBox* search_ = nullptr;     // owned by the main window
     QAction* panelAction_ = nullptr;
     QAction* findAction_ = nullptr;

@@ -1,6 +1,7 @@
 // The "Проблемы" panel (see problemspanel.h).
 #include "problems/problemspanel.h"
 
+#include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -60,12 +61,14 @@ ProblemsPanel::ProblemsPanel(QWidget* parent) : QDockWidget(QStringLiteral("Пр
     list_ = new QTreeWidget(body);
     list_->setObjectName(QStringLiteral("ListProblems"));
     list_->setRootIsDecorated(false);
+    list_->setIndentation(0);
     list_->setUniformRowHeights(true);
     list_->setAlternatingRowColors(true);
-    list_->setHeaderLabels({QStringLiteral("Вид"), QStringLiteral("Тема"), QStringLiteral("Вопрос"),
-                            QStringLiteral("Запись"), QStringLiteral("Описание")});
-    list_->header()->setStretchLastSection(true);
-    list_->setColumnWidth(KindColumn, 190);
+    list_->setHeaderLabels({QStringLiteral("Тема"), QStringLiteral("Вопрос"),
+                            QStringLiteral("Описание"), QStringLiteral("Запись")});
+    // The description takes what the numbers leave: it is what the teacher reads.
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionResizeMode(DescriptionColumn, QHeaderView::Stretch);
     list_->setColumnWidth(TopicColumn, 45);
     list_->setColumnWidth(QuestionColumn, 55);
     list_->setColumnWidth(RowColumn, 55);
@@ -88,7 +91,7 @@ ProblemsPanel::ProblemsPanel(QWidget* parent) : QDockWidget(QStringLiteral("Пр
     setWidget(body);
 
     connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item, int) {
-        if (!item) return;
+        if (!item || !item->parent()) return;
         const int i = item->data(0, kIndexRole).toInt();
         if (i >= 0 && size_t(i) < problems_.size()) emit problemActivated(problems_[size_t(i)]);
     });
@@ -117,24 +120,43 @@ void ProblemsPanel::setProblems(const std::vector<problems::Problem>& problems) 
 
     problems_ = problems;
     list_->clear();
+    const std::vector<int> counts = problems::countByKind(problems_);
+
+    // A heading per kind (in the kinds' order), its problems under it in the check's order.
+    std::vector<QTreeWidgetItem*> headings(size_t(problems::kKindCount), nullptr);
     QList<QTreeWidgetItem*> items;
+    for (int k = 0; k < problems::kKindCount; ++k) {
+        if (!counts[size_t(k)]) continue;
+        auto* heading = new QTreeWidgetItem(QStringList{problems::kindName(problems::Kind(k)) +
+                                                        QStringLiteral(" — ") +
+                                                        QString::number(counts[size_t(k)])});
+        heading->setData(0, kIndexRole, -1);
+        QFont bold = heading->font(0);
+        bold.setBold(true);
+        heading->setFont(0, bold);
+        heading->setFlags(Qt::ItemIsEnabled);
+        headings[size_t(k)] = heading;
+        items.append(heading);
+    }
     QTreeWidgetItem* again = nullptr;
     for (size_t i = 0; i < problems_.size(); ++i) {
         const problems::Problem& p = problems_[i];
         auto* item = new QTreeWidgetItem(
-            QStringList{problems::kindName(p.kind), numberOrDash(p.topic), numberOrDash(p.question),
-                        numberOrDash(p.rowId), p.description});
+            headings[size_t(p.kind)], QStringList{numberOrDash(p.topic), numberOrDash(p.question),
+                                                  p.description, numberOrDash(p.rowId)});
         item->setData(0, kIndexRole, int(i));
         item->setToolTip(DescriptionColumn, p.description);
-        items.append(item);
         if (keep && !again && keep->kind == p.kind && keep->rowId == p.rowId &&
             keep->topic == p.topic && keep->question == p.question)
             again = item;
     }
     list_->addTopLevelItems(items);
+    for (QTreeWidgetItem* heading : items) {
+        heading->setFirstColumnSpanned(true);
+        heading->setExpanded(true);
+    }
     if (again) list_->setCurrentItem(again);
 
-    const std::vector<int> counts = problems::countByKind(problems_);
     QStringList parts;
     for (int k = 0; k < problems::kKindCount; ++k)
         if (counts[size_t(k)])
@@ -161,21 +183,28 @@ void ProblemsPanel::setRepairsEnabled(bool on) {
 
 const problems::Problem* ProblemsPanel::selectedProblem() const {
     QTreeWidgetItem* item = list_->currentItem();
-    if (!item) return nullptr;
+    if (!item || !item->parent()) return nullptr;
     const int i = item->data(0, kIndexRole).toInt();
     return i >= 0 && size_t(i) < problems_.size() ? &problems_[size_t(i)] : nullptr;
 }
 
 bool ProblemsPanel::selectKind(problems::Kind kind) {
     for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = list_->topLevelItem(i);
-        const int index = item->data(0, kIndexRole).toInt();
-        if (problems_[size_t(index)].kind == kind) {
-            list_->setCurrentItem(item);
+        QTreeWidgetItem* heading = list_->topLevelItem(i);
+        if (heading->childCount() == 0) continue;
+        const int index = heading->child(0)->data(0, kIndexRole).toInt();
+        if (index >= 0 && problems_[size_t(index)].kind == kind) {
+            list_->setCurrentItem(heading->child(0));
             return true;
         }
     }
     return false;
+}
+
+int ProblemsPanel::lineCount() const {
+    int n = 0;
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) n += list_->topLevelItem(i)->childCount();
+    return n;
 }
 
 void ProblemsPanel::updateButtons() {

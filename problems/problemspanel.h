@@ -1,5 +1,6 @@
-// The "Проблемы" panel: a dock beside the tree listing the open bank's problems (one line per
-// problem with its topic, question and row id), a count per kind, and the repair buttons. A
+// The "Проблемы" panel: a dock beside the tree listing the open bank's problems grouped by kind
+// (a heading per kind, then one line per problem with its topic, question, description and row
+// id), a count per kind, and the repair buttons. A
 // double-click (or Enter) on a line asks for that question's (or topic's) node to be selected.
 // The panel only shows: the check and the repairs are pure code (bankcheck.h, repairs.h) that
 // the area calls.
@@ -22,8 +23,8 @@ class ProblemsPanel : public QDockWidget {
     Q_DISABLE_COPY_MOVE(ProblemsPanel)
 
   public:
-    // Column of the list.
-    enum Column { KindColumn, TopicColumn, QuestionColumn, RowColumn, DescriptionColumn };
+    // Column of a problem's line (a kind's heading spans them all).
+    enum Column { TopicColumn, QuestionColumn, DescriptionColumn, RowColumn };
 
     explicit ProblemsPanel(QWidget* parent = nullptr);
     ~ProblemsPanel() override;
@@ -40,6 +41,8 @@ class ProblemsPanel : public QDockWidget {
     const problems::Problem* selectedProblem() const;
     // Selects the first line of kind `kind`; false when there is none.
     bool selectKind(problems::Kind kind);
+    // The problems' lines shown (headings not counted).
+    int lineCount() const;
 
     QTreeWidget* list() const { return list_; }
     QLabel* counts() const { return counts_; }

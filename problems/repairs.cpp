@@ -49,6 +49,20 @@ std::vector<size_t> topicOrder(const BankRows& b) {
     return order;
 }
 
+// A question as the teacher finds it in the tree: its number and the start of its text (two
+// questions may carry the same number; the text tells them apart). Row ids mean nothing to her.
+QString shortQuote(const QString& text) {
+    constexpr int kShown = 40;
+    const QString line = text.simplified();
+    return line.size() > kShown ? line.left(kShown - 1).trimmed() + u'…' : line;
+}
+
+QString questionLabel(const store::Question& q) {
+    const QString text = shortQuote(q.vopros);
+    return text.isEmpty() ? QStringLiteral("вопрос %1").arg(q.idvopr)
+                          : QStringLiteral("вопрос %1 «%2»").arg(q.idvopr).arg(text);
+}
+
 // --- The changes each repair makes, computed from the rows.
 
 struct QuestionRenumbering {
@@ -70,7 +84,7 @@ QuestionRenumbering questionRenumbering(const BankRows& b, qint64 numtema) {
         const qint64 n = qint64(k + 1);
         if (q.idvopr == n) continue;
         r.changes.push_back({b.questionRows[qs[k]], n});
-        r.lines << QStringLiteral("вопрос %1 (id %2) → %3").arg(q.idvopr).arg(q.id).arg(n);
+        r.lines << QStringLiteral("%1 → %2").arg(questionLabel(q)).arg(n);
     }
     return r;
 }
@@ -103,12 +117,10 @@ TopicRenumbering topicRenumbering(const BankRows& b) {
         if (it == newNumber.constEnd()) {
             if (newNumbers.contains(q.idtest) && r.refusal.isEmpty())
                 r.refusal = QStringLiteral(
-                                "Вопрос %1 (id %2) записан в тему %3, которой нет; после "
-                                "перенумерации он попал бы в новую тему %3. Сначала удалите "
-                                "вопросы без темы.")
-                                .arg(q.idvopr)
-                                .arg(q.id)
-                                .arg(q.idtest);
+                                "В теме %1, которой нет, записан %2; после перенумерации он "
+                                "попал бы в новую тему %1. Сначала удалите вопросы без темы.")
+                                .arg(q.idtest)
+                                .arg(questionLabel(q));
             continue;
         }
         if (*it == q.idtest) continue;
@@ -156,20 +168,20 @@ Orphans orphansOf(const BankRows& b) {
         }
         dropped.insert(q.id);
         r.questions.push_back(b.questionRows[i]);
-        r.lines << QStringLiteral("вопрос %1 темы %2 (id %3) с его ответами")
-                       .arg(q.idvopr)
-                       .arg(q.idtest)
-                       .arg(q.id);
+        r.lines << QStringLiteral("%1 темы %2 с его ответами").arg(questionLabel(q)).arg(q.idtest);
     }
+    // An answer whose question is gone has no number to be found by; its text is what the
+    // teacher can recognise.
     for (size_t i = 0; i < b.answers.size(); ++i) {
         const auto& a = b.answers[i];
         if (kept.contains(a.idvopr)) continue;
         r.answers.push_back(b.answerRows[i]);
-        if (!dropped.contains(a.idvopr))
-            r.lines << QStringLiteral("ответ %1 (id %2) вопроса с id %3, которого нет")
-                           .arg(a.idotv)
-                           .arg(a.id)
-                           .arg(a.idvopr);
+        if (dropped.contains(a.idvopr)) continue;
+        const QString text = shortQuote(a.otvet);
+        r.lines
+            << (text.isEmpty()
+                    ? QStringLiteral("пустой ответ %1 вопроса, которого нет").arg(a.idotv)
+                    : QStringLiteral("ответ %1 «%2» вопроса, которого нет").arg(a.idotv).arg(text));
     }
     return r;
 }

@@ -1,6 +1,7 @@
 // The data module: datasets, their master-detail chain and the connection strings.
 #include "store/tdatmod.h"
 
+#include <QFileInfo>
 #include <optional>
 
 #include "jet/error.h"
@@ -102,6 +103,78 @@ void TDatMod::connectDefault() {
     TbTema.open();
 }
 
+void TDatMod::reopen() {
+    Conn.close();
+    Conn.open();
+    qrtema.open();
+    tbSettings.open();
+}
+
+QString TDatMod::undo() {
+    return step(false);
+}
+
+QString TDatMod::redo() {
+    return step(true);
+}
+
+QString TDatMod::step(bool redo) {
+    if (inWrite())
+        throw jet::Error(jet::ErrorKind::Usage, "A command cannot be undone while another writes");
+    if (!Conn.isOpen()) return {};
+    const auto closed = [this](const std::function<void()>& work) { whileClosed(work); };
+    zn::UndoHistory::Step done;
+    try {
+        done = redo ? history.redo(Conn.database(), closed) : history.undo(Conn.database(), closed);
+    } catch (...) {
+        reloadAfterRestore();
+        throw;
+    }
+    if (done.changedByOthers) {
+        // What is shown must be the file as it is now, not what was read before.
+        reopenIfChangedByOthers();
+    } else if (done.pagesRestored) {
+        reloadAfterRestore();
+    }
+    return done.why;
+}
+
+void TDatMod::whileClosed(const std::function<void()>& work) {
+    Conn.close();
+    try {
+        work();
+    } catch (...) {
+        reopen();
+        throw;
+    }
+    reopen();  // the same file: the undo history stays attached
+}
+
+bool TDatMod::reopenIfChangedByOthers() {
+    if (!Conn.isOpen() || Conn.readOnly() || Conn.database().unchangedByOthers()) return false;
+    history.drop();
+    cancelPendingEdits();
+    try {
+        reopen();
+    } catch (const jet::Error& e) {
+        throw jet::Error(jet::ErrorKind::Changed,
+                         (changedByOthersMessage().section(u'.', 0, 1) +
+                          QStringLiteral(". Открыть базу заново не удалось: "))
+                                 .toStdString() +
+                             e.what());
+    }
+    emit reopenedAfterOthersChanged();
+    return true;
+}
+
+QString TDatMod::changedByOthersMessage() const {
+    return QStringLiteral(
+               "Файл базы данных «%1» заменила или изменила другая программа, пока он был открыт "
+               "здесь. Команда не выполнена, в файл ничего не записано. База открыта заново "
+               "такой, какая она теперь; проверьте её и повторите команду.")
+        .arg(QFileInfo(Conn.fileName()).fileName());
+}
+
 void TDatMod::connectTo(const QString& databasePath) {
     Conn.close();
     Conn.setConnectionString(connectionString(databasePath));
@@ -113,6 +186,8 @@ void TDatMod::connectTo(const QString& databasePath) {
 
 TDatMod::WriteScope::WriteScope(TDatMod& dm, const QString& label) : dm_(dm) {
     if (dm_.writeDepth_ == 0) {
+        if (dm_.reopenIfChangedByOthers())
+            throw jet::Error(jet::ErrorKind::Changed, dm_.changedByOthersMessage().toStdString());
         dm_.history.checkFileUnchanged();
         dm_.Conn.database().begin();
         dm_.writeDoomed_ = false;
@@ -223,7 +298,7 @@ Position positionOf(DbDataset& d, const QString& param) {
 }
 
 // Opens `d` again (with its former parameter) and puts the cursor back on its row.
-void reopen(DbDataset& d, const Position& p, const QString& param) {
+void reopenAt(DbDataset& d, const Position& p, const QString& param) {
     if (!p.open) return;  // a detail the master's reopening opened stays as the chain left it
     d.close();
     if (p.param) d.setParam(param, *p.param);
@@ -258,10 +333,10 @@ void TDatMod::reopenOnTheirRows() {
     const Position answers = positionOf(qrotveti, idvopr);
     const Position settings = positionOf(tbSettings, {});
     // Master first: its movements re-query the details, which are then put on their own rows.
-    reopen(qrtema, topics, {});
-    reopen(qrvoprosi, questions, idtest);
-    reopen(qrotveti, answers, idvopr);
-    reopen(tbSettings, settings, {});
+    reopenAt(qrtema, topics, {});
+    reopenAt(qrvoprosi, questions, idtest);
+    reopenAt(qrotveti, answers, idvopr);
+    reopenAt(tbSettings, settings, {});
 }
 
 bool TDatMod::readOnly() const {

@@ -59,7 +59,9 @@ class TDatMod : public QObject {
     class WriteScope {
       public:
         // Begins the engine's transaction, or joins the open one. Throws when the database
-        // cannot be written (the engine's read-only error).
+        // cannot be written (the engine's read-only error), and when another program replaced
+        // or changed the file since our last read or command: the database is then opened again
+        // as it is now (reopenIfChangedByOthers()) and the error says so in Russian (Changed).
         // `label` names the command in the undo history (Russian, e.g. "удаление темы 3"); an
         // inner scope's label is used only when the outer one has none.
         explicit WriteScope(TDatMod& dm, const QString& label = {});
@@ -123,6 +125,30 @@ class TDatMod : public QObject {
         bool ended_ = false;
     };
 
+    // Closes the connection and opens it again with qrtema and tbSettings: after a command that
+    // put another file in place of the database, or when another program did. Errors of
+    // opening propagate (the connection is then closed).
+    void reopen();
+    // Runs `work` (which replaces or compacts the database's file) with the connection closed,
+    // then reopen(), also when the work throws (its error then propagates).
+    // REQUIRES: no write scope is open.
+    void whileClosed(const std::function<void()>& work);
+
+    // When another program replaced or changed the file under the open connection: the undo
+    // history is dropped, pending edits cancelled, the database opened again as it is now and
+    // reopenedAfterOthersChanged() emitted. Returns whether that happened. Nothing is written.
+    bool reopenIfChangedByOthers();
+    // The Russian sentence that a command was refused because the file changed under it.
+    QString changedByOthersMessage() const;
+
+    // Undo and redo of the commands in `history`: the file goes back (or forward) and the
+    // datasets are opened again on their rows. Returns, in Russian, why nothing was done (nothing
+    // to undo, the file changed behind our back: the history is then dropped and the bank opened
+    // again as it is), or an empty string. Errors of the engine propagate with nothing changed.
+    // REQUIRES: no write scope is open.
+    QString undo();
+    QString redo();
+
     // After the file's pages were put back by the undo history: pending edits are cancelled,
     // the row cache emptied and every open dataset opened again on its row (by id, else its
     // first row).
@@ -160,8 +186,12 @@ class TDatMod : public QObject {
   signals:
     // qrtema is open and has no rows after a change of its data.
     void topicsEmptied();
+    // The database was opened again because another program had replaced or changed its file
+    // (reopenIfChangedByOthers()); whoever shows the bank shows it anew.
+    void reopenedAfterOthersChanged();
 
   private:
+    QString step(bool redo);
     void requeryQuestions();
     void requeryAnswers();
     // After a rollback: cancel, drop the row cache, reopen every open dataset on its row.

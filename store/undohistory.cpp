@@ -1,6 +1,6 @@
 // The undo history: entries, the side file of page images, and undo/redo.
 //
-// Side file "<file>-undo/pages": records appended one per command, never synced (the history
+// Side file ".<file>-undo/pages": records appended one per command, never synced (the history
 // does not outlive the program). A record:
 //   0  4   magic "ZNUR"
 //   4  4   number of images before, B
@@ -20,7 +20,6 @@
 #include "jet/bytes.h"
 #include "jet/error.h"
 #include "store/filecopy.h"
-#include "store/tdatmod.h"
 
 namespace zn {
 
@@ -355,62 +354,53 @@ jet::PageImages UndoHistory::readImages(const Entry& e, bool after) {
     return undorecord::images(readRecord(e), after);
 }
 
-QString UndoHistory::undo(TDatMod& dm) {
-    return step(dm, false);
+UndoHistory::Step UndoHistory::undo(jet::Database& db, const WhileClosed& whileClosed) {
+    return step(db, whileClosed, false);
 }
 
-QString UndoHistory::redo(TDatMod& dm) {
-    return step(dm, true);
+UndoHistory::Step UndoHistory::redo(jet::Database& db, const WhileClosed& whileClosed) {
+    return step(db, whileClosed, true);
 }
 
-QString UndoHistory::step(TDatMod& dm, bool redo) {
-    if (redo ? !canRedo() : !canUndo())
-        return QStringLiteral("Нечего %1.")
-            .arg(redo ? QStringLiteral("повторять") : QStringLiteral("отменять"));
-    if (dm.inWrite())
+UndoHistory::Step UndoHistory::step(jet::Database& db, const WhileClosed& whileClosed, bool redo) {
+    Step out;
+    if (redo ? !canRedo() : !canUndo()) {
+        out.why = QStringLiteral("Нечего %1.")
+                      .arg(redo ? QStringLiteral("повторять") : QStringLiteral("отменять"));
+        return out;
+    }
+    if (db.inTransaction())
         throw jet::Error(jet::ErrorKind::Usage, "A command cannot be undone while another writes");
-    if (!fileUnchanged()) {
+    if (!fileUnchanged() || !db.unchangedByOthers()) {
         clearEntries();
-        return QStringLiteral(
+        out.changedByOthers = true;
+        out.why = QStringLiteral(
             "Файл базы данных изменён другой программой после последней команды. Отменять и "
             "повторять команды в нём больше нельзя: список команд очищен, файл оставлен как "
-            "есть.");
+            "есть и открыт заново.");
+        return out;
     }
     const Entry e = entries_[redo ? pos_ : pos_ - 1];
     if (e.wholeFile) {
-        dm.Conn.close();
-        try {
-            replaceWithCopy(redo ? e.afterCopy : e.beforeCopy, path_);
-        } catch (...) {
-            dm.Conn.open();
-            dm.qrtema.open();
-            dm.tbSettings.open();
-            throw;
-        }
-        dm.Conn.open();  // attaches the history again (the same file)
-        dm.qrtema.open();
-        dm.tbSettings.open();
+        whileClosed([&] { replaceWithCopy(redo ? e.afterCopy : e.beforeCopy, path_); });
     } else {
         jet::PageImages images;
         try {
             images = readImages(e, redo);
         } catch (const jet::Error&) {
             clearEntries();
-            return QStringLiteral(
-                "История команд повреждена и очищена; файл базы данных оставлен как есть.");
+            out.why = QStringLiteral(
+                "История команд повреждена и очищена; файл базы данных оставлен "
+                "как есть.");
+            return out;
         }
-        try {
-            dm.Conn.database().restorePages(images, redo ? e.newPages : e.oldPages);
-        } catch (...) {
-            dm.reloadAfterRestore();
-            throw;
-        }
-        dm.reloadAfterRestore();
+        out.pagesRestored = true;
+        db.restorePages(images, redo ? e.newPages : e.oldPages);
     }
     pos_ = redo ? pos_ + 1 : pos_ - 1;
     rememberStamp();
     notify();
-    return {};
+    return out;
 }
 
 }  // namespace zn

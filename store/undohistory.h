@@ -4,10 +4,10 @@
 // An ordinary command is one commit of the engine; its entry holds the pages' images before and
 // after it (from the engine's commit observer) and the page counts, so undo and redo put the
 // file back byte for byte, each as one journaled transaction of the engine. The images live in
-// a side folder next to the database ("<file>-undo"), appended as checksummed records; memory
-// holds only where they are. A command that replaces the file (import, delete all, compaction,
-// restoring a backup) is a file command: its entry holds a copy of the file before it and one
-// after it in the same folder, and undo and redo put the whole file back (copied beside it,
+// a hidden side folder next to the database (".<file>-undo"), appended as checksummed records;
+// memory holds only where they are. A command that replaces the file (import, delete all,
+// compaction, restoring a backup) is a file command: its entry holds a copy of the file before it
+// and one after it in the same folder, and undo and redo put the whole file back (copied beside it,
 // synced, renamed over it, the folder synced; the connection closed and opened again).
 //
 // The history is dropped (entries forgotten, the side folder removed) when the database is
@@ -32,8 +32,6 @@
 
 #include "jet/database.h"
 
-class TDatMod;
-
 namespace zn {
 
 class UndoHistory {
@@ -47,7 +45,12 @@ class UndoHistory {
     UndoHistory& operator=(const UndoHistory&) = delete;
 
     // The folder that holds the history of the database at `dbPath`.
-    static std::string sideFolder(const std::string& dbPath) { return dbPath + "-undo"; }
+    // Hidden (its name begins with a dot), so that file dialogs do not offer it.
+    static std::string sideFolder(const std::string& dbPath) {
+        const size_t slash = dbPath.find_last_of('/');
+        const size_t name = slash == std::string::npos ? 0 : slash + 1;
+        return dbPath.substr(0, name) + "." + dbPath.substr(name) + "-undo";
+    }
 
     // Off: nothing is recorded (a command-line tool); the side folder is removed.
     void setEnabled(bool on);
@@ -75,13 +78,23 @@ class UndoHistory {
     QString redoLabel() const;
     int size() const { return int(entries_.size()); }
 
-    // Undoes the newest applied entry / redoes the next one, and reopens the data module's
-    // datasets on their rows. When the file changed behind our back the history is dropped, the
-    // file is left alone and a Russian sentence saying why is returned; otherwise an empty
-    // string. Errors of the engine (the file cannot be written) propagate: the transaction did
-    // not land and the history stays as it was. REQUIRES: no write scope is open.
-    QString undo(TDatMod& dm);
-    QString redo(TDatMod& dm);
+    // What undo or redo did.
+    struct Step {
+        QString why;                   // Russian: why nothing was done; empty when it was
+        bool pagesRestored = false;    // pages were put back (or tried): what was read is stale
+        bool changedByOthers = false;  // another program changed the file: the history is gone
+    };
+    // Runs `work` (which replaces the database's file) while the database is closed: the owner
+    // closes it, runs the work and opens it again, also when the work throws.
+    using WhileClosed = std::function<void(const std::function<void()>& work)>;
+    // Undoes the newest applied entry / redoes the next one on `db`, the open database: page
+    // entries as one transaction of the engine, file entries by putting the whole file back
+    // through `whileClosed`. When the file changed behind our back the history is dropped, the
+    // file is left alone and `why` says so. Errors of the engine or the file system (the file
+    // cannot be written) propagate: nothing landed and the history stays as it was.
+    // REQUIRES: no transaction is open in `db`.
+    Step undo(jet::Database& db, const WhileClosed& whileClosed);
+    Step redo(jet::Database& db, const WhileClosed& whileClosed);
 
     // A command that replaces the file: begin before it (copies the file as it is), end after
     // it once the connection is open again (copies the file as it is then and adds the entry
@@ -132,7 +145,7 @@ class UndoHistory {
     std::string newCopy(const char* what);
     std::vector<uint8_t> readRecord(const Entry& e);
     jet::PageImages readImages(const Entry& e, bool after);
-    QString step(TDatMod& dm, bool redo);
+    Step step(jet::Database& db, const WhileClosed& whileClosed, bool redo);
     std::string pagesFile() const;
 
     bool enabled_ = true;

@@ -49,4 +49,12 @@ std::vector<Topic> topicsOf(Dataset& d) {
     return allRows<Topic>(d, topicAt);
 }
 
+QString trimmedText(const QString& text) {
+    auto blank = [](QChar c) { return c.unicode() <= 32; };
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && blank(text[begin])) ++begin;
+    while (end > begin && blank(text[end - 1])) --end;
+    return text.mid(begin, end - begin);
+}
+
 }  // namespace store

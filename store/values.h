@@ -44,6 +44,16 @@ struct SettingRecord {
     QString value;
 };
 
+// --- Text rules of the bank's values
+
+// Characters Voprosi.img holds: a picture's file name.
+inline constexpr int kMaxPictureName = 10;
+
+// A text as the bank takes it from the person: without the characters of codes 0 to 32 at
+// either end (blanks, line breaks, control characters); inner ones stay. Questions, answers and
+// picture names are stored so, and checked so.
+QString trimmedText(const QString& text);
+
 // The current row of a dataset on the table, as a value (NULL columns read as 0 or ""). With no
 // current row every field is 0 or empty.
 Topic topicAt(const Dataset& d);

@@ -1,7 +1,7 @@
-# Tests of the application frame (app/): main window, secondary windows, modal seam, guard, and
-# the program brought up in-process on copies of the shared test databases.
-# Qt tests: skipped by engine-only builds, which have no znapp.
-if(NOT TARGET znapp)
+# Tests of the main window and its kit (frame/: secondary windows, modal seam, guard) and of the
+# program assembled (app/), brought up in-process on copies of the shared test databases.
+# Qt tests: skipped by engine-only builds, which have no znframe.
+if(NOT TARGET znframe)
     return()
 endif()
 zn_gui_test(app_test

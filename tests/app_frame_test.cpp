@@ -14,13 +14,13 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "formstyle.h"
-#include "imagelist.h"
-#include "modal.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
-#include "toolseparator.h"
+#include "frame/formstyle.h"
+#include "frame/imagelist.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
+#include "frame/toolseparator.h"
 
 using zn::ImageList;
 using zn::ModalRequest;
@@ -54,7 +54,7 @@ void compareMenu(const QMenu* menu, const std::vector<Item>& expected) {
                      qPrintable(menu->objectName() + " item " + QString::number(i)));
             continue;
         }
-        // Menu items may carry a mnemonic ("&Выход"); the text shown is without it.
+        // Menu items may carry a mnemonic ("Вы&ход"); the text shown is without it.
         QCOMPARE(QString(a->text()).remove(u'&'), expected[i].text);
         QVERIFY2(sameImage(a->icon(), expected[i].image), qPrintable(a->text()));
         QVERIFY(a->isEnabled());
@@ -175,10 +175,28 @@ class FrameTest : public QObject {
         QCOMPARE(top[0]->text(), QStringLiteral("&Файл"));
         QCOMPARE(top[1]->text(), QStringLiteral("Пр&авка"));
         QCOMPARE(top[2]->text(), QStringLiteral("&Помощь"));
-        compareMenu(
-            top[0]->menu(),
-            {{"Открыть базу данных", 14}, {"Восстановить из резервной копии…", -1}, {"Выход", 3}});
-        compareMenu(top[1]->menu(), {{"Отменить", 27}, {"Повторить", 28}});
+        compareMenu(top[0]->menu(), {{"Открыть базу данных", 14},
+                                     {"-", 0},
+                                     {"Импорт данных в базу…", 17},
+                                     {"Экспорт данных из базы…", 18},
+                                     {"-", 0},
+                                     {"Информационные записи базы теста…", 16},
+                                     {"Сжать и восстановить базу", 15},
+                                     {"Удаление данных из базы", 26},
+                                     {"-", 0},
+                                     {"Восстановить из резервной копии…", -1},
+                                     {"-", 0},
+                                     {"Выход", 3}});
+        compareMenu(top[1]->menu(), {{"Отменить", 27},
+                                     {"Повторить", 28},
+                                     {"-", 0},
+                                     {"Добавить тему", 20},
+                                     {"Редактировать тему", 21},
+                                     {"Удалить тему", 22},
+                                     {"-", 0},
+                                     {"Добавить вопрос", 23},
+                                     {"Редактировать вопрос", 24},
+                                     {"Удалить вопрос", 25}});
         compareMenu(top[2]->menu(), {{"О программе", 4}});
         compareMenu(form_->popupMenu1(), {{"Добавить тему", 20},
                                           {"Редактировать тему", 21},
@@ -188,7 +206,7 @@ class FrameTest : public QObject {
         compareMenu(
             form_->popupMenu2(),
             {{"Добавить вопрос", 23}, {"Редактировать вопрос", 24}, {"Удалить вопрос", 25}});
-        QCOMPARE(form_->findChild<QAction*>("N3")->text(), QStringLiteral("&Выход"));
+        QCOMPARE(form_->findChild<QAction*>("N3")->text(), QStringLiteral("Вы&ход"));
         QCOMPARE(form_->findChild<QAction*>("N6")->text(), QStringLiteral("Удалить вопрос"));
     }
 

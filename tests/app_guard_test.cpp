@@ -1,13 +1,15 @@
 // The general error report, the exception-catching application object and the modal seam.
 #include <QAbstractButton>
+#include <QDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 #include <stdexcept>
 
-#include "guard.h"
-#include "modal.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
 
 using zn::Modal;
 using zn::ModalAnswer;
@@ -217,6 +219,37 @@ class GuardTest : public QObject {
         QCOMPARE(seenCaption, QStringLiteral("Ошибка"));
         QCOMPARE(seenText, QStringLiteral("Нет имени"));
         QCOMPARE(buttons, 1);
+    }
+
+    // With no active window (the program not in front, a popup closing) a box still gets the
+    // main window as its parent, so that it is shown in front of it; an open modal window
+    // comes first.
+    void realMessageBoxStaysInFrontOfTheProgram() {
+        QMainWindow main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QApplication::setActiveWindow(nullptr);
+        QWidget* parent = reinterpret_cast<QWidget*>(1);
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            parent = box ? box->parentWidget() : nullptr;
+            if (auto* b = qobject_cast<QMessageBox*>(box)) b->button(QMessageBox::Ok)->click();
+        });
+        Modal::message(MsgIcon::Exclamation, QStringLiteral("Ошибка"), QStringLiteral("Пусто"));
+        QCOMPARE(parent, static_cast<QWidget*>(&main));
+
+        QDialog dialog(&main);
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(0, [&] {
+                QWidget* box = QApplication::activeModalWidget();
+                parent = box ? box->parentWidget() : nullptr;
+                if (auto* b = qobject_cast<QMessageBox*>(box)) b->button(QMessageBox::Ok)->click();
+                dialog.reject();
+            });
+            Modal::message(MsgIcon::Exclamation, QStringLiteral("Ошибка"), QStringLiteral("Имя"));
+        });
+        dialog.exec();
+        QCOMPARE(parent, static_cast<QWidget*>(&dialog));
     }
 };
 

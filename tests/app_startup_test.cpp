@@ -17,14 +17,15 @@
 #include <QtTest>
 #include <memory>
 
-#include "guard.h"
+#include "app/startup.h"
+#include "frame/guard.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
 #include "jet/database.h"
-#include "modal.h"
-#include "startup.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
+#include "tests/app_testing.h"
 #include "tree/topictree.h"
 
 using zn::ModalAnswer;
@@ -35,18 +36,9 @@ using zn::TForm1;
 
 namespace {
 
-const QString kFixtures = QStringLiteral(ZN_FIXTURES_DIR);
-
-bool haveFixtures() {
-    return QFile::exists(kFixtures + QStringLiteral("/sample-test.mdb"));
-}
-
-// A writable copy of a fixture (the shared files are read-only, and copies keep that).
-void copyFixture(const QString& name, const QString& to) {
-    QFile::remove(to);
-    QVERIFY2(QFile::copy(kFixtures + u'/' + name, to), qPrintable(to));
-    QVERIFY(QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner));
-}
+using apptest::copyFixture;
+using apptest::haveFixtures;
+const QString kFixtures = apptest::fixturesDir();
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -137,20 +129,16 @@ struct Observed {
 class StartupTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
+    apptest::WorkFolder folder_;
     // Answers any dialog a test did not expect, so that it fails instead of blocking.
     std::unique_ptr<ScriptedModal> backstop_;
-    QString oldCurrent_;
     QString work_;  // the working directory of the program under test
 
     // Brings the program up on a copy of `fixture` as test.mdb; with `log`, hooks are recorded.
     std::unique_ptr<Program> startOn(const QString& fixture, HookLog* log = nullptr) {
-        copyFixture(fixture, work_ + QStringLiteral("/test.mdb"));
-        auto p = std::make_unique<Program>();
-        if (!p->create()) return nullptr;
-        if (log) recordHooks(*p->form1(), *p->datMod(), *log);
-        p->show();
-        return p;
+        return folder_.startOn(fixture, [log](Program& p) {
+            if (log) recordHooks(*p.form1(), *p.datMod(), *log);
+        });
     }
 
   private slots:
@@ -159,18 +147,11 @@ class StartupTest : public QObject {
 
     void init() {
         if (!haveFixtures()) QSKIP("../shared/fixtures/mdb is absent: no test databases");
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        // A folder name with a blank and Cyrillic letters, as users have them.
-        work_ = dir_->path() + QStringLiteral("/рабочая папка");
-        QVERIFY(QDir().mkpath(work_));
-        oldCurrent_ = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(work_));
-        // As at program start.
+        folder_.enter();
+        work_ = folder_.path();
     }
     void cleanup() {
-        if (!oldCurrent_.isEmpty()) QDir::setCurrent(oldCurrent_);
-        dir_.reset();
+        folder_.leave();
         const size_t stray = backstop_->calls().size();
         backstop_->clear();
         QCOMPARE(stray, size_t(0));
@@ -249,32 +230,78 @@ class StartupTest : public QObject {
         QVERIFY(!p.aboutBox()->isVisible() && !p.form9()->isVisible());
     }
 
-    // The engine's error goes to the general error report and nothing is shown; run() gives 1.
+    // A box says in Russian why the database cannot be used and what can be done; "Выход"
+    // ends the program with nothing shown, and run() gives 1.
     void unusableDefaultDatabaseEndsBeforeAnyWindow_data() {
         QTest::addColumn<QString>("setup");
-        QTest::newRow("missing") << "missing";
-        QTest::newRow("not a database") << "text";
-        QTest::newRow("no Settings table") << "jk-empty";
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<int>("choices");
+        QTest::newRow("missing") << "missing"
+                                 << "не найден" << 3;
+        QTest::newRow("not a database") << "text"
+                                        << "не удаётся открыть как базу данных" << 2;
+        QTest::newRow("no Settings table") << "jk-empty"
+                                           << "но не база теста" << 2;
+        QTest::newRow("a password") << "password"
+                                    << "защищена паролем" << 2;
     }
     void unusableDefaultDatabaseEndsBeforeAnyWindow() {
         QFETCH(QString, setup);
+        QFETCH(QString, why);
+        QFETCH(int, choices);
         const QString path = work_ + QStringLiteral("/test.mdb");
         if (setup == "text") writeFile(path, QByteArray("Это не база данных\r\n").repeated(200));
         if (setup == "jk-empty") copyFixture(QStringLiteral("access/jk-empty.mdb"), path);
+        if (setup == "password") copyFixture(QStringLiteral("access/password-V2000.mdb"), path);
 
-        ScriptedModal modal;
+        ScriptedModal modal;  // a choice gets its last button: "Выход"
         Program p;
         QCOMPARE(p.run(), 1);
         QVERIFY(!anyWindowVisible());
         QVERIFY(p.datMod() == nullptr && p.aboutBox() == nullptr && p.form9() == nullptr);
         QCOMPARE(modal.calls().size(), size_t(1));
         const ModalRequest& r = modal.calls()[0];
-        QCOMPARE(r.kind, ModalRequest::Kind::Message);
-        QCOMPARE(r.icon, zn::MsgIcon::Stop);
+        QCOMPARE(r.kind, ModalRequest::Kind::Choice);
+        QCOMPARE(r.icon, zn::MsgIcon::Exclamation);
         QCOMPARE(r.caption, zn::appTitle());
-        QVERIFY(!r.text.isEmpty());
-        if (setup == "missing")
-            QCOMPARE(r.text, QStringLiteral("Could not find file '%1'.").arg(path));
+        QVERIFY2(r.text.contains(why), qPrintable(r.text));
+        QVERIFY2(!r.text.contains(QStringLiteral("Could not")), qPrintable(r.text));
+        QCOMPARE(int(r.choices.size()), choices);
+        QCOMPARE(r.choices.front(), QStringLiteral("Открыть другую базу…"));
+        QCOMPARE(r.choices.back(), QStringLiteral("Выход"));
+        QCOMPARE(QFile::exists(path), setup != "missing");
+    }
+
+    // Without test.mdb the teacher creates an empty one and works on; or opens another bank,
+    // whose data folder then holds the pictures.
+    void withoutTestMdbAnEmptyOneIsCreatedOrAnotherOpened() {
+        const QString path = work_ + QStringLiteral("/test.mdb");
+        {
+            ScriptedModal modal;
+            modal.push(ModalAnswer{zn::Ok, {}, 1});  // "Создать новую пустую базу"
+            Program p;
+            QVERIFY(p.create());
+            p.show();
+            QVERIFY(QFile::exists(path));
+            QCOMPARE(p.datMod()->Conn.fileName(), path);
+            QCOMPARE(p.form1()->treeDb()->topLevelItemCount(), 0);
+            QCOMPARE(p.datMod()->tbSettings.recordCount(), 5);
+            QCOMPARE(modal.calls().size(), size_t(1));
+        }
+        QVERIFY(QFile::remove(path));
+        const QString other = folder_.outside() + QStringLiteral("/другие банки");
+        QVERIFY(QDir().mkpath(other + QStringLiteral("/data")));
+        copyFixture(QStringLiteral("sample-test.mdb"), other + QStringLiteral("/физика.mdb"));
+        ScriptedModal modal;
+        modal.push(ModalAnswer{zn::Ok, {}, 0});  // "Открыть другую базу…"
+        modal.push(ModalAnswer{zn::Ok, other + QStringLiteral("/физика.mdb"), 0});
+        Program p;
+        QVERIFY(p.create());
+        p.show();
+        QCOMPARE(p.datMod()->Conn.fileName(), other + QStringLiteral("/физика.mdb"));
+        QCOMPARE(p.session().dataFolder, other + QStringLiteral("/data/"));
+        QCOMPARE(p.form1()->treeDb()->topLevelItemCount(), 3);
+        QVERIFY(!QFile::exists(path));
     }
 
     void openAnotherDatabaseSwitchesAndRebuilds_data() {
@@ -293,7 +320,7 @@ class StartupTest : public QObject {
         const QString first = form.session().databasePath;
 
         // Another folder: DataFolder must not follow the database.
-        const QString otherDir = dir_->path() + QStringLiteral("/другая");
+        const QString otherDir = folder_.outside() + QStringLiteral("/другая");
         QVERIFY(QDir().mkpath(otherDir));
         const QString other = otherDir + QStringLiteral("/sample.mdb");
         copyFixture(QStringLiteral("sample-test.mdb"), other);
@@ -340,7 +367,7 @@ class StartupTest : public QObject {
         QVERIFY(form.treeDb()->topLevelItemCount() > 0);
         QVERIFY(!form.hv()->toPlainText().isEmpty());
 
-        const QString empty = dir_->path() + QStringLiteral("/пустая.mdb");
+        const QString empty = folder_.outside() + QStringLiteral("/пустая.mdb");
         copyFixture(QStringLiteral("empty-test.mdb"), empty);
         modal.push(ModalAnswer{zn::Ok, empty, 0});
         form.findChild<QAction*>(QStringLiteral("MenuOpenDatabase"))->trigger();
@@ -367,7 +394,7 @@ class StartupTest : public QObject {
         TForm1& form = *p->form1();
         QString chosen = form.session().databasePath;
         if (throughLink) {
-            chosen = dir_->path() + QStringLiteral("/link.mdb");
+            chosen = folder_.outside() + QStringLiteral("/link.mdb");
             QVERIFY(QFile::link(form.session().databasePath, chosen));
         }
         modal.push(ModalAnswer{zn::Ok, chosen, 0});
@@ -414,7 +441,7 @@ class StartupTest : public QObject {
         TForm1& form = *p->form1();
         TDatMod& dm = *p->datMod();
 
-        const QString bad = dir_->path() + QStringLiteral("/bad.mdb");
+        const QString bad = folder_.outside() + QStringLiteral("/bad.mdb");
         if (setup == "text") writeFile(bad, QByteArray(4096 * 3, 'x'));
         if (setup == "jk-empty") copyFixture(QStringLiteral("access/jk-empty.mdb"), bad);
         if (setup == "no-idotv") {
@@ -452,7 +479,9 @@ class StartupTest : public QObject {
         QCOMPARE(r.icon, zn::MsgIcon::Stop);
         QCOMPARE(r.caption, zn::appTitle());
         if (setup == "missing")
-            QCOMPARE(r.text, QStringLiteral("Could not find file '%1'.").arg(bad));
+            QVERIFY2(r.text.contains(QStringLiteral("не найден")), qPrintable(r.text));
+        if (setup == "jk-empty")
+            QVERIFY2(r.text.contains(QStringLiteral("не база теста")), qPrintable(r.text));
         before.compare(Observed::of(form, dm));
         if (QTest::currentTestFailed()) return;
         QVERIFY(dm.qrotveti.isOpen());

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -22,16 +23,17 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/startup.h"
 #include "editor/editorarea.h"
 #include "editor/tform4.h"
-#include "modal.h"
-#include "startup.h"
+#include "frame/modal.h"
+#include "frame/taboutbox.h"
+#include "frame/tform1.h"
+#include "frame/tform9.h"
+#include "frame/znapplication.h"
 #include "store/tdatmod.h"
-#include "taboutbox.h"
-#include "tform1.h"
-#include "tform9.h"
+#include "tests/app_testing.h"
 #include "tree/topictree.h"
-#include "znapplication.h"
 
 using zn::ModalRequest;
 using zn::Program;
@@ -41,17 +43,9 @@ using zn::TForm1;
 
 namespace {
 
-const QString kFixtures = QStringLiteral(ZN_FIXTURES_DIR);
-
-bool haveFixtures() {
-    return QFile::exists(kFixtures + QStringLiteral("/sample-test.mdb"));
-}
-
-void copyFixture(const QString& name, const QString& to) {
-    QFile::remove(to);
-    QVERIFY2(QFile::copy(kFixtures + u'/' + name, to), qPrintable(to));
-    QVERIFY(QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner));
-}
+using apptest::copyFixture;
+using apptest::haveFixtures;
+const QString kFixtures = apptest::fixturesDir();
 
 QLabel* statusPanel(TForm1& form, int i) {
     return form.statusBarSB()->findChild<QLabel*>(QStringLiteral("SBPanel%1").arg(i));
@@ -87,34 +81,22 @@ bool onlyTheCloseButton(const QWidget& w) {
 class TeacherTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
+    apptest::WorkFolder folder_;
     std::unique_ptr<ScriptedModal> backstop_;
-    QString oldCurrent_;
     QString work_;
 
-    std::unique_ptr<Program> startOn(const QString& fixture) {
-        copyFixture(fixture, work_ + QStringLiteral("/test.mdb"));
-        auto p = std::make_unique<Program>();
-        if (!p->create()) return nullptr;
-        p->show();
-        return p;
-    }
+    std::unique_ptr<Program> startOn(const QString& fixture) { return folder_.startOn(fixture); }
 
   private slots:
     void initTestCase() { backstop_ = std::make_unique<ScriptedModal>(); }
     void cleanupTestCase() { backstop_.reset(); }
 
     void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        work_ = dir_->path() + QStringLiteral("/рабочая папка");
-        QVERIFY(QDir().mkpath(work_));
-        oldCurrent_ = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(work_));
+        folder_.enter();
+        work_ = folder_.path();
     }
     void cleanup() {
-        if (!oldCurrent_.isEmpty()) QDir::setCurrent(oldCurrent_);
-        dir_.reset();
+        folder_.leave();
         const size_t stray = backstop_->calls().size();
         backstop_->clear();
         QCOMPARE(stray, size_t(0));
@@ -232,12 +214,18 @@ class TeacherTest : public QObject {
         QCOMPARE(top[0]->text(), QStringLiteral("&Файл"));
         QCOMPARE(top[1]->text(), QStringLiteral("Пр&авка"));
         QCOMPARE(top[2]->text(), QStringLiteral("&Помощь"));
-        QStringList items;
-        for (QAction* a :
-             top[0]->menu()->actions() + top[1]->menu()->actions() + top[2]->menu()->actions())
-            items << a->text();
-        QCOMPARE(items, QStringList({"&Открыть базу данных", "&Восстановить из резервной копии…",
-                                     "&Выход", "&Отменить", "&Повторить", "&О программе"}));
+        // Every item has its mnemonic, and no two of one menu share it.
+        for (QAction* t : top) {
+            QSet<QChar> letters;
+            for (QAction* a : t->menu()->actions()) {
+                if (a->isSeparator()) continue;
+                const qsizetype at = a->text().indexOf(u'&');
+                QVERIFY2(at >= 0 && at + 1 < a->text().size(), qPrintable(a->text()));
+                const QChar letter = a->text()[at + 1].toLower();
+                QVERIFY2(!letters.contains(letter), qPrintable(a->text()));
+                letters.insert(letter);
+            }
+        }
 
         // F10 opens the first menu.
         QTest::keyClick(&form, Qt::Key_F10);
@@ -321,7 +309,7 @@ class TeacherTest : public QObject {
     void argumentOpensThatDatabaseWithItsDataFolder() {
         if (!haveFixtures()) QSKIP("../shared/fixtures/mdb is absent: no test databases");
         QFETCH(bool, relative);
-        const QString other = dir_->path() + QStringLiteral("/банки тестов");
+        const QString other = folder_.outside() + QStringLiteral("/банки тестов");
         QVERIFY(QDir().mkpath(other + QStringLiteral("/Data")));
         QVERIFY(QDir().mkpath(work_ + QStringLiteral("/data")));
         const QString file = other + QStringLiteral("/физика.mdb");
@@ -347,9 +335,9 @@ class TeacherTest : public QObject {
         QVERIFY(p.datMod() == nullptr && p.aboutBox() == nullptr);
         QVERIFY(!p.form1()->isVisible());
         QCOMPARE(modal.calls().size(), size_t(1));
-        QCOMPARE(modal.calls()[0].icon, zn::MsgIcon::Stop);
+        QCOMPARE(modal.calls()[0].kind, ModalRequest::Kind::Choice);
         QCOMPARE(modal.calls()[0].caption, zn::appTitle());
-        QCOMPARE(modal.calls()[0].text, QStringLiteral("Could not find file '%1'.").arg(missing));
+        QVERIFY(modal.calls()[0].text.contains(QStringLiteral("нет такой.mdb» не найден")));
     }
 
     // Without an argument DataFolder is the working folder's data folder in any case.

@@ -1,8 +1,10 @@
 // Runs the application frame's test classes under one ZnApplication (the exception-catching
 // application object), so the guard's last line is active as in the program.
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
-#include "znapplication.h"
+#include "frame/znapplication.h"
 
 int runFrameTests(int argc, char** argv);
 int runGuardTests(int argc, char** argv);
@@ -11,6 +13,9 @@ int runTeacherTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     zn::ZnApplication app(argc, argv);
+    // The user's settings of the program under test go to a folder of the run's own.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     int failures = 0;
     failures += runGuardTests(argc, argv);
     failures += runFrameTests(argc, argv);

@@ -15,12 +15,12 @@
 
 #include "bulk/exchange.h"
 #include "bulk/tform5.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "jet/locking.h"
-#include "modal.h"
 #include "store/tdatmod.h"
 #include "tests/bulk_testing.h"
 #include "tests/support/faultenv.h"
-#include "tform1.h"
 
 namespace {
 
@@ -248,15 +248,7 @@ TEST_F(Bulk, AnIoErrorDuringAnImportLeavesTheFileAsItWas) {
         SCOPED_TRACE(k);
         ASSERT_LT(k, 400);
         zntest::FaultEnv env(0);
-        p.reset();
-        p = std::make_unique<zn::Program>();
-        ASSERT_TRUE(p->create());
-        p->show();
-        dm().Conn.close();
-        dm().Conn.setEnv(&env);
-        dm().Conn.open();
-        dm().qrtema.open();
-        form().TreeObnov();
+        restartThrough(env);
         const QStringList tree = treeCaptions();
         env = zntest::FaultEnv(k, false);
         modal->clear();

@@ -1,6 +1,7 @@
 // The command-line tool znbank: the same commands, messages on standard error, exit status 1
 // with the database unchanged on failure.
 #include "store/backups.h"
+#include "store/undohistory.h"
 #include "tests/bulk_testing.h"
 
 namespace {
@@ -68,7 +69,8 @@ TEST(Znbank, ExportImportInfoDeleteAllAndCompact) {
     for (const auto& k : zn::listBackups(a)) commandsOfA.push_back(k.command);
     EXPECT_EQ(commandsOfB, (std::vector<QString>{"удаление всех данных", "импорт"}));
     EXPECT_EQ(commandsOfA, (std::vector<QString>{"сжатие базы"}));
-    EXPECT_FALSE(QFile::exists(b + "-undo"));
+    EXPECT_FALSE(
+        QFile::exists(QString::fromStdString(zn::UndoHistory::sideFolder(b.toStdString()))));
 
     r = znbank({"export", b, dir + "/пусто.txt"});
     EXPECT_EQ(r.exitCode, 0);

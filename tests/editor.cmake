@@ -9,4 +9,4 @@ zn_gui_test(editor_test
         ${CMAKE_CURRENT_LIST_DIR}/editor_readonly_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/editor_topics_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/editor_questions_test.cpp
-    LIBS znprogram zn_testsupport Qt6::Widgets GTest::gtest)
+    LIBS znprogram zn_testsupport Qt6::Widgets Qt6::Test GTest::gtest)

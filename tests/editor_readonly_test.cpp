@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <optional>
 
+#include "frame/tform1.h"
 #include "jet/database.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"
-#include "tform1.h"
 
 namespace {
 

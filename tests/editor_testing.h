@@ -12,12 +12,14 @@
 #include <vector>
 
 #ifndef ZN_TEST_WITHOUT_PROGRAM  // tests of the commands alone (no widgets) leave ProgramTest out
-#include "app/modal.h"
 #include "app/startup.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #endif
 #include "jet/create.h"
 #include "jet/database.h"
 #include "store/bank/testbank.h"
+#include "store/tdatmod.h"
 #include "store/values.h"
 #include "tests/support/testsupport.h"
 
@@ -221,6 +223,18 @@ class ProgramTest : public ::testing::Test {
         ASSERT_TRUE(p->create());
         p->show();
         modal->clear();
+    }
+
+    // Starts the program afresh and opens its database again through `env` (a failing file
+    // system, say), with the tree built as after start-up.
+    void restartThrough(jet::Env& env) {
+        p.reset();
+        p = std::make_unique<zn::Program>();
+        ASSERT_TRUE(p->create());
+        p->show();
+        dm().Conn.setEnv(&env);
+        dm().reopen();
+        form().TreeObnov();
     }
 
     zn::TForm1& form() { return *p->form1(); }

@@ -11,10 +11,10 @@
 #include "editor/editorarea.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
+#include "frame/tform1.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"
 #include "tests/support/faultenv.h"
-#include "tform1.h"
 
 namespace {
 
@@ -69,6 +69,7 @@ TEST_F(Topics, AddingGivesTheNextNumberAndNoQuestions) {
         std::vector<T> topics;
         for (int k = 1; k <= c.existing; ++k) topics.push_back(edtest::topic("Тема", 1));
         startOn(topics);
+        if (c.existing) selectTopic(1);  // the topic commands want a topic node
         answerDialog(QStringLiteral("  Новая тема  "));
         trigger("Buttem1");
         EXPECT_EQ(shownCaption, QStringLiteral("Добавление темы"));
@@ -109,6 +110,7 @@ TEST_F(Topics, RenamingChangesOnlyTheName) {
 // box writes nothing.
 TEST_F(Topics, BadNamesAreRefusedAndTheCloseBoxWritesNothing) {
     startOn({edtest::topic("Первая", 1)});
+    selectTopic(1);
     const auto bytes = zntest::readFile(db.toStdString());
     struct Case {
         QString name;
@@ -223,16 +225,7 @@ TEST_F(Topics, AnIoErrorDuringADeletionChangesNothing) {
     for (int k : {1, 3, 6}) {
         SCOPED_TRACE(k);
         zntest::FaultEnv env(0);
-        p.reset();
-        p = std::make_unique<zn::Program>();
-        ASSERT_TRUE(p->create());
-        p->show();
-        // The next open of the file goes through the failing file system.
-        dm().Conn.close();
-        dm().Conn.setEnv(&env);
-        dm().Conn.open();
-        dm().qrtema.open();
-        form().TreeObnov();
+        restartThrough(env);
         const QStringList tree = treeCaptions();
         env = zntest::FaultEnv(k, false);
         modal->clear();

@@ -15,6 +15,7 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QUrl>
 
 #include "preview/htmlview.h"
 #include "preview/pagefeeder.h"
@@ -67,7 +68,7 @@ class View {
         ADD_FAILURE() << "no fragment with " << text.toStdString();
         return {};
     }
-    QTextBrowser browser;
+    zn::HtmlView browser;
 };
 
 struct Region {
@@ -177,6 +178,32 @@ TEST_F(PreviewView, TopicHeadingIsCentredAndLargerThanTheQuestionHeading) {
 
 // The adaptation touches tags only: text that looks like a CSS url or a <big><h3> inside the
 // question's text (as written, not as markup) reads the same.
+// A picture wider than the page is drawn at the page's width, in its proportions: nothing to
+// scroll sideways for. A narrow one keeps its size.
+TEST(HtmlViewPictures, APictureWiderThanThePageIsDrawnAtItsWidth) {
+    const QString dir = QString::fromStdString(zntest::tempDir());
+    for (int width : {2400, 120}) {
+        SCOPED_TRACE(width);
+        QImage wide(width, 300, QImage::Format_RGB32);
+        wide.fill(QColor(10, 200, 30));
+        const QString path = dir + QStringLiteral("/w%1.png").arg(width);
+        ASSERT_TRUE(wide.save(path));
+        View v;
+        v.load(QStringLiteral("<div align=\"center\"><img src=\"%1\"></div>")
+                   .arg(QUrl::fromLocalFile(path).toString()));
+        const QImage shown = v.render();
+        const Region green = pixelsOf(shown, QColor(10, 200, 30));
+        ASSERT_GT(green.count, 0);
+        EXPECT_LE(v.browser.document()->size().width(), v.browser.viewport()->width());
+        if (width > 700) {
+            EXPECT_LE(green.box.width(), v.browser.viewport()->width());
+            EXPECT_NEAR(double(green.box.height()) / green.box.width(), 300.0 / 2400, 0.02);
+        } else {
+            EXPECT_EQ(green.box.size(), QSize(120, 300));
+        }
+    }
+}
+
 TEST(HtmlForView, ChangesOnlyUrlsInTagsAndHeadingsInBig) {
     EXPECT_EQ(zn::htmlForView(QStringLiteral("<td style=\"a: b;background-image: url(file:///x%20y/"
                                              "bg1.gif);\" align=\"left\">url(keep) &lt;big&gt;")),

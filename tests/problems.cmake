@@ -18,3 +18,7 @@ zn_gui_test(problems_test
         ${CMAKE_CURRENT_LIST_DIR}/preview_qt_main.cpp
         ${CMAKE_CURRENT_LIST_DIR}/problems_gui_test.cpp
     LIBS znprogram znproblemsui zn_testsupport Qt6::Widgets Qt6::Test GTest::gtest)
+# A screen wider than the window, so that the panel can widen it (the offscreen default is
+# 800 × 600).
+set_tests_properties(problems_test PROPERTIES ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_CURRENT_LIST_DIR}/support/wide-screen.json")

@@ -217,6 +217,8 @@ TEST(ProblemRepairs, EachRepairRemovesItsProblems) {
             const zn::Repairs::Plan plan = c.plan(o.repairs);
             EXPECT_TRUE(plan.refusal.isEmpty());
             EXPECT_EQ(plan.changes.size(), c.planLines) << plan.text().toStdString();
+            // Rows are named by the numbers and texts the teacher sees, never by row ids.
+            EXPECT_FALSE(plan.text().contains(QStringLiteral("id "))) << plan.text().toStdString();
             c.repair(o.repairs);
             EXPECT_EQ(o.rebuilds, 1);
             EXPECT_TRUE(c.plan(o.repairs).nothingToDo());
@@ -238,6 +240,10 @@ TEST(ProblemRepairs, RenumberingTopicsRefusesToAdoptAnOrphan) {
     const zn::Repairs::Plan plan = o.repairs.planRenumberTopics();
     EXPECT_TRUE(plan.refusal.contains(QStringLiteral("Сначала удалите вопросы без темы")))
         << plan.text().toStdString();
+    EXPECT_TRUE(
+        plan.refusal.contains(QStringLiteral("В теме 2, которой нет, записан вопрос 1 "
+                                             "«Сирота»")))
+        << plan.refusal.toStdString();
     EXPECT_THROW(o.repairs.renumberTopics(), jet::Error);
     EXPECT_EQ(o.rebuilds, 0);
     o.dm.Conn.close();

@@ -6,18 +6,19 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <filesystem>
 #include <optional>
 
+#include "frame/tform1.h"
 #include "problems/problemsarea.h"
 #include "problems/problemspanel.h"
 #include "problems/searchbox.h"
 #include "tests/editor_testing.h"
 #include "tests/problems_testing.h"
-#include "tform1.h"
 #include "tree/topictree.h"
 
 namespace {
@@ -81,7 +82,8 @@ TEST_F(ProblemsGui, OpeningThePanelListsTheProblemsAndADoubleClickSelectsTheQues
     std::vector<int> expected(size_t(zn::problems::kKindCount), 1);
     expected[size_t(Kind::StoredCount)] = 0;
     EXPECT_EQ(shownCounts(), expected);
-    EXPECT_EQ(panel().list()->topLevelItemCount(), zn::problems::kKindCount - 1);
+    EXPECT_EQ(panel().lineCount(), 13);
+    EXPECT_EQ(panel().list()->topLevelItemCount(), zn::problems::kKindCount - 1);  // headings
     EXPECT_TRUE(panel().counts()->text().startsWith(QStringLiteral("Проблем: 13.")))
         << panel().counts()->text().toStdString();
     EXPECT_TRUE(panel().counts()->text().contains(QStringLiteral("Пустой ответ: 1")));
@@ -126,9 +128,12 @@ TEST_F(ProblemsGui, ARepairRemovesTheProblemFromTheList) {
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("Перенумерация вопросов темы 2.")))
         << messages()[0].toStdString();
-    EXPECT_TRUE(messages()[0].contains(QStringLiteral("вопрос 3 (id 12) → 2")));
+    // The question is named as the teacher finds it: by its number and text, not its row id.
+    EXPECT_TRUE(messages()[0].contains(QStringLiteral("вопрос 3 «Вопрос 2.3» → 2")))
+        << messages()[0].toStdString();
+    EXPECT_FALSE(messages()[0].contains(QStringLiteral("id "))) << messages()[0].toStdString();
     EXPECT_EQ(shownCounts()[size_t(Kind::QuestionNumbers)], 0);
-    EXPECT_EQ(panel().list()->topLevelItemCount(), zn::problems::kKindCount - 2);
+    EXPECT_EQ(panel().lineCount(), 12);
     EXPECT_FALSE(renumber->isEnabled());
     std::vector<qint64> numbers;
     for (const auto& q : file().questionsOf(2)) numbers.push_back(q.idvopr);
@@ -194,3 +199,58 @@ TEST_F(ProblemsGui, SearchFindsACyrillicWordOfAnAnswerInAnyCase) {
 }
 
 }  // namespace
+
+// The panel opens beside the tree at a width where its descriptions can be read, without taking
+// that room from the preview: the window widens where the screen allows and narrows again when
+// the panel closes. (The offscreen screen of this test is wide enough; see problems.cmake.)
+TEST_F(ProblemsGui, ThePanelWidensTheWindowInsteadOfSqueezingThePreview) {
+    startOnProblemBank();
+    form().show();
+    QApplication::processEvents();
+    auto* tree = form().findChild<QWidget*>(QStringLiteral("Panel1"));
+    auto* preview = form().findChild<QWidget*>(QStringLiteral("Panel2"));
+    ASSERT_TRUE(tree && preview);
+    const int window = form().width(), treeWidth = tree->width(), previewWidth = preview->width();
+    const int screen = form().screen()->availableGeometry().width();
+    if (screen < form().frameGeometry().width() + 490)
+        GTEST_SKIP() << "the screen (" << screen << " px) has no room to widen the window";
+
+    area().panelAction()->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(panel().width(), 480);
+    EXPECT_EQ(form().width(), window + 480 + 3);  // and its splitter handle
+    EXPECT_EQ(tree->width(), treeWidth);
+    EXPECT_EQ(preview->width(), previewWidth);
+    // The description column has most of the panel.
+    EXPECT_GE(panel().list()->columnWidth(zn::ProblemsPanel::DescriptionColumn), 250);
+
+    area().panelAction()->trigger();
+    QApplication::processEvents();
+    EXPECT_FALSE(panel().isVisible());
+    EXPECT_EQ(form().width(), window);
+    EXPECT_EQ(preview->width(), previewWidth);
+}
+
+// Where the screen has no room the preview gives up what the window cannot; it never goes below
+// what it needs, and a maximised window does not grow.
+TEST(SidePanelRoom, TheWindowGrowsFirstThenThePreviewGives) {
+    using R = zn::TForm1::PanelRoom;
+    struct Case {
+        int window, screen, preview, previewMin;
+        bool canGrow;
+        int grow, fromPreview;
+    };
+    const Case cases[] = {
+        {964, 1920, 770, 300, true, 480, 0},     // room enough on the screen
+        {964, 1200, 770, 300, true, 236, 244},   // part of it
+        {964, 964, 770, 300, true, 0, 470},      // none: the preview gives all but its minimum
+        {1920, 1920, 1700, 300, false, 0, 480},  // maximised
+        {964, 1920, 770, 300, false, 0, 470},
+    };
+    for (const Case& c : cases) {
+        const R r =
+            zn::TForm1::roomForPanel(480, c.window, c.screen, c.preview, c.previewMin, c.canGrow);
+        EXPECT_EQ(r.grow, c.grow) << c.window << " " << c.screen;
+        EXPECT_EQ(r.fromPreview, c.fromPreview) << c.window << " " << c.screen;
+    }
+}

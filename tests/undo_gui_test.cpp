@@ -6,16 +6,20 @@
 #include <sys/stat.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <filesystem>
 
-#include "app/modal.h"
 #include "app/startup.h"
-#include "app/tform1.h"
 #include "editor/topiccommands.h"
+#include "frame/modal.h"
+#include "frame/tform1.h"
 #include "store/backups.h"
 #include "store/tdatmod.h"
 #include "tests/editor_testing.h"
@@ -85,6 +89,7 @@ TEST_F(UndoCommands, CaptionsNameTheCommandAndTheTreeShowsTheFileAfterUndoAndRed
 
 TEST_F(UndoCommands, AfterAnotherProgramWroteTheFileUndoSaysWhyAndChangesNothing) {
     startOn({edtest::topic("Первая", 1), edtest::topic("Вторая", 1)});
+    form().treeDb()->setCurrentItem(form().treeDb()->topLevelItem(0));
     trigger("Buttem3");
     struct timespec t[2] = {{0, UTIME_OMIT}, {2000000000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(db).constData(), t, 0), 0);
@@ -96,6 +101,26 @@ TEST_F(UndoCommands, AfterAnotherProgramWroteTheFileUndoSaysWhyAndChangesNothing
     EXPECT_TRUE(modal->calls()[0].text.contains("изменён другой программой"));
     EXPECT_FALSE(action("MenuUndo")->isEnabled());
     EXPECT_EQ(form().treeDb()->topLevelItemCount(), 1);
+}
+
+// Another bank copied over the open one, then a command: the general error report says in
+// Russian what happened, nothing is written, and the tree shows the bank now at the path.
+TEST_F(UndoCommands, ABankCopiedOverTheOpenOneIsShownAndNotWrittenInto) {
+    startOn({edtest::topic("Первая", 2), edtest::topic("Вторая", 1), edtest::topic("Третья", 0)});
+    const QString other = QFileInfo(db).dir().filePath(QStringLiteral("другой.mdb"));
+    edtest::makeBank(other, {edtest::topic("Чужая", 1)});
+    std::filesystem::copy_file(other.toStdString(), db.toStdString(),
+                               std::filesystem::copy_options::overwrite_existing);
+    const auto replaced = bytes();
+    form().treeDb()->setCurrentItem(form().treeDb()->topLevelItem(0));
+    trigger("Buttem3");
+    EXPECT_TRUE(bytes() == replaced);
+    ASSERT_EQ(modal->calls().size(), 1u);
+    EXPECT_TRUE(modal->calls()[0].text.contains("заменила или изменила другая программа"))
+        << modal->calls()[0].text.toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(tree().value(0).endsWith("Чужая")) << tree().value(0).toStdString();
+    EXPECT_FALSE(action("MenuUndo")->isEnabled());
 }
 
 TEST_F(UndoCommands, ABackupChosenFromTheListIsRestoredAsACommandOfItsOwn) {

@@ -2,9 +2,9 @@
 # Installs what building, testing and checking the project needs on a fresh
 # Debian 12 machine: compilers and build tools, Qt 6, test and benchmark
 # libraries, the reference Jet readers (mdbtools; mdb-reader from npm into
-# tools/oracle/node_modules), an X server for headless GUI runs and
-# screenshots, GNU time and fonts, Qt's Russian translations and the tools that
-# build and check the Debian package. Safe to run again: it only asks apt and npm
+# tools/oracle/node_modules), poppler's tools that read printed PDFs back, an X
+# server for headless GUI runs and screenshots, GNU time and fonts, Qt's Russian
+# translations and the tools that build and check the Debian package. Safe to run again: it only asks apt and npm
 # for what is missing and says nothing when everything is there.
 #
 #   tools/setup.sh          (as root, or as a user who may use sudo)
@@ -28,6 +28,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # reference reader of Jet files (mdb-export, mdb-schema, mdb-tables)
     mdbtools
+    # reading printed PDFs back in the tests (pdftotext, pdfimages, pdftoppm)
+    poppler-utils
     # headless GUI runs; screenshots as `xwd -root | convert xwd:- shot.png`
     xvfb xauth x11-apps imagemagick
     # /usr/bin/time -f %M for peak memory

@@ -2,9 +2,9 @@
 # Installs what is missing, builds everything and runs every test:
 #   0. the formatting of every C++ file against the committed .clang-format;
 #   1. the whole project (engine, tools, editor) and all its tests;
-#   2. the engine, the data module, the bulk commands and the problem check again with
-#      AddressSanitizer and UndefinedBehaviorSanitizer, and their tests (the fuzz targets'
-#      regression corpus among them);
+#   2. the engine, the data module, the bulk commands, the problem check and the file formats
+#      again with AddressSanitizer and UndefinedBehaviorSanitizer, and their tests (the fuzz
+#      targets' regression corpus among them);
 #   3. every fuzz target over its seeds and regression corpus, then a bounded number of
 #      mutations with a fixed seed (ZN_FUZZ_RUNS, default 3000 per target), so that the same
 #      commit passes or fails the same way every time. Long fuzzing is fuzz/run.sh's.
@@ -28,13 +28,13 @@ cmake --build build -j "$jobs"
 step "tests (build/)"
 (cd build && ctest --output-on-failure -j "$jobs")
 
-step "engine, data module, bulk and problem check tests with sanitizers (build-asan/)"
+step "engine, data module, bulk, problem check and file format tests with sanitizers (build-asan/)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZN_GUI=OFF \
     -DZN_SANITIZE=ON -DZN_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 # The random write test runs shorter here; the full run is in build/.
-(cd build-asan && ZN_RANDOM_OPS=600 ZN_RANDOM_SEEDS=2 ctest -L 'engine|store|bulk|problems|fuzz' \
-    --output-on-failure -j "$jobs")
+(cd build-asan && ZN_RANDOM_OPS=600 ZN_RANDOM_SEEDS=2 \
+    ctest -L 'engine|store|bulk|problems|formats|fuzz' --output-on-failure -j "$jobs")
 
 step "fuzz targets, bounded, fixed seed (build-fuzz/)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -8,6 +8,14 @@
 //                                      question, row id, description, tab-separated); exit
 //                                      status 1 when there is any. DIR (pictures) defaults to
 //                                      the "data" folder beside the bank.
+//   znbank pdf BANK.mdb OUT.pdf [--topics 1,3] [--variant N [--seed S] [--copies K]] [--key]
+//              [--no-pictures] [--data DIR]
+//                                      the bank (or the topics numbered 1 and 3) on A4 pages;
+//                                      with --variant, K variants (default 1) of N questions
+//                                      drawn from each topic with shuffled answers, variant k
+//                                      from seed S+k-1 (S chosen and told when not given);
+//                                      --key adds the answer key. Pictures missing from DIR
+//                                      are framed on the page and listed; exit status 0.
 // The same command code, rules and messages as the editor's buttons; import, compact and
 // delete-all first copy the bank into "backups" beside it, as the editor does. Messages go to
 // standard error. Exit status 1 on failure, with the database unchanged; a compaction that fails
@@ -17,6 +25,10 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <exception>
+#include <memory>
+#ifdef ZN_BANK_PDF
+#include <QGuiApplication>
+#endif
 
 #include "bulk/deleteall.h"
 #include "bulk/importexport.h"
@@ -24,6 +36,11 @@
 #ifdef ZN_BANK_CHECK
 #include "preview/datafiles.h"
 #include "problems/bankcheck.h"
+#endif
+#ifdef ZN_BANK_PDF
+#include "print/pictures.h"
+#include "print/render.h"
+#include "print/source.h"
 #endif
 #include "store/tdatmod.h"
 
@@ -52,7 +69,10 @@ int usage() {
                  "  znbank compact BANK.mdb\n"
                  "  znbank delete-all BANK.mdb\n"
                  "  znbank info BANK.mdb\n"
-                 "  znbank check BANK.mdb [--data FOLDER]\n");
+                 "  znbank check BANK.mdb [--data FOLDER]\n"
+                 "  znbank pdf BANK.mdb OUT.pdf [--topics 1,3] [--variant N [--seed S] "
+                 "[--copies K]]\n"
+                 "             [--key] [--no-pictures] [--data FOLDER]\n");
     return 2;
 }
 
@@ -64,9 +84,7 @@ void open(TDatMod& dm, const QString& path, bool readOnly) {
                  : TDatMod::connectionString(path);
     dm.Conn.close();
     dm.Conn.setConnectionString(connection);
-    dm.Conn.open();
-    dm.qrtema.open();
-    dm.tbSettings.open();
+    dm.reopen();
 }
 
 #ifdef ZN_BANK_CHECK
@@ -88,10 +106,88 @@ int check(const QStringList& args) {
 }
 #endif
 
+#ifdef ZN_BANK_PDF
+// A whole number from `min` up, or -1.
+qint64 number(const QString& text, qint64 min, qint64 max) {
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    return ok && v >= min && v <= max ? v : -1;
+}
+
+// The bank, chosen topics or variants as a PDF file.
+int pdf(const QStringList& args) {
+    if (args.size() < 3) return usage();
+    zn::print::Options options;
+    QString data;
+    bool variant = false, seedGiven = false, copiesGiven = false;
+    for (qsizetype i = 3; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == u"--key") {
+            options.key = true;
+        } else if (a == u"--no-pictures") {
+            options.pictures = false;
+        } else if (a == u"--data" && hasValue) {
+            data = QDir(args[++i]).absolutePath() + u'/';
+        } else if (a == u"--topics" && hasValue) {
+            for (const QString& part : args[++i].split(u',', Qt::SkipEmptyParts)) {
+                const qint64 t = number(part.trimmed(), 1, 1 << 30);
+                if (t < 0) return usage();
+                options.topics.push_back(t);
+            }
+            if (options.topics.empty()) return usage();
+        } else if (a == u"--variant" && hasValue) {
+            variant = true;
+            options.perTopic = int(number(args[++i], 1, 100000));
+            if (options.perTopic < 0) return usage();
+        } else if (a == u"--seed" && hasValue) {
+            const qint64 s = number(args[++i], 0, 0xFFFFFFFFll);
+            if (s < 0) return usage();
+            options.seed = quint32(s);
+            seedGiven = true;
+        } else if (a == u"--copies" && hasValue) {
+            options.variants = int(number(args[++i], 1, 1000));
+            if (options.variants < 0) return usage();
+            copiesGiven = true;
+        } else {
+            return usage();
+        }
+    }
+    if ((seedGiven || copiesGiven) && !variant) return usage();
+    options.scope = variant                  ? zn::print::Scope::Variants
+                    : options.topics.empty() ? zn::print::Scope::Bank
+                                             : zn::print::Scope::Topics;
+    if (variant && !seedGiven) {
+        options.seed = zn::print::newSeed();
+        printErr(QStringLiteral("znbank: шифр первого варианта %1").arg(options.seed));
+    }
+
+    const QString bank = QFileInfo(args[1]).absoluteFilePath();
+    if (data.isEmpty()) data = zn::dataFolderIn(QFileInfo(bank).absolutePath());
+    TDatMod dm;
+    open(dm, bank, true);
+    const zn::print::Paper paper = zn::print::makePaper(zn::print::readSource(dm), options);
+    if (paper.questionCount() == 0) {
+        printErr(QStringLiteral("znbank: нет вопросов для печати"));
+        return 1;
+    }
+    const zn::print::Pictures pictures = paper.pictures
+                                             ? zn::print::Pictures::load(paper.pictureNames(), data)
+                                             : zn::print::Pictures();
+    zn::print::writePdf(paper, pictures, QFileInfo(args[2]).absoluteFilePath());
+    const QString notes = zn::print::printNotes(paper, pictures, data);
+    if (!notes.isEmpty()) printErr(QStringLiteral("znbank: ") + notes);
+    return 0;
+}
+#endif
+
 int run(const QStringList& args) {
     if (args.size() < 2) return usage();
 #ifdef ZN_BANK_CHECK
     if (args[0] == u"check") return check(args);
+#endif
+#ifdef ZN_BANK_PDF
+    if (args[0] == u"pdf") return pdf(args);
 #endif
     const QString& command = args[0];
     const bool withFile = command == u"export" || command == u"import";
@@ -135,7 +231,18 @@ int run(const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef ZN_BANK_PDF
+    // Pages are drawn with the system's fonts, which need the GUI application object; it needs
+    // no display, so without one chosen the offscreen platform serves.
+    const bool gui = argc > 1 && qstrcmp(argv[1], "pdf") == 0;
+    if (gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        gui ? std::make_unique<QGuiApplication>(argc, argv)
+            : std::make_unique<QCoreApplication>(argc, argv);
+#else
     QCoreApplication app(argc, argv);
+#endif
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     try {

@@ -216,7 +216,11 @@ void TopicTree::TreeObnov() {
     TreeEventsOn = 0;
     clearTree();
     TreeEventsOn = 1;
-    if (!dm_.qrtema.isOpen() || dm_.qrtema.recordCount() == 0) return;
+    if (!dm_.qrtema.isOpen() || dm_.qrtema.recordCount() == 0) {
+        // No node is selected now, so no selection sets the commands.
+        updateCommands();
+        return;
+    }
 
     dm_.TbTema.close();
     dm_.TbTema.open();
@@ -312,10 +316,8 @@ void TopicTree::TreeDbChange(QTreeWidgetItem* node) {
     }
 
     if (TreeComplete == 1) {
-        const bool editing = editingAllowed();
+        updateCommands();
         if (nb == 0) {
-            setEnabled(c_.buttem, false);
-            setEnabled(c_.butvop, editing);
             if (c_.setStatusText)
                 c_.setStatusText(QStringLiteral("Тема : ") +
                                  QString::number(dm_.qrvoprosi.asInteger("idtest")) +
@@ -325,10 +327,6 @@ void TopicTree::TreeDbChange(QTreeWidgetItem* node) {
             const QString page = VoptoStrUniv(dm_, session_.dataFolder, name);
             if (c_.loadPreview) c_.loadPreview(page);
         } else {
-            setEnabled(c_.buttem, editing);
-            if (c_.butvop[0]) c_.butvop[0]->setEnabled(editing);
-            if (c_.butvop[1]) c_.butvop[1]->setEnabled(false);
-            if (c_.butvop[2]) c_.butvop[2]->setEnabled(false);
             if (c_.setStatusText)
                 c_.setStatusText(QStringLiteral("Вопросы темы ") + QString::number(nb));
             if (c_.repaintStatus) c_.repaintStatus();
@@ -337,6 +335,16 @@ void TopicTree::TreeDbChange(QTreeWidgetItem* node) {
     }
 
     if (c_.showAnswersPanel) c_.showAnswersPanel();
+}
+
+void TopicTree::updateCommands() {
+    const bool editing = editingAllowed();
+    const QTreeWidgetItem* node = c_.treeDb ? c_.treeDb->currentItem() : nullptr;
+    const bool question = node && node->parent();
+    setEnabled(c_.buttem, editing && !question);
+    if (c_.butvop[0]) c_.butvop[0]->setEnabled(editing && node);
+    if (c_.butvop[1]) c_.butvop[1]->setEnabled(editing && question);
+    if (c_.butvop[2]) c_.butvop[2]->setEnabled(editing && question);
 }
 
 void TopicTree::showTopicSummary(int k) {

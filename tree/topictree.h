@@ -98,7 +98,8 @@ class TopicTree : public QObject {
     // Rebuilds the tree from the database: refreshes every topic's kolvopr, the slots, the nodes
     // and the TbTema rows, then selects the first topic's first question (the first topic when
     // it has none). With no topics (or qrtema closed) the tree is left empty and nothing else
-    // changes. Engine errors propagate; the build stops where they occur.
+    // changes but the commands (updateCommands()). Engine errors propagate; the build stops
+    // where they occur.
     void TreeObnov();
     // The start-up form of the build, run once by the main window's show step after qrtema was
     // opened and TbTema emptied: the first node is selected as soon as the first topic's nodes
@@ -108,6 +109,13 @@ class TopicTree : public QObject {
     // The selection handler: `node` is the newly selected node (null: nothing is selected, which
     // is ignored).
     void TreeDbChange(QTreeWidgetItem* node);
+
+    // Switches the tool bar's topic and question commands as the selected node wants them: a
+    // question node disables the topic commands, a topic node editing and deleting a question,
+    // and with no node (an empty bank) only the topic commands stay; all are off while the
+    // database cannot be written. The selection runs this; so does the main window whenever it
+    // switches the editing commands back on.
+    void updateCommands();
 
     // The node's position in the fully expanded tree (pre-order index from 0).
     static int nodePosition(const QTreeWidgetItem* node);

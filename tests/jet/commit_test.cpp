@@ -17,34 +17,6 @@ namespace {
 
 using namespace jet;
 
-// An in-memory file system that counts file syncs and folder syncs.
-class CountingEnv : public MemEnv {
-  public:
-    int fileSyncs = 0, dirSyncs = 0;
-    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
-        return std::make_unique<Counted>(MemEnv::open(path, mode), *this);
-    }
-    void syncDirOf(const std::string&) override { ++dirSyncs; }
-
-  private:
-    class Counted : public File {
-      public:
-        Counted(std::unique_ptr<File> f, CountingEnv& env) : f_(std::move(f)), env_(env) {}
-        uint64_t size() override { return f_->size(); }
-        size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
-        void write(uint64_t off, const uint8_t* buf, size_t n) override { f_->write(off, buf, n); }
-        void truncate(uint64_t size) override { f_->truncate(size); }
-        void sync() override {
-            ++env_.fileSyncs;
-            f_->sync();
-        }
-
-      private:
-        std::unique_ptr<File> f_;
-        CountingEnv& env_;
-    };
-};
-
 void addTopic(Database& db, int64_t number) {
     Table& t = db.table("Tema");
     Row r(t.def().columns.size());
@@ -53,7 +25,8 @@ void addTopic(Database& db, int64_t number) {
 }
 
 TEST(Commit, SyncsThreeTimesAndMakesTheJournalsNameDurableOnce) {
-    CountingEnv env;
+    MemEnv memory;
+    SyncCountingEnv env(memory);
     {
         CreateOptions o;
         o.env = &env;
@@ -183,3 +156,70 @@ TEST(Commit, ACommitThatCannotBeUndoneKeepsItsJournalForTheNextOpen) {
 }
 
 }  // namespace
+
+// Another program puts other bytes at the path of a database we have open for writing: a copy
+// over it (the same file), a file renamed over it, a cut, or other bytes with the time put back.
+// The next transaction is refused before it writes anything; our own commits never are.
+TEST(Commit, AFileChangedUnderAWriterRefusesTheNextTransaction) {
+    ZN_REQUIRE_FIXTURES();
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        void (*change)(const std::string& path, const std::string& other);
+    } cases[] = {
+        {"another bank copied over it",
+         [](const std::string& path, const std::string& other) {
+             fs::copy_file(other, path, fs::copy_options::overwrite_existing);
+         }},
+        {"another bank renamed over it",
+         [](const std::string& path, const std::string& other) {
+             zntest::copyFile(other, path + ".new");
+             fs::rename(path + ".new", path);
+         }},
+        {"cut to half its size",
+         [](const std::string& path, const std::string&) {
+             fs::resize_file(path, fs::file_size(path) / 2);
+         }},
+        {"its catalog page changed, size and time kept",
+         [](const std::string& path, const std::string&) {
+             const auto time = fs::last_write_time(path);
+             std::vector<uint8_t> bytes = zntest::readFile(path);
+             bytes[2 * 4096 + 100] ^= 0x5A;
+             zntest::writeFile(path, bytes);
+             fs::last_write_time(path, time);
+         }},
+    };
+    const std::string other = zntest::fixture("empty-test.mdb");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = zntest::copyOf("sample-test.mdb");
+        OpenOptions o;
+        o.writable = true;
+        auto db = Database::open(path, o);
+        Table& tema = db->table("Tema");
+        // Our own commits leave the file as we know it.
+        auto first = tema.scan();
+        ASSERT_TRUE(first.next());
+        const RowId id = first.id();
+        Row row = first.row();
+        const size_t name = size_t(tema.columnIndex("tema"));
+        for (int i = 0; i < 3; ++i) {
+            Transaction tx(*db);
+            row[name] = u"Тема " + std::u16string(size_t(i + 1), u'!');
+            tema.update(id, row);
+            tx.commit();
+        }
+        EXPECT_TRUE(db->unchangedByOthers());
+        c.change(path, other);
+        const std::vector<uint8_t> changed = zntest::readFile(path);
+        EXPECT_FALSE(db->unchangedByOthers());
+        try {
+            Transaction tx(*db);
+            ADD_FAILURE() << "the transaction began";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Changed) << e.what();
+        }
+        EXPECT_EQ(zntest::readFile(path), changed) << "nothing was written";
+        db.reset();
+    }
+}

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -92,6 +93,37 @@ const Expected& expected() {
 
 struct Died {};
 
+// Runs `work` on the database at /t/db.mdb in `env` and cuts the power just before write or sync
+// `k` of its commit (counted by the pager's hook): from then on nothing reaches the disk, not
+// even the process's own attempt to put the file back, and of the writes not yet synced each is
+// lost with probability `loss`. A `k` past the last step lets the work finish first.
+void cutPowerAt(zntest::CrashEnv& env, int k, double loss,
+                const std::function<void(Database&)>& work) {
+    {
+        OpenOptions o;
+        o.writable = true;
+        o.env = &env;
+        auto db = Database::open("/t/db.mdb", o);
+        db->pager().beforeWrite = [&](int n) {
+            if (n != k) return;
+            env.die();
+            throw Died{};
+        };
+        try {
+            work(*db);
+        } catch (const Died&) {
+        }
+        try {
+            db.reset();
+        } catch (...) {
+        }
+    }
+    env.crash(loss);
+}
+
+// The loss rates of the power-loss tests: every unsynced write lost, most of them, a few.
+constexpr double kLosses[] = {1.0, 0.4, 0.1};
+
 // Counts whether `db` holds the state before or after the transaction (anything else fails) and
 // checks that it is clean.
 void classify(Database& db, const Expected& ex, int& before, int& after) {
@@ -113,32 +145,12 @@ TEST(Crash, PowerLossAtEveryStepOfACommitLeavesBeforeOrAfter) {
     ASSERT_GT(steps, 10);
     int before = 0, after = 0;
     for (int k = 1; k <= steps + 1; ++k) {
-        for (double loss : {1.0, 0.4}) {
+        for (double loss : kLosses) {
             SCOPED_TRACE("crash before step " + std::to_string(k) + ", loss " +
                          std::to_string(loss));
-            zntest::CrashEnv env(uint32_t(k * 10 + int(loss * 4)));
+            zntest::CrashEnv env(uint32_t(k * 10 + int(loss * 10)));
             env.put("/t/db.mdb", ex.original);
-            {
-                OpenOptions o;
-                o.writable = true;
-                o.env = &env;
-                auto db = Database::open("/t/db.mdb", o);
-                db->pager().beforeWrite = [&](int n) {
-                    if (n == k) throw Died{};
-                };
-                try {
-                    bigTransaction(*db);
-                } catch (const Died&) {
-                }
-                // The process is gone: nothing else reaches the disk.
-                env.crash(loss);
-                db->pager().beforeWrite = [](int) { throw Died{}; };
-                try {
-                    db.reset();
-                } catch (...) {
-                }
-            }
-            env.crash(loss);
+            cutPowerAt(env, k, loss, bigTransaction);
             OpenOptions o;
             o.writable = true;
             o.env = &env;
@@ -188,7 +200,10 @@ TEST(Crash, KilledProcessLeavesBeforeOrAfter) {
         SCOPED_TRACE("trial " + std::to_string(trial));
         auto db = Database::open(path);  // recovers from the journal if there is one
         classify(*db, ex, before, after);
-        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        // Nothing left to play back. A writer killed between its commit and its end leaves its
+        // journal void, which a reader passes (the next writer removes it): how often that
+        // happens depends on the machine's load, not on the engine.
+        EXPECT_FALSE(Pager::journalIsLive(Env::posix(), path));
         std::string why;
         std::string theirs = zntest::mdbReaderDump(path, {}, &why);
         if (why.empty()) {
@@ -384,31 +399,12 @@ TEST(Crash, PowerLossAtEveryStepOfRestoringPagesLeavesBeforeOrAfter) {
         ASSERT_GT(steps, 3);
         int before = 0, after = 0;
         for (int k = 1; k <= steps + 1; ++k) {
-            for (double loss : {1.0, 0.4}) {
+            for (double loss : kLosses) {
                 SCOPED_TRACE(std::string(w.what) + ": crash before step " + std::to_string(k) +
                              ", loss " + std::to_string(loss));
-                zntest::CrashEnv env(uint32_t(k * 10 + int(loss * 4)));
+                zntest::CrashEnv env(uint32_t(k * 10 + int(loss * 10)));
                 env.put("/t/db.mdb", *w.from);
-                {
-                    OpenOptions o;
-                    o.writable = true;
-                    o.env = &env;
-                    auto db = Database::open("/t/db.mdb", o);
-                    db->pager().beforeWrite = [&](int n) {
-                        if (n == k) throw Died{};
-                    };
-                    try {
-                        db->restorePages(*w.pages, w.count);
-                    } catch (const Died&) {
-                    }
-                    env.crash(loss);
-                    db->pager().beforeWrite = [](int) { throw Died{}; };
-                    try {
-                        db.reset();
-                    } catch (...) {
-                    }
-                }
-                env.crash(loss);
+                cutPowerAt(env, k, loss, [&](Database& db) { db.restorePages(*w.pages, w.count); });
                 OpenOptions o;
                 o.writable = true;
                 o.env = &env;

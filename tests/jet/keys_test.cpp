@@ -363,10 +363,15 @@ TEST(NumericKeys, LimitsGiveOrderedKeysThatCheckAndTheReadersConfirm) {
     }
     EXPECT_GE(rep.keysCompared, entries);  // every entry of Typed, and the system tables'
 
-    EXPECT_TRUE(
-        zntest::sameDump(zntest::ourDump(path, {"--all"}), zntest::mdbReaderDump(path, {"--all"})));
+    // The other readers, each when it is installed (the others skip the same way).
+    std::string why;
+    const std::string theirs = zntest::mdbReaderDump(path, {"--all"}, &why);
+    if (!why.empty()) GTEST_SKIP() << why;
+    EXPECT_TRUE(zntest::sameDump(zntest::ourDump(path, {"--all"}), theirs));
+    const std::string tools = zntest::mdbToolsDump(path, {"--all"}, &why);
+    if (!why.empty()) GTEST_SKIP() << why;
     EXPECT_TRUE(zntest::sameDump(zntest::mdbToolsView(zntest::ourDump(path, {"--all"})),
-                                 zntest::mdbToolsView(zntest::mdbToolsDump(path, {"--all"}))));
+                                 zntest::mdbToolsView(tools)));
 }
 
 // Just beyond the limits: refused with the column named, the file unchanged. Dates outside

@@ -10,34 +10,27 @@ namespace zntest {
 
 namespace {
 
-class FaultFile : public jet::File {
+class FaultFile : public jet::FileWrapper {
   public:
-    FaultFile(std::unique_ptr<jet::File> f, FaultEnv& env) : f_(std::move(f)), env_(env) {}
-    uint64_t size() override { return f_->size(); }
-    size_t read(uint64_t off, uint8_t* buf, size_t n) override { return f_->read(off, buf, n); }
+    FaultFile(std::unique_ptr<jet::File> f, FaultEnv& env) : FileWrapper(std::move(f)), env_(env) {}
     void write(uint64_t off, const uint8_t* buf, size_t n) override {
         env_.step();
-        f_->write(off, buf, n);
+        FileWrapper::write(off, buf, n);
+    }
+    // One step per part, as a failing disk may stop between any two.
+    void writeParts(uint64_t off, const std::vector<std::span<const uint8_t>>& parts) override {
+        File::writeParts(off, parts);
     }
     void truncate(uint64_t size) override {
         env_.step();
-        f_->truncate(size);
+        FileWrapper::truncate(size);
     }
     void sync() override {
         env_.step();
-        f_->sync();
+        FileWrapper::sync();
     }
-    bool tryLockExclusive() override { return f_->tryLockExclusive(); }
-    bool tryLockRange(uint64_t off, uint64_t len, jet::LockMode mode) override {
-        return f_->tryLockRange(off, len, mode);
-    }
-    void unlockRange(uint64_t off, uint64_t len) override { f_->unlockRange(off, len); }
-    bool rangeLockedElsewhere() override { return f_->rangeLockedElsewhere(); }
-    jet::FileStamp stamp() override { return f_->stamp(); }
-    void touch(const jet::FileStamp& before) override { f_->touch(before); }
 
   private:
-    std::unique_ptr<jet::File> f_;
     FaultEnv& env_;
 };
 
@@ -52,20 +45,20 @@ void FaultEnv::step() {
 }
 
 std::unique_ptr<jet::File> FaultEnv::open(const std::string& path, jet::OpenMode mode) {
-    return std::make_unique<FaultFile>(jet::Env::posix().open(path, mode), *this);
+    return std::make_unique<FaultFile>(EnvWrapper::open(path, mode), *this);
 }
 
 void FaultEnv::syncDirOf(const std::string& path) {
     step();
-    jet::Env::posix().syncDirOf(path);
+    EnvWrapper::syncDirOf(path);
 }
 
 // ---------------------------------------------------------------------------------------------
 
 class CrashFile : public jet::File {
   public:
-    CrashFile(std::shared_ptr<CrashEnv::FileState> s, bool writable)
-        : s_(std::move(s)), w_(writable) {}
+    CrashFile(std::shared_ptr<CrashEnv::FileState> s, bool writable, std::shared_ptr<bool> dead)
+        : s_(std::move(s)), w_(writable), dead_(std::move(dead)) {}
     uint64_t size() override { return s_->current.size(); }
     size_t read(uint64_t off, uint8_t* buf, size_t n) override {
         if (off >= s_->current.size()) return 0;
@@ -75,15 +68,18 @@ class CrashFile : public jet::File {
     }
     void write(uint64_t off, const uint8_t* buf, size_t n) override {
         if (!w_) jet::throwError(jet::ErrorKind::Io, "read-only file");
+        if (*dead_) return;
         if (off + n > s_->current.size()) s_->current.resize(off + n);
         std::memcpy(s_->current.data() + off, buf, n);
         s_->pending.push_back({off, std::vector<uint8_t>(buf, buf + n)});
     }
     void truncate(uint64_t size) override {
+        if (*dead_) return;
         s_->current.resize(size);
         s_->pending.push_back({size, {}, true});  // in its place among the writes
     }
     void sync() override {
+        if (*dead_) return;
         s_->durable = s_->current;
         s_->pending.clear();
     }
@@ -91,6 +87,7 @@ class CrashFile : public jet::File {
   private:
     std::shared_ptr<CrashEnv::FileState> s_;
     bool w_;
+    std::shared_ptr<bool> dead_;
 };
 
 std::unique_ptr<jet::File> CrashEnv::open(const std::string& path, jet::OpenMode mode) {
@@ -100,14 +97,15 @@ std::unique_ptr<jet::File> CrashEnv::open(const std::string& path, jet::OpenMode
         case jet::OpenMode::ReadWrite:
             if (it == files_.end())
                 jet::throwError(jet::ErrorKind::NotFound, "Cannot open file \"" + path + "\"");
-            return std::make_unique<CrashFile>(it->second, mode == jet::OpenMode::ReadWrite);
+            return std::make_unique<CrashFile>(it->second, mode == jet::OpenMode::ReadWrite, dead_);
         case jet::OpenMode::CreateNew:
             if (it != files_.end()) jet::throwError(jet::ErrorKind::Io, "exists: " + path);
             [[fallthrough]];
         case jet::OpenMode::Create: {
+            if (*dead_) jet::throwError(jet::ErrorKind::Io, "the power is off: " + path);
             auto s = std::make_shared<FileState>();
             files_[path] = s;
-            return std::make_unique<CrashFile>(s, true);
+            return std::make_unique<CrashFile>(s, true, dead_);
         }
     }
     return nullptr;
@@ -117,15 +115,18 @@ bool CrashEnv::exists(const std::string& path) {
     return files_.count(path) != 0;
 }
 void CrashEnv::remove(const std::string& path) {
+    if (*dead_) return;
     files_.erase(path);
 }
 void CrashEnv::rename(const std::string& from, const std::string& to) {
+    if (*dead_) return;
     auto it = files_.find(from);
     if (it == files_.end()) jet::throwError(jet::ErrorKind::NotFound, "no file " + from);
     files_[to] = it->second;
     files_.erase(from);
 }
 void CrashEnv::syncDirOf(const std::string&) {
+    if (*dead_) return;
     durable_ = files_;
 }
 std::vector<std::string> CrashEnv::list(const std::string& dir) {
@@ -144,6 +145,7 @@ void CrashEnv::put(const std::string& path, std::vector<uint8_t> bytes) {
 
 void CrashEnv::crash(double loss) {
     std::uniform_real_distribution<double> u(0, 1);
+    *dead_ = false;
     files_ = durable_;
     for (auto& [p, s] : files_) {
         // Writes since the last sync survive each with probability 1 - loss, in order.

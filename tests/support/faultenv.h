@@ -17,24 +17,14 @@
 
 namespace zntest {
 
-class FaultEnv : public jet::Env {
+class FaultEnv : public jet::EnvWrapper {
   public:
     // Writes, truncations and syncs are numbered from 1. Operation `failAt` fails (0: none);
     // when `lasting`, every later one fails too, as on a full disk.
-    explicit FaultEnv(int failAt, bool lasting = true) : failFrom_(failAt), lasting_(lasting) {}
+    explicit FaultEnv(int failAt, bool lasting = true)
+        : EnvWrapper(jet::Env::posix()), failFrom_(failAt), lasting_(lasting) {}
     std::unique_ptr<jet::File> open(const std::string& path, jet::OpenMode mode) override;
-    bool exists(const std::string& path) override { return jet::Env::posix().exists(path); }
-    void remove(const std::string& path) override { jet::Env::posix().remove(path); }
-    void rename(const std::string& a, const std::string& b) override {
-        jet::Env::posix().rename(a, b);
-    }
     void syncDirOf(const std::string& path) override;
-    std::vector<std::string> list(const std::string& dir) override {
-        return jet::Env::posix().list(dir);
-    }
-    std::optional<jet::FileStamp> stamp(const std::string& path) override {
-        return jet::Env::posix().stamp(path);
-    }
 
     int operations() const { return count_; }
     // Called with each operation's number before it runs (a test can end the process there).
@@ -58,6 +48,10 @@ class CrashEnv : public jet::Env {
     void syncDirOf(const std::string& path) override;
     std::vector<std::string> list(const std::string& dir) override;
 
+    // The power goes at this moment: from now on every write, truncation, sync, rename and
+    // removal of this file system is dropped without a word, so whatever the process still does
+    // (rolling back, cleaning up) reaches no disk. crash() brings the power back.
+    void die() { *dead_ = true; }
     // A power loss: unsynced writes vanish (each with probability `loss`, so some survive in
     // any order), and so do directory changes made since the folder was last synced.
     void crash(double loss);
@@ -80,6 +74,7 @@ class CrashEnv : public jet::Env {
     std::map<std::string, std::shared_ptr<FileState>>
         durable_;  // what the folder held at its last sync
     std::mt19937 rng_;
+    std::shared_ptr<bool> dead_ = std::make_shared<bool>(false);  // shared with the open files
 };
 
 }  // namespace zntest
