@@ -4,8 +4,10 @@
 #   fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]
 #       Long fuzzing: each target (all of the build's when none is named, one after another)
 #       for SECONDS (default 60). What it finds stays in BUILD_DIR/fuzz-work/<target>/:
-#       corpus/ (inputs that reached new code; kept between runs), crashes/ (the findings)
-#       and log.txt. Run it under nice; two at once at most on a shared machine.
+#       corpus/ (inputs that reached new code; kept between runs), crashes/ (the findings),
+#       log.txt (the last run's) and runs.txt (a line per run: when, seconds, executions,
+#       coverage, corpus size, outcome). Run it under nice; two at once at most on a shared
+#       machine.
 #   fuzz/run.sh --bounded BUILD_DIR RUNS [TARGET...]
 #       The test command's run: each target over its seeds and regression corpus, then RUNS
 #       mutations with a fixed seed, from a fresh corpus, so that the same commit passes or
@@ -34,6 +36,8 @@ shift $(($# >= 2 ? 2 : 1))
 seeds_tool="$build/fuzz/fuzz_seeds"
 # Qt's hash tables are seeded at random unless told otherwise; the entries fix the seed too.
 export QT_HASH_SEED=0
+# Undefined behaviour is a finding like a crash: the first report stops the target.
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 
 all_targets=$("$seeds_tool" targets)
 targets=("$@")
@@ -79,13 +83,27 @@ for t in "${targets[@]}"; do
         args+=(-max_total_time="$amount" -timeout=20)
     fi
     echo "== fuzz $t ($([ $bounded = 1 ] && echo "$amount runs, seed 1" || echo "$amount s"))"
+    started=$(date -u +%Y-%m-%dT%H:%M:%SZ)
+    t0=$(date +%s)
+    outcome=none
     if "$build/fuzz/fuzz_$t" "${args[@]}" "${dirs[@]}" >"$work/log.txt" 2>&1; then
         grep -E '^stat::number_of_executed_units|^#[0-9]+.*DONE' "$work/log.txt" | tail -n 2 || true
     else
         status=1
+        outcome="FOUND $(grep -o 'Test unit written to .*' "$work/log.txt" | sed 's|.*/||' | head -n 1)"
         echo "fuzz: $t found something (log: $work/log.txt):" >&2
         grep -E '^==[0-9]+==ERROR|^==fuzz target|SUMMARY|Test unit written|terminate called|what\(\)' \
             "$work/log.txt" | head -n 12 >&2 || tail -n 30 "$work/log.txt" >&2
+    fi
+    if [ $bounded = 0 ]; then
+        # The last coverage line of the run, and the corpus kept.
+        last=$(grep -E '^#[0-9]+' "$work/log.txt" | tail -n 1)
+        execs=$(grep -E '^stat::number_of_executed_units' "$work/log.txt" | awk '{ print $2 }')
+        printf '%s  %5ss  execs %-8s cov %-6s ft %-7s corpus %-6s %s\n' "$started" \
+            "$(($(date +%s) - t0))" "${execs:-?}" \
+            "$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")" \
+            "$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")" \
+            "$(find "$work/corpus" -type f | wc -l)" "$outcome" >>"$work/runs.txt"
     fi
 done
 exit $status
