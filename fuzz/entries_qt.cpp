@@ -1,9 +1,13 @@
 // The fuzz targets over the Qt parts: the exchange file, a record of the undo history's side
 // file, a backup's description and the problem check of a bank (the question files of other
 // programs are in entries_formats.cpp).
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QHashSeed>
-#include <QTemporaryDir>
 #include <string>
 
 #include "bulk/exchange.h"
@@ -172,11 +176,19 @@ void readBackupDescription(const uint8_t* data, size_t size) {
 // Opens the bytes as a database and runs the problem check over its three tables, with an
 // empty data folder.
 void checkBank(const uint8_t* data, size_t size) {
-    static const QTemporaryDir folder;
+    // One folder of a fixed name whose modification time is long past: the data folder's
+    // listing is trusted and kept from the first look (a folder changed less than two seconds
+    // ago is listed again at every look), so that the same input takes the same paths.
+    static const QString folder = [] {
+        const QString path = QDir::tempPath() + QStringLiteral("/znfuzz-data-folder");
+        QDir().mkpath(path);
+        const timespec old[2] = {{946684800, 0}, {946684800, 0}};  // 2000-01-01
+        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), old, 0);
+        return path + u'/';
+    }();
     try {
         auto db = jet::Database::fromBytes(std::vector<uint8_t>(data, data + size));
-        const auto problems =
-            zn::problems::check(zn::problems::readBankRows(*db), folder.path() + u'/');
+        const auto problems = zn::problems::check(zn::problems::readBankRows(*db), folder);
         for (const auto& p : problems) (void)zn::problems::problemLine(p);
     } catch (const jet::Error& e) {
         if (e.kind() == jet::ErrorKind::Usage)
