@@ -190,21 +190,23 @@ std::vector<Input> formatsSeedsFor(std::string_view target, const QByteArray& ex
     if (target == "gift")
         return {
             seed("sample.gift", writeGift(sample).bytes),
-            seed("kinds.gift", "// комментарий\n$CATEGORY: $course$/Физика/Оптика\n\n"
-                               "::Истина::Свет — волна?{T#верно}\n\n"
-                               "::Пропуск::[markdown]Земля {=круглая ~плоская#нет} планета.\n\n"
-                               "Выберите \\{скобки\\} \\= и \\~ знаки\\n{\n"
-                               "  =%100%правильно#хорошо\n  ~%50%наполовину\n  ~[html]<b>нет</b>\n"
-                               "####общий отзыв\n}\n\n"
-                               "Число {#3:1}\n\nСоответствие {=а -> 1 =б -> 2}\n\nЭссе {}\n"),
+            seed("kinds.gift",
+                 "// комментарий\n$CATEGORY: $course$/Физика/Оптика\n\n"
+                 "::Истина::Свет — волна?{T#верно}\n\n"
+                 "::Пропуск::[markdown]Земля {=круглая ~плоская#нет} планета.\n\n"
+                 "Выберите \\{скобки\\} \\= и \\~ знаки\\n{\n"
+                 "  =%100%правильно#хорошо\n  ~%50%наполовину\n  ~[html]<b>нет</b>\n"
+                 "####общий отзыв\n}\n\n"
+                 "Число {#3:1}\n\nСоответствие {=а -> 1 =б -> 2}\n\nЭссе {}\n"),
         };
     if (target == "aiken")
         return {
             seed("sample.aiken", writeAiken(sample).bytes),
-            seed("kinds.aiken", "Сколько будет 2 + 2?\nA. 3\nB) 4\nC.5\nANSWER: B\n\n"
-                                "Кириллица\nА. один\nБ. два\nANSWER: Б\n"
-                                "Без ответа\nA. да\nB. нет\n\n"
-                                "Строчная\nA. да\nB. нет\nANSWER: b\n"),
+            seed("kinds.aiken",
+                 "Сколько будет 2 + 2?\nA. 3\nB) 4\nC.5\nANSWER: B\n\n"
+                 "Кириллица\nА. один\nБ. два\nANSWER: Б\n"
+                 "Без ответа\nA. да\nB. нет\n\n"
+                 "Строчная\nA. да\nB. нет\nANSWER: b\n"),
         };
     if (target == "csv") {
         const QByteArray semicolons =
@@ -219,8 +221,8 @@ std::vector<Input> formatsSeedsFor(std::string_view target, const QByteArray& ex
             seed("semicolons.csv", semicolons),
             seed("tabs.csv", "\xEF\xBB\xBFТема\tВопрос\tа\tб\t2\nТема\t\"В\tтабе\"\tа\tб\t1\n"),
             seed("commas-1251.csv",
-                 zn::exchange::toWindows1251(QStringLiteral(
-                     "Тема,Вопрос,да,нет,1\nТема,\"Один, два\",да,нет,2,р.png\n"))),
+                 zn::exchange::toWindows1251(
+                     QStringLiteral("Тема,Вопрос,да,нет,1\nТема,\"Один, два\",да,нет,2,р.png\n"))),
         };
     }
     return {};
