@@ -1,5 +1,5 @@
 # Benchmarks of the problem check and the question search on large-test.mdb.
-if(NOT TARGET znproblems)
+if(NOT TARGET znproblemsui)
     return()
 endif()
 add_executable(problems_bench ${CMAKE_CURRENT_LIST_DIR}/problems_bench.cpp)

@@ -46,7 +46,10 @@ constexpr int32_t kRelationshipsId = fmt::kParentRelationships;
 constexpr int32_t kMSysDbId = 0x10000000;
 constexpr int32_t kSystemFlags = int32_t(0x80000000u);
 
+std::optional<double> fixedCreationTime;
+
 double oleNow() {
+    if (fixedCreationTime) return *fixedCreationTime;
     std::time_t t = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -603,6 +606,10 @@ Table& createTable(Database& db, const TableSpec& spec) {
         return 0;
     });
     return db.table(spec.name);
+}
+
+void setFixedCreationTime(std::optional<double> oleDate) {
+    fixedCreationTime = oleDate;
 }
 
 std::unique_ptr<Database> createDatabase(const std::string& path, const CreateOptions& opt) {

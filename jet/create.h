@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,11 @@ struct CreateOptions {
     // order cannot be written and General was used instead.
     std::string* note = nullptr;
 };
+
+// New files and tables are stamped with the time of the clock (an OLE date, local time), or
+// with `oleDate` once it is set, so that the files made for tests and fuzzing are the same on
+// every run; nullopt goes back to the clock. Not thread-safe.
+void setFixedCreationTime(std::optional<double> oleDate);
 
 // Creates an empty database at `path` (the file must not exist) and returns it open for
 // writing. On failure no file is left behind.

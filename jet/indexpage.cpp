@@ -46,7 +46,10 @@ IndexPage::IndexPage(Page p) : no_(p.no) {
             full_.append(full_, 0, prefix_);
         }
         full_.append(reinterpret_cast<const char*>(stored.data()), stored.size());
-        if (full_.size() - at < minLen) throwCorrupt(no_, "an index entry is too short");
+        // Every key has a byte at least (each column's starts with a flag byte); the writer
+        // cannot lay out an entry without one.
+        if (full_.size() - at <= minLen)
+            throwCorrupt(no_, "an index entry is too short to hold a key and its row pointer");
         ends_.push_back(uint32_t(full_.size()));
         start = end;
     };

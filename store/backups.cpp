@@ -198,23 +198,25 @@ std::vector<BackupInfo> listBackups(const QString& dbPath) {
         QFile text(f.path() + u'/' + f.completeBaseName() + QStringLiteral(".txt"));
         // Without its description the copy is what an interrupted backup left.
         if (!text.open(QIODevice::ReadOnly)) continue;
-        {
-            const QStringList lines = QString::fromUtf8(text.readAll()).split(u'\n');
-            if (lines.size() >= 3) {
-                b.command = lines[0];
-                bool ok1 = false, ok2 = false;
-                b.topics = lines[1].toInt(&ok1);
-                b.questions = lines[2].toInt(&ok2);
-                if (!ok1) b.topics = -1;
-                if (!ok2) b.questions = -1;
-            }
-        }
+        readDescription(text.readAll(), b);
         out.push_back(b);
     }
     std::sort(out.begin(), out.end(), [](const BackupInfo& a, const BackupInfo& b) {
         return a.when != b.when ? a.when > b.when : a.sequence > b.sequence;
     });
     return out;
+}
+
+void readDescription(const QByteArray& bytes, BackupInfo& b) {
+    const QStringList lines = QString::fromUtf8(bytes).split(u'\n');
+    if (lines.size() >= 3) {
+        b.command = lines[0];
+        bool ok1 = false, ok2 = false;
+        b.topics = lines[1].toInt(&ok1);
+        b.questions = lines[2].toInt(&ok2);
+        if (!ok1) b.topics = -1;
+        if (!ok2) b.questions = -1;
+    }
 }
 
 QString describe(const BackupInfo& b) {

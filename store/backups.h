@@ -46,6 +46,10 @@ QString makeBackup(const QString& dbPath, const QString& command);
 // description (temporary files are never listed).
 std::vector<BackupInfo> listBackups(const QString& dbPath);
 
+// What a backup's description (the bytes of its .txt) says, into `b`: the command, and the
+// numbers of topics and questions (-1 for one that cannot be read). Any bytes may come.
+void readDescription(const QByteArray& bytes, BackupInfo& b);
+
 // One line for a list: "10.12.2026 17:05:03 — импорт: тем 3, вопросов 25".
 QString describe(const BackupInfo& b);
 

@@ -35,10 +35,6 @@ uint64_t fnv(const uint8_t* p, size_t n, uint64_t h = 1469598103934665603ull) {
     return h;
 }
 
-uint64_t checksumOf(const std::vector<uint8_t>& rec) {
-    return fnv(rec.data() + kHeader, rec.size() - kHeader, fnv(rec.data(), 20));
-}
-
 // `why` names the file already.
 [[noreturn]] void sideFileError(const char* what, const jet::Error& why) {
     throw jet::Error(jet::ErrorKind::Io, std::string(what) + ": " + why.what());
@@ -50,6 +46,58 @@ void removeTree(const std::string& dir) {
 }
 
 }  // namespace
+
+namespace undorecord {
+
+uint64_t checksum(const std::vector<uint8_t>& rec) {
+    return fnv(rec.data() + kHeader, rec.size() - kHeader, fnv(rec.data(), 20));
+}
+
+std::vector<uint8_t> encode(const jet::CommitImages& c) {
+    std::vector<uint8_t> rec(kHeader + (c.before.size() + c.after.size()) * kImage);
+    std::memcpy(rec.data(), kMagic, 4);
+    jet::putU32(rec.data() + 4, uint32_t(c.before.size()));
+    jet::putU32(rec.data() + 8, uint32_t(c.after.size()));
+    jet::putU32(rec.data() + 12, c.oldPageCount);
+    jet::putU32(rec.data() + 16, c.newPageCount);
+    size_t at = kHeader;
+    for (const auto* images : {&c.before, &c.after}) {
+        for (const auto& [no, page] : *images) {
+            jet::putU32(rec.data() + at, no);
+            std::memcpy(rec.data() + at + 4, page->data(), page->size());
+            at += kImage;
+        }
+    }
+    jet::putU64(rec.data() + 20, checksum(rec));
+    return rec;
+}
+
+void check(const std::vector<uint8_t>& rec, uint32_t beforeCount, uint32_t afterCount,
+           const std::string& file) {
+    const jet::Bytes b(rec.data(), rec.size());
+    const bool whole = rec.size() >= kHeader &&
+                       rec.size() == kHeader + (uint64_t(beforeCount) + afterCount) * kImage &&
+                       std::memcmp(rec.data(), kMagic, 4) == 0 && b.u32(4) == beforeCount &&
+                       b.u32(8) == afterCount && b.u64(20) == checksum(rec);
+    if (!whole)
+        throw jet::Error(jet::ErrorKind::Corrupt, "The undo history \"" + file + "\" is damaged");
+}
+
+jet::PageImages images(const std::vector<uint8_t>& rec, bool after) {
+    const jet::Bytes b(rec.data(), rec.size());
+    jet::PageImages out;
+    const size_t first = after ? b.u32(4) : 0;
+    const size_t count = after ? b.u32(8) : b.u32(4);
+    for (size_t i = first; i < first + count; ++i) {
+        const uint8_t* p = rec.data() + kHeader + i * kImage;
+        auto page = std::make_shared<jet::PageBuf>();
+        std::memcpy(page->data(), p + 4, page->size());
+        out.emplace(jet::Bytes(p, 4).u32(0), std::move(page));
+    }
+    return out;
+}
+
+}  // namespace undorecord
 
 UndoHistory::~UndoHistory() {
     drop();
@@ -132,21 +180,7 @@ void UndoHistory::record(const jet::CommitImages& c) {
     pendingLabel_.clear();
     if (!enabled_ || path_.empty() || fileCommand_) return;
     try {
-        std::vector<uint8_t> rec(kHeader + (c.before.size() + c.after.size()) * kImage);
-        std::memcpy(rec.data(), kMagic, 4);
-        jet::putU32(rec.data() + 4, uint32_t(c.before.size()));
-        jet::putU32(rec.data() + 8, uint32_t(c.after.size()));
-        jet::putU32(rec.data() + 12, c.oldPageCount);
-        jet::putU32(rec.data() + 16, c.newPageCount);
-        size_t at = kHeader;
-        for (const auto* images : {&c.before, &c.after}) {
-            for (const auto& [no, page] : *images) {
-                jet::putU32(rec.data() + at, no);
-                std::memcpy(rec.data() + at + 4, page->data(), page->size());
-                at += kImage;
-            }
-        }
-        jet::putU64(rec.data() + 20, checksumOf(rec));
+        const std::vector<uint8_t> rec = undorecord::encode(c);
 
         // A new command after undos: the entries that could have been redone go.
         while (entries_.size() > pos_) {
@@ -303,28 +337,13 @@ std::vector<uint8_t> UndoHistory::readRecord(const Entry& e) {
     } catch (const jet::Error& err) {
         sideFileError("Cannot read the undo history", err);
     }
-    const bool whole = done == rec.size() && rec.size() >= kHeader &&
-                       std::memcmp(rec.data(), kMagic, 4) == 0 &&
-                       jet::Bytes(rec.data(), rec.size()).u64(20) == checksumOf(rec) &&
-                       jet::Bytes(rec.data(), rec.size()).u32(4) == e.beforeCount &&
-                       jet::Bytes(rec.data(), rec.size()).u32(8) == e.afterCount;
-    if (!whole)
-        throw jet::Error(jet::ErrorKind::Corrupt, "The undo history \"" + file + "\" is damaged");
+    rec.resize(done);
+    undorecord::check(rec, e.beforeCount, e.afterCount, file);
     return rec;
 }
 
 jet::PageImages UndoHistory::readImages(const Entry& e, bool after) {
-    std::vector<uint8_t> rec = readRecord(e);
-    jet::PageImages out;
-    const size_t first = after ? e.beforeCount : 0;
-    const size_t count = after ? e.afterCount : e.beforeCount;
-    for (size_t i = first; i < first + count; ++i) {
-        const uint8_t* p = rec.data() + kHeader + i * kImage;
-        auto page = std::make_shared<jet::PageBuf>();
-        std::memcpy(page->data(), p + 4, page->size());
-        out.emplace(jet::Bytes(p, 4).u32(0), std::move(page));
-    }
-    return out;
+    return undorecord::images(readRecord(e), after);
 }
 
 UndoHistory::Step UndoHistory::undo(jet::Database& db, const WhileClosed& whileClosed) {

@@ -161,4 +161,20 @@ class UndoHistory {
     int copies_ = 0;
 };
 
+// One record of the side file (its layout is at the top of undohistory.cpp): written from the
+// images of a commit, and read back distrusting the bytes, which may have been damaged or cut
+// short while the program ran.
+namespace undorecord {
+std::vector<uint8_t> encode(const jet::CommitImages& images);
+// Throws jet::Error (Corrupt) naming `file` unless `rec` is one whole record holding
+// `beforeCount` images before the commit and `afterCount` after it: its length, magic, counts
+// and checksum.
+void check(const std::vector<uint8_t>& rec, uint32_t beforeCount, uint32_t afterCount,
+           const std::string& file);
+// The images before (after == false) or after the commit. REQUIRES: check() passed.
+jet::PageImages images(const std::vector<uint8_t>& rec, bool after);
+// What a record's checksum field must hold for its other bytes.
+uint64_t checksum(const std::vector<uint8_t>& rec);
+}  // namespace undorecord
+
 }  // namespace zn

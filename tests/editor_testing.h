@@ -11,9 +11,11 @@
 #include <optional>
 #include <vector>
 
+#ifndef ZN_TEST_WITHOUT_PROGRAM  // tests of the commands alone (no widgets) leave ProgramTest out
 #include "app/startup.h"
 #include "frame/modal.h"
 #include "frame/tform1.h"
+#endif
 #include "jet/create.h"
 #include "jet/database.h"
 #include "store/bank/testbank.h"
@@ -184,6 +186,7 @@ inline Snapshot readBank(const QString& path) {
     return s;
 }
 
+#ifndef ZN_TEST_WITHOUT_PROGRAM
 // The program brought up in a fresh working folder on test.mdb there; every modal request is
 // answered by `modal` (scripted answers, else the first button / cancel / reject). When a test
 // ends, the database must pass the integrity check and read the same in every reader; it is
@@ -255,5 +258,6 @@ class ProgramTest : public ::testing::Test {
     QTemporaryDir dir_;
     QString oldCurrent_;
 };
+#endif
 
 }  // namespace edtest

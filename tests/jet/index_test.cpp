@@ -150,6 +150,39 @@ TEST(IndexPageEditor, EntriesOutOfOrderAreNeitherCanonicalNorEditable) {
     }
 }
 
+// A damaged page with an entry that is only a row pointer (and child page): no key. Every key
+// has a byte, and the writer cannot lay such an entry out again, so a write on the page once
+// ended in a usage error (found by fuzzing the writer). Reading the page is a corruption error,
+// wherever the entry is.
+TEST(IndexPage, AnEntryWithoutAKeyIsCorrupt) {
+    for (bool leaf : {true, false}) {
+        const std::string tail = leaf ? std::string("\x00\x00\x05\x01", 4)
+                                      : std::string("\x00\x00\x05\x01\x00\x00\x00\x09", 8);
+        const std::string keyed = std::string(
+                                      "\x7f"
+                                      "A\x01") +
+                                  tail;
+        for (size_t bare = 0; bare < 2; ++bare) {
+            SCOPED_TRACE(std::string(leaf ? "leaf" : "node") + ", entry " + std::to_string(bare));
+            auto buf = std::make_shared<PageBuf>(emptyIndexPage(leaf));
+            size_t end = 0;
+            for (size_t i = 0; i < 2; ++i) {
+                const std::string& e = i == bare ? tail : keyed;
+                std::memcpy(buf->data() + fmt::kIdxFirstEntry + end, e.data(), e.size());
+                end += e.size();
+                (*buf)[fmt::kIdxBitmap + end / 8] |= uint8_t(1 << (end % 8));
+            }
+            putU16(buf->data() + fmt::kIdxFreeSpace, uint16_t(fmt::kIdxMaxEntryBytes - end));
+            try {
+                IndexPage p(Page{9, buf});
+                ADD_FAILURE() << "the page was read";
+            } catch (const jet::Error& e) {
+                EXPECT_EQ(e.kind(), ErrorKind::Corrupt) << e.what();
+            }
+        }
+    }
+}
+
 // Random writes on a fixture, once through the in-place path and once through the general path
 // only: the files must come out byte for byte the same.
 class SamePathResult : public testing::TestWithParam<const char*> {};
