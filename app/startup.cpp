@@ -115,7 +115,7 @@ bool Program::offerAnotherDatabase(const QString& failure) {
     const QString path = startDatabase_.isEmpty()
                              ? QDir::current().filePath(QStringLiteral("test.mdb"))
                              : startDatabase_;
-    QString why = store::whyNotATestBank(path);
+    QString why = zn::whyNotATestBank(path);
     if (why.isEmpty()) why = errorReportText(failure);
     const bool missing = !QFileInfo::exists(path);
     QStringList choices{QStringLiteral("Открыть другую базу…")};
@@ -135,7 +135,7 @@ bool Program::offerAnotherDatabase(const QString& failure) {
         return true;
     }
     if (missing && choice == 1) {
-        if (runGuarded([&] { store::createEmptyTestBank(path); })) startOn(path);
+        if (runGuarded([&] { zn::createEmptyTestBank(path); })) startOn(path);
         return true;
     }
     return false;

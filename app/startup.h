@@ -16,9 +16,9 @@
 #include "spell/checker.h"
 #include "store/session.h"
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 class TAboutBox;
 class TForm1;

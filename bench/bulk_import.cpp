@@ -26,7 +26,7 @@ QString oneLine(QString s) {
 }
 
 int prepare(const QString& source, const QString& out) {
-    TDatMod dm;
+    zn::TDatMod dm;
     zn::Feedback fb;
     zn::Session session{QString(), source};
     dm.Conn.setConnectionString(
@@ -70,7 +70,7 @@ struct Clock {
 };
 
 int import(const QString& path, const QString& file) {
-    TDatMod dm;
+    zn::TDatMod dm;
     zn::Feedback fb;
     zn::Session session{QString(), path};
     dm.connectTo(path);

@@ -40,7 +40,7 @@ struct Bench {
     bool ok = false;
     QTemporaryDir dir;
     zn::Session session;
-    TDatMod dm;
+    zn::TDatMod dm;
     QTreeWidget treeDb;
     QProgressBar progBar1;
     zn::Feedback feedback;

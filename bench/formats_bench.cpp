@@ -171,10 +171,10 @@ void BM_AddMoodleXmlToBank(benchmark::State& state) {
         const QString db = folder + QStringLiteral("/test.mdb");
         {
             auto created = jet::createDatabase(db.toStdString());
-            bank::createTestSchema(*created);
+            zn::bank::createTestSchema(*created);
         }
-        TDatMod dm;
-        dm.Conn.setConnectionString(TDatMod::connectionString(db));
+        zn::TDatMod dm;
+        dm.Conn.setConnectionString(zn::TDatMod::connectionString(db));
         dm.reopen();
         zn::Feedback feedback;
         const zn::Session session{folder + QStringLiteral("/data/"), db};

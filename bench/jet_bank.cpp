@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         const long perTopic = argc > 3 ? std::atol(argv[3]) : 0;
         std::filesystem::remove(argv[2]);
         auto db = jet::createDatabase(argv[2]);
-        bank::createTestSchema(*db);
+        zn::bank::createTestSchema(*db);
 
         jet::Table& tema = db->table("Tema");
         jet::Table& vopr = db->table("Voprosi");

@@ -31,7 +31,7 @@ namespace {
 const QString kLarge = QStringLiteral(ZN_FIXTURES_DIR "/large-test.mdb");
 
 // The pictures the bank names, 200 x 150 each, every one different, in `folder`.
-int writePictures(TDatMod& dm, const QString& folder) {
+int writePictures(zn::TDatMod& dm, const QString& folder) {
     QDir().mkpath(folder);
     const zn::print::Source source = zn::print::readSource(dm);
     QSet<QString> names;
@@ -56,7 +56,7 @@ int writePictures(TDatMod& dm, const QString& folder) {
 struct Bench {
     bool ok = false;
     QTemporaryDir dir;
-    TDatMod dm;
+    zn::TDatMod dm;
     QString data;
 
     explicit Bench(benchmark::State& state) {
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         const QString file = dir.filePath(QStringLiteral("test.mdb"));
         QFile::copy(kLarge, file);
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
-        TDatMod dm;
+        zn::TDatMod dm;
         dm.connectTo(file);
         dm.tbSettings.open();
         std::printf("%d pictures\n", writePictures(dm, QString::fromLocal8Bit(argv[2])));

@@ -29,7 +29,7 @@ namespace {
 struct Bench {
     bool ok = false;
     QTemporaryDir dir;
-    TDatMod dm;
+    zn::TDatMod dm;
     QString noPictures, allPictures;
 
     explicit Bench(benchmark::State& state, bool withPictures = false) {

@@ -124,7 +124,7 @@ const zn::problems::BankRows* largeBank(benchmark::State& state) {
         QTemporaryDir dir;
         const QString file = benchsupport::copyOfLargeBank(dir, state);
         if (file.isEmpty()) return nullptr;
-        TDatMod dm;
+        zn::TDatMod dm;
         dm.connectTo(file);
         rows = std::make_unique<zn::problems::BankRows>(
             zn::problems::readBankRows(dm.Conn.database()));

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     }
     try {
         jet::SyncCountingEnv env(jet::Env::posix());
-        TDatMod dm;
+        zn::TDatMod dm;
         dm.Conn.setEnv(&env);
         dm.connectTo(QString::fromLocal8Bit(argv[1]));
         dm.qrtema.open();

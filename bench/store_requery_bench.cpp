@@ -21,7 +21,7 @@ void requery(benchmark::State& state, bool cache, bool indexes) {
         state.SkipWithError("the shared fixtures folder (../shared/fixtures/mdb) is absent");
         return;
     }
-    TDatMod dm;
+    zn::TDatMod dm;
     dm.Conn.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + kLarge +
                                 ";Mode=Read");
     dm.Conn.open();

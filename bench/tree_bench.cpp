@@ -35,7 +35,7 @@ struct Bench {
     bool ok = false;
     QTemporaryDir dir;
     zn::Session session;
-    TDatMod dm;
+    zn::TDatMod dm;
     QTreeWidget treeDb;
     QProgressBar progBar1;
     QString lastPreview;
@@ -68,7 +68,7 @@ struct Bench {
         for (const char* bg : {"bg1.gif", "bg2.gif", "bg3.gif"})
             QFile::copy(demo + QLatin1String(bg), session.dataFolder + QLatin1String(bg));
         QSet<QString> names;
-        DbDataset questions(QStringLiteral("benchPictures"), dm.Conn);
+        zn::DbDataset questions(QStringLiteral("benchPictures"), dm.Conn);
         questions.setTableName(QStringLiteral("Voprosi"));
         questions.open();
         for (questions.first(); !questions.eof(); questions.next())

@@ -30,7 +30,7 @@ const QString kReplaceLabel = QStringLiteral("импорт");
 qint64 maxOf(jet::Table& t, const char* column, qint64 fallback) {
     const int i = t.columnIndex(column);
     qint64 min = 0, max = 0;
-    if (i >= 0 && store::integerRange(t.def().columns[size_t(i)].type, min, max)) return max;
+    if (i >= 0 && zn::integerRange(t.def().columns[size_t(i)].type, min, max)) return max;
     return fallback;
 }
 
@@ -54,27 +54,27 @@ BankState readState(TDatMod& dm, bool withRows) {
     BankState s;
     if (!dm.Conn.isOpen()) return s;
     jet::Database& db = dm.Conn.database();
-    jet::Table& tema = store::topicTable(db);
-    jet::Table& vopr = store::questionTable(db);
-    jet::Table& otv = store::answerTable(db);
+    jet::Table& tema = zn::topicTable(db);
+    jet::Table& vopr = zn::questionTable(db);
+    jet::Table& otv = zn::answerTable(db);
     s.maxNumber = maxOf(vopr, "idvopr", s.maxNumber);
     s.maxCount = maxOf(tema, "kolvopr", s.maxCount);
     s.maxQuestionId = maxOf(otv, "idvopr", s.maxQuestionId);
     if (!withRows) return s;
-    const store::TopicColumns t(tema);
+    const zn::TopicColumns t(tema);
     for (auto sc = tema.scan(); sc.next();) {
-        const store::Topic topic = store::topicOf(t, sc.row());
+        const zn::Topic topic = zn::topicOf(t, sc.row());
         s.topics.push_back({topic.numtema, topic.tema, sc.id()});
     }
     std::stable_sort(s.topics.begin(), s.topics.end(),
                      [](const auto& a, const auto& b) { return a.numtema < b.numtema; });
     // Numbers only: the texts (long values) are not read.
-    const store::QuestionColumns q(vopr);
+    const zn::QuestionColumns q(vopr);
     for (auto sc = vopr.scan(false); sc.next();) {
-        const qint64 topic = store::integerOf(sc.row()[q.idtest]);
+        const qint64 topic = zn::integerOf(sc.row()[q.idtest]);
         ++s.count[topic];
         qint64& last = s.lastNumber[topic];
-        last = std::max(last, store::integerOf(sc.row()[q.idvopr]));
+        last = std::max(last, zn::integerOf(sc.row()[q.idvopr]));
     }
     s.lastQuestionId = vopr.def().lastAutoNumber;
     return s;
@@ -224,7 +224,7 @@ ImportPlan BankImport::planRead(formats::ReadResult read, ImportMode mode,
         auto problem = [&](const QString& what) { read.problems.push_back({q.where, what}); };
         if (refused.contains(name)) {
             problem(QStringLiteral("тема «%1»: %2")
-                        .arg(name, store::tooManyTopicsMessage(store::kMaxTopics)));
+                        .arg(name, zn::tooManyTopicsMessage(zn::kMaxTopics)));
             continue;
         }
         int part = partByName.value(name, -1);
@@ -236,10 +236,10 @@ ImportPlan BankImport::planRead(formats::ReadResult read, ImportMode mode,
             if (existing != bank.topics.end()) {
                 t.numtema = existing->numtema;
                 t.firstNumber = bank.lastNumber.value(t.numtema) + 1;
-            } else if (topicCount >= store::kMaxTopics) {
+            } else if (topicCount >= zn::kMaxTopics) {
                 refused.insert(name);
                 problem(QStringLiteral("тема «%1»: %2")
-                            .arg(name, store::tooManyTopicsMessage(topicCount)));
+                            .arg(name, zn::tooManyTopicsMessage(topicCount)));
                 continue;
             } else {
                 t.numtema = nextTopic++;
@@ -255,22 +255,22 @@ ImportPlan BankImport::planRead(formats::ReadResult read, ImportMode mode,
         const qint64 number = t.firstNumber + t.questions;
         const qint64 count = (t.created ? 0 : bank.count.value(t.numtema)) + t.questions + 1;
         if (number > bank.maxNumber) {
-            problem(store::rangeErrorMessage(double(number),
-                                             schema::displayLabel(schema::kVoprosi, "idvopr"), 0,
-                                             double(bank.maxNumber)));
+            problem(zn::rangeErrorMessage(double(number),
+                                          schema::displayLabel(schema::kVoprosi, "idvopr"), 0,
+                                          double(bank.maxNumber)));
             continue;
         }
         if (count > bank.maxCount) {
-            problem(store::rangeErrorMessage(double(count),
-                                             schema::displayLabel(schema::kTema, "kolvopr"), 0,
-                                             double(bank.maxCount)));
+            problem(zn::rangeErrorMessage(double(count),
+                                          schema::displayLabel(schema::kTema, "kolvopr"), 0,
+                                          double(bank.maxCount)));
             continue;
         }
         // The answers refer to their question by its row id, which must fit their column.
         if (nextQuestionId + 1 > bank.maxQuestionId) {
-            problem(store::rangeErrorMessage(double(nextQuestionId + 1),
-                                             schema::displayLabel(schema::kOtveti, "idvopr"), 0,
-                                             double(bank.maxQuestionId)));
+            problem(zn::rangeErrorMessage(double(nextQuestionId + 1),
+                                          schema::displayLabel(schema::kOtveti, "idvopr"), 0,
+                                          double(bank.maxQuestionId)));
             continue;
         }
         ++nextQuestionId;
@@ -326,12 +326,12 @@ void BankImport::add(const ImportPlan& plan) {
         dm_.write(kAddLabel, [&] {
             fb_.status(QStringLiteral("Импорт данных"));
             jet::Database& db = dm_.Conn.database();
-            jet::Table& tema = store::topicTable(db);
-            jet::Table& vopr = store::questionTable(db);
-            jet::Table& otv = store::answerTable(db);
-            const store::TopicColumns topicColumns(tema);
-            const store::QuestionColumns questionColumns(vopr);
-            const store::AnswerColumns answerColumns(otv);
+            jet::Table& tema = zn::topicTable(db);
+            jet::Table& vopr = zn::questionTable(db);
+            jet::Table& otv = zn::answerTable(db);
+            const zn::TopicColumns topicColumns(tema);
+            const zn::QuestionColumns questionColumns(vopr);
+            const zn::AnswerColumns answerColumns(otv);
             // The ids (0) are the tables' next auto-numbers; columns not written keep the
             // database's defaults, as the question editor leaves them.
             std::vector<bool> given;
@@ -344,15 +344,15 @@ void BankImport::add(const ImportPlan& plan) {
                 if (t.questions == 0) continue;
                 const qint64 count = bank.count.value(t.numtema) + t.questions;
                 if (t.created) {
-                    jet::Row row = store::rowOf(topicColumns,
-                                                store::Topic{0, t.numtema, t.name, count}, given);
+                    jet::Row row =
+                        zn::rowOf(topicColumns, zn::Topic{0, t.numtema, t.name, count}, given);
                     dm_.Conn.insertRow(tema, row, given);
                 } else {
                     auto it = std::find_if(bank.topics.begin(), bank.topics.end(),
                                            [&](const auto& b) { return b.numtema == t.numtema; });
                     if (it != bank.topics.end()) {
                         jet::Row row = *dm_.Conn.readRow(tema, it->row);
-                        if (store::integerOf(row[topicColumns.kolvopr]) != count) {
+                        if (zn::integerOf(row[topicColumns.kolvopr]) != count) {
                             row[topicColumns.kolvopr] = int64_t(count);
                             dm_.Conn.updateRow(tema, it->row, row);
                         }
@@ -367,20 +367,20 @@ void BankImport::add(const ImportPlan& plan) {
                 const size_t part = size_t(plan.topicOf[i]);
                 const QString img =
                     q.picture >= 0 ? plan.pictures[size_t(q.picture)].name : QString();
-                store::Question value;
+                zn::Question value;
                 value.idtest = plan.topics[part].numtema;
                 value.idvopr = next[part]++;
                 value.vopros = q.text;
                 value.otvet = q.correct;
                 value.kolotvet = qint64(q.answers.size());
                 value.img = img;
-                jet::Row row = store::rowOf(questionColumns, value, given);
+                jet::Row row = zn::rowOf(questionColumns, value, given);
                 dm_.Conn.insertRow(vopr, row, given);
-                const qint64 id = store::integerOf(row[questionColumns.id]);
+                const qint64 id = zn::integerOf(row[questionColumns.id]);
                 qint64 number = 0;
                 for (const QString& text : q.answers) {
                     jet::Row answer =
-                        store::rowOf(answerColumns, store::Answer{0, id, ++number, text}, given);
+                        zn::rowOf(answerColumns, zn::Answer{0, id, ++number, text}, given);
                     dm_.Conn.insertRow(otv, answer, given);
                 }
             }

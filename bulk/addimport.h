@@ -31,9 +31,9 @@
 #include "formats/question.h"
 #include "store/feedback.h"
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 class BankExchange;
 

@@ -7,9 +7,9 @@
 #include <QObject>
 #include <memory>
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 class BankExchange;
 class AreaWindow;

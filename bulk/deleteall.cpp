@@ -30,9 +30,9 @@ BulkDeletion::BulkDeletion(TDatMod& dm, Feedback& feedback, const Session& sessi
 
 void BulkDeletion::deleteRows() {
     TDatMod::WriteScope scope(dm_);
-    jet::Table& tema = store::topicTable(dm_.Conn.database());
-    jet::Table& vopr = store::questionTable(dm_.Conn.database());
-    jet::Table& otv = store::answerTable(dm_.Conn.database());
+    jet::Table& tema = zn::topicTable(dm_.Conn.database());
+    jet::Table& vopr = zn::questionTable(dm_.Conn.database());
+    jet::Table& otv = zn::answerTable(dm_.Conn.database());
 
     // Who belongs to whom, from one pass over each table (long values are not read).
     struct TopicRow {
@@ -41,9 +41,9 @@ void BulkDeletion::deleteRows() {
     };
     std::vector<TopicRow> topics;
     {
-        const size_t numtema = store::TopicColumns(tema).numtema;
+        const size_t numtema = zn::TopicColumns(tema).numtema;
         for (auto s = tema.scan(false); s.next();)
-            topics.push_back({store::integerOf(s.row()[numtema]), s.id()});
+            topics.push_back({zn::integerOf(s.row()[numtema]), s.id()});
         // The order of qrtema: by number, then as stored.
         std::stable_sort(topics.begin(), topics.end(), [](const TopicRow& a, const TopicRow& b) {
             return a.numtema < b.numtema;
@@ -55,17 +55,17 @@ void BulkDeletion::deleteRows() {
     };
     QHash<qint64, std::vector<QuestionRow>> questionsOf;  // by idtest
     {
-        const store::QuestionColumns c(vopr);
+        const zn::QuestionColumns c(vopr);
         const size_t id = c.id, idtest = c.idtest;
         for (auto s = vopr.scan(false); s.next();)
-            questionsOf[store::integerOf(s.row()[idtest])].push_back(
-                {store::integerOf(s.row()[id]), s.id()});
+            questionsOf[zn::integerOf(s.row()[idtest])].push_back(
+                {zn::integerOf(s.row()[id]), s.id()});
     }
     QHash<qint64, std::vector<jet::RowId>> answersOf;  // by idvopr
     {
-        const size_t idvopr = store::AnswerColumns(otv).idvopr;
+        const size_t idvopr = zn::AnswerColumns(otv).idvopr;
         for (auto s = otv.scan(false); s.next();)
-            answersOf[store::integerOf(s.row()[idvopr])].push_back(s.id());
+            answersOf[zn::integerOf(s.row()[idvopr])].push_back(s.id());
     }
 
     auto removeQuestions = [&](const std::vector<QuestionRow>& questions) {

@@ -20,12 +20,13 @@
 #include "store/feedback.h"
 #include "store/session.h"
 
-class TDatMod;
 namespace jet {
 class Env;
 }
 
 namespace zn {
+
+class TDatMod;
 
 // Compacts the database file at `databasePath` in place. Returns false after a failure, whose
 // message (the engine's or the system's) was shown in a plain box; the file is then as it was.

@@ -59,7 +59,7 @@ IntegerRule integerRule(const char* table, const char* column) {
     const bank::Column* c = bank::findColumn(table, column);
     IntegerRule r;
     r.label = c && c->label ? QString::fromUtf16(c->label) : QString::fromLatin1(column);
-    if (!c || !store::integerRange(c->type, r.min, r.max)) r.min = INT32_MIN, r.max = INT32_MAX;
+    if (!c || !zn::integerRange(c->type, r.min, r.max)) r.min = INT32_MIN, r.max = INT32_MAX;
     return r;
 }
 
@@ -106,16 +106,16 @@ class Reader {
 
     // The number of `text`, found at line index j.
     bool number(int j, const QString& text, qint64& value) {
-        const std::optional<int> v = store::tryStrToInt(text);
-        if (!v) return fault(j, store::invalidIntegerMessage(text));
+        const std::optional<int> v = zn::tryStrToInt(text);
+        if (!v) return fault(j, zn::invalidIntegerMessage(text));
         value = *v;
         return true;
     }
 
     bool inRange(int j, qint64 value, const IntegerRule& rule) {
         if (value >= rule.min && value <= rule.max) return true;
-        return fault(j, store::rangeErrorMessage(double(value), rule.label, double(rule.min),
-                                                 double(rule.max)));
+        return fault(j, zn::rangeErrorMessage(double(value), rule.label, double(rule.min),
+                                              double(rule.max)));
     }
 
     bool fits(int j, const QString& text, int width) {

@@ -36,8 +36,7 @@ void takeRange(jet::Table& t, const char* column, exchange::IntegerRule& rule) {
     const int i = t.columnIndex(column);
     if (i < 0) return;
     qint64 min = 0, max = 0;
-    if (store::integerRange(t.def().columns[size_t(i)].type, min, max))
-        rule.min = min, rule.max = max;
+    if (zn::integerRange(t.def().columns[size_t(i)].type, min, max)) rule.min = min, rule.max = max;
 }
 
 int textWidth(jet::Table& t, const char* column, int fallback) {
@@ -85,11 +84,11 @@ exchange::Bank BankExchange::readBank() {
 
     // Moving the topics re-queries their questions, moving the questions their answers.
     for (topics.first(); !topics.eof(); topics.next()) {
-        const store::Topic t = store::topicAt(topics);
+        const zn::Topic t = zn::topicAt(topics);
         bank.topics.push_back({t.numtema, t.tema, 0});
         if (questions.isOpen() && questions.recordCount() > 0) {
             for (questions.first(); !questions.eof(); questions.next()) {
-                const store::Question q = store::questionAt(questions);
+                const zn::Question q = zn::questionAt(questions);
                 exchange::QuestionBlock b;
                 b.idtest = t.numtema;
                 b.idvopr = q.idvopr;
@@ -99,7 +98,7 @@ exchange::Bank BankExchange::readBank() {
                 b.img = q.img;
                 if (answers.isOpen() && answers.recordCount() > 0)
                     for (answers.first(); !answers.eof(); answers.next()) {
-                        const store::Answer a = store::answerAt(answers);
+                        const zn::Answer a = zn::answerAt(answers);
                         b.answers.push_back({a.idotv, a.otvet, 0});
                     }
                 bank.questions.push_back(std::move(b));
@@ -198,8 +197,8 @@ exchange::Bank BankExchange::checkedBank(const QByteArray& bytes) {
             const qint64 n = counts.value(t.numtema);
             if (n > count.max) {
                 r.faults.push_back(
-                    {t.line, store::rangeErrorMessage(double(n), count.label, double(count.min),
-                                                      double(count.max))});
+                    {t.line, zn::rangeErrorMessage(double(n), count.label, double(count.min),
+                                                   double(count.max))});
                 break;
             }
         }
@@ -208,8 +207,8 @@ exchange::Bank BankExchange::checkedBank(const QByteArray& bytes) {
             const qint64 id = qint64(i) + 1;
             if (id > ref.max && !q.answers.empty()) {
                 r.faults.push_back({q.answers.front().line,
-                                    store::rangeErrorMessage(double(id), ref.label, double(ref.min),
-                                                             double(ref.max))});
+                                    zn::rangeErrorMessage(double(id), ref.label, double(ref.min),
+                                                          double(ref.max))});
                 break;
             }
         }
@@ -228,12 +227,12 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
         fb_.status(QStringLiteral("Импорт данных"));
 
         jet::Database& db = dm_.Conn.database();
-        jet::Table& tema = store::topicTable(db);
-        jet::Table& vopr = store::questionTable(db);
-        jet::Table& otv = store::answerTable(db);
-        const store::TopicColumns topicColumns(tema);
-        const store::QuestionColumns questionColumns(vopr);
-        const store::AnswerColumns answerColumns(otv);
+        jet::Table& tema = zn::topicTable(db);
+        jet::Table& vopr = zn::questionTable(db);
+        jet::Table& otv = zn::answerTable(db);
+        const zn::TopicColumns topicColumns(tema);
+        const zn::QuestionColumns questionColumns(vopr);
+        const zn::AnswerColumns answerColumns(otv);
 
         QHash<qint64, qint64> counts;  // questions per topic number
         for (const auto& q : bank.questions) ++counts[q.idtest];
@@ -244,14 +243,14 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
         std::vector<bool> given;
         int64_t topicId = 0, questionId = 0, answerId = 0;
         auto storeTopic = [&](const exchange::TopicLine& t) {
-            jet::Row row = store::rowOf(
-                topicColumns, store::Topic{++topicId, t.numtema, t.tema, counts.value(t.numtema)},
-                given);
+            jet::Row row =
+                zn::rowOf(topicColumns,
+                          zn::Topic{++topicId, t.numtema, t.tema, counts.value(t.numtema)}, given);
             dm_.Conn.insertRow(tema, row, given);
             fb_.progressStep();
         };
         auto storeQuestion = [&](const exchange::QuestionBlock& q) {
-            store::Question value;
+            zn::Question value;
             value.id = ++questionId;
             value.idtest = q.idtest;
             value.idvopr = q.idvopr;
@@ -259,11 +258,11 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
             value.otvet = q.otvet;
             value.kolotvet = q.kolotvet;
             value.img = q.img;
-            jet::Row row = store::rowOf(questionColumns, value, given);
+            jet::Row row = zn::rowOf(questionColumns, value, given);
             dm_.Conn.insertRow(vopr, row, given);
             for (const exchange::AnswerLine& a : q.answers) {
-                jet::Row answer = store::rowOf(
-                    answerColumns, store::Answer{++answerId, questionId, a.idotv, a.otvet}, given);
+                jet::Row answer = zn::rowOf(
+                    answerColumns, zn::Answer{++answerId, questionId, a.idotv, a.otvet}, given);
                 dm_.Conn.insertRow(otv, answer, given);
             }
         };

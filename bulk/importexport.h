@@ -28,9 +28,9 @@
 #include "store/feedback.h"
 #include "store/session.h"
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 // An error of a bulk command with the message to show (UTF-8 in what()).
 class BulkError : public std::runtime_error {

@@ -46,31 +46,31 @@ QString pictureFileIn(const QString& folder, const QString& name) {
 
 formats::QuestionSet bankQuestions(jet::Database& db, const QString& dataFolder,
                                    const std::vector<qint64>& topics) {
-    const store::BankRows bank = store::readBankRows(db);
+    const zn::BankRows bank = zn::readBankRows(db);
     const std::set<qint64> wanted(topics.begin(), topics.end());
 
     // Topics by number (the first of a number that two topics share).
     std::map<qint64, QString> topicNames;
-    for (const store::Topic& t : bank.topics)
+    for (const zn::Topic& t : bank.topics)
         if (wanted.empty() || wanted.count(t.numtema)) topicNames.emplace(t.numtema, t.tema);
-    std::vector<const store::Question*> rows;
-    for (const store::Question& q : bank.questions)
+    std::vector<const zn::Question*> rows;
+    for (const zn::Question& q : bank.questions)
         if (topicNames.count(q.idtest)) rows.push_back(&q);
     std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) {
         return a->idtest != b->idtest ? a->idtest < b->idtest : a->idvopr < b->idvopr;
     });
     // The answers of the questions taken, by question id and answer number.
     QHash<qint64, std::vector<std::pair<qint64, QString>>> answers;
-    for (const store::Question* q : rows) answers.insert(q->id, {});
-    for (const store::Answer& a : bank.answers) {
+    for (const zn::Question* q : rows) answers.insert(q->id, {});
+    for (const zn::Answer& a : bank.answers) {
         auto it = answers.find(a.idvopr);
         if (it != answers.end()) it->emplace_back(a.idotv, a.otvet);
     }
 
     formats::QuestionSet out;
     QHash<QString, int> pictureByName;  // by the name in lower case: one file, one picture
-    for (const store::Question* row : rows) {
-        const store::Question& q = *row;
+    for (const zn::Question* row : rows) {
+        const zn::Question& q = *row;
         const QString img = q.img.trimmed();
         formats::Question f;
         f.topic = topicNames.at(q.idtest);

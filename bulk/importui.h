@@ -14,9 +14,10 @@
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
-class TDatMod;
 
 namespace zn {
+
+class TDatMod;
 
 class AreaWindow;
 class BankExchange;

@@ -7,9 +7,9 @@
 #include <QString>
 #include <array>
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 struct InfoRecords {
     static constexpr int kCount = 5;

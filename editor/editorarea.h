@@ -6,9 +6,9 @@
 #include <QObject>
 #include <memory>
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 namespace spell {
 class Checker;

@@ -68,7 +68,7 @@ int QuestionCommands::nextQuestionNumber() {
 
 std::optional<QuestionDraft> QuestionCommands::draftForNew() const {
     if (!hasCurrentRow(dm_.qrtema)) return std::nullopt;
-    const store::Topic topic = store::topicAt(dm_.qrtema);
+    const zn::Topic topic = zn::topicAt(dm_.qrtema);
     QuestionDraft d;
     d.mode = Mode::Add;
     d.topicId = topic.id;
@@ -83,7 +83,7 @@ std::optional<QuestionDraft> QuestionCommands::draftForNew() const {
 
 std::optional<QuestionDraft> QuestionCommands::draftOfCurrent() const {
     if (!hasCurrentRow(dm_.qrvoprosi)) return std::nullopt;
-    const store::Question q = store::questionAt(dm_.qrvoprosi);
+    const zn::Question q = zn::questionAt(dm_.qrvoprosi);
     QuestionDraft d;
     d.mode = Mode::Edit;
     d.questionId = q.id;
@@ -91,11 +91,11 @@ std::optional<QuestionDraft> QuestionCommands::draftOfCurrent() const {
     d.topicNumber = q.idtest;
     d.questionNumber = q.idvopr;
     d.topicName = dm_.qrtema.asString("tema");
-    d.question = store::trimmedText(q.vopros);
+    d.question = zn::trimmedText(q.vopros);
     // Walking qrotveti leaves it on its first row, as the page's filling does.
-    const std::vector<store::Answer> answers = store::answersOf(dm_.qrotveti);
+    const std::vector<zn::Answer> answers = zn::answersOf(dm_.qrotveti);
     for (size_t k = 0; k < answers.size() && k < d.answers.size(); ++k)
-        d.answers[k] = store::trimmedText(answers[k].otvet);
+        d.answers[k] = zn::trimmedText(answers[k].otvet);
     d.answerCount = clampCount(int(std::min<size_t>(answers.size(), 1000)));
     d.marked = q.otvet >= 1 && q.otvet <= QuestionDraft::kMaxAnswers ? int(q.otvet) : 0;
     d.withPicture = !q.img.isEmpty();
@@ -109,21 +109,21 @@ QStringList QuestionCommands::check(const QuestionDraft& d) {
         return QStringLiteral("Не заполнено поле \"%1\"").arg(field);
     };
     if (d.withPicture) {
-        const QString name = store::trimmedText(d.picture);
+        const QString name = zn::trimmedText(d.picture);
         if (name.isEmpty())
             out << missing(QStringLiteral("Изображение"));
-        else if (name.size() > store::kMaxPictureName)
+        else if (name.size() > zn::kMaxPictureName)
             out << QStringLiteral(
                        "Имя файла изображения \"%1\" длиннее %2 символов (в нём %3): "
                        "в базе оно не поместится. Переименуйте файл.")
                        .arg(name)
-                       .arg(store::kMaxPictureName)
+                       .arg(zn::kMaxPictureName)
                        .arg(name.size());
     }
-    if (store::trimmedText(d.question).isEmpty()) out << missing(QStringLiteral("Вопрос"));
+    if (zn::trimmedText(d.question).isEmpty()) out << missing(QStringLiteral("Вопрос"));
     const int n = clampCount(d.answerCount);
     for (int k = 1; k <= n; ++k)
-        if (store::trimmedText(d.answers[size_t(k - 1)]).isEmpty())
+        if (zn::trimmedText(d.answers[size_t(k - 1)]).isEmpty())
             out << missing(QStringLiteral("Ответ ") + QString::number(k));
     if (correctAnswer(d) == 0) out << QStringLiteral("Необходимо выбрать правильный ответ");
     return out;
@@ -189,10 +189,10 @@ bool QuestionCommands::save(const QuestionDraft& d, const std::function<void()>&
 
     const int n = clampCount(d.answerCount);
     const auto writeQuestion = [&] {
-        dm_.qrvoprosi.setString("vopros", store::trimmedText(d.question));
+        dm_.qrvoprosi.setString("vopros", zn::trimmedText(d.question));
         dm_.qrvoprosi.setInteger("otvet", correctAnswer(d));
         dm_.qrvoprosi.setInteger("kolotvet", n);
-        dm_.qrvoprosi.setString("img", d.withPicture ? store::trimmedText(d.picture) : QString());
+        dm_.qrvoprosi.setString("img", d.withPicture ? zn::trimmedText(d.picture) : QString());
         dm_.qrvoprosi.post();
     };
     const QString label =
@@ -224,7 +224,7 @@ bool QuestionCommands::save(const QuestionDraft& d, const std::function<void()>&
                 dm_.qrotveti.insert();
                 dm_.qrotveti.setInteger("idvopr", key);
                 dm_.qrotveti.setInteger("idotv", k);
-                dm_.qrotveti.setString("otvet", store::trimmedText(d.answers[size_t(k - 1)]));
+                dm_.qrotveti.setString("otvet", zn::trimmedText(d.answers[size_t(k - 1)]));
                 dm_.qrotveti.post();
             }
             dm_.recountQuestions();

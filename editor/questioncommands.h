@@ -23,9 +23,9 @@
 
 #include "store/feedback.h"
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 // What the question editor page holds, as a value. Texts are the controls' whole texts, memo
 // lines joined by CR LF, untrimmed.

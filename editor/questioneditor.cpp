@@ -642,7 +642,7 @@ void QuestionEditor::Image7DblClick() {
     if (EdImage->text().isEmpty()) return;
     const QString name = !openedPicture_.isEmpty() && QuestionEditMode == 1
                              ? openedPicture_
-                             : store::trimmedText(EdImage->text());
+                             : zn::trimmedText(EdImage->text());
     const QImage picture = loadPicture(pictureFilePath(form_.session().dataFolder, name));
     if (TForm9* window = form_.pictureWindow()) window->showPicture(QPixmap::fromImage(picture));
 }

@@ -24,7 +24,7 @@ int TopicCommands::topicCount() const {
 
 QString TopicCommands::whyNoNewTopic() const {
     if (topicCount() < kMaxTopics) return {};
-    return store::tooManyTopicsMessage(topicCount());
+    return zn::tooManyTopicsMessage(topicCount());
 }
 
 QString TopicCommands::checkName(const QString& name) {

@@ -19,14 +19,14 @@
 #include "store/feedback.h"
 #include "store/values.h"
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 class TopicCommands {
   public:
     // The test-taking program shows at most this many topics.
-    static constexpr int kMaxTopics = store::kMaxTopics;
+    static constexpr int kMaxTopics = zn::kMaxTopics;
     // Characters Tema.tema holds.
     static constexpr int kMaxNameLength = 255;
 

@@ -4,9 +4,9 @@
 
 #include <QString>
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 // Tries `path` first on a connection of its own (open the file, open qrtema and tbSettings, which
 // also runs the questions and answers queries of the first topic); only when that works is the

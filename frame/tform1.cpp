@@ -801,7 +801,7 @@ void TForm1::ToolButton9Click() {
         switchDatabase(*datMod_, path);
     } catch (const std::exception& e) {
         // Said so that the teacher can act on it, where the reason is a known one.
-        const QString why = store::whyNotATestBank(path);
+        const QString why = zn::whyNotATestBank(path);
         if (why.isEmpty()) throw;
         throw jet::Error(jet::ErrorKind::Unsupported, why.toStdString());
     }

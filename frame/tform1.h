@@ -29,9 +29,10 @@ class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
-class TDatMod;
 
 namespace zn {
+
+class TDatMod;
 
 class PageFeeder;
 class TAboutBox;

@@ -182,8 +182,8 @@ std::vector<uint8_t> sampleBank() {
     jet::setFixedCreationTime(46000.5);
     try {
         auto db = jet::createDatabase("/sample.mdb", o);
-        bank::createTestSchema(*db);
-        bank::fillSampleContent(*db);
+        zn::bank::createTestSchema(*db);
+        zn::bank::fillSampleContent(*db);
     } catch (...) {
         jet::setFixedCreationTime(std::nullopt);
         throw;

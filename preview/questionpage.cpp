@@ -35,7 +35,7 @@ QString fileNameReference(const QString& name) {
     return QString::fromLatin1(QUrl::toPercentEncoding(QDir::fromNativeSeparators(name), "/"));
 }
 
-QString questionPage(const store::Question& question, const std::vector<store::Answer>& answers,
+QString questionPage(const zn::Question& question, const std::vector<zn::Answer>& answers,
                      const QString& dataFolder) {
     const QString number = QString::number(question.idvopr);
     const QString& text = question.vopros;
@@ -110,7 +110,7 @@ QString questionPage(const store::Question& question, const std::vector<store::A
 
 QString VoptoStrUniv(TDatMod& dm, const QString& dataFolder, const QString& questionKey) {
     (void)questionKey;
-    return questionPage(store::questionAt(dm.qrvoprosi), store::answersOf(dm.qrotveti), dataFolder);
+    return questionPage(zn::questionAt(dm.qrvoprosi), zn::answersOf(dm.qrotveti), dataFolder);
 }
 
 }  // namespace zn

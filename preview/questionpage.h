@@ -8,9 +8,9 @@
 
 #include "store/values.h"
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 // The page of one question with its answer rows (in ascending idotv order); file references
 // point into `dataFolder` (an absolute path ending with the separator); the picture and the
@@ -18,7 +18,7 @@ namespace zn {
 // differs (dataFileName, preview/datafiles.h). Answer k is the k-th row;
 // when there are fewer rows than the question's answer count, the last row's text stands for the
 // missing ones (an empty text when there are none).
-QString questionPage(const store::Question& question, const std::vector<store::Answer>& answers,
+QString questionPage(const zn::Question& question, const std::vector<zn::Answer>& answers,
                      const QString& dataFolder);
 
 // The page of the question under the cursor of `dm.qrvoprosi`, with the answers held by

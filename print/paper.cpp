@@ -77,7 +77,7 @@ namespace {
 // question with its answers.
 struct Arranged {
     struct TopicQuestions {
-        const store::Topic* topic;
+        const zn::Topic* topic;
         std::vector<Question> questions;
     };
     std::vector<TopicQuestions> topics;
@@ -85,16 +85,15 @@ struct Arranged {
 
 Arranged arrange(const Source& source) {
     // Answers per question id, in idotv order (then id).
-    std::vector<const store::Answer*> answers;
+    std::vector<const zn::Answer*> answers;
     answers.reserve(source.answers.size());
-    for (const store::Answer& a : source.answers) answers.push_back(&a);
-    std::sort(answers.begin(), answers.end(), [](const store::Answer* a, const store::Answer* b) {
+    for (const zn::Answer& a : source.answers) answers.push_back(&a);
+    std::sort(answers.begin(), answers.end(), [](const zn::Answer* a, const zn::Answer* b) {
         return std::tie(a->idvopr, a->idotv, a->id) < std::tie(b->idvopr, b->idotv, b->id);
     });
     auto answersOf = [&answers](qint64 questionId) {
-        auto lo =
-            std::lower_bound(answers.begin(), answers.end(), questionId,
-                             [](const store::Answer* a, qint64 id) { return a->idvopr < id; });
+        auto lo = std::lower_bound(answers.begin(), answers.end(), questionId,
+                                   [](const zn::Answer* a, qint64 id) { return a->idvopr < id; });
         std::vector<QString> texts;
         for (auto it = lo; it != answers.end() && (*it)->idvopr == questionId; ++it)
             texts.push_back((*it)->otvet);
@@ -102,25 +101,24 @@ Arranged arrange(const Source& source) {
     };
 
     Arranged out;
-    std::vector<const store::Topic*> topics;
-    for (const store::Topic& t : source.topics) topics.push_back(&t);
-    std::sort(topics.begin(), topics.end(), [](const store::Topic* a, const store::Topic* b) {
+    std::vector<const zn::Topic*> topics;
+    for (const zn::Topic& t : source.topics) topics.push_back(&t);
+    std::sort(topics.begin(), topics.end(), [](const zn::Topic* a, const zn::Topic* b) {
         return std::tie(a->numtema, a->id) < std::tie(b->numtema, b->id);
     });
     QHash<qint64, size_t> topicAt;  // numtema -> first topic with it
-    for (const store::Topic* t : topics) {
+    for (const zn::Topic* t : topics) {
         if (!topicAt.contains(t->numtema)) topicAt.insert(t->numtema, out.topics.size());
         out.topics.push_back({t, {}});
     }
 
-    std::vector<const store::Question*> questions;
+    std::vector<const zn::Question*> questions;
     questions.reserve(source.questions.size());
-    for (const store::Question& q : source.questions) questions.push_back(&q);
-    std::sort(questions.begin(), questions.end(),
-              [](const store::Question* a, const store::Question* b) {
-                  return std::tie(a->idvopr, a->id) < std::tie(b->idvopr, b->id);
-              });
-    for (const store::Question* q : questions) {
+    for (const zn::Question& q : source.questions) questions.push_back(&q);
+    std::sort(questions.begin(), questions.end(), [](const zn::Question* a, const zn::Question* b) {
+        return std::tie(a->idvopr, a->id) < std::tie(b->idvopr, b->id);
+    });
+    for (const zn::Question* q : questions) {
         const auto at = topicAt.constFind(q->idtest);
         if (at == topicAt.constEnd()) continue;
         Question p;
@@ -138,7 +136,7 @@ Arranged arrange(const Source& source) {
     return out;
 }
 
-QString topicHeading(const store::Topic& t) {
+QString topicHeading(const zn::Topic& t) {
     return QStringLiteral("Тема %1. %2").arg(t.numtema).arg(t.tema.trimmed());
 }
 

@@ -17,9 +17,10 @@
 class QAction;
 class QPrinter;
 class QWidget;
-class TDatMod;
 
 namespace zn {
+
+class TDatMod;
 
 struct Session;
 

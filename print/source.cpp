@@ -7,7 +7,7 @@
 namespace zn::print {
 
 Source readSource(TDatMod& dm) {
-    store::BankRows rows = store::readBankRows(dm.Conn.database());
+    zn::BankRows rows = zn::readBankRows(dm.Conn.database());
     Source s;
     s.info = readInfoRecords(dm);
     s.topics = std::move(rows.topics);

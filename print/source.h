@@ -9,15 +9,17 @@
 #include "bulk/inforecords.h"
 #include "store/values.h"
 
+namespace zn {
 class TDatMod;
+}  // namespace zn
 
 namespace zn::print {
 
 struct Source {
     InfoRecords info;
-    std::vector<store::Topic> topics;
-    std::vector<store::Question> questions;
-    std::vector<store::Answer> answers;  // Otveti.idvopr is the question's id
+    std::vector<zn::Topic> topics;
+    std::vector<zn::Question> questions;
+    std::vector<zn::Answer> answers;  // Otveti.idvopr is the question's id
 };
 
 // Reads every topic, question and answer of the open bank through the engine (the rows as the

@@ -21,7 +21,7 @@ namespace zn::problems {
 namespace {
 
 QString trimmed(const QString& s) {
-    return store::trimmedText(s);
+    return zn::trimmedText(s);
 }
 
 // "1, 2, 5" of at most `limit` numbers, then "…".
@@ -149,8 +149,8 @@ QString kindCode(Kind kind) {
 }
 
 TreePlaces::TreePlaces(const BankRows& bank) {
-    std::vector<const store::Topic*> topics;
-    for (const store::Topic& t : bank.topics) topics.push_back(&t);
+    std::vector<const zn::Topic*> topics;
+    for (const zn::Topic& t : bank.topics) topics.push_back(&t);
     std::stable_sort(topics.begin(), topics.end(), [](const auto* a, const auto* b) {
         return a->numtema != b->numtema ? a->numtema < b->numtema : a->id < b->id;
     });
@@ -158,8 +158,8 @@ TreePlaces::TreePlaces(const BankRows& bank) {
         if (i == 0 || topics[i - 1]->numtema != topics[i]->numtema)
             topicPos_.emplace_back(topics[i]->numtema, int(i + 1));
 
-    std::vector<const store::Question*> questions;
-    for (const store::Question& q : bank.questions)
+    std::vector<const zn::Question*> questions;
+    for (const zn::Question& q : bank.questions)
         if (topicPos(q.idtest) > 0) questions.push_back(&q);
     std::stable_sort(questions.begin(), questions.end(), [](const auto* a, const auto* b) {
         if (a->idtest != b->idtest) return a->idtest < b->idtest;
@@ -193,31 +193,31 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
     std::vector<Problem> out;
     const TreePlaces places(bank);
 
-    QHash<qint64, const store::Topic*> topicByNumber;
-    for (const store::Topic& t : bank.topics)
+    QHash<qint64, const zn::Topic*> topicByNumber;
+    for (const zn::Topic& t : bank.topics)
         if (!topicByNumber.contains(t.numtema)) topicByNumber.insert(t.numtema, &t);
     QHash<qint64, int> questionCount;  // per topic number
-    QHash<qint64, const store::Question*> questionById;
-    for (const store::Question& q : bank.questions) {
+    QHash<qint64, const zn::Question*> questionById;
+    for (const zn::Question& q : bank.questions) {
         ++questionCount[q.idtest];
         if (!questionById.contains(q.id)) questionById.insert(q.id, &q);
     }
-    QHash<qint64, std::vector<const store::Answer*>> answersOf;  // by question id
-    for (const store::Answer& a : bank.answers) answersOf[a.idvopr].push_back(&a);
+    QHash<qint64, std::vector<const zn::Answer*>> answersOf;  // by question id
+    for (const zn::Answer& a : bank.answers) answersOf[a.idvopr].push_back(&a);
 
-    auto questionProblem = [&](Kind kind, const store::Question& q, const QString& what) {
+    auto questionProblem = [&](Kind kind, const zn::Question& q, const QString& what) {
         out.push_back(Problem{kind, q.idtest, q.idvopr, q.id, what, places.topicPos(q.idtest),
                               places.questionPos(q.id)});
     };
-    auto topicProblem = [&](Kind kind, const store::Topic& t, const QString& what) {
+    auto topicProblem = [&](Kind kind, const zn::Topic& t, const QString& what) {
         out.push_back(Problem{kind, t.numtema, 0, t.id, what, places.topicPos(t.numtema), 0});
     };
 
     // --- Questions: the correct answer, the answers, texts and pictures.
     QHash<QString, Kind> pictureFault;  // resolved path -> fault (UnreadablePicture: none)
     QHash<QString, bool> pictureSeen;
-    for (const store::Question& q : bank.questions) {
-        static const std::vector<const store::Answer*> none;
+    for (const zn::Question& q : bank.questions) {
+        static const std::vector<const zn::Answer*> none;
         auto found = answersOf.constFind(q.id);
         const auto& answers = found == answersOf.constEnd() ? none : *found;
         const qint64 n = qint64(answers.size());
@@ -245,10 +245,10 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
                             QStringLiteral("ответов: %1 (нужно от 2 до 6)").arg(n));
         if (trimmed(q.vopros).isEmpty())
             questionProblem(Kind::EmptyQuestion, q, QStringLiteral("текст вопроса пуст"));
-        std::vector<const store::Answer*> sorted = answers;
+        std::vector<const zn::Answer*> sorted = answers;
         std::stable_sort(sorted.begin(), sorted.end(),
                          [](const auto* a, const auto* b) { return a->idotv < b->idotv; });
-        for (const store::Answer* a : sorted)
+        for (const zn::Answer* a : sorted)
             if (trimmed(a->otvet).isEmpty())
                 out.push_back(Problem{Kind::EmptyAnswer, q.idtest, q.idvopr, a->id,
                                       QStringLiteral("ответ %1 пуст").arg(a->idotv),
@@ -262,7 +262,7 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
         if (const QString c = control(q.vopros, true); !c.isEmpty())
             questionProblem(Kind::ControlCharacters, q,
                             QStringLiteral("в тексте вопроса управляющий символ (%1)").arg(c));
-        for (const store::Answer* a : sorted)
+        for (const zn::Answer* a : sorted)
             if (const QString c = control(a->otvet, true); !c.isEmpty())
                 out.push_back(Problem{
                     Kind::ControlCharacters, q.idtest, q.idvopr, a->id,
@@ -314,7 +314,7 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
         }
     }
 
-    for (const store::Topic& t : bank.topics)
+    for (const zn::Topic& t : bank.topics)
         if (const auto c = exchange::controlCharacter(t.tema, false))
             topicProblem(
                 Kind::ControlCharacters, t,
@@ -323,7 +323,7 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
     // --- Numbering and counts.
     {
         std::vector<qint64> numbers;
-        for (const store::Topic& t : bank.topics) numbers.push_back(t.numtema);
+        for (const zn::Topic& t : bank.topics) numbers.push_back(t.numtema);
         const QString fault = numberingFault(numbers);
         if (!fault.isEmpty())
             out.push_back(
@@ -331,16 +331,16 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
     }
     {
         QHash<qint64, std::vector<qint64>> numbersOf;
-        for (const store::Question& q : bank.questions) numbersOf[q.idtest].push_back(q.idvopr);
+        for (const zn::Question& q : bank.questions) numbersOf[q.idtest].push_back(q.idvopr);
         QSet<qint64> done;
-        for (const store::Topic& t : bank.topics) {
+        for (const zn::Topic& t : bank.topics) {
             if (done.contains(t.numtema)) continue;
             done.insert(t.numtema);
             const QString fault = numberingFault(numbersOf.value(t.numtema));
             if (!fault.isEmpty())
                 topicProblem(Kind::QuestionNumbers, t, QStringLiteral("Вопросы темы: ") + fault);
         }
-        for (const store::Topic& t : bank.topics) {
+        for (const zn::Topic& t : bank.topics) {
             const int count = questionCount.value(t.numtema);
             if (t.kolvopr != count)
                 topicProblem(
@@ -350,11 +350,11 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
     }
 
     // --- Rows without their owner.
-    for (const store::Question& q : bank.questions)
+    for (const zn::Question& q : bank.questions)
         if (!topicByNumber.contains(q.idtest))
             questionProblem(Kind::OrphanQuestion, q,
                             QStringLiteral("нет темы с номером %1").arg(q.idtest));
-    for (const store::Answer& a : bank.answers)
+    for (const zn::Answer& a : bank.answers)
         if (!questionById.contains(a.idvopr))
             out.push_back(Problem{
                 Kind::OrphanAnswer, 0, 0, a.id,
@@ -372,19 +372,19 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
     {
         exchange::Bank x;
         QHash<qint64, qint64> topicIdOf;
-        std::vector<const store::Topic*> topics;
-        for (const store::Topic& t : bank.topics) topics.push_back(&t);
+        std::vector<const zn::Topic*> topics;
+        for (const zn::Topic& t : bank.topics) topics.push_back(&t);
         std::stable_sort(topics.begin(), topics.end(), [](const auto* a, const auto* b) {
             return a->numtema != b->numtema ? a->numtema < b->numtema : a->id < b->id;
         });
-        for (const store::Topic* t : topics) {
+        for (const zn::Topic* t : topics) {
             if (topicIdOf.contains(t->numtema)) continue;
             topicIdOf.insert(t->numtema, t->id);
             x.topics.push_back({t->numtema, withoutControls(t->tema), 0});
         }
         std::map<std::pair<qint64, qint64>, qint64> questionIdOf;
         x.questions.reserve(bank.questions.size());
-        for (const store::Question& q : bank.questions) {
+        for (const zn::Question& q : bank.questions) {
             if (!topicIdOf.contains(q.idtest)) continue;
             questionIdOf.emplace(std::make_pair(q.idtest, q.idvopr), q.id);
             exchange::QuestionBlock b;
@@ -393,10 +393,10 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
             b.vopros = withoutControls(q.vopros);
             b.otvet = 1;
             b.img = exchange::isPlainFileName(trimmed(q.img)) ? q.img : QString();
-            std::vector<const store::Answer*> answers = answersOf.value(q.id);
+            std::vector<const zn::Answer*> answers = answersOf.value(q.id);
             std::stable_sort(answers.begin(), answers.end(),
                              [](const auto* a, const auto* b) { return a->idotv < b->idotv; });
-            for (const store::Answer* a : answers) {
+            for (const zn::Answer* a : answers) {
                 if (b.answers.size() >= size_t(exchange::kMaxAnswers)) break;
                 b.answers.push_back({qint64(b.answers.size() + 1), withoutControls(a->otvet), 0});
             }

@@ -51,8 +51,8 @@ QString kindCode(Kind kind);
 
 // The bank as the check reads it: every row of Tema, Voprosi and Otveti with where it lives
 // (store/rows.h).
-using store::BankRows;
-using store::readBankRows;
+using zn::BankRows;
+using zn::readBankRows;
 
 // One problem. `topic` and `question` are the numbers the rows carry (numtema; idtest and
 // idvopr); 0 where the problem has none. `rowId` is the id column of the row concerned (the

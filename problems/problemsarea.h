@@ -17,9 +17,10 @@
 #include "problems/search.h"
 
 class QAction;
-class TDatMod;
 
 namespace zn {
+
+class TDatMod;
 
 namespace problems {
 class SpellingCheck;

@@ -28,7 +28,7 @@ struct Change {
 };
 
 // Writes `changes` into one column of `t` (a member of its columns, e.g.
-// &store::QuestionColumns::idvopr), row by row, inside the caller's scope.
+// &zn::QuestionColumns::idvopr), row by row, inside the caller's scope.
 template <class Columns>
 void apply(TDatMod& dm, jet::Table& t, size_t Columns::*column,
            const std::vector<Change>& changes) {
@@ -61,7 +61,7 @@ QString shortQuote(const QString& text) {
     return line.size() > kShown ? line.left(kShown - 1).trimmed() + u'…' : line;
 }
 
-QString questionLabel(const store::Question& q) {
+QString questionLabel(const zn::Question& q) {
     const QString text = shortQuote(q.vopros);
     return text.isEmpty() ? QStringLiteral("вопрос %1").arg(q.idvopr)
                           : QStringLiteral("вопрос %1 «%2»").arg(q.idvopr).arg(text);
@@ -231,8 +231,7 @@ Repairs::Plan Repairs::planRenumberQuestions(qint64 numtema) {
 void Repairs::renumberQuestions(qint64 numtema) {
     dm_.write(QStringLiteral("перенумерацию вопросов темы %1").arg(numtema), [&] {
         const QuestionRenumbering r = questionRenumbering(readBank(dm_), numtema);
-        apply(dm_, store::questionTable(dm_.Conn.database()), &store::QuestionColumns::idvopr,
-              r.changes);
+        apply(dm_, zn::questionTable(dm_.Conn.database()), &zn::QuestionColumns::idvopr, r.changes);
     });
     finish(QStringLiteral("Вопросы темы %1 перенумерованы").arg(numtema));
 }
@@ -249,9 +248,9 @@ void Repairs::renumberTopics() {
         if (!r.refusal.isEmpty())
             throw jet::Error(jet::ErrorKind::Constraint, r.refusal.toStdString());
         jet::Database& db = dm_.Conn.database();
-        apply(dm_, store::questionTable(db), &store::QuestionColumns::idtest, r.questions);
-        apply(dm_, store::topicTable(db), &store::TopicColumns::numtema, r.topics);
-        apply(dm_, store::topicTable(db), &store::TopicColumns::kolvopr,
+        apply(dm_, zn::questionTable(db), &zn::QuestionColumns::idtest, r.questions);
+        apply(dm_, zn::topicTable(db), &zn::TopicColumns::numtema, r.topics);
+        apply(dm_, zn::topicTable(db), &zn::TopicColumns::kolvopr,
               recountOf(readBank(dm_)).changes);
     });
     finish(QStringLiteral("Темы перенумерованы"));
@@ -263,7 +262,7 @@ Repairs::Plan Repairs::planRecount() {
 
 void Repairs::recount() {
     dm_.write(QStringLiteral("пересчёт числа вопросов тем"), [&] {
-        apply(dm_, store::topicTable(dm_.Conn.database()), &store::TopicColumns::kolvopr,
+        apply(dm_, zn::topicTable(dm_.Conn.database()), &zn::TopicColumns::kolvopr,
               recountOf(readBank(dm_)).changes);
     });
     finish(QStringLiteral("Число вопросов тем пересчитано"));
@@ -278,9 +277,9 @@ void Repairs::deleteOrphans() {
     dm_.write(QStringLiteral("удаление вопросов без темы и ответов без вопроса"), [&] {
         const Orphans r = orphansOf(readBank(dm_));
         jet::Database& db = dm_.Conn.database();
-        jet::Table& answers = store::answerTable(db);
+        jet::Table& answers = zn::answerTable(db);
         for (const jet::RowId& id : r.answers) dm_.Conn.removeRow(answers, id);
-        jet::Table& questions = store::questionTable(db);
+        jet::Table& questions = zn::questionTable(db);
         for (const jet::RowId& id : r.questions) dm_.Conn.removeRow(questions, id);
     });
     finish(QStringLiteral("Вопросы без темы и ответы без вопроса удалены"));

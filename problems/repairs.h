@@ -16,9 +16,9 @@
 
 #include "store/feedback.h"
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 class Repairs {
   public:

@@ -44,12 +44,12 @@ QString excerptOf(const QString& text) {
 SearchIndex::SearchIndex(const BankRows& bank) {
     const TreePlaces places(bank);
     QHash<qint64, QString> answerText;  // question id -> its answers' texts
-    for (const store::Answer& a : bank.answers) {
+    for (const zn::Answer& a : bank.answers) {
         QString& s = answerText[a.idvopr];
         s += a.otvet;
         s += u'\n';
     }
-    for (const store::Question& q : bank.questions) {
+    for (const zn::Question& q : bank.questions) {
         const int tp = places.topicPos(q.idtest);
         if (tp == 0) continue;
         Entry e;

@@ -11,9 +11,9 @@
 
 namespace zn::spell {
 
-std::vector<UnknownWord> findUnknownWords(const std::vector<store::Question>& questions,
-                                          const std::vector<store::Answer>& answers,
-                                          Checker& checker, TextVerdicts* kept) {
+std::vector<UnknownWord> findUnknownWords(const std::vector<zn::Question>& questions,
+                                          const std::vector<zn::Answer>& answers, Checker& checker,
+                                          TextVerdicts* kept) {
     std::vector<UnknownWord> words;
     if (checker.waitUntilLoaded() != Checker::State::Ready) return words;
     TextVerdicts before;
@@ -22,9 +22,9 @@ std::vector<UnknownWord> findUnknownWords(const std::vector<store::Question>& qu
     now.generation = checker.generation();
     now.misspelled.reserve(qsizetype(questions.size() + answers.size()));
 
-    std::vector<const store::Question*> order;
+    std::vector<const zn::Question*> order;
     order.reserve(questions.size());
-    QHash<qint64, std::vector<const store::Answer*>> answersOf;
+    QHash<qint64, std::vector<const zn::Answer*>> answersOf;
     for (const auto& q : questions) {
         order.push_back(&q);
         answersOf[q.id];
@@ -65,12 +65,12 @@ std::vector<UnknownWord> findUnknownWords(const std::vector<store::Question>& qu
             if (w.places.empty() || !(w.places.back() == place)) w.places.push_back(place);
         }
     };
-    for (const store::Question* q : order) {
+    for (const zn::Question* q : order) {
         scan(q->vopros, {q->id, q->idtest, q->idvopr, 0});
         auto& own = answersOf[q->id];
         std::stable_sort(own.begin(), own.end(),
                          [](const auto* a, const auto* b) { return a->idotv < b->idotv; });
-        for (const store::Answer* a : own) scan(a->otvet, {q->id, q->idtest, q->idvopr, a->idotv});
+        for (const zn::Answer* a : own) scan(a->otvet, {q->id, q->idtest, q->idvopr, a->idotv});
     }
 
     if (kept) *kept = std::move(now);

@@ -49,9 +49,9 @@ struct TextVerdicts {
 // reports them as orphans).
 // Waits for the checker's dictionary if it is still loading; with no dictionary the result is
 // empty. `kept` (may be null) holds the verdicts of the check before with this checker.
-std::vector<UnknownWord> findUnknownWords(const std::vector<store::Question>& questions,
-                                          const std::vector<store::Answer>& answers,
-                                          Checker& checker, TextVerdicts* kept = nullptr);
+std::vector<UnknownWord> findUnknownWords(const std::vector<zn::Question>& questions,
+                                          const std::vector<zn::Answer>& answers, Checker& checker,
+                                          TextVerdicts* kept = nullptr);
 
 // Where the word appears, for a line of the problem list, by topic.question numbers: "вопрос
 // 1.2; ответ 3 вопроса 1.5", the first `maxPlaces` texts, then "; … (всего N)" when there are

@@ -11,7 +11,7 @@
 #include "jet/error.h"
 #include "store/bank/testbank.h"
 
-namespace store {
+namespace zn {
 
 namespace {
 
@@ -91,4 +91,4 @@ void createEmptyTestBank(const QString& path) {
     }
 }
 
-}  // namespace store
+}  // namespace zn

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace store {
+namespace zn {
 
 // Why the file at `path` cannot be opened as a test database, in Russian, with what to do: it
 // is missing, has a password, is not a database of the Access 2000 format, is damaged, or lacks
@@ -17,4 +17,4 @@ QString whyNotATestBank(const QString& path);
 // so that a failure leaves no file at `path`. Throws jet::Error.
 void createEmptyTestBank(const QString& path);
 
-}  // namespace store
+}  // namespace zn

@@ -3,7 +3,7 @@
 
 #include "jet/error.h"
 
-namespace store {
+namespace zn {
 
 namespace {
 
@@ -131,4 +131,4 @@ ConnectionSettings connectionSettings(const ConnectionString& cs) {
     return s;
 }
 
-}  // namespace store
+}  // namespace zn

@@ -6,7 +6,7 @@
 #include <QPair>
 #include <QString>
 
-namespace store {
+namespace zn {
 
 // A parsed connection string. Rules: pairs are separated by ";"; blanks around keys and
 // unquoted values are dropped; keys compare without regard to case and a later pair replaces
@@ -43,4 +43,4 @@ struct ConnectionSettings {
 // mode.
 ConnectionSettings connectionSettings(const ConnectionString& cs);
 
-}  // namespace store
+}  // namespace zn

@@ -5,7 +5,7 @@
 
 #include "jet/error.h"
 
-namespace store {
+namespace zn {
 
 std::optional<int> tryStrToInt(const QString& text) {
     qsizetype i = 0;
@@ -99,4 +99,4 @@ bool integerRange(jet::ColType t, qint64& min, qint64& max) {
     }
 }
 
-}  // namespace store
+}  // namespace zn

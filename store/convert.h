@@ -8,7 +8,7 @@
 
 #include "jet/value.h"
 
-namespace store {
+namespace zn {
 
 // The integer value of `text`: optional leading blanks (spaces only), an optional sign, then
 // decimal digits, or hexadecimal digits after "$", "x", "X", "0x" or "0X". Decimal must fit
@@ -32,4 +32,4 @@ bool integerRange(jet::ColType t, qint64& min, qint64& max);
 // "%g is not a valid value for field '%s'. The allowed range is %g to %g".
 QString rangeErrorMessage(double value, const QString& field, double min, double max);
 
-}  // namespace store
+}  // namespace zn

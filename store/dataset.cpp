@@ -7,6 +7,8 @@
 #include "jet/error.h"
 #include "store/convert.h"
 
+namespace zn {
+
 namespace {
 
 const jet::Value kNull;
@@ -17,7 +19,7 @@ const char kTooSmall[] =
 
 bool isIntegerType(jet::ColType t) {
     qint64 min, max;
-    return store::integerRange(t, min, max);
+    return zn::integerRange(t, min, max);
 }
 
 bool isFloatType(jet::ColType t) {
@@ -30,7 +32,7 @@ bool isTextType(jet::ColType t) {
 
 void integerRange(jet::ColType t, double& min, double& max) {
     qint64 lo = 0, hi = 0;
-    store::integerRange(t, lo, hi);
+    zn::integerRange(t, lo, hi);
     min = double(lo), max = double(hi);
 }
 
@@ -321,7 +323,7 @@ qint64 Dataset::asInteger(const QString& column) const {
     if (auto* d = std::get_if<double>(&v)) return qint64(std::llround(*d));
     if (auto* b = std::get_if<bool>(&v)) return *b ? -1 : 0;
     if (auto* s = std::get_if<std::u16string>(&v))
-        return store::strToInt(QString::fromStdU16String(*s));
+        return zn::strToInt(QString::fromStdU16String(*s));
     return 0;
 }
 
@@ -374,7 +376,7 @@ void Dataset::setInteger(const QString& column, qint64 value) {
         double min, max;
         integerRange(f.type, min, max);
         if (double(value) < min || double(value) > max)
-            constraint(store::rangeErrorMessage(double(value), label, min, max));
+            constraint(zn::rangeErrorMessage(double(value), label, min, max));
         store(f, int64_t(value));
     } else if (isFloatType(f.type)) {
         store(f, double(value));
@@ -395,7 +397,7 @@ void Dataset::setFloat(const QString& column, double value) {
         double min, max;
         integerRange(f.type, min, max);
         double r = std::round(value);
-        if (!(r >= min && r <= max)) constraint(store::rangeErrorMessage(value, label, min, max));
+        if (!(r >= min && r <= max)) constraint(zn::rangeErrorMessage(value, label, min, max));
         setInteger(column, qint64(r));
     } else if (isFloatType(f.type)) {
         requireModifiable(f);
@@ -423,7 +425,7 @@ void Dataset::setString(const QString& column, const QString& value) {
             store(f, jet::Value{});
             return;
         }
-        setInteger(column, store::strToInt(value));
+        setInteger(column, zn::strToInt(value));
     } else if (isFloatType(f.type)) {
         if (value.isEmpty()) {
             store(f, jet::Value{});
@@ -480,3 +482,5 @@ void Dataset::setValue(const QString& column, const QVariant& value) {
             break;
     }
 }
+
+}  // namespace zn

@@ -56,6 +56,8 @@
 #include "jet/row.h"
 #include "jet/tabledef.h"
 
+namespace zn {
+
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
 class Dataset {
@@ -172,3 +174,5 @@ class Dataset {
     int curBeforeInsert_ = -1;
     bool eofBeforeInsert_ = true, bofBeforeInsert_ = true;
 };
+
+}  // namespace zn

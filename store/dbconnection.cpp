@@ -11,6 +11,8 @@
 #include "store/dbdataset.h"
 #include "store/enginepath.h"
 
+namespace zn {
+
 DbConnection::DbConnection() = default;
 
 DbConnection::~DbConnection() {
@@ -35,8 +37,8 @@ void DbConnection::setConnectionString(const QString& text) {
 
 void DbConnection::open() {
     if (isOpen()) return;
-    const store::ConnectionSettings s =
-        store::connectionSettings(store::ConnectionString::parse(connectionString_));
+    const zn::ConnectionSettings s =
+        zn::connectionSettings(zn::ConnectionString::parse(connectionString_));
     fileName_ = QFileInfo(QDir::current(), s.dataSource).absoluteFilePath();
     const std::string path = zn::enginePath(fileName_);
     if (!QFileInfo(fileName_).isFile())
@@ -160,3 +162,5 @@ bool DbConnection::changedByOthers() {
     cache_.clear();
     return true;
 }
+
+}  // namespace zn

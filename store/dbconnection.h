@@ -16,6 +16,8 @@
 
 #include "jet/database.h"
 
+namespace zn {
+
 class DbDataset;
 
 class DbConnection {
@@ -100,3 +102,5 @@ class DbConnection {
     bool cacheOn_ = true;
     std::unordered_map<uint64_t, std::shared_ptr<const jet::Row>> cache_;
 };
+
+}  // namespace zn

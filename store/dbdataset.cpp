@@ -8,13 +8,15 @@
 #include "store/dbconnection.h"
 #include "store/schema.h"
 
+namespace zn {
+
 namespace {
 
 // Whether `v` can be the value of an integer column of type `t` (an index key of a value
 // outside the type's range would wrap around and find the wrong rows).
 bool fitsIntegerColumn(jet::ColType t, qint64 v) {
     qint64 min, max;
-    return store::integerRange(t, min, max) && v >= min && v <= max;
+    return zn::integerRange(t, min, max) && v >= min && v <= max;
 }
 
 bool matches(const jet::Value& v, qint64 want) {
@@ -72,7 +74,7 @@ void DbDataset::checkClosed() const {
 
 void DbDataset::setSql(const QString& sql) {
     checkClosed();
-    store::SelectStatement s = store::parseSelect(sql);
+    zn::SelectStatement s = zn::parseSelect(sql);
     QHash<QString, std::optional<qint64>> params;
     if (!s.parameter.isEmpty()) {
         const QString key = s.parameter.toLower();
@@ -86,7 +88,7 @@ void DbDataset::setSql(const QString& sql) {
 void DbDataset::setTableName(const QString& table) {
     checkClosed();
     sql_.clear();
-    stmt_ = store::SelectStatement{table, {}, {}, QStringLiteral("id")};
+    stmt_ = zn::SelectStatement{table, {}, {}, QStringLiteral("id")};
     params_.clear();
 }
 
@@ -163,7 +165,7 @@ void DbDataset::doOpen(std::vector<Field>& fields, std::vector<Record>& rows) {
             for (jet::RowId id : t.findByIndex(*ix, {jet::Value(int64_t(*key))}))
                 found.push_back({id, conn_.readRow(t, id)});
         } else if (qint64 min, max;
-                   ix && ix->columns.size() == 1 && store::integerRange(wc.type, min, max)) {
+                   ix && ix->columns.size() == 1 && zn::integerRange(wc.type, min, max)) {
             usedIndex_ = true;  // no row can hold a value outside the column's type
         }
     }
@@ -207,3 +209,5 @@ void DbDataset::doRemove(const Record& r) {
     if (!r.rowId) fail("The row has not been stored");
     conn_.removeRow(*table_, *r.rowId);
 }
+
+}  // namespace zn

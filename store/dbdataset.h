@@ -17,10 +17,13 @@
 #include "store/dataset.h"
 #include "store/sqlselect.h"
 
-class DbConnection;
 namespace jet {
 class Table;
 }
+
+namespace zn {
+
+class DbConnection;
 
 class DbDataset : public Dataset {
   public:
@@ -57,9 +60,11 @@ class DbDataset : public Dataset {
 
     DbConnection& conn_;
     QString sql_;
-    store::SelectStatement stmt_;
+    zn::SelectStatement stmt_;
     QHash<QString, std::optional<qint64>> params_;  // lower-case name -> value
     bool useIndexes_ = true;
     bool usedIndex_ = false;
     jet::Table* table_ = nullptr;  // while open
 };
+
+}  // namespace zn

@@ -5,9 +5,9 @@
 
 #include <QString>
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 // Throws jet::Error (ReadOnly) with the data module's Russian reason when the open database
 // cannot be written: a command that replaces the file must not begin, nor take its backup, then.

@@ -3,6 +3,8 @@
 
 #include "jet/error.h"
 
+namespace zn {
+
 MemTable::MemTable(const QString& name, std::vector<Column> columns, const QString& orderColumn)
     : Dataset(name), columns_(std::move(columns)) {
     for (size_t i = 0; i < columns_.size(); ++i)
@@ -50,3 +52,5 @@ size_t MemTable::placeAfterPost(const std::vector<Record>& rows, size_t index) c
     }
     return lo;
 }
+
+}  // namespace zn

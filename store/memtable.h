@@ -5,6 +5,8 @@
 
 #include "store/dataset.h"
 
+namespace zn {
+
 class MemTable : public Dataset {
   public:
     struct Column {
@@ -28,3 +30,5 @@ class MemTable : public Dataset {
     std::vector<Column> columns_;
     size_t orderIdx_ = 0;
 };
+
+}  // namespace zn

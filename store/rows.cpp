@@ -9,7 +9,7 @@
 #include "jet/error.h"
 #include "store/schema.h"
 
-namespace store {
+namespace zn {
 
 namespace {
 
@@ -194,4 +194,4 @@ BankRows readBankRows(jet::Database& db) {
     return b;
 }
 
-}  // namespace store
+}  // namespace zn

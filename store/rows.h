@@ -16,7 +16,7 @@ class Database;
 class Table;
 }  // namespace jet
 
-namespace store {
+namespace zn {
 
 // Where each column of a table's rows is. Constructing one throws the engine's NotFound error,
 // naming the table and the column, when the table lacks a column the editor needs.
@@ -71,4 +71,4 @@ jet::Table& topicTable(jet::Database& db);
 jet::Table& questionTable(jet::Database& db);
 jet::Table& answerTable(jet::Database& db);
 
-}  // namespace store
+}  // namespace zn

@@ -3,7 +3,7 @@
 
 #include "store/bank/testbank.h"
 
-namespace schema {
+namespace zn::schema {
 
 QStringList requiredColumns(const QString& table) {
     QStringList out;
@@ -17,4 +17,4 @@ QString displayLabel(const QString& table, const QString& column) {
     return c && c->label ? QString::fromUtf16(c->label) : QString();
 }
 
-}  // namespace schema
+}  // namespace zn::schema

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace schema {
+namespace zn::schema {
 
 inline const QString kTema = QStringLiteral("Tema");
 inline const QString kVoprosi = QStringLiteral("Voprosi");
@@ -20,4 +20,4 @@ QStringList requiredColumns(const QString& table);
 // The caption of a column, or an empty string when it has none.
 QString displayLabel(const QString& table, const QString& column);
 
-}  // namespace schema
+}  // namespace zn::schema

@@ -5,7 +5,7 @@
 
 #include "jet/error.h"
 
-namespace store {
+namespace zn {
 
 namespace {
 
@@ -106,4 +106,4 @@ SelectStatement parseSelect(const QString& sql) {
     return s;
 }
 
-}  // namespace store
+}  // namespace zn

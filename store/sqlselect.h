@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace store {
+namespace zn {
 
 struct SelectStatement {
     QString table;
@@ -17,4 +17,4 @@ struct SelectStatement {
 // Throws jet::Error(Unsupported) naming the text when it is not of the form above.
 SelectStatement parseSelect(const QString& sql);
 
-}  // namespace store
+}  // namespace zn

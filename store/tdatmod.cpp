@@ -7,6 +7,8 @@
 #include "jet/error.h"
 #include "store/schema.h"
 
+namespace zn {
+
 TDatMod::TDatMod(QObject* parent)
     : QObject(parent),
       qrtema("qrtema", Conn),
@@ -352,3 +354,5 @@ bool TDatMod::readOnly() const {
 QString TDatMod::readOnlyMessage() const {
     return Conn.isOpen() ? Conn.readOnlyMessage() : QString();
 }
+
+}  // namespace zn

@@ -34,6 +34,8 @@
 #include "store/memtable.h"
 #include "store/undohistory.h"
 
+namespace zn {
+
 class TDatMod : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TDatMod)
@@ -203,3 +205,5 @@ class TDatMod : public QObject {
     bool writeDoomed_ = false;
     bool labelled_ = false;  // the open command has its label
 };
+
+}  // namespace zn

@@ -3,7 +3,7 @@
 
 #include "store/dataset.h"
 
-namespace store {
+namespace zn {
 
 Topic topicAt(const Dataset& d) {
     return {d.asInteger("id"), d.asInteger("numtema"), d.asString("tema"), d.asInteger("kolvopr")};
@@ -65,4 +65,4 @@ QString trimmedText(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-}  // namespace store
+}  // namespace zn

@@ -5,9 +5,9 @@
 #include <QString>
 #include <vector>
 
-class Dataset;
+namespace zn {
 
-namespace store {
+class Dataset;
 
 // One row of Tema.
 struct Topic {
@@ -72,4 +72,4 @@ std::vector<Answer> answersOf(Dataset& d);
 std::vector<Question> questionsOf(Dataset& d);
 std::vector<Topic> topicsOf(Dataset& d);
 
-}  // namespace store
+}  // namespace zn

@@ -62,7 +62,7 @@ struct HookLog {
 };
 
 // Wraps the hooks the areas installed, so the real work still runs.
-void recordHooks(TForm1& form, TDatMod& dm, HookLog& log) {
+void recordHooks(TForm1& form, zn::TDatMod& dm, HookLog& log) {
     TForm1::Hooks& h = form.hooks();
     h.startupTreeBuild = [&form, &dm, &log, real = h.startupTreeBuild] {
         log.events << QStringLiteral("build");
@@ -90,7 +90,7 @@ struct Observed {
     QStringList tree;
     QString currentNode;
 
-    static Observed of(const TForm1& form, const TDatMod& dm) {
+    static Observed of(const TForm1& form, const zn::TDatMod& dm) {
         Observed o{form.session().databasePath,
                    form.session().dataFolder,
                    dm.Conn.isOpen() ? dm.Conn.fileName() : QString(),
@@ -171,11 +171,11 @@ class StartupTest : public QObject {
         Program p;
         QVERIFY(p.create());
         TForm1& form = *p.form1();
-        TDatMod& dm = *p.datMod();
+        zn::TDatMod& dm = *p.datMod();
 
         // Creation: DataFolder from the working directory, the default connection, nothing shown.
         QCOMPARE(form.session().dataFolder, work_ + QStringLiteral("/data/"));
-        QCOMPARE(dm.Conn.connectionString(), TDatMod::creationConnectionString());
+        QCOMPARE(dm.Conn.connectionString(), zn::TDatMod::creationConnectionString());
         QVERIFY(dm.tbSettings.isOpen() && dm.TbTema.isOpen() && !dm.qrtema.isOpen());
         QVERIFY(!anyWindowVisible());
         QCOMPARE(form.aboutBox(), p.aboutBox());
@@ -195,7 +195,7 @@ class StartupTest : public QObject {
         QCOMPARE(modal.calls().size(), size_t(0));
         QCOMPARE(form.session().databasePath, work_ + QStringLiteral("/test.mdb"));
         QCOMPARE(dm.Conn.connectionString(),
-                 TDatMod::connectionString(form.session().databasePath));
+                 zn::TDatMod::connectionString(form.session().databasePath));
         QCOMPARE(dm.Conn.fileName(), form.session().databasePath);
         QVERIFY(dm.qrtema.isOpen());
         QCOMPARE(dm.qrtema.recordCount(), topics);
@@ -316,7 +316,7 @@ class StartupTest : public QObject {
         auto p = startOn(QStringLiteral("empty-test.mdb"), &log);
         QVERIFY(p);
         TForm1& form = *p->form1();
-        TDatMod& dm = *p->datMod();
+        zn::TDatMod& dm = *p->datMod();
         const QString first = form.session().databasePath;
 
         // Another folder: DataFolder must not follow the database.
@@ -339,7 +339,7 @@ class StartupTest : public QObject {
         QCOMPARE(form.session().databasePath, other);
         QCOMPARE(form.session().dataFolder, work_ + QStringLiteral("/data/"));
         QCOMPARE(dm.Conn.fileName(), other);
-        QCOMPARE(dm.Conn.connectionString(), TDatMod::connectionString(other));
+        QCOMPARE(dm.Conn.connectionString(), zn::TDatMod::connectionString(other));
         QVERIFY(dm.qrtema.isOpen() && dm.tbSettings.isOpen());
         QCOMPARE(dm.qrtema.recordCount(), 3);
         QCOMPARE(log.events, QStringList({"build", "trbar", "obnov"}));
@@ -439,7 +439,7 @@ class StartupTest : public QObject {
         auto p = startOn(QStringLiteral("sample-test.mdb"), &log);
         QVERIFY(p);
         TForm1& form = *p->form1();
-        TDatMod& dm = *p->datMod();
+        zn::TDatMod& dm = *p->datMod();
 
         const QString bad = folder_.outside() + QStringLiteral("/bad.mdb");
         if (setup == "text") writeFile(bad, QByteArray(4096 * 3, 'x'));

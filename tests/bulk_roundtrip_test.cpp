@@ -29,7 +29,7 @@ RoundTrip roundTrip(const QString& path) {
     const QString txt = QFileInfo(path).path() + QStringLiteral("/обмен.txt");
     {
         Recorder fb;
-        TDatMod dm;
+        zn::TDatMod dm;
         zn::Session session{QString(), path};
         dm.connectTo(path);
         dm.qrtema.open();
@@ -191,7 +191,7 @@ TEST(BulkImport, StatusTextsAndProgress) {
     Recorder fb;
     int rebuilt = 0;
     {
-        TDatMod dm;
+        zn::TDatMod dm;
         zn::Session session{QString(), path};
         dm.connectTo(path);
         dm.qrtema.open();
@@ -215,7 +215,7 @@ TEST(BulkImport, StatusTextsAndProgress) {
     bulktest::writeBytes(txt, QByteArray());
     fb.answer = true;
     {
-        TDatMod dm;
+        zn::TDatMod dm;
         zn::Session session{QString(), path};
         dm.connectTo(path);
         dm.qrtema.open();

@@ -36,19 +36,19 @@ struct Recorder : zn::Feedback {
 // topics by number, each with its questions by number and their answers by number.
 inline QStringList view(const edtest::Snapshot& s) {
     QStringList out;
-    std::vector<store::Topic> topics = s.topics;
+    std::vector<zn::Topic> topics = s.topics;
     std::stable_sort(topics.begin(), topics.end(),
                      [](const auto& a, const auto& b) { return a.numtema < b.numtema; });
-    for (const store::Topic& t : topics) {
+    for (const zn::Topic& t : topics) {
         out << QStringLiteral("T %1 [%2] count %3").arg(t.numtema).arg(t.tema).arg(t.kolvopr);
-        for (const store::Question& q : s.questionsOf(t.numtema)) {
+        for (const zn::Question& q : s.questionsOf(t.numtema)) {
             out << QStringLiteral("  Q %1.%2 correct %3 of %4 img [%5] [%6]")
                        .arg(q.idtest)
                        .arg(q.idvopr)
                        .arg(q.otvet)
                        .arg(q.kolotvet)
                        .arg(q.img, q.vopros);
-            for (const store::Answer& a : s.answersOf(q.id))
+            for (const zn::Answer& a : s.answersOf(q.id))
                 out << QStringLiteral("    A %1 [%2]").arg(a.idotv).arg(a.otvet);
         }
     }

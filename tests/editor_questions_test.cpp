@@ -427,7 +427,7 @@ TEST(QuestionCommandsAlone, SaveAndDeleteOnADataModule) {
     } feedback;
     int rebuilt = 0;
     {
-        TDatMod dm;
+        zn::TDatMod dm;
         dm.connectTo(path);
         dm.qrtema.open();
         QuestionCommands commands(dm, feedback, [&] { ++rebuilt; });
@@ -458,12 +458,12 @@ TEST(QuestionCommandsAlone, SaveAndDeleteOnADataModule) {
 
 TEST(QuestionChecks, TrimmingTakesCodes0To32AtBothEndsOnly) {
     using namespace std::string_literals;
-    EXPECT_EQ(store::trimmedText(QString::fromStdU16String(u"\0\x01 \t\r\nа\r\nб \x20\0"s)),
+    EXPECT_EQ(zn::trimmedText(QString::fromStdU16String(u"\0\x01 \t\r\nа\r\nб \x20\0"s)),
               QStringLiteral("а\r\nб"));
     // A no-break space (160) is text.
-    EXPECT_EQ(store::trimmedText(QString::fromUtf16(u"\u00a0x\u00a0")),
+    EXPECT_EQ(zn::trimmedText(QString::fromUtf16(u"\u00a0x\u00a0")),
               QString::fromUtf16(u"\u00a0x\u00a0"));
-    EXPECT_EQ(store::trimmedText(QStringLiteral(" \r\n ")), QString());
+    EXPECT_EQ(zn::trimmedText(QStringLiteral(" \r\n ")), QString());
 }
 
 TEST_F(Questions, AnEditSavedWithFewerAnswersKeepsWhatTheEditorNeverWrites) {
@@ -472,7 +472,7 @@ TEST_F(Questions, AnEditSavedWithFewerAnswersKeepsWhatTheEditorNeverWrites) {
     topic.questions[1].kept = Q::Kept{7, 3, 2.5, QStringLiteral("служебное")};
     startOn({topic, edtest::topic("Другая", 1)});
     const auto before = file();
-    const store::Question old = before.questionsOf(1)[1];
+    const zn::Question old = before.questionsOf(1)[1];
     selectQuestion(1, 2);
     writePicture("p.png", QSize(8, 8));
     trigger("Butvop2");
@@ -487,7 +487,7 @@ TEST_F(Questions, AnEditSavedWithFewerAnswersKeepsWhatTheEditorNeverWrites) {
 
     const auto after = file();
     ASSERT_EQ(after.questions.size(), before.questions.size());
-    const store::Question q = after.questionsOf(1)[1];
+    const zn::Question q = after.questionsOf(1)[1];
     EXPECT_EQ(q.id, old.id);
     EXPECT_EQ(q.idtest, 1);
     EXPECT_EQ(q.idvopr, 2);
@@ -542,7 +542,7 @@ TEST_F(Questions, ANewQuestionJoinsItsTopicWithTheNextNumber) {
         const auto f = file();
         const auto qs = f.questionsOf(2);
         ASSERT_EQ(qs.size(), size_t(c.number));
-        const store::Question& q = qs.back();
+        const zn::Question& q = qs.back();
         EXPECT_EQ(q.idvopr, c.number);
         EXPECT_EQ(q.vopros, QStringLiteral("Новый вопрос"));
         EXPECT_EQ(q.otvet, 3);
@@ -658,7 +658,7 @@ TEST_F(Questions, TheSaveIsBoundToWhatThePageWasOpenedFor) {
         }
         EXPECT_TRUE(modal->calls().empty());
         const auto qs = after.questionsOf(c.savedTopic);
-        auto it = std::find_if(qs.begin(), qs.end(), [](const store::Question& q) {
+        auto it = std::find_if(qs.begin(), qs.end(), [](const zn::Question& q) {
             return q.vopros == QStringLiteral("Сохраняемый");
         });
         ASSERT_NE(it, qs.end());
@@ -747,7 +747,7 @@ TEST_F(Questions, DeletingQuestion2Of5RenumbersTheRestAndKeepsTheirAnswers) {
     const auto now = after.questionsOf(1);
     ASSERT_EQ(now.size(), 4u);
     for (size_t i = 0; i < now.size(); ++i) {
-        const store::Question& was = old[i < 1 ? i : i + 1];
+        const zn::Question& was = old[i < 1 ? i : i + 1];
         EXPECT_EQ(now[i].id, was.id);
         EXPECT_EQ(now[i].idvopr, qint64(i) + 1);
         EXPECT_EQ(now[i].vopros, was.vopros);

@@ -62,7 +62,7 @@ inline T topic(const QString& name, int count) {
 // A new test database at `path` holding `topics`, numbered 1..n, their questions 1..k.
 inline void makeBank(const QString& path, const std::vector<T>& topics) {
     auto db = jet::createDatabase(path.toStdString());
-    bank::createTestSchema(*db);
+    zn::bank::createTestSchema(*db);
     jet::Transaction tx(*db);
     jet::Table& tema = db->table("Tema");
     jet::Table& vopr = db->table("Voprosi");
@@ -116,21 +116,21 @@ inline void makeBank(const QString& path, const std::vector<T>& topics) {
 
 // Every row of the three tables as the engine reads the file now, each table in id order.
 struct Snapshot {
-    std::vector<store::Topic> topics;
-    std::vector<store::Question> questions;
-    std::vector<store::Answer> answers;
+    std::vector<zn::Topic> topics;
+    std::vector<zn::Question> questions;
+    std::vector<zn::Answer> answers;
 
     // The questions of topic `numtema` in idvopr order (then id).
-    std::vector<store::Question> questionsOf(qint64 numtema) const {
-        std::vector<store::Question> out;
+    std::vector<zn::Question> questionsOf(qint64 numtema) const {
+        std::vector<zn::Question> out;
         for (const auto& q : questions)
             if (q.idtest == numtema) out.push_back(q);
         std::stable_sort(out.begin(), out.end(),
                          [](const auto& a, const auto& b) { return a.idvopr < b.idvopr; });
         return out;
     }
-    std::vector<store::Answer> answersOf(qint64 questionId) const {
-        std::vector<store::Answer> out;
+    std::vector<zn::Answer> answersOf(qint64 questionId) const {
+        std::vector<zn::Answer> out;
         for (const auto& a : answers)
             if (a.idvopr == questionId) out.push_back(a);
         std::stable_sort(out.begin(), out.end(),
@@ -239,7 +239,7 @@ class ProgramTest : public ::testing::Test {
     }
 
     zn::TForm1& form() { return *p->form1(); }
-    TDatMod& dm() { return *p->datMod(); }
+    zn::TDatMod& dm() { return *p->datMod(); }
     Snapshot file() { return readBank(db); }
 
     // The message texts of the modal requests so far (other kinds as their kind's name).

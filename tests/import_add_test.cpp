@@ -155,7 +155,7 @@ TEST_F(AddImport, ATopicBeyondTheFourteenthIsRefusedWithTheTopicMessage) {
         import(moodleFile(set, "много.xml"), Format::MoodleXml, ImportMode::Add);
     ASSERT_EQ(p.read.problems.size(), 2u);
     for (const auto& problem : p.read.problems)
-        EXPECT_TRUE(problem.what.contains(store::tooManyTopicsMessage(14)))
+        EXPECT_TRUE(problem.what.contains(zn::tooManyTopicsMessage(14)))
             << problem.what.toStdString();
     const edtest::Snapshot f = file();
     EXPECT_EQ(f.topics.size(), 14u);

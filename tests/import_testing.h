@@ -74,8 +74,8 @@ class BankFixture : public ::testing::Test {
     }
     void reopen() {
         commands_.reset();
-        dm_ = std::make_unique<TDatMod>();
-        dm_->Conn.setConnectionString(TDatMod::connectionString(db));
+        dm_ = std::make_unique<zn::TDatMod>();
+        dm_->Conn.setConnectionString(zn::TDatMod::connectionString(db));
         dm_->reopen();
         session = {data, db};
         commands_ = std::make_unique<Commands>(*dm_, feedback, session);
@@ -98,7 +98,7 @@ class BankFixture : public ::testing::Test {
         return p;
     }
 
-    TDatMod& dm() { return *dm_; }
+    zn::TDatMod& dm() { return *dm_; }
     edtest::Snapshot file() { return edtest::readBank(db); }
 
     QString work, data, db;
@@ -107,13 +107,13 @@ class BankFixture : public ::testing::Test {
 
   private:
     struct Commands {
-        Commands(TDatMod& dm, zn::Feedback& fb, const zn::Session& s)
+        Commands(zn::TDatMod& dm, zn::Feedback& fb, const zn::Session& s)
             : exchange(dm, fb, s, {}), import(dm, fb, exchange, {}) {}
         zn::BankExchange exchange;
         zn::BankImport import;
     };
     QTemporaryDir dir_;
-    std::unique_ptr<TDatMod> dm_;
+    std::unique_ptr<zn::TDatMod> dm_;
     std::unique_ptr<Commands> commands_;
 };
 

@@ -119,14 +119,14 @@ TEST(DataFiles, QuestionPageUsesTheNamesOnDisk) {
     const QString data = dir.path() + QStringLiteral("/data/");
     for (const char* f : {"BG1.GIF", "Bg2.gif", "bg3.gif", "p3.jpg"}) touch(data + f);
 
-    store::Question q;
+    zn::Question q;
     q.idvopr = 4;
     q.vopros = QStringLiteral("Что на рисунке?");
     q.otvet = 1;
     q.kolotvet = 2;
     q.img = QStringLiteral("P3.JPG");
-    const std::vector<store::Answer> answers = {{1, 9, 1, QStringLiteral("Да")},
-                                                {2, 9, 2, QStringLiteral("Нет")}};
+    const std::vector<zn::Answer> answers = {{1, 9, 1, QStringLiteral("Да")},
+                                             {2, 9, 2, QStringLiteral("Нет")}};
     const QString page = zn::questionPage(q, answers, data);
 
     // The same page in a folder where the names are written exactly as asked for.

@@ -119,7 +119,7 @@ std::vector<Case> cases() {
 
 TEST(QuestionPage, EqualsThePageAssembledFromItsPieces) {
     ZN_REQUIRE_FIXTURES();
-    TDatMod dm;
+    zn::TDatMod dm;
     previewtest::TestBank bank(dm);
     std::vector<Case> all = cases();
     bank.addTopic(1, QStringLiteral("Темы"), int(all.size()));

@@ -37,7 +37,7 @@ TEST(PreviewShots, QuestionPageAndTopicSummary) {
     for (const char* f : {"bg1.gif", "bg2.gif", "bg3.gif", "p1.png"})
         ASSERT_TRUE(QFile::copy(demo + QLatin1String(f), session.dataFolder + QLatin1String(f)));
 
-    TDatMod dm;
+    zn::TDatMod dm;
     previewtest::TestBank bank(dm);
     bank.addTopic(1, QStringLiteral("Основы физики"));
     bank.addTopic(2, QStringLiteral("Оптика"));

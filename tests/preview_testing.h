@@ -38,7 +38,7 @@ struct QuestionRow {
 // REQUIRES the fixtures (callers use ZN_REQUIRE_FIXTURES first).
 class TestBank {
   public:
-    explicit TestBank(TDatMod& dm) : dm_(dm) {
+    explicit TestBank(zn::TDatMod& dm) : dm_(dm) {
         file_ = storetest::copyOfFixture("empty-test.mdb");
         dm_.connectTo(file_);
         tema_ = table("Tema");
@@ -110,7 +110,7 @@ class TestBank {
 
     // Stored kolvopr of every topic, in numtema order (reads the table directly).
     std::vector<int> storedCounts() {
-        DbDataset t("countsCheck", dm_.Conn);
+        zn::DbDataset t("countsCheck", dm_.Conn);
         t.setSql(QStringLiteral("select * from Tema order by numtema;"));
         t.open();
         std::vector<int> out;
@@ -119,16 +119,16 @@ class TestBank {
     }
 
   private:
-    std::unique_ptr<DbDataset> table(const QString& name) {
-        auto d = std::make_unique<DbDataset>(name + QStringLiteral("Writer"), dm_.Conn);
+    std::unique_ptr<zn::DbDataset> table(const QString& name) {
+        auto d = std::make_unique<zn::DbDataset>(name + QStringLiteral("Writer"), dm_.Conn);
         d->setTableName(name);
         d->open();
         return d;
     }
 
-    TDatMod& dm_;
+    zn::TDatMod& dm_;
     QString file_;
-    std::unique_ptr<DbDataset> tema_, voprosi_, otveti_;
+    std::unique_ptr<zn::DbDataset> tema_, voprosi_, otveti_;
 };
 
 // A 1 x 1 GIF of one colour: tiled as a background it fills a cell with that colour.

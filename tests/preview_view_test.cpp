@@ -110,7 +110,7 @@ class PreviewView : public ::testing::Test {
     void TearDown() override { bank.reset(); }
 
     QString folder;
-    TDatMod dm;
+    zn::TDatMod dm;
     std::unique_ptr<TestBank> bank;
     QString page;
 };

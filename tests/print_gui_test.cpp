@@ -75,7 +75,7 @@ struct AreaFixture {
     QString dir = QString::fromStdString(zntest::tempDir());
     QString bank = dir + QStringLiteral("/тест.mdb");
     zn::Session session{dir + QStringLiteral("/data/"), bank};
-    TDatMod dm;
+    zn::TDatMod dm;
     QWidget window;
 
     AreaFixture() {

@@ -61,7 +61,7 @@ inline void setRecords(const QString& path, const QStringList& values) {
 
 // The bank's values as the print area reads them.
 inline zn::print::Source sourceOf(const QString& path) {
-    TDatMod dm;
+    zn::TDatMod dm;
     dm.connectTo(path);
     dm.qrtema.open();
     dm.tbSettings.open();

@@ -202,11 +202,11 @@ namespace {
 struct Opened {
     explicit Opened(const QString& path, jet::Env* env = nullptr) {
         dm.Conn.setEnv(env);
-        dm.Conn.setConnectionString(TDatMod::connectionString(path));
+        dm.Conn.setConnectionString(zn::TDatMod::connectionString(path));
         dm.Conn.open();
         dm.qrtema.open();
     }
-    TDatMod dm;
+    zn::TDatMod dm;
     zn::Feedback feedback;
     int rebuilds = 0;
     zn::Repairs repairs{dm, feedback, [this] { ++rebuilds; }};

@@ -51,7 +51,7 @@ struct RawA {  // an answer of no question
 inline void writeBank(const QString& path, const std::vector<RawT>& topics,
                       const std::vector<RawQ>& questions, const std::vector<RawA>& loose = {}) {
     auto db = jet::createDatabase(path.toStdString());
-    bank::createTestSchema(*db);
+    zn::bank::createTestSchema(*db);
     jet::Transaction tx(*db);
     jet::Table& tema = db->table("Tema");
     jet::Table& vopr = db->table("Voprosi");

@@ -531,9 +531,9 @@ TEST(UnknownWords, VerdictsKeptFromTheCheckBeforeHoldUntilTheWordListGrows) {
     QSettings().remove(QLatin1String(Checker::kPersonalWordsKey));
     QTemporaryDir dir;
     auto c = readyChecker(smallDictionary(dir, {u"корова"_s, u"дала"_s, u"молоко"_s}));
-    std::vector<store::Question> questions{{1, 1, 1, u"Корова дала малако"_s, 1, 2, {}},
-                                           {2, 1, 2, u"Малако"_s, 1, 2, {}}};
-    std::vector<store::Answer> answers{
+    std::vector<zn::Question> questions{{1, 1, 1, u"Корова дала малако"_s, 1, 2, {}},
+                                        {2, 1, 2, u"Малако"_s, 1, 2, {}}};
+    std::vector<zn::Answer> answers{
         {1, 1, 1, u"Да"_s}, {2, 1, 2, u"Корова"_s}, {3, 2, 1, u"Да"_s}, {4, 2, 2, u"Корова"_s}};
     zn::spell::TextVerdicts kept;
     auto words = zn::spell::findUnknownWords(questions, answers, *c, &kept);

@@ -52,11 +52,11 @@ TEST(ConnectionString, ParsesPairsQuotesAndBlanks) {
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.text);
         if (c.key) {
-            store::ConnectionString cs = store::ConnectionString::parse(QString::fromUtf8(c.text));
+            zn::ConnectionString cs = zn::ConnectionString::parse(QString::fromUtf8(c.text));
             EXPECT_TRUE(cs.contains(QString::fromUtf8(c.key)));
             EXPECT_EQ(utf8(cs.value(QString::fromUtf8(c.key))), c.expected);
         } else {
-            EXPECT_EQ(errorOf([&] { store::ConnectionString::parse(QString::fromUtf8(c.text)); }),
+            EXPECT_EQ(errorOf([&] { zn::ConnectionString::parse(QString::fromUtf8(c.text)); }),
                       std::string(kBadFormat) + c.expected);
         }
     }
@@ -87,8 +87,8 @@ TEST(ConnectionString, SettingsHonouredOrRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         std::string err = errorOf([&] {
-            auto s = store::connectionSettings(
-                store::ConnectionString::parse(QString::fromStdString(c.text)));
+            auto s =
+                zn::connectionSettings(zn::ConnectionString::parse(QString::fromStdString(c.text)));
             EXPECT_EQ(s.writable, c.writable);
             EXPECT_EQ(utf8(s.dataSource), "x.mdb");
         });
@@ -97,7 +97,7 @@ TEST(ConnectionString, SettingsHonouredOrRefused) {
 }
 
 TEST(ConnectionString, DataModuleStringIsTheEditorsAndRoundTripsAnyPath) {
-    EXPECT_EQ(utf8(TDatMod::connectionString("/home/u/test.mdb")),
+    EXPECT_EQ(utf8(zn::TDatMod::connectionString("/home/u/test.mdb")),
               "Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=/home/u/test.mdb;"
               "Mode=Share Deny None;Extended Properties=\"\";Jet OLEDB:System database=\"\";"
               "Jet OLEDB:Registry Path=\"\";Jet OLEDB:Database Password=\"\";"
@@ -109,8 +109,8 @@ TEST(ConnectionString, DataModuleStringIsTheEditorsAndRoundTripsAnyPath) {
     for (const char* path : {"/tmp/a b/test.mdb", "/tmp/semi;colon.mdb", "\"quoted\".mdb",
                              " lead.mdb", "/tmp/тест.mdb"}) {
         SCOPED_TRACE(path);
-        auto s = store::connectionSettings(
-            store::ConnectionString::parse(TDatMod::connectionString(QString::fromUtf8(path))));
+        auto s = zn::connectionSettings(
+            zn::ConnectionString::parse(zn::TDatMod::connectionString(QString::fromUtf8(path))));
         EXPECT_EQ(utf8(s.dataSource), path);
         EXPECT_TRUE(s.password.isEmpty());
         EXPECT_TRUE(s.writable);
@@ -148,31 +148,31 @@ TEST(Convert, StrToIntFollowsTheLibraryRules) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(store::tryStrToInt(QString::fromUtf8(c.text)), c.value);
+        EXPECT_EQ(zn::tryStrToInt(QString::fromUtf8(c.text)), c.value);
     }
-    EXPECT_EQ(errorOf([] { store::strToInt(QString::fromUtf8("1 ")); }),
+    EXPECT_EQ(errorOf([] { zn::strToInt(QString::fromUtf8("1 ")); }),
               "'1 ' is not a valid integer value");
-    EXPECT_EQ(errorOf([] { store::strToInt(""); }), "'' is not a valid integer value");
+    EXPECT_EQ(errorOf([] { zn::strToInt(""); }), "'' is not a valid integer value");
 }
 
 TEST(Convert, GeneralNumberForm) {
-    EXPECT_EQ(utf8(store::formatG(40000)), "40000");
-    EXPECT_EQ(utf8(store::formatG(-2147483648.0)), "-2147483648");
-    EXPECT_EQ(utf8(store::formatG(1.5)), "1.5");
-    EXPECT_EQ(utf8(store::formatG(1e20)), "1E20");
-    EXPECT_EQ(utf8(store::formatG(1.5e-7)), "1.5E-7");
+    EXPECT_EQ(utf8(zn::formatG(40000)), "40000");
+    EXPECT_EQ(utf8(zn::formatG(-2147483648.0)), "-2147483648");
+    EXPECT_EQ(utf8(zn::formatG(1.5)), "1.5");
+    EXPECT_EQ(utf8(zn::formatG(1e20)), "1E20");
+    EXPECT_EQ(utf8(zn::formatG(1.5e-7)), "1.5E-7");
 }
 
 TEST(SelectStatement, AcceptsTheModulesQueriesAndRefusesOthers) {
-    auto s = store::parseSelect("select * from Otveti where idvopr=:idvopr order by idotv ;");
+    auto s = zn::parseSelect("select * from Otveti where idvopr=:idvopr order by idotv ;");
     EXPECT_EQ(utf8(s.table), "Otveti");
     EXPECT_EQ(utf8(s.whereColumn), "idvopr");
     EXPECT_EQ(utf8(s.parameter), "idvopr");
     EXPECT_EQ(utf8(s.orderColumn), "idotv");
-    s = store::parseSelect("SELECT *\nFROM Tema ORDER BY numtema");
+    s = zn::parseSelect("SELECT *\nFROM Tema ORDER BY numtema");
     EXPECT_EQ(utf8(s.table), "Tema");
     EXPECT_TRUE(s.whereColumn.isEmpty());
-    s = store::parseSelect("select * from Voprosi where idtest = :idtest order by idvopr;");
+    s = zn::parseSelect("select * from Voprosi where idtest = :idtest order by idvopr;");
     EXPECT_EQ(utf8(s.parameter), "idtest");
 
     for (const char* bad :
@@ -183,7 +183,7 @@ TEST(SelectStatement, AcceptsTheModulesQueriesAndRefusesOthers) {
           "select * from Tema, Voprosi order by numtema", "select * from order order by id"}) {
         SCOPED_TRACE(bad);
         try {
-            store::parseSelect(bad);
+            zn::parseSelect(bad);
             ADD_FAILURE() << "accepted";
         } catch (const jet::Error& e) {
             EXPECT_EQ(e.kind(), jet::ErrorKind::Unsupported);
@@ -204,8 +204,8 @@ TEST(Connection, RelativeDataSourceIsTakenAgainstTheCurrentDirectory) {
     QString file = storetest::copyOfFixture("sample-test.mdb", "test.mdb");
     QString dir = QFileInfo(file).absolutePath();
     storetest::CurrentDir cd(dir);
-    DbConnection c;
-    c.setConnectionString(TDatMod::creationConnectionString());
+    zn::DbConnection c;
+    c.setConnectionString(zn::TDatMod::creationConnectionString());
     c.open();
     EXPECT_TRUE(c.isOpen());
     EXPECT_EQ(c.fileName(), QFileInfo(file).absoluteFilePath());
@@ -219,8 +219,8 @@ TEST(Connection, RelativeDataSourceIsTakenAgainstTheCurrentDirectory) {
 TEST(Connection, MissingFileIsReportedWithItsFullPath) {
     std::string dir = zntest::tempDir();
     storetest::CurrentDir cd(QString::fromStdString(dir));
-    DbConnection c;
-    c.setConnectionString(TDatMod::creationConnectionString());
+    zn::DbConnection c;
+    c.setConnectionString(zn::TDatMod::creationConnectionString());
     EXPECT_EQ(errorOf([&] { c.open(); }),
               "Could not find file '" +
                   QFileInfo(QString::fromStdString(dir)).absoluteFilePath().toStdString() +
@@ -233,8 +233,8 @@ TEST(Connection, MissingFileIsReportedWithItsFullPath) {
 TEST(Connection, DatabaseWithPasswordIsRefusedUnlessTheRightOneIsGiven) {
     ZN_REQUIRE_FIXTURES();
     QString file = storetest::copyOfFixture("access/password-V2000.mdb");
-    DbConnection c;
-    c.setConnectionString(TDatMod::connectionString(file));  // the editor's: empty password
+    zn::DbConnection c;
+    c.setConnectionString(zn::TDatMod::connectionString(file));  // the editor's: empty password
     std::string err = errorOf([&] { c.open(); });
     EXPECT_NE(err.find("password"), std::string::npos) << err;
     EXPECT_FALSE(c.isOpen());
@@ -251,7 +251,7 @@ TEST(Connection, DatabaseWithPasswordIsRefusedUnlessTheRightOneIsGiven) {
 TEST(Connection, ReadModeOpensForReadingOnly) {
     ZN_REQUIRE_FIXTURES();
     QString file = storetest::copyOfFixture("sample-test.mdb");
-    DbConnection c;
+    zn::DbConnection c;
     c.setConnectionString(jetString(file, "Mode=Read"));
     c.open();
     EXPECT_FALSE(c.database().writable());

@@ -24,11 +24,11 @@ class OnFixture : public ::testing::Test {
         dm.connectTo(file);
     }
     QString file;
-    TDatMod dm;
+    zn::TDatMod dm;
 };
 
 // The ids of a dataset's rows, walked from the first with next().
-std::vector<qint64> ids(Dataset& d) {
+std::vector<qint64> ids(zn::Dataset& d) {
     std::vector<qint64> out;
     for (d.first(); !d.eof(); d.next()) out.push_back(d.asInteger("id"));
     return out;
@@ -42,7 +42,7 @@ class DatasetRead : public OnFixture {};
 TEST_F(DatasetRead, StaticResultInOrderWalkedOnceWithEofKeepingTheLastRow) {
     ZN_REQUIRE_FIXTURES();
     connect("sample-test.mdb");
-    DbDataset& q = dm.qrvoprosi;
+    zn::DbDataset& q = dm.qrvoprosi;
     q.setParam("idtest", 3);
     q.open();
     EXPECT_EQ(q.recordCount(), 5);
@@ -76,7 +76,7 @@ TEST_F(DatasetRead, StaticResultInOrderWalkedOnceWithEofKeepingTheLastRow) {
 TEST_F(DatasetRead, ColumnsReadAsIntegerOrTextWithNullAsZeroOrEmpty) {
     ZN_REQUIRE_FIXTURES();
     connect("sample-test.mdb");
-    DbDataset q("q", dm.Conn);
+    zn::DbDataset q("q", dm.Conn);
     q.setSql("select * from Voprosi order by id");
     q.open();
     EXPECT_EQ(q.fieldNames(), QStringList({"id", "idtest", "idvopr", "vopros", "pokaz", "otvet",
@@ -106,7 +106,7 @@ TEST_F(DatasetRead, ColumnsReadAsIntegerOrTextWithNullAsZeroOrEmpty) {
 TEST_F(DatasetRead, LocateFindsTheFirstMatchInResultOrderOrLeavesTheCursor) {
     ZN_REQUIRE_FIXTURES();
     connect("sample-test.mdb");
-    DbDataset q("q", dm.Conn);
+    zn::DbDataset q("q", dm.Conn);
     q.setSql("select * from Voprosi order by id");
     q.open();
     int moves = 0;
@@ -139,7 +139,7 @@ TEST_F(DatasetRead, IndexLookupAgreesWithTableScan) {
     for (const char* fx : {"mutated-test.mdb", "large-test.mdb"}) {
         SCOPED_TRACE(fx);
         connect(fx);
-        DbDataset byIndex("a", dm.Conn), byScan("b", dm.Conn);
+        zn::DbDataset byIndex("a", dm.Conn), byScan("b", dm.Conn);
         struct {
             const char* sql;
             const char* param;
@@ -198,7 +198,7 @@ TEST_F(DatasetRead, TableWithoutARequiredColumnCannotBeOpened) {
 TEST_F(DatasetRead, MisuseIsReportedWithTheDatasetsName) {
     ZN_REQUIRE_FIXTURES();
     connect("sample-test.mdb");
-    DbDataset& q = dm.qrotveti;
+    zn::DbDataset& q = dm.qrotveti;
     EXPECT_EQ(errorOf([&] { q.first(); }),
               "qrotveti: Cannot perform this operation on a closed dataset");
     EXPECT_EQ(errorOf([&] { q.open(); }),
@@ -228,7 +228,7 @@ TEST_F(DatasetRead, WrittenValuesAreCheckedAgainstTheColumn) {
     dm.qrtema.open();
     const std::string longName = QString(256, u'я').toStdString();
     struct Case {
-        Dataset* ds;
+        zn::Dataset* ds;
         const char* column;
         std::variant<qint64, const char*> value;
         const char* error;  // nullptr: accepted
@@ -297,8 +297,8 @@ TEST_F(DatasetRead, WrittenValuesAreCheckedAgainstTheColumn) {
 // The in-memory table
 
 TEST(MemTable, KeepsIdOrderCutsNamesAndEmptiesOnClose) {
-    TDatMod dm;
-    MemTable& t = dm.TbTema;
+    zn::TDatMod dm;
+    zn::MemTable& t = dm.TbTema;
     t.open();
     EXPECT_EQ(t.fieldNames(), QStringList({"id", "nb", "name", "bil", "vop"}));
     auto add = [&](qint64 id, const QString& name) {
@@ -358,7 +358,7 @@ class DatasetWrite : public OnFixture {
 TEST_F(DatasetWrite, InsertedRowGetsItsIdAndLeavesOtherColumnsNull) {
     ZN_REQUIRE_FIXTURES();
     connect("sample-test.mdb");
-    DbDataset& q = dm.qrvoprosi;
+    zn::DbDataset& q = dm.qrvoprosi;
     q.setParam("idtest", 3);
     q.open();
     q.insert();
@@ -371,12 +371,12 @@ TEST_F(DatasetWrite, InsertedRowGetsItsIdAndLeavesOtherColumnsNull) {
     q.post();
     EXPECT_EQ(q.asInteger("id"), 9);  // the next auto-number
     EXPECT_EQ(q.recordCount(), 6);
-    EXPECT_EQ(q.state(), DatasetState::Browse);
+    EXPECT_EQ(q.state(), zn::DatasetState::Browse);
 
     // Read back from the file by a fresh connection.
     dm.Conn.close();
     dm.connectTo(file);
-    DbDataset all("all", dm.Conn);
+    zn::DbDataset all("all", dm.Conn);
     all.setSql("select * from Voprosi order by id");
     all.open();
     ASSERT_TRUE(all.locate("id", 9));
@@ -389,7 +389,7 @@ TEST_F(DatasetWrite, InsertedRowGetsItsIdAndLeavesOtherColumnsNull) {
 TEST_F(DatasetWrite, EditStoresOnlyTheWrittenColumns) {
     ZN_REQUIRE_FIXTURES();
     connect("mutated-test.mdb");  // has stored pokaz, status, reiting, vopros1
-    DbDataset q("q", dm.Conn);
+    zn::DbDataset q("q", dm.Conn);
     q.setSql("select * from Voprosi order by id");
     q.open();
     // A row with the never-written columns set.
@@ -417,7 +417,7 @@ TEST_F(DatasetWrite, EditStoresOnlyTheWrittenColumns) {
 TEST_F(DatasetWrite, DeleteMakesTheNextRowCurrentElseThePrevious) {
     ZN_REQUIRE_FIXTURES();
     connect("sample-test.mdb");
-    DbDataset& q = dm.qrotveti;
+    zn::DbDataset& q = dm.qrotveti;
     q.setParam("idvopr", 3);  // answers 5..9
     q.open();
     ASSERT_TRUE(q.locate("idotv", 2));
@@ -439,7 +439,7 @@ TEST_F(DatasetWrite, DeleteMakesTheNextRowCurrentElseThePrevious) {
 TEST_F(DatasetWrite, RequeriesSeeTheModulesOwnWrites) {
     ZN_REQUIRE_FIXTURES();
     connect("sample-test.mdb");
-    DbDataset& q = dm.qrvoprosi;
+    zn::DbDataset& q = dm.qrvoprosi;
     q.setParam("idtest", 1);
     q.open();
     ASSERT_TRUE(q.locate("idvopr", 2));
@@ -468,7 +468,7 @@ TEST_F(DatasetWrite, RequeriesSeeTheModulesOwnWrites) {
 TEST_F(DatasetWrite, NextStoresAPendingInsert) {
     ZN_REQUIRE_FIXTURES();
     connect("empty-test.mdb");
-    DbDataset& t = dm.qrtema;
+    zn::DbDataset& t = dm.qrtema;
     t.open();
     t.insert();
     t.setInteger("numtema", 1);

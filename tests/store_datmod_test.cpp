@@ -19,7 +19,7 @@ class DatMod : public ::testing::Test {
     void connect(const std::string& fixture) {
         file = storetest::copyOfFixture(fixture);
         dm.connectTo(file);
-        QObject::connect(&dm, &TDatMod::topicsEmptied, [this] { ++emptied; });
+        QObject::connect(&dm, &zn::TDatMod::topicsEmptied, [this] { ++emptied; });
     }
     // Whatever a test wrote leaves a file that passes the engine's integrity check.
     void TearDown() override {
@@ -28,13 +28,13 @@ class DatMod : public ::testing::Test {
         storetest::expectIntact(file);
     }
     QString file;
-    TDatMod dm;
+    zn::TDatMod dm;
     int emptied = 0;
 };
 
 // The ids of a non-empty dataset's rows. Walking moves the cursor (and re-queries the
 // dataset's details), so it is walked back to the row that was current.
-std::vector<qint64> idsOf(Dataset& d) {
+std::vector<qint64> idsOf(zn::Dataset& d) {
     std::vector<qint64> out;
     const int at = d.recNo();
     for (d.first(); !d.eof(); d.next()) out.push_back(d.asInteger("id"));
@@ -60,8 +60,8 @@ TEST_F(DatMod, CreationStepConnectsToTestMdbInTheWorkingDirectory) {
     // Closing the connection closes every dataset on it; TbTema is not on it.
     dm.qrtema.open();
     dm.Conn.close();
-    for (Dataset* d : {(Dataset*)&dm.qrtema, (Dataset*)&dm.qrvoprosi, (Dataset*)&dm.qrotveti,
-                       (Dataset*)&dm.tbSettings})
+    for (zn::Dataset* d : {(zn::Dataset*)&dm.qrtema, (zn::Dataset*)&dm.qrvoprosi,
+                           (zn::Dataset*)&dm.qrotveti, (zn::Dataset*)&dm.tbSettings})
         EXPECT_FALSE(d->isOpen()) << utf8(d->name());
     EXPECT_TRUE(dm.TbTema.isOpen());
 }

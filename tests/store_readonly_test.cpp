@@ -40,7 +40,7 @@ Opened openWithDataModule(const std::string& path) {
     const auto folderBefore = entries();
     Opened o;
     {
-        TDatMod dm;
+        zn::TDatMod dm;
         dm.connectTo(QString::fromStdString(path));
         dm.qrtema.open();
         dm.tbSettings.open();
@@ -143,7 +143,7 @@ TEST(ReadOnlyOpen, AStaleLockFileIsTakenOver) {
     const std::string path = bankWithAWrongCount(zntest::tempDir());
     zntest::writeFile(fs::path(path).replace_extension(".ldb").string(),
                       zntest::jetLockFile({{"OFFICE-PC", "Admin"}}));
-    TDatMod dm;
+    zn::TDatMod dm;
     dm.connectTo(QString::fromStdString(path));
     EXPECT_FALSE(dm.readOnly());
     EXPECT_EQ(dm.readOnlyMessage(), QString());
@@ -166,7 +166,7 @@ TEST(ReadOnlyOpen, ADatabaseOpenForReadingFollowsAnotherProgramsCommits) {
     std::optional<zntest::HoldingChild> writer;
     writer.emplace([&] { return holdWritable([](jet::Database&) {}); });
     ASSERT_EQ(writer->error(), "");
-    TDatMod dm;
+    zn::TDatMod dm;
     dm.connectTo(QString::fromStdString(path));
     ASSERT_TRUE(dm.readOnly());
     dm.qrtema.open();

@@ -37,10 +37,10 @@ std::vector<std::pair<qint64, QString>> topicsInFile(const QString& path) {
 }
 
 // A command of several rows: every topic moves up by 10, and its questions follow it.
-void shiftTopics(TDatMod& dm) {
+void shiftTopics(zn::TDatMod& dm) {
     dm.write([&] {
         std::vector<qint64> ids;
-        for (const store::Topic& t : store::topicsOf(dm.qrtema)) ids.push_back(t.id);
+        for (const zn::Topic& t : zn::topicsOf(dm.qrtema)) ids.push_back(t.id);
         for (qint64 id : ids) {
             dm.qrtema.locate("id", id);
             const qint64 to = dm.qrtema.asInteger("numtema") + 10;
@@ -70,7 +70,7 @@ class WriteScope : public ::testing::Test {
         EXPECT_FALSE(QFileInfo::exists(file + "-journal"));
     }
     QString file;
-    TDatMod dm;
+    zn::TDatMod dm;
 };
 
 TEST_F(WriteScope, ACommandLandsWholeOrNotAtAll) {
@@ -125,13 +125,13 @@ TEST_F(WriteScope, RolledBackValuesNeverReachTheFileThroughALaterEdit) {
         dm.qrvoprosi.post();
     });
     dm.Conn.close();
-    TDatMod other;
+    zn::TDatMod other;
     other.connectTo(file);  // a fresh connection: nothing cached
     other.qrtema.open();
     other.qrtema.locate("numtema", 3);
     EXPECT_EQ(other.qrtema.asString("tema"), QStringLiteral("Пожарная безопасность"));
     EXPECT_EQ(other.qrtema.asInteger("kolvopr"), 5);
-    for (const store::Question& q : store::questionsOf(other.qrvoprosi))
+    for (const zn::Question& q : zn::questionsOf(other.qrvoprosi))
         EXPECT_NE(q.vopros, QStringLiteral("откатится"));
 }
 
@@ -190,10 +190,10 @@ TEST_F(WriteScope, AFailedSaveThenACorrectedOneStoresExactlyOneCompleteQuestion)
     save(QStringLiteral("p.png"));
 
     dm.qrtema.locate("numtema", 2);
-    const auto questions = store::questionsOf(dm.qrvoprosi);
+    const auto questions = zn::questionsOf(dm.qrvoprosi);
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].img, QStringLiteral("p.png"));
-    EXPECT_EQ(store::answersOf(dm.qrotveti).size(), 2u);
+    EXPECT_EQ(zn::answersOf(dm.qrotveti).size(), 2u);
 }
 
 // A write the engine refuses (a database opened for reading only) is refused once: the
@@ -213,7 +213,7 @@ TEST_F(WriteScope, ARefusedWriteIsNotRetriedByLaterMovements) {
     dm.qrtema.edit();
     dm.qrtema.setString("tema", "x");
     EXPECT_THROW(dm.qrtema.post(), jet::Error);
-    EXPECT_EQ(dm.qrtema.state(), DatasetState::Browse);
+    EXPECT_EQ(dm.qrtema.state(), zn::DatasetState::Browse);
     EXPECT_NO_THROW(dm.qrtema.next());
     EXPECT_NO_THROW(dm.qrtema.first());
     EXPECT_EQ(dm.qrtema.asString("tema"), QStringLiteral("Общие положения охраны труда"));
@@ -259,7 +259,7 @@ TEST_F(WriteScope, AnUnpostedChangeAtTheEndOfACommandRollsItBack) {
         dm.qrtema.setString("tema", "забыли записать");
     }),
                  jet::Error);
-    EXPECT_EQ(dm.qrtema.state(), DatasetState::Browse);
+    EXPECT_EQ(dm.qrtema.state(), zn::DatasetState::Browse);
     EXPECT_EQ(bytesOf(file), before);
 }
 
@@ -291,7 +291,7 @@ TEST(WriteScopeFaults, AnIoErrorAtAnyWriteLeavesTheFileAsItWas) {
         ASSERT_LT(k, 200);
         const QString file = storetest::copyOfFixture("sample-test.mdb");
         zntest::FaultEnv env(k, false);
-        TDatMod dm;
+        zn::TDatMod dm;
         dm.Conn.setEnv(&env);
         dm.connectTo(file);
         dm.qrtema.open();
@@ -333,7 +333,7 @@ TEST(DataModuleInserts, UnwrittenColumnsTakeTheDatabaseDefault) {
         const std::string path = zntest::tempDir() + "/bank.mdb";
         {
             auto db = jet::createDatabase(path);
-            for (jet::TableSpec spec : bank::testSchema()) {
+            for (jet::TableSpec spec : zn::bank::testSchema()) {
                 for (jet::ColumnSpec& col : spec.columns) {
                     if (!c.withDefaults) col.defaultValue.clear();
                     if (c.withDefaults && col.name == "vopros1") col.defaultValue = "\"нет\"";
@@ -342,7 +342,7 @@ TEST(DataModuleInserts, UnwrittenColumnsTakeTheDatabaseDefault) {
                 jet::createTable(*db, spec);
             }
         }
-        TDatMod dm;
+        zn::TDatMod dm;
         dm.connectTo(QString::fromStdString(path));
         dm.qrvoprosi.setParam("idtest", 1);
         dm.qrvoprosi.open();

@@ -86,7 +86,7 @@ class TreeHarness : public ::testing::Test {
     // The rows of TbTema in order (moves its cursor).
     std::vector<TbTemaRow> tbTemaRows() {
         std::vector<TbTemaRow> out;
-        MemTable& t = dm.TbTema;
+        zn::MemTable& t = dm.TbTema;
         for (t.first(); !t.eof(); t.next())
             out.push_back({int(t.asInteger("id")), int(t.asInteger("nb")),
                            t.asString("name").toStdString(), int(t.asInteger("bil")),
@@ -122,7 +122,7 @@ class TreeHarness : public ::testing::Test {
     }
 
     zn::Session session;
-    TDatMod dm;
+    zn::TDatMod dm;
     std::unique_ptr<previewtest::TestBank> bank;
     QTreeWidget treeDb;
     QProgressBar progBar1;

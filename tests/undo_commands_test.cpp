@@ -42,7 +42,7 @@ QString sideFolder(const QString& db) {
 struct Bank {
     QTemporaryDir dir;
     QString path;
-    std::unique_ptr<TDatMod> dm;
+    std::unique_ptr<zn::TDatMod> dm;
     bulktest::Recorder feedback;
     zn::Session session;
 
@@ -53,7 +53,7 @@ struct Bank {
         open();
     }
     void open() {
-        dm = std::make_unique<TDatMod>();
+        dm = std::make_unique<zn::TDatMod>();
         dm->connectTo(path);
         dm->qrtema.open();
         dm->tbSettings.open();
@@ -276,7 +276,7 @@ TEST(Undo, ABankReplacedUnderTheEditorIsNeitherDamagedNorLostByTheNextCommand) {
         b.topics().addTopic(b.topics().nextTopicNumber(), "Работа до замены");
         ASSERT_TRUE(b.dm->history.canUndo());
         int reopened = 0;
-        QObject::connect(b.dm.get(), &TDatMod::reopenedAfterOthersChanged, [&] { ++reopened; });
+        QObject::connect(b.dm.get(), &zn::TDatMod::reopenedAfterOthersChanged, [&] { ++reopened; });
         c.change(b.path.toStdString());
         const Bytes replaced = b.bytes();
         b.dm->qrtema.first();

@@ -129,7 +129,7 @@ int run(int argc, char** argv) {
                 return usage();
             }
         }
-        if (!explicitList) names = bank::tableNamesIn(*db);
+        if (!explicitList) names = zn::bank::tableNamesIn(*db);
         jet::dumpTables(*db, names, std::cout);
         return 0;
     }
@@ -165,8 +165,8 @@ int run(int argc, char** argv) {
                 return usage();
         }
         auto db = jet::createDatabase(file, o);
-        bank::createTestSchema(*db);
-        if (sample) bank::fillSampleContent(*db);
+        zn::bank::createTestSchema(*db);
+        if (sample) zn::bank::fillSampleContent(*db);
         if (!note.empty()) std::cerr << "jettool: " << note << "\n";
         return 0;
     }

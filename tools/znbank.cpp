@@ -118,18 +118,18 @@ int usage() {
 }
 
 // Opens the bank as the editor does (for writing), or for reading only.
-void open(TDatMod& dm, const QString& path, bool readOnly) {
+void open(zn::TDatMod& dm, const QString& path, bool readOnly) {
     const QString connection =
         readOnly ? QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"%1\";Mode=Read")
                        .arg(QString(path).replace(u'"', QStringLiteral("\"\"")))
-                 : TDatMod::connectionString(path);
+                 : zn::TDatMod::connectionString(path);
     dm.Conn.close();
     dm.Conn.setConnectionString(connection);
     try {
         dm.reopen();
     } catch (const std::exception&) {
         // Said as the editor says it, where the reason is a known one.
-        const QString why = store::whyNotATestBank(path);
+        const QString why = zn::whyNotATestBank(path);
         if (why.isEmpty()) throw;
         throw jet::Error(jet::ErrorKind::Unsupported, why.toStdString());
     }
@@ -145,7 +145,7 @@ int check(const QStringList& args) {
         return usage();
     const QString bank = QFileInfo(args[1]).absoluteFilePath();
     if (data.isEmpty()) data = zn::dataFolderIn(QFileInfo(bank).absolutePath());
-    TDatMod dm;
+    zn::TDatMod dm;
     open(dm, bank, true);
     const auto problems = zn::problems::check(zn::problems::readBankRows(dm.Conn.database()), data);
     for (const auto& p : problems)
@@ -212,7 +212,7 @@ int pdf(const QStringList& args) {
 
     const QString bank = QFileInfo(args[1]).absoluteFilePath();
     if (data.isEmpty()) data = zn::dataFolderIn(QFileInfo(bank).absolutePath());
-    TDatMod dm;
+    zn::TDatMod dm;
     open(dm, bank, true);
     const zn::print::Paper paper = zn::print::makePaper(zn::print::readSource(dm), options);
     if (paper.questionCount() == 0) {
@@ -270,8 +270,8 @@ QByteArray head(const QString& path) {
 }
 
 // Import of any format: the plan's report on standard error; 3 when something was left out.
-int importFile(TDatMod& dm, zn::BankExchange& exchange, ErrFeedback& feedback, const QString& file,
-               const FileOptions& o, const QString& data) {
+int importFile(zn::TDatMod& dm, zn::BankExchange& exchange, ErrFeedback& feedback,
+               const QString& file, const FileOptions& o, const QString& data) {
     const zn::formats::Format format =
         o.format ? *o.format : zn::formats::detectFormat(head(file), file);
     const zn::ImportMode mode = o.add ? zn::ImportMode::Add : zn::ImportMode::Replace;
@@ -299,7 +299,7 @@ int importFile(TDatMod& dm, zn::BankExchange& exchange, ErrFeedback& feedback, c
 }
 
 // Export to another format: what was not carried on standard error; 3 when something was not.
-int exportFile(TDatMod& dm, const QString& file, const FileOptions& o, const QString& data) {
+int exportFile(zn::TDatMod& dm, const QString& file, const FileOptions& o, const QString& data) {
     const zn::formats::QuestionSet set = zn::bankQuestions(dm.Conn.database(), data, o.topics);
     if (set.questions.empty()) {
         printErr(QStringLiteral("znbank: в базе нет вопросов, файл не записан"));
@@ -355,7 +355,7 @@ int run(const QStringList& args) {
     zn::Session session{QDir::currentPath() + QStringLiteral("/data/"), bank};
     ErrFeedback feedback;
     feedback.allowEmpty = allowEmpty;
-    TDatMod dm;
+    zn::TDatMod dm;
     dm.history.setEnabled(false);  // nothing here can be undone; backups are still taken
     open(dm, bank, command == u"export" || command == u"info");
 

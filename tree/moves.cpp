@@ -29,9 +29,9 @@ struct QuestionRow {
 // The tables and the columns the moves write.
 struct Tables {
     explicit Tables(jet::Database& db)
-        : tema(store::topicTable(db)),
-          vopr(store::questionTable(db)),
-          otv(store::answerTable(db)),
+        : tema(zn::topicTable(db)),
+          vopr(zn::questionTable(db)),
+          otv(zn::answerTable(db)),
           topicColumns(tema),
           questionColumns(vopr),
           answerColumns(otv),
@@ -42,9 +42,9 @@ struct Tables {
           vNum(questionColumns.idvopr),
           aQuestion(answerColumns.idvopr) {}
     jet::Table &tema, &vopr, &otv;
-    store::TopicColumns topicColumns;
-    store::QuestionColumns questionColumns;
-    store::AnswerColumns answerColumns;
+    zn::TopicColumns topicColumns;
+    zn::QuestionColumns questionColumns;
+    zn::AnswerColumns answerColumns;
     size_t tNum, tCount, vId, vTopic, vNum, aQuestion;
 
     // Every question of the topics in `topics`, each topic's in number order (then id).
@@ -52,10 +52,9 @@ struct Tables {
         std::vector<QuestionRow> out;
         for (auto sc = vopr.scan(false); sc.next();) {
             const jet::Row& r = sc.row();
-            const qint64 topic = store::integerOf(r[vTopic]);
+            const qint64 topic = zn::integerOf(r[vTopic]);
             if (std::find(topics.begin(), topics.end(), topic) != topics.end())
-                out.push_back(
-                    {sc.id(), store::integerOf(r[vId]), topic, store::integerOf(r[vNum])});
+                out.push_back({sc.id(), zn::integerOf(r[vId]), topic, zn::integerOf(r[vNum])});
         }
         std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
             return a.topic != b.topic     ? a.topic < b.topic
@@ -86,7 +85,7 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
         // The topics' rows, by number: the target must exist.
         QHash<qint64, jet::RowId> topicRow;
         for (auto sc = t.tema.scan(false); sc.next();) {
-            const qint64 n = store::integerOf(sc.row()[t.tNum]);
+            const qint64 n = zn::integerOf(sc.row()[t.tNum]);
             if (!topicRow.contains(n)) topicRow.insert(n, sc.id());
         }
         if (!topicRow.contains(targetTopic))
@@ -97,10 +96,10 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
         QHash<qint64, QuestionRow> byId;
         for (auto sc = t.vopr.scan(false); sc.next();) {
             const jet::Row& r = sc.row();
-            const qint64 id = store::integerOf(r[t.vId]);
+            const qint64 id = zn::integerOf(r[t.vId]);
             if (std::find(questionIds.begin(), questionIds.end(), id) != questionIds.end())
-                byId.insert(
-                    id, {sc.id(), id, store::integerOf(r[t.vTopic]), store::integerOf(r[t.vNum])});
+                byId.insert(id,
+                            {sc.id(), id, zn::integerOf(r[t.vTopic]), zn::integerOf(r[t.vNum])});
         }
         for (qint64 id : questionIds)
             if (byId.contains(id) && std::none_of(chosen.begin(), chosen.end(),
@@ -124,8 +123,8 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
             if (q.topic == targetTopic) target.push_back(q);
         const int firstNumber = int(target.size()) + 1;
         qint64 numberMax = 0, countMax = 0, minimum = 0;
-        store::integerRange(t.vopr.def().columns[t.vNum].type, minimum, numberMax);
-        store::integerRange(t.tema.def().columns[t.tCount].type, minimum, countMax);
+        zn::integerRange(t.vopr.def().columns[t.vNum].type, minimum, numberMax);
+        zn::integerRange(t.tema.def().columns[t.tCount].type, minimum, countMax);
         if (qint64(target.size() + chosen.size()) > std::min(numberMax, countMax))
             refuse(QStringLiteral("В теме %1 не может быть больше %2 вопросов")
                        .arg(targetTopic)
@@ -140,7 +139,7 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
             QHash<qint64, std::vector<jet::Row>> answers;
             for (const QuestionRow& q : chosen) answers.insert(q.id, {});
             for (auto sc = t.otv.scan(); sc.next();) {
-                auto it = answers.find(store::integerOf(sc.row()[t.aQuestion]));
+                auto it = answers.find(zn::integerOf(sc.row()[t.aQuestion]));
                 if (it != answers.end()) it->push_back(sc.row());
             }
             std::vector<bool> questionGiven(t.vopr.def().columns.size(), true);
@@ -151,7 +150,7 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
                 row[t.vTopic] = int64_t(targetTopic);
                 row[t.vNum] = int64_t(number++);
                 dm_.Conn.insertRow(t.vopr, row, questionGiven);
-                const int64_t id = store::integerOf(row[t.vId]);
+                const int64_t id = zn::integerOf(row[t.vId]);
                 for (jet::Row a : answers.value(q.id)) {
                     a[t.aQuestion] = id;
                     dm_.Conn.insertRow(t.otv, a, answerGiven);
@@ -193,7 +192,7 @@ int QuestionMoves::moveToTopic(const std::vector<qint64>& questionIds, qint64 ta
             if (!topicRow.contains(it.key())) continue;  // questions of no topic
             const jet::RowId row = topicRow.value(it.key());
             jet::Row r = *dm_.Conn.readRow(t.tema, row);
-            if (store::integerOf(r[t.tCount]) == it.value()) continue;
+            if (zn::integerOf(r[t.tCount]) == it.value()) continue;
             r[t.tCount] = int64_t(it.value());
             dm_.Conn.updateRow(t.tema, row, r);
         }
@@ -210,8 +209,8 @@ int QuestionMoves::moveWithinTopic(qint64 questionId, int delta) {
         Tables t(dm_.Conn.database());
         qint64 topic = -1;
         for (auto sc = t.vopr.scan(false); sc.next();)
-            if (store::integerOf(sc.row()[t.vId]) == questionId)
-                topic = store::integerOf(sc.row()[t.vTopic]);
+            if (zn::integerOf(sc.row()[t.vId]) == questionId)
+                topic = zn::integerOf(sc.row()[t.vTopic]);
         if (topic < 0) return 0;
         const std::vector<QuestionRow> order = t.questionsOf({topic});
         const auto at = std::find_if(order.begin(), order.end(),
@@ -225,8 +224,8 @@ int QuestionMoves::moveWithinTopic(qint64 questionId, int delta) {
         Tables t(dm_.Conn.database());
         qint64 topic = -1;
         for (auto sc = t.vopr.scan(false); sc.next();)
-            if (store::integerOf(sc.row()[t.vId]) == questionId)
-                topic = store::integerOf(sc.row()[t.vTopic]);
+            if (zn::integerOf(sc.row()[t.vId]) == questionId)
+                topic = zn::integerOf(sc.row()[t.vTopic]);
         std::vector<QuestionRow> order = t.questionsOf({topic});
         const auto at = std::find_if(order.begin(), order.end(),
                                      [&](const auto& q) { return q.id == questionId; });

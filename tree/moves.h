@@ -15,9 +15,9 @@
 #include <functional>
 #include <vector>
 
-class TDatMod;
-
 namespace zn {
+
+class TDatMod;
 
 class QuestionMoves {
   public:

@@ -16,9 +16,10 @@ class QComboBox;
 class QListWidget;
 class QRadioButton;
 class QTreeWidgetItem;
-class TDatMod;
 
 namespace zn {
+
+class TDatMod;
 
 class AreaWindow;
 class QuestionMoves;

@@ -32,9 +32,10 @@ class QMenu;
 class QProgressBar;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TDatMod;
 
 namespace zn {
+
+class TDatMod;
 
 // Name and question count of a topic as of the last build.
 struct TopicSlot {

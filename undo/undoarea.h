@@ -12,9 +12,10 @@
 #include "store/backups.h"
 
 class QListWidget;
-class TDatMod;
 
 namespace zn {
+
+class TDatMod;
 
 class AreaWindow;
 

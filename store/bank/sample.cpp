@@ -2,7 +2,7 @@
 // the demo and by tests that want a filled database of our own making.
 #include "store/bank/testbank.h"
 
-namespace bank {
+namespace zn::bank {
 
 using namespace jet;
 
@@ -115,4 +115,4 @@ void fillSampleContent(Database& db) {
     tx.commit();
 }
 
-}  // namespace bank
+}  // namespace zn::bank

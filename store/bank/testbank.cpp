@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace bank {
+namespace zn::bank {
 
 namespace {
 
@@ -125,4 +125,4 @@ void createTestSchema(jet::Database& db) {
     tx.commit();
 }
 
-}  // namespace bank
+}  // namespace zn::bank

@@ -10,7 +10,7 @@
 
 #include "jet/create.h"
 
-namespace bank {
+namespace zn::bank {
 
 struct Column {
     const char* name;
@@ -45,4 +45,4 @@ void createTestSchema(jet::Database& db);
 // sample test's information records.
 void fillSampleContent(jet::Database& db);
 
-}  // namespace bank
+}  // namespace zn::bank

@@ -31,7 +31,7 @@ TEST(Commit, SyncsThreeTimesAndMakesTheJournalsNameDurableOnce) {
         CreateOptions o;
         o.env = &env;
         auto db = createDatabase("/t/db.mdb", o);
-        bank::createTestSchema(*db);
+        zn::bank::createTestSchema(*db);
     }
     OpenOptions o;
     o.env = &env;
@@ -63,7 +63,7 @@ TEST(Commit, TheVoidJournalStaysBetweenCommitsAndGoesWithTheDatabase) {
     const std::string journal = Pager::journalPath(path);
     {
         auto db = createDatabase(path);
-        bank::createTestSchema(*db);
+        zn::bank::createTestSchema(*db);
     }
     EXPECT_FALSE(std::filesystem::exists(journal));
     OpenOptions o;
@@ -110,7 +110,7 @@ TEST(Commit, ACommitThatCannotBeUndoneKeepsItsJournalForTheNextOpen) {
         const std::string path = zntest::tempDir() + "/db.mdb";
         {
             auto db = createDatabase(path);
-            bank::createTestSchema(*db);
+            zn::bank::createTestSchema(*db);
             addTopic(*db, 1);
         }
         const std::vector<uint8_t> before = zntest::readFile(path);

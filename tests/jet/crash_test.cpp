@@ -64,7 +64,7 @@ void bigTransaction(Database& db) {
 
 std::string dumpOf(Database& db) {
     std::ostringstream out;
-    dumpTables(db, bank::tableNamesIn(db), out);
+    dumpTables(db, zn::bank::tableNamesIn(db), out);
     return out.str();
 }
 

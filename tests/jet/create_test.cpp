@@ -38,7 +38,7 @@ TEST(Create, TestSchemaFromNothingIsWhatOtherReadersSee) {
     const std::string path = newPath();
     {
         auto db = createDatabase(path);
-        bank::createTestSchema(*db);
+        zn::bank::createTestSchema(*db);
         expectClean(*db);
         EXPECT_EQ(db->tableNames(),
                   (std::vector<std::string>{"Otveti", "Settings", "Tema", "Voprosi"}));
@@ -86,8 +86,8 @@ TEST(Create, RowsAddedLaterReadTheSameInEveryReader) {
     const std::string path = newPath();
     {
         auto db = createDatabase(path);
-        bank::createTestSchema(*db);
-        bank::fillSampleContent(*db);
+        zn::bank::createTestSchema(*db);
+        zn::bank::fillSampleContent(*db);
         expectClean(*db);
     }
     std::string why;
@@ -108,7 +108,7 @@ TEST(Create, LikeAnExistingDatabaseTakesItsHeaderAndSecurityIds) {
     CreateOptions o;
     o.like = like;
     auto db = createDatabase(path, o);
-    bank::createTestSchema(*db);
+    zn::bank::createTestSchema(*db);
     EXPECT_EQ(db->header().codePage(), source->header().codePage());
     EXPECT_EQ(db->header().sortOrder(), source->header().sortOrder());
     EXPECT_EQ(db->header().creationDate(), source->header().creationDate());
@@ -146,7 +146,7 @@ TEST(Create, AnUnwritableSortOrderBecomesGeneralAndSaysSo) {
     auto db = createDatabase(newPath(), o);
     EXPECT_TRUE(db->generalSortOrder());
     EXPECT_NE(note.find("General"), std::string::npos);
-    bank::createTestSchema(*db);
+    zn::bank::createTestSchema(*db);
     expectClean(*db);
 }
 
@@ -159,7 +159,7 @@ std::vector<ColumnSpec> manyMemos(int n) {
 TEST(Create, DefinitionsJetDoesNotAllowAreRefusedAndChangeNothing) {
     const std::string path = newPath();
     auto db = createDatabase(path);
-    bank::createTestSchema(*db);
+    zn::bank::createTestSchema(*db);
     db.reset();
     const auto before = zntest::readFile(path);
     OpenOptions w;

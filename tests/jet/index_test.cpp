@@ -230,7 +230,7 @@ TEST(SamePath, ABankGrownAndThinnedComesOutTheSame) {
         CreateOptions o;
         o.env = &env;
         auto db = createDatabase("/bank.mdb", o);
-        bank::createTestSchema(*db);
+        zn::bank::createTestSchema(*db);
         db.reset();
         empty = *env.data("/bank.mdb");
     }
@@ -294,7 +294,7 @@ TEST(SamePath, ABankGrownAndThinnedComesOutTheSame) {
 TEST(UniqueCounts, FollowJetsRuleAcrossLeavesAndRollbacks) {
     const std::string path = zntest::tempDir() + "/counts.mdb";
     auto db = createDatabase(path);
-    bank::createTestSchema(*db);
+    zn::bank::createTestSchema(*db);
     Table& t = db->table("Otveti");
     const size_t cQ = size_t(t.columnIndex("idvopr")), cA = size_t(t.columnIndex("idotv")),
                  cText = size_t(t.columnIndex("otvet"));
