@@ -25,7 +25,6 @@
 #include <cstdio>
 
 #include "app/startup.h"
-#include "bulk/exchange.h"
 #include "bulk/inforecords.h"
 #include "bulk/tform5.h"
 #include "editor/editorarea.h"
@@ -33,6 +32,7 @@
 #include "editor/questioneditor.h"
 #include "editor/tform4.h"
 #include "editor/topiccommands.h"
+#include "formats/exchange.h"
 #include "frame/imagelist.h"
 #include "frame/modal.h"
 #include "frame/taboutbox.h"

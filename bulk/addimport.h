@@ -25,7 +25,7 @@
 #include <functional>
 #include <vector>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "formats/formats.h"
 #include "formats/pictures.h"
 #include "formats/question.h"

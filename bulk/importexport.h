@@ -1,5 +1,5 @@
 // Export of the whole bank to an exchange file and import of one in its place (the file format
-// is bulk/exchange.h). No widgets: the main window's buttons collect the file name and call
+// is formats/exchange.h). No widgets: the main window's buttons collect the file name and call
 // these; the command-line tool calls them too.
 //
 // The import reads, decodes and checks the whole file before it changes anything: a database
@@ -24,7 +24,7 @@
 #include <stdexcept>
 
 #include "bulk/deleteall.h"
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "store/feedback.h"
 #include "store/session.h"
 

@@ -4,7 +4,7 @@
 #include <QHash>
 #include <QRegularExpression>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "formats/text.h"
 
 namespace zn::formats {

@@ -3,7 +3,7 @@
 
 #include <QHash>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 
 namespace zn::formats {
 

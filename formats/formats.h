@@ -1,6 +1,6 @@
 // The file formats the import and export know, which one a file is, and reading or writing any
 // of them through one call. The readers and writers themselves are in moodlexml.h, gift.h,
-// aiken.h and csv.h; the exchange file's own reader (bulk/exchange.h) is adapted here to the
+// aiken.h and csv.h; the exchange file's own reader (formats/exchange.h) is adapted here to the
 // same neutral model so that its questions can be added to a bank like any other file's.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <QString>
 #include <optional>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "formats/question.h"
 
 namespace zn::formats {

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "formats/text.h"
 
 namespace zn::formats {

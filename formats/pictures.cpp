@@ -13,7 +13,7 @@
 #include <QSet>
 #include <cerrno>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 
 namespace zn::formats {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "bulk/exchange.h"
 #include "formats/aiken.h"
 #include "formats/csv.h"
+#include "formats/exchange.h"
 #include "formats/formats.h"
 #include "formats/gift.h"
 #include "formats/moodlexml.h"

@@ -10,7 +10,7 @@
 #include <QHashSeed>
 #include <string>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "fuzz/corpus.h"
 #include "fuzz/entries.h"
 #include "jet/bytes.h"

@@ -10,7 +10,7 @@
 #include <map>
 #include <optional>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "preview/datafiles.h"

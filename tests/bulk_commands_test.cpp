@@ -13,9 +13,9 @@
 #include <QTreeWidget>
 #include <optional>
 
-#include "bulk/exchange.h"
 #include "bulk/importui.h"
 #include "bulk/tform5.h"
+#include "formats/exchange.h"
 #include "frame/modal.h"
 #include "frame/tform1.h"
 #include "jet/locking.h"

@@ -19,7 +19,7 @@
 #include <map>
 #include <set>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "jet/database.h"
 #include "store/backups.h"
 #include "tests/bulk_testing.h"

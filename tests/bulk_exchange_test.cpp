@@ -2,7 +2,7 @@
 // fault), writing, encodings and what will not read back.
 #include <gtest/gtest.h>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "tests/support/qtprint.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // guessed.
 #include <gtest/gtest.h>
 
-#include "bulk/exchange.h"
 #include "formats/aiken.h"
+#include "formats/exchange.h"
 #include "formats_testing.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // CSV reading: separators, quoting, encodings and the row layouts spreadsheets save.
 #include <gtest/gtest.h>
 
-#include "bulk/exchange.h"
 #include "formats/csv.h"
+#include "formats/exchange.h"
 #include "formats_testing.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // where problems are reported.
 #include <gtest/gtest.h>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "formats/gift.h"
 #include "formats_testing.h"
 

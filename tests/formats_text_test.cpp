@@ -2,7 +2,7 @@
 // exchange file seen through the neutral model.
 #include <gtest/gtest.h>
 
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 #include "formats/formats.h"
 #include "formats/text.h"
 #include "formats_testing.h"

@@ -18,11 +18,11 @@
 #include <random>
 
 #include "bulk/deleteall.h"
-#include "bulk/exchange.h"
 #include "bulk/importexport.h"
 #include "bulk/inforecords.h"
 #include "editor/questioncommands.h"
 #include "editor/topiccommands.h"
+#include "formats/exchange.h"
 #include "jet/check.h"
 #include "jet/database.h"
 #include "store/backups.h"

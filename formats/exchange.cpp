@@ -1,6 +1,6 @@
 // The exchange file: encodings, reading with the line of every fault, writing, and what will
 // not read back.
-#include "bulk/exchange.h"
+#include "formats/exchange.h"
 
 #include <QHash>
 #include <QSet>
