@@ -85,22 +85,14 @@ exchange::Bank BankExchange::readBank() {
     // Moving the topics re-queries their questions, moving the questions their answers.
     for (topics.first(); !topics.eof(); topics.next()) {
         const zn::Topic t = zn::topicAt(topics);
-        bank.topics.push_back({t.numtema, t.tema, 0});
+        bank.topics.push_back(exchange::topicLine(t));
         if (questions.isOpen() && questions.recordCount() > 0) {
             for (questions.first(); !questions.eof(); questions.next()) {
-                const zn::Question q = zn::questionAt(questions);
-                exchange::QuestionBlock b;
+                exchange::QuestionBlock b = exchange::questionBlock(zn::questionAt(questions));
                 b.idtest = t.numtema;
-                b.idvopr = q.idvopr;
-                b.vopros = q.vopros;
-                b.otvet = q.otvet;
-                b.kolotvet = q.kolotvet;
-                b.img = q.img;
                 if (answers.isOpen() && answers.recordCount() > 0)
-                    for (answers.first(); !answers.eof(); answers.next()) {
-                        const zn::Answer a = zn::answerAt(answers);
-                        b.answers.push_back({a.idotv, a.otvet, 0});
-                    }
+                    for (answers.first(); !answers.eof(); answers.next())
+                        b.answers.push_back(exchange::answerLine(zn::answerAt(answers)));
                 bank.questions.push_back(std::move(b));
             }
         }
@@ -243,27 +235,24 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
         std::vector<bool> given;
         int64_t topicId = 0, questionId = 0, answerId = 0;
         auto storeTopic = [&](const exchange::TopicLine& t) {
-            jet::Row row =
-                zn::rowOf(topicColumns,
-                          zn::Topic{++topicId, t.numtema, t.tema, counts.value(t.numtema)}, given);
+            zn::Topic value = exchange::topicValue(t);
+            value.id = ++topicId;
+            value.kolvopr = counts.value(t.numtema);
+            jet::Row row = zn::rowOf(topicColumns, value, given);
             dm_.Conn.insertRow(tema, row, given);
             fb_.progressStep();
         };
         auto storeQuestion = [&](const exchange::QuestionBlock& q) {
-            zn::Question value;
+            zn::Question value = exchange::questionValue(q);
             value.id = ++questionId;
-            value.idtest = q.idtest;
-            value.idvopr = q.idvopr;
-            value.vopros = q.vopros;
-            value.otvet = q.otvet;
-            value.kolotvet = q.kolotvet;
-            value.img = q.img;
             jet::Row row = zn::rowOf(questionColumns, value, given);
             dm_.Conn.insertRow(vopr, row, given);
             for (const exchange::AnswerLine& a : q.answers) {
-                jet::Row answer = zn::rowOf(
-                    answerColumns, zn::Answer{++answerId, questionId, a.idotv, a.otvet}, given);
-                dm_.Conn.insertRow(otv, answer, given);
+                zn::Answer answer = exchange::answerValue(a);
+                answer.id = ++answerId;
+                answer.idvopr = questionId;
+                jet::Row answerRow = zn::rowOf(answerColumns, answer, given);
+                dm_.Conn.insertRow(otv, answerRow, given);
             }
         };
         // In file order, so that the progress bar follows the topic lines.

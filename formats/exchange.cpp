@@ -671,4 +671,45 @@ std::vector<Hazard> readBackHazards(const Bank& bank, const FieldRules& rules) {
     return out;
 }
 
+// ---------------------------------------------------------------------------------------------
+// The bank's rows and the file's lines
+
+TopicLine topicLine(const Topic& t) {
+    return {t.numtema, t.tema, 0};
+}
+
+QuestionBlock questionBlock(const Question& q) {
+    QuestionBlock b;
+    b.idtest = q.idtest;
+    b.idvopr = q.idvopr;
+    b.vopros = q.vopros;
+    b.otvet = q.otvet;
+    b.kolotvet = q.kolotvet;
+    b.img = q.img;
+    return b;
+}
+
+AnswerLine answerLine(const Answer& a) {
+    return {a.idotv, a.otvet, 0};
+}
+
+Topic topicValue(const TopicLine& t) {
+    return Topic{0, t.numtema, t.tema, 0};
+}
+
+Question questionValue(const QuestionBlock& b) {
+    Question q;
+    q.idtest = b.idtest;
+    q.idvopr = b.idvopr;
+    q.vopros = b.vopros;
+    q.otvet = b.otvet;
+    q.kolotvet = b.kolotvet;
+    q.img = b.img;
+    return q;
+}
+
+Answer answerValue(const AnswerLine& a) {
+    return Answer{0, 0, a.idotv, a.otvet};
+}
+
 }  // namespace zn::exchange

@@ -48,6 +48,8 @@
 #include <optional>
 #include <vector>
 
+#include "store/values.h"
+
 namespace zn::exchange {
 
 // Characters of a line the import takes; the rest of a longer line is dropped.
@@ -83,6 +85,18 @@ struct Bank {
     std::vector<TopicLine> topics;
     std::vector<QuestionBlock> questions;
 };
+
+// --- The bank's rows and the file's lines
+// One place for the fields they share, both ways. Texts go as they are; a value made from a line
+// has id 0 (the table numbers it) and a line made from a value has line 0. Answers are the
+// caller's: a block is made without them.
+
+TopicLine topicLine(const Topic& t);
+QuestionBlock questionBlock(const Question& q);
+AnswerLine answerLine(const Answer& a);
+Topic topicValue(const TopicLine& t);            // kolvopr 0
+Question questionValue(const QuestionBlock& q);  // idtest is the block's topic number
+Answer answerValue(const AnswerLine& a);         // idvopr 0: the caller names the question
 
 // --- Text encodings
 

@@ -380,25 +380,30 @@ std::vector<Problem> check(const BankRows& bank, const QString& dataFolder,
         for (const zn::Topic* t : topics) {
             if (topicIdOf.contains(t->numtema)) continue;
             topicIdOf.insert(t->numtema, t->id);
-            x.topics.push_back({t->numtema, withoutControls(t->tema), 0});
+            exchange::TopicLine line = exchange::topicLine(*t);
+            line.tema = withoutControls(line.tema);
+            x.topics.push_back(std::move(line));
         }
         std::map<std::pair<qint64, qint64>, qint64> questionIdOf;
         x.questions.reserve(bank.questions.size());
         for (const zn::Question& q : bank.questions) {
             if (!topicIdOf.contains(q.idtest)) continue;
             questionIdOf.emplace(std::make_pair(q.idtest, q.idvopr), q.id);
-            exchange::QuestionBlock b;
-            b.idtest = q.idtest;
-            b.idvopr = q.idvopr;
-            b.vopros = withoutControls(q.vopros);
+            // As the export would write it, less what the kinds above report: control
+            // characters, a correct answer out of range, a picture name that is not a file name.
+            exchange::QuestionBlock b = exchange::questionBlock(q);
+            b.vopros = withoutControls(b.vopros);
             b.otvet = 1;
-            b.img = exchange::isPlainFileName(trimmed(q.img)) ? q.img : QString();
+            if (!exchange::isPlainFileName(trimmed(b.img))) b.img.clear();
             std::vector<const zn::Answer*> answers = answersOf.value(q.id);
             std::stable_sort(answers.begin(), answers.end(),
                              [](const auto* a, const auto* b) { return a->idotv < b->idotv; });
             for (const zn::Answer* a : answers) {
                 if (b.answers.size() >= size_t(exchange::kMaxAnswers)) break;
-                b.answers.push_back({qint64(b.answers.size() + 1), withoutControls(a->otvet), 0});
+                exchange::AnswerLine line = exchange::answerLine(*a);
+                line.idotv = qint64(b.answers.size() + 1);
+                line.otvet = withoutControls(line.otvet);
+                b.answers.push_back(std::move(line));
             }
             if (b.answers.empty()) b.answers.push_back({1, QStringLiteral("-"), 0});
             b.kolotvet = qint64(b.answers.size());
