@@ -109,6 +109,20 @@ void removeFiles(const QString& folder, const QStringList& names) {
     for (const QString& n : names) QFile::remove(folder + n);
 }
 
+// The plan's question `i` as the bank stores it, numbered `number` in its topic (the id is left
+// to the table).
+zn::Question questionValue(const ImportPlan& plan, size_t i, qint64 number) {
+    const formats::Question& q = plan.read.questions[i];
+    zn::Question value;
+    value.idtest = plan.topics[size_t(plan.topicOf[i])].numtema;
+    value.idvopr = number;
+    value.vopros = q.text;
+    value.otvet = q.correct;
+    value.kolotvet = qint64(q.answers.size());
+    if (q.picture >= 0) value.img = plan.pictures[size_t(q.picture)].name;
+    return value;
+}
+
 }  // namespace
 
 int ImportPlan::questionCount() const {
@@ -325,13 +339,7 @@ void BankImport::add(const ImportPlan& plan) {
     try {
         dm_.write(kAddLabel, [&] {
             fb_.status(QStringLiteral("Импорт данных"));
-            jet::Database& db = dm_.Conn.database();
-            jet::Table& tema = zn::topicTable(db);
-            jet::Table& vopr = zn::questionTable(db);
-            jet::Table& otv = zn::answerTable(db);
-            const zn::TopicColumns topicColumns(tema);
-            const zn::QuestionColumns questionColumns(vopr);
-            const zn::AnswerColumns answerColumns(otv);
+            const zn::BankTables tables(dm_.Conn.database());
             // The ids (0) are the tables' next auto-numbers; columns not written keep the
             // database's defaults, as the question editor leaves them.
             std::vector<bool> given;
@@ -344,17 +352,18 @@ void BankImport::add(const ImportPlan& plan) {
                 if (t.questions == 0) continue;
                 const qint64 count = bank.count.value(t.numtema) + t.questions;
                 if (t.created) {
-                    jet::Row row =
-                        zn::rowOf(topicColumns, zn::Topic{0, t.numtema, t.name, count}, given);
-                    dm_.Conn.insertRow(tema, row, given);
+                    jet::Row row = zn::rowOf(tables.topicColumns,
+                                             zn::Topic{0, t.numtema, t.name, count}, given);
+                    dm_.Conn.insertRow(tables.tema, row, given);
                 } else {
                     auto it = std::find_if(bank.topics.begin(), bank.topics.end(),
                                            [&](const auto& b) { return b.numtema == t.numtema; });
                     if (it != bank.topics.end()) {
-                        jet::Row row = *dm_.Conn.readRow(tema, it->row);
-                        if (zn::integerOf(row[topicColumns.kolvopr]) != count) {
-                            row[topicColumns.kolvopr] = int64_t(count);
-                            dm_.Conn.updateRow(tema, it->row, row);
+                        jet::Row row = *dm_.Conn.readRow(tables.tema, it->row);
+                        const size_t kolvopr = tables.topicColumns.kolvopr;
+                        if (zn::integerOf(row[kolvopr]) != count) {
+                            row[kolvopr] = int64_t(count);
+                            dm_.Conn.updateRow(tables.tema, it->row, row);
                         }
                     }
                 }
@@ -363,25 +372,16 @@ void BankImport::add(const ImportPlan& plan) {
             std::vector<qint64> next(plan.topics.size());
             for (size_t k = 0; k < plan.topics.size(); ++k) next[k] = plan.topics[k].firstNumber;
             for (size_t i = 0; i < plan.read.questions.size(); ++i) {
-                const formats::Question& q = plan.read.questions[i];
                 const size_t part = size_t(plan.topicOf[i]);
-                const QString img =
-                    q.picture >= 0 ? plan.pictures[size_t(q.picture)].name : QString();
-                zn::Question value;
-                value.idtest = plan.topics[part].numtema;
-                value.idvopr = next[part]++;
-                value.vopros = q.text;
-                value.otvet = q.correct;
-                value.kolotvet = qint64(q.answers.size());
-                value.img = img;
-                jet::Row row = zn::rowOf(questionColumns, value, given);
-                dm_.Conn.insertRow(vopr, row, given);
-                const qint64 id = zn::integerOf(row[questionColumns.id]);
+                jet::Row row =
+                    zn::rowOf(tables.questionColumns, questionValue(plan, i, next[part]++), given);
+                dm_.Conn.insertRow(tables.vopr, row, given);
+                const qint64 id = zn::integerOf(row[tables.questionColumns.id]);
                 qint64 number = 0;
-                for (const QString& text : q.answers) {
+                for (const QString& text : plan.read.questions[i].answers) {
                     jet::Row answer =
-                        zn::rowOf(answerColumns, zn::Answer{0, id, ++number, text}, given);
-                    dm_.Conn.insertRow(otv, answer, given);
+                        zn::rowOf(tables.answerColumns, zn::Answer{0, id, ++number, text}, given);
+                    dm_.Conn.insertRow(tables.otv, answer, given);
                 }
             }
         });
@@ -405,17 +405,11 @@ bool BankImport::replace(const ImportPlan& plan) {
         if (t.questions > 0) bank.topics.push_back({t.numtema, t.name, 0});
     std::vector<qint64> next(plan.topics.size(), 1);
     for (size_t i = 0; i < plan.read.questions.size(); ++i) {
-        const formats::Question& q = plan.read.questions[i];
         const size_t part = size_t(plan.topicOf[i]);
-        exchange::QuestionBlock b;
-        b.idtest = plan.topics[part].numtema;
-        b.idvopr = next[part]++;
-        b.vopros = q.text;
-        b.otvet = q.correct;
-        b.kolotvet = qint64(q.answers.size());
-        if (q.picture >= 0) b.img = plan.pictures[size_t(q.picture)].name;
+        exchange::QuestionBlock b = exchange::questionBlock(questionValue(plan, i, next[part]++));
         qint64 number = 0;
-        for (const QString& a : q.answers) b.answers.push_back({++number, a, 0});
+        for (const QString& a : plan.read.questions[i].answers)
+            b.answers.push_back({++number, a, 0});
         bank.questions.push_back(std::move(b));
     }
     // Topic lines and question blocks in the order replaceBank stores them: each topic before

@@ -159,9 +159,9 @@ exchange::FieldRules BankExchange::fieldRules() {
     exchange::FieldRules r = exchange::FieldRules::standard();
     if (!dm_.Conn.isOpen()) return r;
     jet::Database& db = dm_.Conn.database();
-    jet::Table& tema = db.table(schema::kTema.toStdString());
-    jet::Table& vopr = db.table(schema::kVoprosi.toStdString());
-    jet::Table& otv = db.table(schema::kOtveti.toStdString());
+    jet::Table& tema = zn::topicTable(db);
+    jet::Table& vopr = zn::questionTable(db);
+    jet::Table& otv = zn::answerTable(db);
     takeRange(tema, "numtema", r.numtema);
     takeRange(vopr, "idtest", r.idtest);
     takeRange(vopr, "idvopr", r.idvopr);
@@ -218,13 +218,7 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
         fb_.progressMax(kProgressMax);
         fb_.status(QStringLiteral("Импорт данных"));
 
-        jet::Database& db = dm_.Conn.database();
-        jet::Table& tema = zn::topicTable(db);
-        jet::Table& vopr = zn::questionTable(db);
-        jet::Table& otv = zn::answerTable(db);
-        const zn::TopicColumns topicColumns(tema);
-        const zn::QuestionColumns questionColumns(vopr);
-        const zn::AnswerColumns answerColumns(otv);
+        const zn::BankTables tables(dm_.Conn.database());
 
         QHash<qint64, qint64> counts;  // questions per topic number
         for (const auto& q : bank.questions) ++counts[q.idtest];
@@ -238,21 +232,21 @@ void BankExchange::replaceBank(const exchange::Bank& bank) {
             zn::Topic value = exchange::topicValue(t);
             value.id = ++topicId;
             value.kolvopr = counts.value(t.numtema);
-            jet::Row row = zn::rowOf(topicColumns, value, given);
-            dm_.Conn.insertRow(tema, row, given);
+            jet::Row row = zn::rowOf(tables.topicColumns, value, given);
+            dm_.Conn.insertRow(tables.tema, row, given);
             fb_.progressStep();
         };
         auto storeQuestion = [&](const exchange::QuestionBlock& q) {
             zn::Question value = exchange::questionValue(q);
             value.id = ++questionId;
-            jet::Row row = zn::rowOf(questionColumns, value, given);
-            dm_.Conn.insertRow(vopr, row, given);
+            jet::Row row = zn::rowOf(tables.questionColumns, value, given);
+            dm_.Conn.insertRow(tables.vopr, row, given);
             for (const exchange::AnswerLine& a : q.answers) {
                 zn::Answer answer = exchange::answerValue(a);
                 answer.id = ++answerId;
                 answer.idvopr = questionId;
-                jet::Row answerRow = zn::rowOf(answerColumns, answer, given);
-                dm_.Conn.insertRow(otv, answerRow, given);
+                jet::Row answerRow = zn::rowOf(tables.answerColumns, answer, given);
+                dm_.Conn.insertRow(tables.otv, answerRow, given);
             }
         };
         // In file order, so that the progress bar follows the topic lines.

@@ -160,6 +160,14 @@ jet::Table& answerTable(jet::Database& db) {
     return db.table(schema::kOtveti.toStdString());
 }
 
+BankTables::BankTables(jet::Database& db)
+    : tema(topicTable(db)),
+      vopr(questionTable(db)),
+      otv(answerTable(db)),
+      topicColumns(tema),
+      questionColumns(vopr),
+      answerColumns(otv) {}
+
 BankRows readBankRows(jet::Database& db) {
     jet::Database::ReadScope scope(db);
     BankRows b;

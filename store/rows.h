@@ -71,4 +71,13 @@ jet::Table& topicTable(jet::Database& db);
 jet::Table& questionTable(jet::Database& db);
 jet::Table& answerTable(jet::Database& db);
 
+// The three tables of `db` with where their columns are, for a command that writes rows.
+struct BankTables {
+    explicit BankTables(jet::Database& db);
+    jet::Table &tema, &vopr, &otv;
+    const TopicColumns topicColumns;
+    const QuestionColumns questionColumns;
+    const AnswerColumns answerColumns;
+};
+
 }  // namespace zn

@@ -27,24 +27,15 @@ struct QuestionRow {
 };
 
 // The tables and the columns the moves write.
-struct Tables {
+struct Tables : zn::BankTables {
     explicit Tables(jet::Database& db)
-        : tema(zn::topicTable(db)),
-          vopr(zn::questionTable(db)),
-          otv(zn::answerTable(db)),
-          topicColumns(tema),
-          questionColumns(vopr),
-          answerColumns(otv),
+        : BankTables(db),
           tNum(topicColumns.numtema),
           tCount(topicColumns.kolvopr),
           vId(questionColumns.id),
           vTopic(questionColumns.idtest),
           vNum(questionColumns.idvopr),
           aQuestion(answerColumns.idvopr) {}
-    jet::Table &tema, &vopr, &otv;
-    zn::TopicColumns topicColumns;
-    zn::QuestionColumns questionColumns;
-    zn::AnswerColumns answerColumns;
     size_t tNum, tCount, vId, vTopic, vNum, aQuestion;
 
     // Every question of the topics in `topics`, each topic's in number order (then id).
